@@ -1,0 +1,33 @@
+# Builds a product library for the platform stand-in: a shared object whose
+# export table (ordinals and names) is derived from the library's .def file
+# and whose resources are the .rc file compiled by llvm-rc, embedded as the
+# bytes of the .res file. The Win32 build reads the same two files.
+find_program(LLVM_RC NAMES llvm-rc llvm-rc-14 llvm-rc-15 llvm-rc-16 REQUIRED)
+
+set(WINCE_MODULE_SCRIPTS ${CMAKE_CURRENT_LIST_DIR})
+
+function(wince_add_module target)
+  cmake_parse_arguments(M "" "DEF;RC" "SOURCES;RC_DEPENDS" ${ARGN})
+  set(gen ${CMAKE_CURRENT_BINARY_DIR}/${target}_gen)
+  file(MAKE_DIRECTORY ${gen})
+  add_custom_command(
+    OUTPUT ${gen}/exports.cpp
+    COMMAND ${CMAKE_COMMAND} -DDEF=${M_DEF} -DOUT=${gen}/exports.cpp -P ${WINCE_MODULE_SCRIPTS}/def_to_exports.cmake
+    DEPENDS ${M_DEF} ${WINCE_MODULE_SCRIPTS}/def_to_exports.cmake
+    COMMENT "Export table of ${target} from its .def file")
+  get_filename_component(rc_dir ${M_RC} DIRECTORY)
+  add_custom_command(
+    OUTPUT ${gen}/resources.res
+    COMMAND ${LLVM_RC} /I ${rc_dir} /I ${CMAKE_BINARY_DIR}/icons /FO ${gen}/resources.res ${M_RC}
+    DEPENDS ${M_RC} ${M_RC_DEPENDS}
+    WORKING_DIRECTORY ${rc_dir}
+    COMMENT "Resources of ${target}")
+  add_custom_command(
+    OUTPUT ${gen}/resources.cpp
+    COMMAND ${CMAKE_COMMAND} -DIN=${gen}/resources.res -DOUT=${gen}/resources.cpp -P ${WINCE_MODULE_SCRIPTS}/res_to_cpp.cmake
+    DEPENDS ${gen}/resources.res ${WINCE_MODULE_SCRIPTS}/res_to_cpp.cmake)
+  add_library(${target} MODULE ${M_SOURCES} ${gen}/exports.cpp ${gen}/resources.cpp)
+  set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".so")
+  target_link_libraries(${target} PRIVATE wince)
+  target_compile_options(${target} PRIVATE ${CRESTUNE_PRODUCT_FLAGS})
+endfunction()

@@ -1,0 +1,60 @@
+// Recording of platform calls made by product libraries. An API function
+// opens a CallTrace with its name and its caller's return address; when the
+// caller lies in a library loaded through LoadLibraryW and the device's trace
+// is on, the call is recorded with its arguments and, later, its result.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <type_traits>
+
+#include "device/device.h"
+
+namespace wince {
+
+bool traceWanted(const void* returnAddress);
+std::string traceArg(const char16_t* s);
+std::string traceArg(const char* s);
+std::string traceArg(HKEY key);
+std::string traceArg(const void* p);
+template <class T>
+  requires std::is_integral_v<T> || std::is_enum_v<T>
+std::string traceArg(T v) {
+  if constexpr (std::is_signed_v<T>)
+    return std::to_string(static_cast<long long>(v));
+  else
+    return std::to_string(static_cast<unsigned long long>(v));
+}
+
+class CallTrace {
+ public:
+  CallTrace(const char* name, const void* returnAddress) : name_(name), on_(traceWanted(returnAddress)) {}
+  template <class... A>
+  void args(const A&... a) {
+    if (!on_) return;
+    std::string s = std::string(name_) + "(";
+    bool first = true;
+    ((s += (first ? "" : ", ") + traceArg(a), first = false), ...);
+    s += ")";
+    auto& trace = Device::current().trace();
+    index_ = trace.entries().size();
+    trace.record({s, name_});
+  }
+  template <class R>
+  R result(R r) {
+    if (on_ && index_ != npos) appendResult(traceArg(r));
+    return r;
+  }
+
+ private:
+  static constexpr size_t npos = static_cast<size_t>(-1);
+  void appendResult(const std::string& r);
+  const char* name_;
+  bool on_;
+  size_t index_ = npos;
+};
+
+}  // namespace wince
+
+// Opens the trace of the enclosing API function.
+#define WINCE_TRACE(name) ::wince::CallTrace wince_trace_(name, __builtin_return_address(0))

@@ -1,0 +1,45 @@
+// The device's loader: libraries loaded with LoadLibraryW, their export
+// tables and their embedded resources.
+#pragma once
+#include <windows.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace wince {
+
+struct WinceExportRow;
+
+struct LoadedModule {
+  HMODULE handle = nullptr;      // what LoadLibraryW answered
+  void* dl = nullptr;            // the dlopen handle
+  std::filesystem::path file;    // the host file that was loaded
+  std::u16string name;           // file name as the device knows it ("crestitem.dll")
+  int references = 0;
+  const unsigned char* resourceData = nullptr;  // the bytes of the module's .res file
+  size_t resourceSize = 0;
+};
+
+class ModuleTable {
+ public:
+  ModuleTable() = default;
+  ~ModuleTable();
+  ModuleTable(const ModuleTable&) = delete;
+  ModuleTable& operator=(const ModuleTable&) = delete;
+
+  // The module a handle names, or null.
+  const LoadedModule* find(HMODULE handle) const;
+  // True when the code address lies in a library loaded through LoadLibraryW.
+  bool isProductAddress(const void* address) const;
+
+  HMODULE load(const std::u16string& name);
+  BOOL free(HMODULE handle);
+  FARPROC procAddress(HMODULE handle, const char* name, unsigned ordinal);
+
+ private:
+  std::map<HMODULE, LoadedModule> modules_;
+  uintptr_t nextHandle_ = 0x10000000;
+};
+
+}  // namespace wince
