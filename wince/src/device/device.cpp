@@ -107,9 +107,10 @@ Device::Device(DeviceOptions options) : options_(std::move(options)) {
 
 Device::~Device() {
   // Windows first (their procedures may live in loaded modules), then the
-  // modules, then everything else.
-  windows_.reset();
+  // modules (whose DllMain may still unregister classes), then the rest.
+  windows_->destroyAllWindows();
   modules_.reset();
+  windows_.reset();
   shell_.reset();
   gdi_.reset();
   resources_.reset();

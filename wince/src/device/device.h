@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace wince {
@@ -146,6 +147,9 @@ struct DeviceOptions {
   int screenWidth = 240;
   int screenHeight = 320;
   int dpi = 96;
+  // Wall-clock time (seconds since 1970, UTC) at which the device's clock
+  // starts; GetLocalTime adds the virtual time that has passed.
+  int64_t startTime = 1796722860;  // 2026-12-08 09:41
 };
 
 class Device {
@@ -174,6 +178,12 @@ class Device {
   ResourceState& resources() { return *resources_; }
   ShellState& shell() { return *shell_; }
 
+  // Something went wrong on the device that no platform call can report
+  // (input nobody takes, a message box left unanswered). The tool that drives
+  // the device takes these after each step and reports them.
+  void reportProblem(std::string what) { problems_.push_back(std::move(what)); }
+  std::vector<std::string> takeProblems() { return std::exchange(problems_, {}); }
+
   // Host path of a device path: "\Windows\x.dll" -> <folder>/Windows/x.dll.
   std::filesystem::path hostPath(const std::u16string& devicePath) const;
 
@@ -185,6 +195,7 @@ class Device {
   Trace trace_;
   Accounting accounting_;
   DWORD lastError_ = 0;
+  std::vector<std::string> problems_;
   std::unique_ptr<RegistryStore> registry_;
   std::unique_ptr<ModuleTable> modules_;
   std::unique_ptr<ResourceState> resources_;

@@ -3,13 +3,15 @@
 #pragma once
 #include <windows.h>
 
+#include "kernel/module_abi.h"
+
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace wince {
 
-struct WinceExportRow;
 
 struct LoadedModule {
   HMODULE handle = nullptr;      // what LoadLibraryW answered
@@ -19,6 +21,8 @@ struct LoadedModule {
   int references = 0;
   const unsigned char* resourceData = nullptr;  // the bytes of the module's .res file
   size_t resourceSize = 0;
+  const WinceExport* exports = nullptr;  // the table derived from the .def file
+  const void* base = nullptr;            // load address, to tell product code apart
 };
 
 class ModuleTable {
@@ -39,6 +43,7 @@ class ModuleTable {
 
  private:
   std::map<HMODULE, LoadedModule> modules_;
+  std::vector<HMODULE> order_;  // in order of loading
   uintptr_t nextHandle_ = 0x10000000;
 };
 

@@ -4,6 +4,10 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
+#include <vector>
+
+#include "device/device.h"
 
 namespace wince {
 
@@ -13,6 +17,33 @@ class WindowManager {
   ~WindowManager();
   WindowManager(const WindowManager&) = delete;
   WindowManager& operator=(const WindowManager&) = delete;
+
+  // Height of the caption bar of a top-level window with WS_CAPTION.
+  static constexpr int kCaptionHeight = 20;
+
+  // Destroys every window (device shutdown, before libraries unload).
+  void destroyAllWindows();
+
+  // Message boxes shown since the device started, in order.
+  struct ShownMessageBox {
+    std::u16string text;
+    std::u16string caption;
+    UINT type = 0;
+    HWND owner = nullptr;
+    int answer = 0;  // 0 while on screen
+  };
+  const std::vector<ShownMessageBox>& messageBoxes() const;
+  // The box on the screen now, or null.
+  const ShownMessageBox* openMessageBox() const;
+
+  // Handles every message due now without waiting for input.
+  void runUntilIdle();
+  // Lets `ms` of device time pass, handling timers and messages on the way.
+  void wait(uint64_t ms);
+  // Delivers a person's input event now (pen, keys, time).
+  void input(const InputEvent& e);
+  // True when WM_QUIT was taken from the queue.
+  bool quitRequested() const;
 
   struct Impl;
   Impl& impl() { return *impl_; }

@@ -1,0 +1,434 @@
+// Messages: sending, posting, the queue, timers, the default procedure, and
+// the way a person's input becomes messages.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "device/trace.h"
+#include "user/wm_impl.h"
+
+namespace wince {
+
+namespace {
+
+// Screen point -> the deepest visible, enabled window under it.
+HWND windowAt(POINT p) {
+  auto& m = wm();
+  for (auto it = m.topLevel.rbegin(); it != m.topLevel.rend(); ++it) {
+    Window& w = m.windows.at(*it);
+    if (w.destroying || !(w.style & WS_VISIBLE) || !rectContains(screenRect(w), p)) continue;
+    HWND found = *it;
+    for (bool deeper = true; deeper;) {
+      deeper = false;
+      Window& cur = m.windows.at(found);
+      for (auto c = cur.children.rbegin(); c != cur.children.rend(); ++c) {
+        Window& cw = m.windows.at(*c);
+        if (!cw.destroying && (cw.style & WS_VISIBLE) && !(cw.style & WS_DISABLED) &&
+            rectContains(screenRect(cw), p)) {
+          found = *c;
+          deeper = true;
+          break;
+        }
+      }
+    }
+    return found;
+  }
+  return nullptr;
+}
+
+// Client coordinates packed as the platform packs them: each a signed 16-bit
+// word, so a point left of or above the window is negative.
+LPARAM packPoint(HWND h, POINT screen) {
+  Window* w = wm().get(h);
+  RECT c = w ? clientScreenRect(*w) : RECT{};
+  return MAKELPARAM(static_cast<short>(screen.x - c.left), static_cast<short>(screen.y - c.top));
+}
+
+void postInput(HWND target, UINT message, WPARAM wp, LPARAM lp) {
+  MSG msg{target, message, wp, lp, static_cast<DWORD>(Device::current().clock().now()), wm().pen};
+  wm().queue.push_back(msg);
+}
+
+}  // namespace
+
+// Turns one input event into messages. Events that only a modal loop of
+// the platform understands (a menu choice, a message box answer, a file)
+// are refused here: nothing is waiting for them.
+void deliverInput(const InputEvent& e) {
+  auto& m = wm();
+  Device& d = Device::current();
+  switch (e.kind) {
+    case InputEvent::Kind::PenDown:
+    case InputEvent::Kind::PenMove:
+    case InputEvent::Kind::PenUp: {
+      m.pen = e.pt;
+      HWND target = m.capture ? m.capture : windowAt(e.pt);
+      if (e.kind == InputEvent::Kind::PenDown) m.penDown = true;
+      if (e.kind == InputEvent::Kind::PenUp) m.penDown = false;
+      if (!target) return;
+      UINT msg = e.kind == InputEvent::Kind::PenDown ? WM_LBUTTONDOWN
+                 : e.kind == InputEvent::Kind::PenUp ? WM_LBUTTONUP
+                                                     : WM_MOUSEMOVE;
+      postInput(target, msg, e.kind == InputEvent::Kind::PenUp ? 0 : MK_LBUTTON, packPoint(target, e.pt));
+      return;
+    }
+    case InputEvent::Kind::Char:
+      for (char16_t c : e.text)
+        if (m.focus) postInput(m.focus, WM_CHAR, c, 1);
+      return;
+    case InputEvent::Kind::Key:
+      if (m.focus) {
+        postInput(m.focus, WM_KEYDOWN, static_cast<WPARAM>(e.code), 1);
+        postInput(m.focus, WM_KEYUP, static_cast<WPARAM>(e.code), 1);
+      }
+      return;
+    case InputEvent::Kind::Wait:
+      d.clock().advance(e.ms);
+      return;
+    default:
+      d.reportProblem(std::string("nothing on the screen takes \"") + inputKindName(e.kind) + "\" now");
+      return;
+  }
+}
+
+namespace {
+
+bool takeTimer(MSG& msg) {
+  auto& m = wm();
+  uint64_t now = Device::current().clock().now();
+  for (Timer& t : m.timers) {
+    if (t.due <= now) {
+      msg = MSG{t.hwnd, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc), static_cast<DWORD>(now), m.pen};
+      t.due = now + std::max<UINT>(t.elapse, 1);  // missed periods are not made up for
+      return true;
+    }
+  }
+  return false;
+}
+
+bool takePaint(MSG& msg) {
+  auto& m = wm();
+  // Top-level windows from the bottom up, parents before children.
+  std::vector<HWND> order;
+  std::function<void(HWND)> walk = [&](HWND h) {
+    order.push_back(h);
+    for (HWND c : m.windows.at(h).children) walk(c);
+  };
+  for (HWND t : m.topLevel) walk(t);
+  for (HWND h : order) {
+    Window& w = m.windows.at(h);
+    if (w.destroying || !isVisible(w)) continue;
+    if (w.nonClientDirty) paintNonClient(w);
+    if (!rectEmpty(w.invalid)) {
+      msg = MSG{h, WM_PAINT, 0, 0, static_cast<DWORD>(Device::current().clock().now()), m.pen};
+      return true;
+    }
+  }
+  return false;
+}
+
+uint64_t nextTimerDue() {
+  uint64_t due = UINT64_MAX;
+  for (const Timer& t : wm().timers) due = std::min(due, t.due);
+  return due;
+}
+
+}  // namespace
+
+bool nextMessage(MSG& msg, bool allowFeeder) {
+  auto& m = wm();
+  Device& d = Device::current();
+  for (;;) {
+    if (!m.queue.empty()) {
+      msg = m.queue.front();
+      m.queue.pop_front();
+      if (msg.hwnd && !m.get(msg.hwnd)) continue;  // its window has gone
+      return true;
+    }
+    if (takePaint(msg) || takeTimer(msg)) return true;
+    InputQueue& in = d.input();
+    if (!allowFeeder && in.empty()) return false;
+    std::optional<InputEvent> e = allowFeeder ? in.next() : in.next();
+    if (!e) return false;
+    if (e->kind == InputEvent::Kind::Wait) {
+      // Time passes up to the next timer, which then runs; the rest of the
+      // wait goes back to the front of the queue.
+      uint64_t end = d.clock().now() + e->ms;
+      uint64_t due = nextTimerDue();
+      if (due < end) {
+        d.clock().advanceTo(due);
+        InputEvent rest = *e;
+        rest.ms = end - d.clock().now();
+        in.pushFront(rest);
+        continue;
+      }
+      d.clock().advanceTo(end);
+      continue;
+    }
+    deliverInput(*e);
+  }
+}
+
+bool modalLoop(const std::function<bool()>& done, const std::function<bool(const InputEvent&)>& onInput) {
+  auto& m = wm();
+  Device& d = Device::current();
+  while (!done()) {
+    MSG msg;
+    if (!m.queue.empty() || [&] {
+          MSG probe;
+          if (takePaint(probe) || takeTimer(probe)) {
+            m.queue.push_front(probe);
+            return true;
+          }
+          return false;
+        }()) {
+      msg = m.queue.front();
+      m.queue.pop_front();
+      if (msg.hwnd && !m.get(msg.hwnd)) continue;
+      if (msg.message == WM_QUIT) {
+        // A quit request ends the modal loop; it stays for the main loop.
+        m.queue.push_front(msg);
+        return false;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+      continue;
+    }
+    std::optional<InputEvent> e = d.input().next();
+    if (!e) return false;
+    if (onInput && onInput(*e)) continue;
+    if (e->kind == InputEvent::Kind::Wait) {
+      uint64_t end = d.clock().now() + e->ms;
+      uint64_t due = nextTimerDue();
+      if (due < end) {
+        d.clock().advanceTo(due);
+        InputEvent rest = *e;
+        rest.ms = end - d.clock().now();
+        d.input().pushFront(rest);
+        continue;
+      }
+      d.clock().advanceTo(end);
+      continue;
+    }
+    deliverInput(*e);
+  }
+  return true;
+}
+
+void runUntilIdle() {
+  MSG msg;
+  while (nextMessage(msg, false)) {
+    if (msg.message == WM_QUIT) {
+      wm().quit = true;
+      wm().quitCode = static_cast<int>(msg.wParam);
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+}  // namespace wince
+
+using namespace wince;
+
+WINUSERAPI LRESULT WINAPI SendMessageW(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp) {
+  WINCE_TRACE("SendMessageW");
+  wince_trace_.args(hWnd, msg, wp, lp);
+  if (hWnd == HWND_BROADCAST) {
+    // Every top-level window handles it before the call returns.
+    std::vector<HWND> all = wm().topLevel;
+    for (HWND h : all)
+      if (Window* w = wm().get(h)) CallWindowProcW(w->proc, h, msg, wp, lp);
+    return wince_trace_.result(static_cast<LRESULT>(TRUE));
+  }
+  Window* w = windowOf(hWnd);
+  if (!w) return wince_trace_.result(static_cast<LRESULT>(0));
+  return wince_trace_.result(CallWindowProcW(w->proc, hWnd, msg, wp, lp));
+}
+
+WINUSERAPI BOOL WINAPI PostMessageW(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp) {
+  WINCE_TRACE("PostMessageW");
+  wince_trace_.args(hWnd, msg, wp, lp);
+  auto& m = wm();
+  if (hWnd == HWND_BROADCAST) {
+    for (HWND h : m.topLevel) m.queue.push_back(MSG{h, msg, wp, lp, GetTickCount(), m.pen});
+    return wince_trace_.result(TRUE);
+  }
+  // A null window posts to the thread's own queue, as the platform does.
+  if (hWnd && !windowOf(hWnd)) return wince_trace_.result(FALSE);
+  m.queue.push_back(MSG{hWnd, msg, wp, lp, GetTickCount(), m.pen});
+  return wince_trace_.result(TRUE);
+}
+
+WINUSERAPI void WINAPI PostQuitMessage(int code) {
+  wm().queue.push_back(MSG{nullptr, WM_QUIT, static_cast<WPARAM>(code), 0, GetTickCount(), wm().pen});
+}
+
+WINUSERAPI BOOL WINAPI GetMessageW(LPMSG msg, HWND, UINT, UINT) {
+  // With no message and no input left, the device has nothing more to do:
+  // the loop ends as if asked to quit.
+  if (!nextMessage(*msg, true)) {
+    *msg = MSG{nullptr, WM_QUIT, 0, 0, GetTickCount(), wm().pen};
+    return FALSE;
+  }
+  return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+WINUSERAPI BOOL WINAPI PeekMessageW(LPMSG msg, HWND hWnd, UINT, UINT, UINT remove) {
+  auto& m = wm();
+  for (auto it = m.queue.begin(); it != m.queue.end(); ++it) {
+    if (hWnd && it->hwnd != hWnd) continue;
+    *msg = *it;
+    if (remove & PM_REMOVE) m.queue.erase(it);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+WINUSERAPI BOOL WINAPI TranslateMessage(const MSG*) { return FALSE; }
+
+WINUSERAPI LRESULT WINAPI DispatchMessageW(const MSG* msg) {
+  if (!msg) return 0;
+  if (msg->message == WM_TIMER && msg->lParam) {
+    reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
+    return 0;
+  }
+  if (!msg->hwnd) return 0;
+  Window* w = windowOf(msg->hwnd);
+  if (!w) return 0;
+  LRESULT r = CallWindowProcW(w->proc, msg->hwnd, msg->message, msg->wParam, msg->lParam);
+  // A window that does not paint when asked must not be asked forever.
+  if (msg->message == WM_PAINT)
+    if (Window* after = wm().get(msg->hwnd)) after->invalid = RECT{};
+  return r;
+}
+
+WINUSERAPI LRESULT WINAPI CallWindowProcW(WNDPROC proc, HWND hWnd, UINT msg, WPARAM wp, LPARAM lp) {
+  return proc ? proc(hWnd, msg, wp, lp) : 0;
+}
+
+WINUSERAPI LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp) {
+  WINCE_TRACE("DefWindowProcW");
+  wince_trace_.args(hWnd, msg, wp, lp);
+  Window* w = windowOf(hWnd);
+  if (!w) return wince_trace_.result(static_cast<LRESULT>(0));
+  switch (msg) {
+    case WM_CLOSE:
+      DestroyWindow(hWnd);
+      return wince_trace_.result(static_cast<LRESULT>(0));
+    case WM_SETTEXT:
+      w->text = textOf(reinterpret_cast<LPCWSTR>(lp));
+      w->nonClientDirty = true;
+      return wince_trace_.result(static_cast<LRESULT>(TRUE));
+    case WM_GETTEXT: {
+      if (wp == 0 || !lp) return wince_trace_.result(static_cast<LRESULT>(0));
+      auto* out = reinterpret_cast<LPWSTR>(lp);
+      lstrcpynW(out, w->text.c_str(), static_cast<int>(wp));
+      return wince_trace_.result(static_cast<LRESULT>(lstrlenW(out)));
+    }
+    case WM_GETTEXTLENGTH:
+      return wince_trace_.result(static_cast<LRESULT>(w->text.size()));
+    case WM_SETFONT:
+      w->font = reinterpret_cast<HFONT>(wp);
+      if (lp) InvalidateRect(hWnd, nullptr, TRUE);
+      return wince_trace_.result(static_cast<LRESULT>(0));
+    case WM_GETFONT:
+      return wince_trace_.result(reinterpret_cast<LRESULT>(w->font));
+    case WM_ERASEBKGND: {
+      if (!w->cls->background) return wince_trace_.result(static_cast<LRESULT>(0));
+      RECT r;
+      GetClientRect(hWnd, &r);
+      FillRect(reinterpret_cast<HDC>(wp), &r, w->cls->background);
+      return wince_trace_.result(static_cast<LRESULT>(1));
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      BeginPaint(hWnd, &ps);
+      EndPaint(hWnd, &ps);
+      return wince_trace_.result(static_cast<LRESULT>(0));
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORDLG:
+      return wince_trace_.result(static_cast<LRESULT>(0));
+  }
+  return wince_trace_.result(static_cast<LRESULT>(0));
+}
+
+WINUSERAPI UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+  auto& m = wm();
+  if (hWnd && !windowOf(hWnd)) return 0;
+  uint64_t due = Device::current().clock().now() + std::max<UINT>(elapse, 1);
+  for (Timer& t : m.timers) {
+    if (t.hwnd == hWnd && t.id == id) {
+      t = Timer{hWnd, id, elapse, due, proc};
+      return id ? id : 1;
+    }
+  }
+  m.timers.push_back(Timer{hWnd, id, elapse, due, proc});
+  return id ? id : 1;
+}
+
+WINUSERAPI BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR id) {
+  auto& t = wm().timers;
+  auto it = std::find_if(t.begin(), t.end(), [&](const Timer& x) { return x.hwnd == hWnd && x.id == id; });
+  if (it == t.end()) return FALSE;
+  t.erase(it);
+  return TRUE;
+}
+
+WINUSERAPI HWND WINAPI SetCapture(HWND hWnd) {
+  WINCE_TRACE("SetCapture");
+  wince_trace_.args(hWnd);
+  HWND old = wm().capture;
+  if (windowOf(hWnd)) wm().capture = hWnd;
+  return wince_trace_.result(old);
+}
+
+WINUSERAPI BOOL WINAPI ReleaseCapture(void) {
+  WINCE_TRACE("ReleaseCapture");
+  wince_trace_.args();
+  wm().capture = nullptr;
+  return wince_trace_.result(TRUE);
+}
+
+WINUSERAPI HWND WINAPI GetCapture(void) { return wm().capture; }
+
+WINUSERAPI BOOL WINAPI SetForegroundWindow(HWND hWnd) {
+  WINCE_TRACE("SetForegroundWindow");
+  wince_trace_.args(hWnd);
+  Window* w = windowOf(hWnd);
+  if (!w) return wince_trace_.result(FALSE);
+  // The top-level window that holds it becomes the foreground window and
+  // comes to the top of the screen.
+  HWND top = hWnd;
+  while (Window* p = wm().get(wm().windows.at(top).parent)) top = p->handle;
+  auto& m = wm();
+  m.foreground = top;
+  auto& tl = m.topLevel;
+  if (!tl.empty() && tl.back() != top) {
+    tl.erase(std::remove(tl.begin(), tl.end(), top), tl.end());
+    tl.push_back(top);
+    if (Window* tw = m.get(top); tw && isVisible(*tw)) invalidateScreen(screenRect(*tw));
+  }
+  return wince_trace_.result(TRUE);
+}
+
+WINUSERAPI HWND WINAPI GetForegroundWindow(void) { return wm().foreground; }
+
+WINUSERAPI HWND WINAPI SetFocus(HWND hWnd) {
+  WINCE_TRACE("SetFocus");
+  wince_trace_.args(hWnd);
+  auto& m = wm();
+  HWND old = m.focus;
+  if (hWnd && !windowOf(hWnd)) return wince_trace_.result(static_cast<HWND>(nullptr));
+  if (old == hWnd) return wince_trace_.result(old);
+  m.focus = hWnd;
+  if (old && m.get(old)) SendMessageW(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hWnd), 0);
+  if (hWnd && m.get(hWnd)) SendMessageW(hWnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
+  return wince_trace_.result(old);
+}
+
+WINUSERAPI HWND WINAPI GetFocus(void) { return wm().focus; }

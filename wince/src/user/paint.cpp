@@ -1,0 +1,200 @@
+// The paint cycle: update areas, WM_PAINT, device contexts of windows, and
+// the non-client area (caption bar and border) that the system draws.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "device/trace.h"
+#include "gdi/gdi_state.h"
+#include "user/wm_impl.h"
+
+namespace wince {
+
+bool rectEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+RECT rectIntersect(const RECT& a, const RECT& b) {
+  RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  if (rectEmpty(r)) return RECT{0, 0, 0, 0};
+  return r;
+}
+
+RECT rectUnion(const RECT& a, const RECT& b) {
+  if (rectEmpty(a)) return b;
+  if (rectEmpty(b)) return a;
+  return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+}
+
+std::vector<RECT> rectSubtract(const std::vector<RECT>& from, const RECT& hole) {
+  std::vector<RECT> out;
+  for (const RECT& r : from) {
+    RECT h = rectIntersect(r, hole);
+    if (rectEmpty(h)) {
+      out.push_back(r);
+      continue;
+    }
+    if (h.top > r.top) out.push_back(RECT{r.left, r.top, r.right, h.top});
+    if (h.bottom < r.bottom) out.push_back(RECT{r.left, h.bottom, r.right, r.bottom});
+    if (h.left > r.left) out.push_back(RECT{r.left, h.top, h.left, h.bottom});
+    if (h.right < r.right) out.push_back(RECT{h.right, h.top, r.right, h.bottom});
+  }
+  return out;
+}
+
+bool rectContains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+
+namespace {
+HDC windowDc(const Window& w, const RECT* limitScreen, bool client) {
+  std::vector<RECT> region = visibleRegion(w, client);
+  if (limitScreen) {
+    std::vector<RECT> limited;
+    for (const RECT& r : region)
+      if (RECT x = rectIntersect(r, *limitScreen); !rectEmpty(x)) limited.push_back(x);
+    region = std::move(limited);
+  }
+  RECT origin = client ? clientScreenRect(w) : screenRect(w);
+  return Device::current().gdi().createDc(POINT{origin.left, origin.top}, std::move(region));
+}
+}  // namespace
+
+void paintNonClient(Window& w) {
+  w.nonClientDirty = false;
+  RECT in = clientInsets(w);
+  if (in.left == 0 && in.top == 0) return;
+  HDC dc = windowDc(w, nullptr, false);
+  RECT whole = screenRect(w);
+  int width = whole.right - whole.left, height = whole.bottom - whole.top;
+  HPEN oldPen = static_cast<HPEN>(SelectObject(dc, GetStockObject(BLACK_PEN)));
+  HBRUSH oldBrush = static_cast<HBRUSH>(SelectObject(dc, GetStockObject(NULL_BRUSH)));
+  Rectangle(dc, 0, 0, width, height);
+  if (in.top > 1) {
+    // The caption bar: the title in white on the system's highlight colour.
+    HBRUSH bar = CreateSolidBrush(RGB(0, 0, 132));
+    RECT r{1, 1, width - 1, in.top};
+    FillRect(dc, &r, bar);
+    DeleteObject(bar);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    RECT t{5, 1, width - 4, in.top};
+    DrawTextW(dc, w.text.c_str(), -1, &t, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+  }
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  Device::current().gdi().releaseDc(dc);
+}
+
+}  // namespace wince
+
+using namespace wince;
+
+WINUSERAPI BOOL WINAPI SetRect(LPRECT r, int left, int top, int right, int bottom) {
+  if (!r) return FALSE;
+  *r = RECT{left, top, right, bottom};
+  return TRUE;
+}
+
+WINUSERAPI BOOL WINAPI SetRectEmpty(LPRECT r) { return SetRect(r, 0, 0, 0, 0); }
+
+WINUSERAPI BOOL WINAPI IntersectRect(LPRECT dst, const RECT* a, const RECT* b) {
+  if (!dst || !a || !b) return FALSE;
+  *dst = rectIntersect(*a, *b);
+  return !rectEmpty(*dst);
+}
+
+WINUSERAPI BOOL WINAPI PtInRect(const RECT* r, POINT p) { return r && rectContains(*r, p); }
+
+WINUSERAPI BOOL WINAPI OffsetRect(LPRECT r, int dx, int dy) {
+  if (!r) return FALSE;
+  r->left += dx;
+  r->right += dx;
+  r->top += dy;
+  r->bottom += dy;
+  return TRUE;
+}
+
+WINUSERAPI BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* rect, BOOL erase) {
+  WINCE_TRACE("InvalidateRect");
+  if (rect)
+    wince_trace_.args(hWnd, rect->left, rect->top, rect->right, rect->bottom, erase);
+  else
+    wince_trace_.args(hWnd, static_cast<const void*>(nullptr), erase);
+  if (!hWnd) {
+    invalidateScreen(RECT{0, 0, Device::current().screen().width, Device::current().screen().height});
+    return wince_trace_.result(TRUE);
+  }
+  Window* w = windowOf(hWnd);
+  if (!w) return wince_trace_.result(FALSE);
+  RECT c = clientScreenRect(*w);
+  RECT client{0, 0, c.right - c.left, c.bottom - c.top};
+  RECT r = rect ? rectIntersect(*rect, client) : client;
+  if (!rectEmpty(r)) {
+    w->invalid = rectUnion(w->invalid, r);
+    if (erase) w->erase = true;
+  }
+  return wince_trace_.result(TRUE);
+}
+
+WINUSERAPI BOOL WINAPI ValidateRect(HWND hWnd, const RECT*) {
+  Window* w = windowOf(hWnd);
+  if (!w) return FALSE;
+  w->invalid = RECT{};
+  w->erase = false;
+  return TRUE;
+}
+
+WINUSERAPI BOOL WINAPI UpdateWindow(HWND hWnd) {
+  WINCE_TRACE("UpdateWindow");
+  wince_trace_.args(hWnd);
+  Window* w = windowOf(hWnd);
+  if (!w) return wince_trace_.result(FALSE);
+  if (w->nonClientDirty && isVisible(*w)) paintNonClient(*w);
+  if (!rectEmpty(w->invalid) && isVisible(*w)) {
+    SendMessageW(hWnd, WM_PAINT, 0, 0);
+    if (Window* after = wm().get(hWnd)) after->invalid = RECT{};
+  }
+  return wince_trace_.result(TRUE);
+}
+
+WINUSERAPI HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT ps) {
+  WINCE_TRACE("BeginPaint");
+  wince_trace_.args(hWnd);
+  Window* w = windowOf(hWnd);
+  if (!w || !ps) return wince_trace_.result(static_cast<HDC>(nullptr));
+  *ps = PAINTSTRUCT{};
+  RECT c = clientScreenRect(*w);
+  RECT update = w->invalid;
+  bool erase = w->erase;
+  w->invalid = RECT{};
+  w->erase = false;
+  RECT limit{update.left + c.left, update.top + c.top, update.right + c.left, update.bottom + c.top};
+  HDC dc = windowDc(*w, &limit, true);
+  ps->hdc = dc;
+  ps->rcPaint = update;
+  ps->fErase = TRUE;
+  if (erase && dc) ps->fErase = SendMessageW(hWnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) ? FALSE : TRUE;
+  return wince_trace_.result(dc);
+}
+
+WINUSERAPI BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* ps) {
+  WINCE_TRACE("EndPaint");
+  wince_trace_.args(hWnd);
+  if (!ps) return wince_trace_.result(FALSE);
+  return wince_trace_.result(Device::current().gdi().releaseDc(ps->hdc) ? TRUE : FALSE);
+}
+
+WINUSERAPI HDC WINAPI GetDC(HWND hWnd) {
+  WINCE_TRACE("GetDC");
+  wince_trace_.args(hWnd);
+  if (!hWnd) {
+    Screen& s = Device::current().screen();
+    return wince_trace_.result(Device::current().gdi().createDc(POINT{0, 0}, {RECT{0, 0, s.width, s.height}}));
+  }
+  Window* w = windowOf(hWnd);
+  if (!w) return wince_trace_.result(static_cast<HDC>(nullptr));
+  return wince_trace_.result(windowDc(*w, nullptr, true));
+}
+
+WINUSERAPI int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
+  WINCE_TRACE("ReleaseDC");
+  wince_trace_.args(hWnd, hDC);
+  return wince_trace_.result(Device::current().gdi().releaseDc(hDC) ? 1 : 0);
+}

@@ -1,0 +1,111 @@
+// Inside of the window manager, shared by the user/*.cpp files.
+#pragma once
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/device.h"
+#include "user/window_manager.h"
+
+namespace wince {
+
+struct WindowClass {
+  std::u16string name;
+  UINT style = 0;
+  WNDPROC proc = nullptr;
+  HINSTANCE instance = nullptr;
+  HBRUSH background = nullptr;
+  int windows = 0;  // live windows of this class
+  bool system = false;  // predefined by the platform (BUTTON, EDIT...)
+};
+
+struct Window {
+  HWND handle = nullptr;
+  WindowClass* cls = nullptr;
+  WNDPROC proc = nullptr;
+  HINSTANCE instance = nullptr;
+  std::u16string text;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  HWND parent = nullptr;  // child windows: the parent; top-level: none
+  HWND owner = nullptr;   // top-level windows: the owner, if any
+  UINT_PTR id = 0;
+  RECT rect{};  // window rectangle: parent client coordinates (screen for top-level)
+  std::vector<HWND> children;  // bottom to top
+  RECT invalid{};              // pending update area, client coordinates
+  bool erase = false;
+  bool nonClientDirty = false;  // caption and border need drawing
+  bool destroying = false;
+  HFONT font = nullptr;  // WM_SETFONT
+  LONG userData = 0;
+  std::function<void()> onDestroyed;  // internal hook for dialogs and controls
+  void* extra = nullptr;              // control or dialog state (owned elsewhere)
+};
+
+struct Timer {
+  HWND hwnd;
+  UINT_PTR id;
+  UINT elapse;
+  uint64_t due;
+  TIMERPROC proc;
+};
+
+struct WindowManager::Impl {
+  std::map<std::u16string, WindowClass> classes;  // key: lower-case name
+  std::map<HWND, Window> windows;
+  std::vector<HWND> topLevel;  // bottom to top
+  std::deque<MSG> queue;
+  std::vector<Timer> timers;
+  HWND capture = nullptr;
+  HWND focus = nullptr;
+  HWND foreground = nullptr;
+  bool quit = false;
+  int quitCode = 0;
+  uintptr_t nextHandle = 0x20000;
+  POINT pen{0, 0};
+  std::vector<WindowManager::ShownMessageBox> boxes;
+  int openBox = -1;  // index in boxes of the box on screen, or -1
+  bool penDown = false;
+
+  Window* get(HWND h) {
+    auto it = windows.find(h);
+    return it == windows.end() || it->second.destroying ? nullptr : &it->second;
+  }
+};
+
+// Helpers shared by the window manager's files.
+WindowManager::Impl& wm();
+Window* windowOf(HWND h);  // null (and ERROR_INVALID_WINDOW_HANDLE) for a handle that is not a live window
+RECT screenRect(const Window& w);       // window rectangle in screen coordinates
+RECT clientScreenRect(const Window& w);  // client area in screen coordinates
+RECT clientInsets(const Window& w);      // non-client widths: left, top, right, bottom
+bool isVisible(const Window& w);        // the window and all its ancestors visible
+// Part of the screen a window's client area may draw to.
+std::vector<RECT> visibleRegion(const Window& w, bool clientOnly);
+void invalidateScreen(const RECT& r);   // everything shown in r must repaint
+// The next message to handle; input is taken from the device's input queue
+// and the feeder is asked for more only when allowFeeder. False: nothing to
+// do (no message, no input).
+bool nextMessage(MSG& msg, bool allowFeeder);
+// Runs a modal loop until done() is true. False: the input ran out first.
+bool modalLoop(const std::function<bool()>& done, const std::function<bool(const InputEvent&)>& onInput);
+void paintNonClient(Window& w);  // caption bar and border
+void deliverInput(const InputEvent& e);
+void runUntilIdle();
+void registerSystemClass(LPCWSTR name, WNDPROC proc);
+// Text of a u16 window-text pointer argument.
+std::u16string textOf(LPCWSTR s);
+
+// Rectangle arithmetic.
+bool rectEmpty(const RECT& r);
+RECT rectIntersect(const RECT& a, const RECT& b);
+RECT rectUnion(const RECT& a, const RECT& b);
+std::vector<RECT> rectSubtract(const std::vector<RECT>& from, const RECT& hole);
+bool rectContains(const RECT& r, POINT p);
+
+}  // namespace wince
