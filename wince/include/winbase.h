@@ -2,6 +2,11 @@
 #pragma once
 #include "windef.h"
 
+#include <string.h>
+
+#define ZeroMemory(dest, length) memset((dest), 0, (length))
+#define CopyMemory(dest, src, length) memcpy((dest), (src), (length))
+
 typedef INT_PTR (*FARPROC)(void);
 
 #define DLL_PROCESS_DETACH 0

@@ -36,6 +36,17 @@ class WindowManager {
   // The box on the screen now, or null.
   const ShownMessageBox* openMessageBox() const;
 
+  // Popup menus tracked since the device started, in order.
+  struct ShownMenu {
+    std::vector<std::u16string> entries;  // "-" for a separator
+    POINT requested{0, 0};                 // the x and y asked for
+    UINT flags = 0;
+    RECT rect{};                           // where it was drawn, screen coordinates
+    UINT_PTR chosen = 0;                   // the command chosen, 0 for none
+  };
+  const std::vector<ShownMenu>& menusShown() const;
+  const ShownMenu* openMenu() const;
+
   // Handles every message due now without waiting for input.
   void runUntilIdle();
   // Lets `ms` of device time pass, handling timers and messages on the way.

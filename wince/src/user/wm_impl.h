@@ -47,6 +47,17 @@ struct Window {
   void* extra = nullptr;              // control or dialog state (owned elsewhere)
 };
 
+struct MenuItem {
+  UINT flags;
+  UINT_PTR id;
+  std::u16string text;
+  RECT rect{};  // client coordinates of the menu window
+};
+
+struct Menu {
+  std::vector<MenuItem> items;
+};
+
 struct Timer {
   HWND hwnd;
   UINT_PTR id;
@@ -70,6 +81,9 @@ struct WindowManager::Impl {
   POINT pen{0, 0};
   std::vector<WindowManager::ShownMessageBox> boxes;
   int openBox = -1;  // index in boxes of the box on screen, or -1
+  std::map<HMENU, Menu> menus;
+  std::vector<WindowManager::ShownMenu> shownMenus;
+  bool menuOpen = false;
   bool penDown = false;
 
   Window* get(HWND h) {
