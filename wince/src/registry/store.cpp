@@ -1,9 +1,475 @@
 #include "registry/store.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "device/device.h"
+#include "device/errors.h"
+#include "registry/tree.h"
+
 namespace wince {
-struct RegistryStore::Impl {};
-RegistryStore::RegistryStore(std::filesystem::path, Accounting&) : impl_(std::make_unique<Impl>()) {}
+
+namespace {
+
+// Longest key name component the device accepts, in characters.
+constexpr size_t kMaxKeyName = 255;
+
+char16_t foldChar(char16_t c) {
+  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
+  // Latin-1 letters (not the division sign, not ÿ which has no upper case here).
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 0x20);
+  // Basic Greek and Cyrillic.
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<char16_t>(c - 0x20);
+  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
+  return c;
+}
+
+std::u16string str16(const char16_t* s) { return s ? std::u16string(s) : std::u16string(); }
+
+}  // namespace
+
+std::u16string foldName(const std::u16string& name) {
+  std::u16string out(name);
+  for (char16_t& c : out) c = foldChar(c);
+  return out;
+}
+
+RegKey* RegKey::child(const std::u16string& n) const {
+  auto it = subkeys.find(foldName(n));
+  return it == subkeys.end() ? nullptr : it->second.get();
+}
+
+const RegValue* RegKey::value(const std::u16string& n) const {
+  auto it = values.find(foldName(n));
+  return it == values.end() ? nullptr : &it->second;
+}
+
+const RegRoot kRegRoots[3] = {
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "HKCR"},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "HKCU"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "HKLM"},
+};
+
+const RegRoot* findRoot(const std::string& name) {
+  std::u16string folded = foldName(widen(name));
+  for (const RegRoot& r : kRegRoots)
+    if (folded == foldName(widen(r.name)) || folded == foldName(widen(r.abbrev))) return &r;
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// The tree and its operations.
+
+RegistryStore::Impl::Impl(std::filesystem::path f, Accounting& a) : file(std::move(f)), accounting(a) {
+  for (int i = 0; i < 3; ++i) {
+    roots[i] = std::make_shared<RegKey>();
+    roots[i]->name = widen(kRegRoots[i].name);
+  }
+}
+
+std::shared_ptr<RegKey> RegistryStore::Impl::rootKey(HKEY root) const {
+  for (int i = 0; i < 3; ++i)
+    if (kRegRoots[i].handle == root) return roots[i];
+  return nullptr;
+}
+
+LONG RegistryStore::Impl::resolve(HKEY h, std::shared_ptr<RegKey>& out) const {
+  out = rootKey(h);
+  if (out) return ERROR_SUCCESS;
+  auto it = handles.find(reinterpret_cast<uintptr_t>(h));
+  if (it == handles.end()) return ERROR_INVALID_HANDLE;
+  out = it->second;
+  return out->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+}
+
+LONG RegistryStore::Impl::splitPath(const char16_t* path, std::vector<std::u16string>& parts) {
+  parts.clear();
+  if (!path || !*path) return ERROR_SUCCESS;
+  std::u16string p(path);
+  if (p.back() == u'\\') p.pop_back();
+  size_t start = 0;
+  for (;;) {
+    size_t end = p.find(u'\\', start);
+    std::u16string part = p.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
+    if (part.empty() || part.size() > kMaxKeyName) return ERROR_INVALID_PARAMETER;
+    for (char16_t c : part)
+      if (c < 0x20) return ERROR_INVALID_PARAMETER;
+    parts.push_back(std::move(part));
+    if (end == std::u16string::npos) break;
+    start = end + 1;
+  }
+  return ERROR_SUCCESS;
+}
+
+std::shared_ptr<RegKey> RegistryStore::Impl::walk(const std::shared_ptr<RegKey>& from,
+                                                  const std::vector<std::u16string>& parts) const {
+  std::shared_ptr<RegKey> k = from;
+  for (const auto& part : parts) {
+    auto it = k->subkeys.find(foldName(part));
+    if (it == k->subkeys.end()) return nullptr;
+    k = it->second;
+  }
+  return k;
+}
+
+std::shared_ptr<RegKey> RegistryStore::Impl::makePath(const std::shared_ptr<RegKey>& from,
+                                                      const std::vector<std::u16string>& parts,
+                                                      bool* created) {
+  std::shared_ptr<RegKey> k = from;
+  bool made = false;
+  for (const auto& part : parts) {
+    auto& slot = k->subkeys[foldName(part)];
+    if (!slot) {
+      slot = std::make_shared<RegKey>();
+      slot->name = part;
+      slot->parent = k.get();
+      made = true;
+    }
+    k = slot;
+  }
+  if (created) *created = made;
+  return k;
+}
+
+void RegistryStore::Impl::removeKey(const std::shared_ptr<RegKey>& key) {
+  // Handles open on the key or below it keep their RegKey alive; marking the
+  // whole subtree deleted makes them answer ERROR_KEY_DELETED.
+  std::vector<RegKey*> stack{key.get()};
+  while (!stack.empty()) {
+    RegKey* k = stack.back();
+    stack.pop_back();
+    k->deleted = true;
+    for (auto& [_, sub] : k->subkeys) stack.push_back(sub.get());
+  }
+  RegKey* parent = key->parent;
+  key->parent = nullptr;
+  if (parent) parent->subkeys.erase(foldName(key->name));
+}
+
+LONG RegistryStore::Impl::open(HKEY base, const char16_t* subKey, HKEY* result) {
+  if (!result) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<RegKey> from;
+  LONG rc = resolve(base, from);
+  if (rc != ERROR_SUCCESS) return rc;
+  std::vector<std::u16string> parts;
+  rc = splitPath(subKey, parts);
+  if (rc != ERROR_SUCCESS) return rc;
+  std::shared_ptr<RegKey> k = walk(from, parts);
+  if (!k) return ERROR_FILE_NOT_FOUND;
+  uintptr_t h = nextHandle;
+  nextHandle += 4;
+  handles[h] = k;
+  accounting.acquire(ObjectKind::Key);
+  *result = reinterpret_cast<HKEY>(h);
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryStore::Impl::create(HKEY base, const char16_t* subKey, HKEY* result, DWORD* disposition) {
+  if (!result || !subKey) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<RegKey> from;
+  LONG rc = resolve(base, from);
+  if (rc != ERROR_SUCCESS) return rc;
+  std::vector<std::u16string> parts;
+  rc = splitPath(subKey, parts);
+  if (rc != ERROR_SUCCESS) return rc;
+  bool created = false;
+  std::shared_ptr<RegKey> k = makePath(from, parts, &created);
+  if (created) changed();
+  uintptr_t h = nextHandle;
+  nextHandle += 4;
+  handles[h] = k;
+  accounting.acquire(ObjectKind::Key);
+  *result = reinterpret_cast<HKEY>(h);
+  if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryStore::Impl::close(HKEY h) {
+  if (rootKey(h)) return ERROR_SUCCESS;  // predefined keys are never closed
+  auto it = handles.find(reinterpret_cast<uintptr_t>(h));
+  if (it == handles.end()) return ERROR_INVALID_HANDLE;
+  handles.erase(it);
+  accounting.release(ObjectKind::Key);
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryStore::Impl::queryValue(HKEY h, const char16_t* name, DWORD* type, BYTE* data,
+                                     DWORD* size) const {
+  if (data && !size) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<RegKey> k;
+  LONG rc = resolve(h, k);
+  if (rc != ERROR_SUCCESS) return rc;
+  const RegValue* v = k->value(str16(name));
+  if (!v) return ERROR_FILE_NOT_FOUND;
+  const DWORD needed = static_cast<DWORD>(v->data.size());
+  if (type) *type = v->type;
+  if (data) {
+    if (*size < needed) {
+      *size = needed;
+      return ERROR_MORE_DATA;
+    }
+    if (needed) std::memcpy(data, v->data.data(), needed);
+  }
+  if (size) *size = needed;
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryStore::Impl::setValue(HKEY h, const char16_t* name, DWORD type, const BYTE* data, DWORD size) {
+  if (!data && size) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<RegKey> k;
+  LONG rc = resolve(h, k);
+  if (rc != ERROR_SUCCESS) return rc;
+  std::u16string n = str16(name);
+  RegValue& v = k->values[foldName(n)];
+  if (v.name.empty()) v.name = n;  // an existing value keeps the case it was made with
+  v.type = type;
+  v.data.assign(data, data + size);
+  changed();
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryStore::Impl::deleteValue(HKEY h, const char16_t* name) {
+  std::shared_ptr<RegKey> k;
+  LONG rc = resolve(h, k);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (k->values.erase(foldName(str16(name))) == 0) return ERROR_FILE_NOT_FOUND;
+  changed();
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryStore::Impl::deleteKey(HKEY h, const char16_t* subKey) {
+  std::shared_ptr<RegKey> from;
+  LONG rc = resolve(h, from);
+  if (rc != ERROR_SUCCESS) return rc;
+  std::vector<std::u16string> parts;
+  rc = splitPath(subKey, parts);
+  if (rc != ERROR_SUCCESS) return rc;
+  // The key named by the handle itself is not deleted through an empty path.
+  if (parts.empty()) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<RegKey> k = walk(from, parts);
+  if (!k) return ERROR_FILE_NOT_FOUND;
+  removeKey(k);
+  changed();
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryStore::Impl::enumKey(HKEY h, DWORD index, char16_t* name, DWORD* nameChars, char16_t* cls,
+                                  DWORD* classChars) const {
+  if (!name || !nameChars) return ERROR_INVALID_PARAMETER;
+  if (cls && !classChars) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<RegKey> k;
+  LONG rc = resolve(h, k);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (index >= k->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+  auto it = k->subkeys.begin();
+  std::advance(it, index);
+  const std::u16string& n = it->second->name;
+  if (*nameChars < n.size() + 1) return ERROR_MORE_DATA;
+  // Keys have no class; a class buffer receives the empty text.
+  if (cls && *classChars < 1) return ERROR_MORE_DATA;
+  std::memcpy(name, n.data(), n.size() * sizeof(char16_t));
+  name[n.size()] = 0;
+  *nameChars = static_cast<DWORD>(n.size());
+  if (cls) {
+    cls[0] = 0;
+    *classChars = 0;
+  }
+  return ERROR_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------
+// The file.
+
+void RegistryStore::Impl::changed() {
+  if (batchDepth == 0) save();
+}
+
+void RegistryStore::Impl::load() {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    if (!std::filesystem::exists(file)) return;  // a new device: empty registry
+    throw DeviceError(file.string() + ": cannot be read");
+  }
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) throw DeviceError(file.string() + ": cannot be read");
+  parseRegText(bytes.str(), file.string(), roots);
+}
+
+void RegistryStore::Impl::save() const {
+  if (file.empty()) return;
+  const std::string text = formatRegText(roots);
+  std::filesystem::path dir = file.parent_path();
+  if (dir.empty()) dir = ".";
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+
+  auto fail = [&](const std::string& what, const std::string& tmp) {
+    int err = errno;
+    if (!tmp.empty()) ::unlink(tmp.c_str());
+    throw DeviceError(file.string() + ": " + what + ": " + std::strerror(err));
+  };
+  // A temporary file beside the real one, so that the rename cannot cross
+  // file systems and a crash leaves either the old or the new registry.
+  std::string tmp = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
+  int fd = ::mkstemp(tmp.data());
+  if (fd < 0) fail("cannot create a temporary file", "");
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      fail("cannot write", tmp);
+    }
+    done += static_cast<size_t>(n);
+  }
+  ::fchmod(fd, 0644);
+  if (::fsync(fd) != 0) {
+    ::close(fd);
+    fail("cannot flush", tmp);
+  }
+  if (::close(fd) != 0) fail("cannot write", tmp);
+  if (::rename(tmp.c_str(), file.c_str()) != 0) fail("cannot replace", tmp);
+  // Make the rename itself durable.
+  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// RegistryStore.
+
+RegistryStore::RegistryStore(std::filesystem::path file, Accounting& accounting)
+    : impl_(std::make_unique<Impl>(std::move(file), accounting)) {
+  if (!impl_->file.empty()) impl_->load();
+}
+
 RegistryStore::~RegistryStore() = default;
-void RegistryStore::seedDefaults() {}
-std::string RegistryStore::exportText() const { return {}; }
+
+void RegistryStore::seedDefaults() {
+  Impl& m = *impl_;
+  ++m.batchDepth;
+  try {
+    auto set = [&](const char* path, const std::string& text) {
+      std::vector<std::u16string> parts;
+      Impl::splitPath(widen(path).c_str(), parts);
+      auto k = m.makePath(m.rootKey(HKEY_CLASSES_ROOT), parts, nullptr);
+      RegValue& v = k->values[u""];
+      v.type = REG_SZ;
+      v.data = stringBytes(text);
+    };
+    set(".wmv", "WMVFile");
+    set("WMVFile\\Shell\\Open\\Command", "\"\\Windows\\wmplayer.exe\" \"%1\"");
+  } catch (...) {
+    --m.batchDepth;
+    throw;
+  }
+  --m.batchDepth;
+  m.changed();
+}
+
+std::string RegistryStore::exportText() const { return formatRegText(impl_->roots); }
+
+RegistryStore::KeyPath RegistryStore::parseKeyPath(const std::string& path) {
+  size_t cut = path.find('\\');
+  std::string rootName = path.substr(0, cut);
+  const RegRoot* root = findRoot(rootName);
+  if (!root)
+    throw DeviceError("\"" + rootName +
+                      "\" is not a registry root (expected HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, "
+                      "HKEY_CURRENT_USER, HKLM, HKCR or HKCU)");
+  KeyPath kp{root->handle, cut == std::string::npos ? std::u16string() : widen(path.substr(cut + 1))};
+  std::vector<std::u16string> parts;
+  if (Impl::splitPath(kp.subKey.c_str(), parts) != ERROR_SUCCESS)
+    throw DeviceError("\"" + path + "\" is not a valid key path");
+  return kp;
+}
+
+namespace {
+
+std::shared_ptr<RegKey> findKey(const RegistryStore::Impl& m, const std::string& keyPath) {
+  auto kp = RegistryStore::parseKeyPath(keyPath);
+  std::vector<std::u16string> parts;
+  RegistryStore::Impl::splitPath(kp.subKey.c_str(), parts);
+  return m.walk(m.rootKey(kp.root), parts);
+}
+
+}  // namespace
+
+void RegistryStore::setValue(const std::string& keyPath, const std::string& name, DWORD type,
+                             std::vector<uint8_t> bytes) {
+  auto kp = parseKeyPath(keyPath);
+  std::vector<std::u16string> parts;
+  Impl::splitPath(kp.subKey.c_str(), parts);
+  auto k = impl_->makePath(impl_->rootKey(kp.root), parts, nullptr);
+  std::u16string n = widen(name);
+  RegValue& v = k->values[foldName(n)];
+  if (v.name.empty()) v.name = n;
+  v.type = type;
+  v.data = std::move(bytes);
+  impl_->changed();
+}
+
+std::optional<RegistryStore::Value> RegistryStore::getValue(const std::string& keyPath,
+                                                            const std::string& name) const {
+  auto k = findKey(*impl_, keyPath);
+  if (!k) return std::nullopt;
+  const RegValue* v = k->value(widen(name));
+  if (!v) return std::nullopt;
+  return Value{v->type, v->data};
+}
+
+bool RegistryStore::deleteValue(const std::string& keyPath, const std::string& name) {
+  auto k = findKey(*impl_, keyPath);
+  if (!k || k->values.erase(foldName(widen(name))) == 0) return false;
+  impl_->changed();
+  return true;
+}
+
+bool RegistryStore::deleteKey(const std::string& keyPath) {
+  auto k = findKey(*impl_, keyPath);
+  if (!k) return false;
+  if (!k->parent) throw DeviceError("\"" + keyPath + "\": a root key cannot be deleted");
+  impl_->removeKey(k);
+  impl_->changed();
+  return true;
+}
+
+bool RegistryStore::keyExists(const std::string& keyPath) const { return findKey(*impl_, keyPath) != nullptr; }
+
+std::vector<std::string> RegistryStore::subkeys(const std::string& keyPath) const {
+  std::vector<std::string> out;
+  if (auto k = findKey(*impl_, keyPath))
+    for (const auto& [_, sub] : k->subkeys) out.push_back(narrow(sub->name));
+  return out;
+}
+
+std::vector<uint8_t> RegistryStore::stringBytes(const std::string& utf8) {
+  std::u16string w = widen(utf8);
+  std::vector<uint8_t> out;
+  out.reserve((w.size() + 1) * 2);
+  for (char16_t c : w) {
+    out.push_back(static_cast<uint8_t>(c & 0xFF));
+    out.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  out.push_back(0);
+  out.push_back(0);
+  return out;
+}
+
+std::vector<uint8_t> RegistryStore::dwordBytes(DWORD v) {
+  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+          static_cast<uint8_t>(v >> 24)};
+}
+
 }  // namespace wince

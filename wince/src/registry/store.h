@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,37 @@ class RegistryStore {
   void seedDefaults();
   // The whole registry as REGEDIT5 text, as it is written to the file.
   std::string exportText() const;
+
+  // Helpers for the device's scripting tool. Key paths name their root in
+  // full or abbreviated: "HKLM\\SOFTWARE\\X", "HKEY_CLASSES_ROOT\\.wmv",
+  // "HKCU". Names are UTF-8; an empty value name is the default value. A bad
+  // root or a malformed path throws DeviceError, as does a failed write of
+  // the file.
+  struct KeyPath {
+    HKEY root;
+    std::u16string subKey;  // "" for the root itself
+  };
+  struct Value {
+    DWORD type = REG_NONE;
+    std::vector<uint8_t> bytes;
+    bool operator==(const Value&) const = default;
+  };
+  static KeyPath parseKeyPath(const std::string& path);
+  // Creates the key (and the keys above it) when missing.
+  void setValue(const std::string& keyPath, const std::string& name, DWORD type,
+                std::vector<uint8_t> bytes);
+  std::optional<Value> getValue(const std::string& keyPath, const std::string& name) const;
+  // False when there was nothing to delete.
+  bool deleteValue(const std::string& keyPath, const std::string& name);
+  // Deletes the key with everything below it; a root cannot be deleted.
+  bool deleteKey(const std::string& keyPath);
+  bool keyExists(const std::string& keyPath) const;
+  // Names of the direct subkeys in enumeration order; empty for a missing key.
+  std::vector<std::string> subkeys(const std::string& keyPath) const;
+  // Value bytes as the API stores them: UTF-16LE text with its terminator,
+  // a little-endian DWORD.
+  static std::vector<uint8_t> stringBytes(const std::string& utf8);
+  static std::vector<uint8_t> dwordBytes(DWORD v);
 
   struct Impl;
   Impl& impl() { return *impl_; }

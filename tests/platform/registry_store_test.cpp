@@ -1,0 +1,314 @@
+// The device's side of the registry: the factory contents, the helpers of
+// the scripting tool, handle accounting and the registry file in the device
+// folder.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "device/device.h"
+#include "device/errors.h"
+#include "registry/store.h"
+
+namespace fs = std::filesystem;
+using wince::RegistryStore;
+using Value = RegistryStore::Value;
+using namespace std::literals;
+
+namespace {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string t = (fs::temp_directory_path() / "crestune-reg-XXXXXX").string();
+    path_ = mkdtemp(t.data());
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void writeFile(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> folderEntries(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  return names;
+}
+
+std::vector<uint8_t> utf16(const std::u16string& s, bool terminator = true) {
+  std::vector<uint8_t> b;
+  for (char16_t c : s) {
+    b.push_back(static_cast<uint8_t>(c));
+    b.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  if (terminator) b.insert(b.end(), {0, 0});
+  return b;
+}
+
+TEST(RegistryDevice, FactoryRegistryHasTheWmvAssociation) {
+  wince::Device dev(wince::DeviceOptions{});
+  auto& reg = dev.registry();
+  EXPECT_EQ((Value{REG_SZ, utf16(u"WMVFile")}), reg.getValue("HKCR\\.wmv", ""));
+  EXPECT_EQ((Value{REG_SZ, utf16(u"\"\\Windows\\wmplayer.exe\" \"%1\"")}),
+            reg.getValue("HKEY_CLASSES_ROOT\\WMVFile\\Shell\\Open\\Command", ""));
+}
+
+TEST(RegistryDevice, KeyHandlesAreCountedUntilClosed) {
+  wince::Device dev(wince::DeviceOptions{});
+  auto& acc = dev.accounting();
+  HKEY a = NULL, b = NULL, c = NULL;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\X", 0, NULL, 0, 0, NULL, &a, NULL));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\X", 0, 0, &b));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(a, NULL, 0, 0, &c));
+  EXPECT_EQ(3, acc.live(wince::ObjectKind::Key));
+
+  // Failed opens acquire nothing; a deleted key's handle is still counted.
+  HKEY none = NULL;
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Y", 0, 0, &none));
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\X"));
+  EXPECT_EQ(3, acc.live(wince::ObjectKind::Key));
+
+  for (HKEY h : {a, b, c}) EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(h));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(b));
+  // The predefined keys are no handles of their own.
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(HKEY_LOCAL_MACHINE));
+  EXPECT_EQ(0, acc.live(wince::ObjectKind::Key));
+}
+
+TEST(RegistryDevice, ScriptingHelpers) {
+  wince::Device dev(wince::DeviceOptions{});
+  auto& reg = dev.registry();
+
+  auto kp = RegistryStore::parseKeyPath("hklm\\SOFTWARE\\Halvorn\\");
+  EXPECT_EQ(HKEY_LOCAL_MACHINE, kp.root);
+  EXPECT_EQ(u"SOFTWARE\\Halvorn\\", kp.subKey);
+  EXPECT_EQ(HKEY_CURRENT_USER, RegistryStore::parseKeyPath("HKEY_CURRENT_USER").root);
+  EXPECT_THROW(RegistryStore::parseKeyPath("HKXX\\SOFTWARE"), wince::DeviceError);
+  EXPECT_THROW(RegistryStore::parseKeyPath("HKLM\\A\\\\B"), wince::DeviceError);
+  EXPECT_THROW(reg.getValue("SOFTWARE\\X", "V"), wince::DeviceError);
+
+  reg.setValue("HKLM\\SOFTWARE\\Halvorn\\WMP Crestune", "IconSize", REG_DWORD, RegistryStore::dwordBytes(1));
+  EXPECT_TRUE(reg.keyExists("HKEY_LOCAL_MACHINE\\software\\halvorn"));
+  EXPECT_EQ(std::vector<std::string>{"WMP Crestune"}, reg.subkeys("HKLM\\SOFTWARE\\Halvorn"));
+  EXPECT_EQ((Value{REG_DWORD, {1, 0, 0, 0}}), reg.getValue("HKLM\\SOFTWARE\\Halvorn\\WMP Crestune", "iconsize"));
+
+  // What the helpers write, the API reads.
+  HKEY k = NULL;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, &k));
+  DWORD v = 0, size = 4;
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(k, u"IconSize", NULL, NULL, (BYTE*)&v, &size));
+  EXPECT_EQ(1u, v);
+  RegCloseKey(k);
+
+  EXPECT_TRUE(reg.deleteValue("HKLM\\SOFTWARE\\Halvorn\\WMP Crestune", "IconSize"));
+  EXPECT_FALSE(reg.deleteValue("HKLM\\SOFTWARE\\Halvorn\\WMP Crestune", "IconSize"));
+  EXPECT_FALSE(reg.getValue("HKLM\\SOFTWARE\\Halvorn\\WMP Crestune", "IconSize"));
+  EXPECT_TRUE(reg.deleteKey("HKLM\\SOFTWARE\\Halvorn"));
+  EXPECT_FALSE(reg.keyExists("HKLM\\SOFTWARE\\Halvorn\\WMP Crestune"));
+  EXPECT_FALSE(reg.deleteKey("HKLM\\SOFTWARE\\Halvorn"));
+  EXPECT_THROW(reg.deleteKey("HKLM"), wince::DeviceError);
+  EXPECT_TRUE(reg.subkeys("HKLM\\Missing").empty());
+}
+
+// Every kind of value, including those that only hex keeps exact.
+struct Sample {
+  std::string name;
+  DWORD type;
+  std::vector<uint8_t> bytes;
+};
+
+std::vector<Sample> samples() {
+  std::vector<uint8_t> padded = utf16(u"\\Program Files\\Player\\wmplayer.exe");
+  padded.resize(2048, 0);
+  std::vector<uint8_t> full = utf16(u"x", false);
+  while (full.size() < 2048) full.insert(full.end(), {'y', 0});  // 2048 bytes, no terminator
+  std::vector<uint8_t> longBinary;
+  for (int i = 0; i < 300; ++i) longBinary.push_back(static_cast<uint8_t>(i * 7));
+  return {
+      {"", REG_SZ, utf16(u"default")},
+      {"Plain", REG_SZ, utf16(u"quote \" backslash \\ done")},
+      {"Unicode \"name\" \\", REG_SZ, utf16(u"Caf\u00e9 \u65e5\u672c \U0001F3B5")},
+      {"EmptyText", REG_SZ, utf16(u"")},
+      {"NoBytes", REG_SZ, {}},
+      {"Padded", REG_SZ, padded},
+      {"Unterminated", REG_SZ, full},
+      {"OddSize", REG_SZ, {'a', 0, 'b'}},
+      {"TwoStrings", REG_SZ, utf16(u"a\0b"s)},
+      {"LineBreak", REG_SZ, utf16(u"one\r\ntwo")},
+      {"LoneSurrogate", REG_SZ, utf16(u"\xD800x")},
+      {"Dword", REG_DWORD, {0x2a, 0, 0, 0}},
+      {"HighDword", REG_DWORD, {0xff, 0xfe, 0xfd, 0xfc}},
+      {"ShortDword", REG_DWORD, {1, 2, 3}},
+      {"Binary", REG_BINARY, {0, 1, 0xff}},
+      {"EmptyBinary", REG_BINARY, {}},
+      {"LongBinary", REG_BINARY, longBinary},
+      {"Expand", REG_EXPAND_SZ, utf16(u"%windir%")},
+      {"Multi", REG_MULTI_SZ, utf16(u"a\0b\0"s)},
+      {"None", REG_NONE, {5}},
+      {"Custom", 0x12345678, {1, 2, 3, 4, 5}},
+      {"line\nbreak", REG_DWORD, {0, 0, 0, 0}},
+  };
+}
+
+const char kKey[] = "HKCU\\Software\\CrestuneTest\\Kinds";
+
+TEST(RegistryFile, EveryValueKindSurvivesARestart) {
+  TempDir dir;
+  std::string exported;
+  {
+    wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+    auto& reg = dev.registry();
+    for (const auto& s : samples()) reg.setValue(kKey, s.name, s.type, s.bytes);
+    reg.setValue("HKLM\\SOFTWARE\\Empty\\Leaf", "x", REG_DWORD, RegistryStore::dwordBytes(1));
+    reg.deleteValue("HKLM\\SOFTWARE\\Empty\\Leaf", "x");  // an empty key is kept too
+    reg.setValue("HKLM", "AtTheRoot", REG_DWORD, RegistryStore::dwordBytes(3));
+    exported = reg.exportText();
+    EXPECT_EQ(exported, readFile(dir.path() / "registry.reg"));
+  }
+  wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+  auto& reg = dev.registry();
+  for (const auto& s : samples()) EXPECT_EQ((Value{s.type, s.bytes}), reg.getValue(kKey, s.name)) << s.name;
+  EXPECT_TRUE(reg.keyExists("HKLM\\SOFTWARE\\Empty\\Leaf"));
+  EXPECT_TRUE(reg.getValue("HKLM", "AtTheRoot"));
+  // The factory values were written at the first start and read back now.
+  EXPECT_TRUE(reg.getValue("HKCR\\.wmv", ""));
+  EXPECT_EQ(exported, reg.exportText());
+}
+
+TEST(RegistryFile, WritesRegedit5Text) {
+  wince::Device dev(wince::DeviceOptions{});
+  auto& reg = dev.registry();
+  for (const auto& s : samples()) reg.setValue(kKey, s.name, s.type, s.bytes);
+  std::string text = reg.exportText();
+  EXPECT_EQ(0u, text.find("Windows Registry Editor Version 5.00\n"));
+  for (const char* line : {
+           "\n[HKEY_CLASSES_ROOT\\WMVFile\\Shell\\Open\\Command]\n@=\"\\\"\\\\Windows\\\\wmplayer.exe\\\" \\\"%1\\\"\"\n",
+           "\n[HKEY_CURRENT_USER\\Software\\CrestuneTest\\Kinds]\n@=\"default\"\n",
+           "\n\"Plain\"=\"quote \\\" backslash \\\\ done\"\n",
+           "\n\"Unicode \\\"name\\\" \\\\\"=\"Caf\xC3\xA9 ",
+           "\n\"Dword\"=dword:0000002a\n",
+           "\n\"HighDword\"=dword:fcfdfeff\n",
+           "\n\"ShortDword\"=hex(4):01,02,03\n",
+           "\n\"Binary\"=hex:00,01,ff\n",
+           "\n\"EmptyBinary\"=hex:\n",
+           "\n\"NoBytes\"=hex(1):\n",
+           "\n\"OddSize\"=hex(1):61,00,62\n",
+           "\n\"Expand\"=hex(2):25,00,",
+           "\n\"Custom\"=hex(12345678):01,02,03,04,05\n",
+           "\n\"Padded\"=hex(1):5c,00,50,00,",
+       })
+    EXPECT_NE(std::string::npos, text.find(line)) << line;
+  // Long hex data continues over lines of at most 80 columns.
+  std::istringstream lines(text);
+  for (std::string l; std::getline(lines, l);) EXPECT_LE(l.size(), 80u) << l;
+}
+
+TEST(RegistryFile, ReadsUtf16WithByteOrderMark) {
+  TempDir dir;
+  std::u16string text =
+      u"Windows Registry Editor Version 5.00\r\n\r\n"
+      u"; written by hand\r\n"
+      u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Halvorn\\WMP Crestune]\r\n"
+      u"\"WMPApplication\"=\"\\\\Windows\\\\Caf\u00e9.exe\"\r\n"
+      u"\"IconSize\"=dword:00000001\r\n"
+      u"\"Blob\"=hex:01,02,\\\r\n"
+      u"  03\r\n";
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  writeFile(dir.path() / "registry.reg", bytes);
+
+  wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+  auto& reg = dev.registry();
+  const char key[] = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
+  EXPECT_EQ((Value{REG_SZ, utf16(u"\\Windows\\Caf\u00e9.exe")}), reg.getValue(key, "WMPApplication"));
+  EXPECT_EQ((Value{REG_DWORD, {1, 0, 0, 0}}), reg.getValue(key, "IconSize"));
+  EXPECT_EQ((Value{REG_BINARY, {1, 2, 3}}), reg.getValue(key, "Blob"));
+  // An existing file is the whole registry: no factory values are added.
+  EXPECT_FALSE(reg.keyExists("HKCR\\.wmv"));
+  // Nothing changed, so the file is not rewritten.
+  EXPECT_EQ(bytes, readFile(dir.path() / "registry.reg"));
+}
+
+TEST(RegistryFile, DamagedFileIsReportedWithItsLineAndLeftAlone) {
+  const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n";
+  struct Case {
+    std::string text;
+    int line;
+  } cases[] = {
+      {"REGEDIT4\n", 1},
+      {"", 1},
+      {head + "\"A\"=dword:12345\n\"B\"=dword:xyz\n", 5},
+      {head + "\"A\"=\"unterminated\n", 4},
+      {head + "\"A\"=\"bad \\q escape\"\n", 4},
+      {head + "\"A\" \"no equals\"\n", 4},
+      {head + "\"A\"=hex:01,2\n", 4},
+      {head + "\"A\"=hex(zz):01\n", 4},
+      {head + "\"A\"=hex:01,\\\n  02,\\\n  0x\n\"B\"=dword:1\n", 4},
+      {head + "\"A\"=\"text\" trailing\n", 4},
+      {head + "\"A\"=maybe\n", 4},
+      {head + "[HKEY_SOMEWHERE\\X]\n", 4},
+      {head + "[HKEY_LOCAL_MACHINE\\A\\\\B]\n", 4},
+      {head + "[HKEY_LOCAL_MACHINE\\A\n", 4},
+      {head + "stray text\n", 4},
+      {"Windows Registry Editor Version 5.00\n\"Early\"=dword:00000001\n", 2},
+      {head + "\"A\"=\"\xC3(\"\n", 4},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    fs::path file = dir.path() / "registry.reg";
+    writeFile(file, c.text);
+    try {
+      wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const wince::DeviceError& e) {
+      std::string msg = e.what();
+      std::string prefix = file.string() + ": line " + std::to_string(c.line) + ": ";
+      EXPECT_EQ(0u, msg.find(prefix)) << msg;
+      EXPECT_GT(msg.size(), prefix.size()) << msg;
+      EXPECT_EQ(std::string::npos, msg.find('\n')) << msg;
+    }
+    EXPECT_EQ(c.text, readFile(file));
+    EXPECT_EQ(std::vector<std::string>{"registry.reg"}, folderEntries(dir.path()));
+    // The device can start again once the failed one is gone.
+    EXPECT_FALSE(wince::Device::exists());
+  }
+}
+
+TEST(RegistryFile, EachChangeReplacesTheFileWithoutLeftovers) {
+  TempDir dir;
+  wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+  fs::path file = dir.path() / "registry.reg";
+  auto contents = [&] { return fs::status(file).type() == fs::file_type::regular ? readFile(file) : std::string(); };
+
+  HKEY k = NULL;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\CrestuneTest", 0, NULL, 0, 0, NULL, &k, NULL));
+  std::string before = contents();
+  EXPECT_NE(std::string::npos, before.find("[HKEY_CURRENT_USER\\Software\\CrestuneTest]"));
+  for (DWORD i = 0; i < 20; ++i) {
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(k, u"Count", 0, REG_DWORD, (const BYTE*)&i, 4));
+    EXPECT_EQ(dev.registry().exportText(), contents());
+  }
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueW(k, u"Count"));
+  EXPECT_EQ(std::string::npos, contents().find("Count"));
+  RegCloseKey(k);
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_CURRENT_USER, u"Software"));
+  EXPECT_EQ(std::string::npos, contents().find("CrestuneTest"));
+  EXPECT_EQ(std::vector<std::string>{"registry.reg"}, folderEntries(dir.path()));
+}
+
+}  // namespace

@@ -1,0 +1,356 @@
+// The registry file: REGEDIT5 text, as the desktop's registry editor writes
+// it. Values are written so that reading the file back gives the very same
+// type and bytes: only a REG_SZ that is exactly one terminated string of
+// printable text is written as "text", only a 4-byte REG_DWORD as dword:;
+// everything else is written as hex bytes.
+#include <cstdio>
+#include <string_view>
+
+#include "device/device.h"
+#include "device/errors.h"
+#include "registry/tree.h"
+
+namespace wince {
+
+namespace {
+
+const char kHeader[] = "Windows Registry Editor Version 5.00";
+
+// ---------------------------------------------------------------------------
+// Writing.
+
+std::string quote(const std::u16string& s) {
+  std::string out = "\"";
+  for (char c : narrow(s)) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      // Not REGEDIT5 proper, but a name with a line break must stay on its line.
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// The text of a REG_SZ whose bytes are exactly that text and one terminator,
+// when writing it as "text" gives back the same bytes.
+bool plainText(const std::vector<uint8_t>& data, std::u16string& text) {
+  if (data.size() < 2 || data.size() % 2 != 0) return false;
+  const size_t units = data.size() / 2;
+  text.clear();
+  for (size_t i = 0; i < units; ++i) text += static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  if (text.back() != 0) return false;
+  text.pop_back();
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c < 0x20 || c == 0x7F) return false;
+    if (c >= 0xD800 && c < 0xDC00) {
+      if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] >= 0xE000) return false;
+      ++i;
+    } else if (c >= 0xDC00 && c < 0xE000) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void appendHex(std::string& out, const std::string& prefix, const std::vector<uint8_t>& data) {
+  // Lines stay within 80 columns; a trailing backslash continues the value.
+  out += prefix;
+  size_t column = prefix.size();
+  char buf[4];
+  for (size_t i = 0; i < data.size(); ++i) {
+    if (i > 0 && column + 3 > 78) {
+      out += "\\\n  ";
+      column = 2;
+    }
+    std::snprintf(buf, sizeof buf, "%02x", data[i]);
+    out += buf;
+    column += 2;
+    if (i + 1 < data.size()) {
+      out += ',';
+      ++column;
+    }
+  }
+  out += '\n';
+}
+
+void appendValue(std::string& out, const RegValue& v) {
+  std::string lead = (v.name.empty() ? std::string("@") : quote(v.name)) + "=";
+  std::u16string text;
+  if (v.type == REG_SZ && plainText(v.data, text)) {
+    out += lead + quote(text) + "\n";
+  } else if (v.type == REG_DWORD && v.data.size() == 4) {
+    char buf[16];
+    unsigned d = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (static_cast<unsigned>(v.data[3]) << 24);
+    std::snprintf(buf, sizeof buf, "dword:%08x", d);
+    out += lead + buf + "\n";
+  } else if (v.type == REG_BINARY) {
+    appendHex(out, lead + "hex:", v.data);
+  } else {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.type));
+    appendHex(out, lead + buf, v.data);
+  }
+}
+
+void appendKey(std::string& out, const RegKey& k, const std::string& path, bool isRoot) {
+  // A root is listed only for its own values; every other key is listed
+  // even when empty, since its existence is part of the registry.
+  if (!isRoot || !k.values.empty()) {
+    out += "\n[" + path + "]\n";
+    for (const auto& [_, v] : k.values) appendValue(out, v);
+  }
+  for (const auto& [_, sub] : k.subkeys) appendKey(out, *sub, path + "\\" + narrow(sub->name), false);
+}
+
+// ---------------------------------------------------------------------------
+// Reading.
+
+class Parser {
+ public:
+  Parser(const std::string& source, std::shared_ptr<RegKey> (&roots)[3]) : source_(source), roots_(roots) {}
+
+  void run(const std::string& text);
+
+ private:
+  [[noreturn]] void fail(const std::string& expected) const {
+    throw DeviceError(source_ + ": line " + std::to_string(line_) + ": " + expected);
+  }
+  void keyLine(std::string_view s);
+  void valueLine(std::string_view s);
+  std::u16string quoted(std::string_view& s);
+  std::vector<uint8_t> hexBytes(std::string_view s);
+
+  const std::string& source_;
+  std::shared_ptr<RegKey> (&roots_)[3];
+  std::shared_ptr<RegKey> key_;
+  size_t line_ = 0;
+};
+
+std::string_view trimLeft(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  return s;
+}
+
+std::string_view trimRight(std::string_view s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+bool validUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    unsigned char b = static_cast<unsigned char>(s[i]);
+    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra < 0 || i + extra >= s.size()) return false;
+    for (int k = 1; k <= extra; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// 1 to 8 hex digits, the whole of s.
+bool parseHex32(std::string_view s, DWORD& out) {
+  if (s.empty() || s.size() > 8) return false;
+  out = 0;
+  for (char c : s) {
+    int d = hexDigit(c);
+    if (d < 0) return false;
+    out = (out << 4) | static_cast<DWORD>(d);
+  }
+  return true;
+}
+
+void Parser::run(const std::string& text) {
+  std::vector<std::string_view> lines;
+  std::string_view all(text);
+  while (!all.empty()) {
+    size_t nl = all.find('\n');
+    lines.push_back(all.substr(0, nl));
+    all = nl == std::string_view::npos ? std::string_view() : all.substr(nl + 1);
+  }
+  size_t i = 0;
+  line_ = 1;
+  if (lines.empty() || trimRight(lines[0]) != kHeader) fail(std::string("expected \"") + kHeader + "\"");
+  for (i = 1; i < lines.size(); ++i) {
+    line_ = i + 1;
+    std::string_view s = trimRight(trimLeft(lines[i]));
+    if (!validUtf8(s)) fail("expected UTF-8 text");
+    if (s.empty() || s.front() == ';') continue;
+    if (s.front() == '[') {
+      keyLine(s);
+    } else if (s.front() == '"' || s.front() == '@') {
+      // Hex data may continue over the following lines, each but the last
+      // ending with a backslash.
+      std::string joined(s);
+      size_t eq = joined.find("=hex");
+      size_t start = line_;
+      while (eq != std::string::npos && !joined.empty() && joined.back() == '\\' && i + 1 < lines.size()) {
+        joined.pop_back();
+        std::string_view next = trimRight(trimLeft(lines[++i]));
+        if (!validUtf8(next)) {
+          line_ = i + 1;
+          fail("expected UTF-8 text");
+        }
+        joined += next;
+      }
+      line_ = start;
+      valueLine(joined);
+    } else {
+      fail("expected a [key] line, a \"name\"= or @= value line, or a blank line");
+    }
+  }
+}
+
+void Parser::keyLine(std::string_view s) {
+  if (s.back() != ']') fail("expected ']' at the end of the key line");
+  std::string path(s.substr(1, s.size() - 2));
+  size_t cut = path.find('\\');
+  const RegRoot* root = findRoot(path.substr(0, cut));
+  if (!root) fail("expected a key path beginning HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT or HKEY_CURRENT_USER");
+  std::shared_ptr<RegKey> k;
+  for (int r = 0; r < 3; ++r)
+    if (kRegRoots[r].handle == root->handle) k = roots_[r];
+  if (cut != std::string::npos) {
+    std::vector<std::u16string> parts;
+    std::u16string sub = widen(path.substr(cut + 1));
+    if (RegistryStore::Impl::splitPath(sub.c_str(), parts) != ERROR_SUCCESS || parts.empty())
+      fail("expected key names of 1 to 255 printable characters separated by single backslashes");
+    for (const auto& part : parts) {
+      auto& slot = k->subkeys[foldName(part)];
+      if (!slot) {
+        slot = std::make_shared<RegKey>();
+        slot->name = part;
+        slot->parent = k.get();
+      }
+      k = slot;
+    }
+  }
+  key_ = k;
+}
+
+std::u16string Parser::quoted(std::string_view& s) {
+  // s starts at the opening quote; on return it follows the closing one.
+  std::string out;
+  size_t i = 1;
+  for (;; ++i) {
+    if (i >= s.size()) fail("expected a closing quote");
+    char c = s[i];
+    if (c == '"') break;
+    if (c == '\\') {
+      if (++i >= s.size()) fail("expected a closing quote");
+      switch (s[i]) {
+        case '\\': out += '\\'; break;
+        case '"': out += '"'; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        default: fail("expected \\\\ or \\\" after a backslash inside quotes");
+      }
+    } else {
+      out += c;
+    }
+  }
+  s.remove_prefix(i + 1);
+  return widen(out);
+}
+
+std::vector<uint8_t> Parser::hexBytes(std::string_view s) {
+  std::vector<uint8_t> out;
+  s = trimLeft(s);
+  if (s.empty()) return out;
+  for (;;) {
+    s = trimLeft(s);
+    if (s.size() < 2 || hexDigit(s[0]) < 0 || hexDigit(s[1]) < 0)
+      fail("expected hex bytes of two digits separated by commas");
+    out.push_back(static_cast<uint8_t>(hexDigit(s[0]) << 4 | hexDigit(s[1])));
+    s = trimLeft(s.substr(2));
+    if (s.empty()) return out;
+    if (s.front() != ',') fail("expected hex bytes of two digits separated by commas");
+    s.remove_prefix(1);
+    if (trimLeft(s).empty()) return out;  // a trailing comma is tolerated
+  }
+}
+
+void Parser::valueLine(std::string_view s) {
+  if (!key_) fail("expected a [key] line before the first value");
+  std::u16string name;
+  if (s.front() == '@') {
+    s.remove_prefix(1);
+  } else {
+    name = quoted(s);
+  }
+  s = trimLeft(s);
+  if (s.empty() || s.front() != '=') fail("expected '=' after the value name");
+  s = trimLeft(s.substr(1));
+
+  RegValue v;
+  v.name = name;
+  if (!s.empty() && s.front() == '"') {
+    std::u16string text = quoted(s);
+    if (!trimLeft(s).empty()) fail("expected the end of the line after the closing quote");
+    v.type = REG_SZ;
+    for (char16_t c : text) {
+      v.data.push_back(static_cast<uint8_t>(c & 0xFF));
+      v.data.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    v.data.push_back(0);
+    v.data.push_back(0);
+  } else if (s.starts_with("dword:")) {
+    DWORD d;
+    if (!parseHex32(s.substr(6), d)) fail("expected 8 hex digits after dword:");
+    v.type = REG_DWORD;
+    v.data = {static_cast<uint8_t>(d), static_cast<uint8_t>(d >> 8), static_cast<uint8_t>(d >> 16),
+              static_cast<uint8_t>(d >> 24)};
+  } else if (s.starts_with("hex:")) {
+    v.type = REG_BINARY;
+    v.data = hexBytes(s.substr(4));
+  } else if (s.starts_with("hex(")) {
+    size_t close = s.find("):");
+    DWORD type;
+    if (close == std::string_view::npos || !parseHex32(s.substr(4, close - 4), type))
+      fail("expected a type of 1 to 8 hex digits in hex(N):");
+    v.type = type;
+    v.data = hexBytes(s.substr(close + 2));
+  } else {
+    fail("expected \"text\", dword:, hex: or hex(N): after '='");
+  }
+  key_->values[foldName(name)] = std::move(v);
+}
+
+}  // namespace
+
+std::string formatRegText(const std::shared_ptr<RegKey> (&roots)[3]) {
+  std::string out = std::string(kHeader) + "\n";
+  for (int i = 0; i < 3; ++i) appendKey(out, *roots[i], kRegRoots[i].name, true);
+  return out;
+}
+
+void parseRegText(const std::string& bytes, const std::string& source, std::shared_ptr<RegKey> (&roots)[3]) {
+  std::string text;
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    if (bytes.size() % 2 != 0)
+      throw DeviceError(source + ": line 1: expected UTF-16LE text of an even number of bytes");
+    std::u16string w;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+      w += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+    text = narrow(w);
+  } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    text = bytes.substr(3);
+  } else {
+    text = bytes;
+  }
+  Parser(source, roots).run(text);
+}
+
+}  // namespace wince

@@ -1,0 +1,102 @@
+// The registry's insides, shared by the store, the text file reader/writer
+// and the API functions: the key tree, the open-handle table and the
+// operations the API is built from. Every operation answers a Win32 error
+// code; none of them touches caller memory.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "registry/store.h"
+
+namespace wince {
+
+// Key and value names compare without regard to case; the case they were
+// created with is kept for enumeration and export.
+std::u16string foldName(const std::u16string& name);
+
+struct RegValue {
+  std::u16string name;  // as first written; empty is the default value
+  DWORD type = REG_NONE;
+  std::vector<uint8_t> data;
+};
+
+struct RegKey {
+  std::u16string name;
+  RegKey* parent = nullptr;  // null for a root and for a deleted key
+  bool deleted = false;
+  // Both maps are ordered by folded name, which is the enumeration order.
+  std::map<std::u16string, std::shared_ptr<RegKey>> subkeys;
+  std::map<std::u16string, RegValue> values;
+
+  RegKey* child(const std::u16string& name) const;
+  const RegValue* value(const std::u16string& name) const;
+};
+
+// The predefined keys, in the order the text file lists them.
+struct RegRoot {
+  HKEY handle;
+  const char* name;    // "HKEY_LOCAL_MACHINE"
+  const char* abbrev;  // "HKLM"
+};
+extern const RegRoot kRegRoots[3];
+// The root a name stands for ("HKLM", "hkey_local_machine"), or null.
+const RegRoot* findRoot(const std::string& name);
+
+struct RegistryStore::Impl {
+  Impl(std::filesystem::path file, Accounting& accounting);
+
+  std::filesystem::path file;
+  Accounting& accounting;
+  std::shared_ptr<RegKey> roots[3];
+  std::unordered_map<uintptr_t, std::shared_ptr<RegKey>> handles;
+  uintptr_t nextHandle = 0x10000;
+  int batchDepth = 0;  // while nonzero, changes are not written out yet
+
+  std::shared_ptr<RegKey> rootKey(HKEY root) const;
+
+  // The key a handle names. ERROR_INVALID_HANDLE for an unknown handle,
+  // ERROR_KEY_DELETED when the key has been deleted since it was opened.
+  LONG resolve(HKEY h, std::shared_ptr<RegKey>& out) const;
+
+  // Splits "A\B\C" into its components; one trailing backslash is allowed.
+  // ERROR_INVALID_PARAMETER for empty, over-long or unprintable components.
+  static LONG splitPath(const char16_t* path, std::vector<std::u16string>& parts);
+
+  LONG open(HKEY base, const char16_t* subKey, HKEY* result);
+  LONG create(HKEY base, const char16_t* subKey, HKEY* result, DWORD* disposition);
+  LONG close(HKEY h);
+  LONG queryValue(HKEY h, const char16_t* name, DWORD* type, BYTE* data, DWORD* size) const;
+  LONG setValue(HKEY h, const char16_t* name, DWORD type, const BYTE* data, DWORD size);
+  LONG deleteValue(HKEY h, const char16_t* name);
+  LONG deleteKey(HKEY h, const char16_t* subKey);
+  LONG enumKey(HKEY h, DWORD index, char16_t* name, DWORD* nameChars, char16_t* cls,
+               DWORD* classChars) const;
+
+  // Finds (create: makes) the key below `from`; null when missing.
+  std::shared_ptr<RegKey> walk(const std::shared_ptr<RegKey>& from,
+                               const std::vector<std::u16string>& parts) const;
+  std::shared_ptr<RegKey> makePath(const std::shared_ptr<RegKey>& from,
+                                   const std::vector<std::u16string>& parts, bool* created);
+  void removeKey(const std::shared_ptr<RegKey>& key);
+
+  // Writes the file after a change (nothing when kept in memory only).
+  // Throws DeviceError when the file cannot be written.
+  void changed();
+  void save() const;
+  void load();
+};
+
+// The REGEDIT5 text of a whole tree, and its reading back. parseRegText
+// throws DeviceError("<source>: line N: <what was expected>").
+std::string formatRegText(const std::shared_ptr<RegKey> (&roots)[3]);
+void parseRegText(const std::string& bytes, const std::string& source,
+                  std::shared_ptr<RegKey> (&roots)[3]);
+
+}  // namespace wince
