@@ -97,6 +97,17 @@ TEST_F(GdiTest, MultiLineAndWordBreak) {
   DrawTextW(dc, u"A&&B", -1, &pr, DT_SINGLELINE | DT_CALCRECT | DT_NOPREFIX);
   GetTextExtentPoint32W(dc, u"A&&B", 4, &amp);
   EXPECT_EQ(pr.right, amp.cx);
+
+  // Drawn: "&P" underlines the P; "&&" is a plain ampersand.
+  SetBkMode(dc, TRANSPARENT);
+  RECT r1{0, 0, 240, 20}, r2{0, 40, 240, 60}, r3{0, 80, 240, 100}, r4{0, 120, 240, 140};
+  DrawTextW(dc, u"&Play", -1, &r1, DT_SINGLELINE);
+  DrawTextW(dc, u"Play", -1, &r2, DT_SINGLELINE);
+  DrawTextW(dc, u"A&&B", -1, &r3, DT_SINGLELINE);
+  DrawTextW(dc, u"A&B", -1, &r4, DT_SINGLELINE | DT_NOPREFIX);
+  EXPECT_GT(ink(RECT{0, 0, 240, 20}), ink(RECT{0, 40, 240, 60}));
+  EXPECT_EQ(inkBounds(RECT{0, 0, 240, 20}).right, inkBounds(RECT{0, 40, 240, 60}).right);
+  EXPECT_EQ(ink(RECT{0, 80, 240, 100}), ink(RECT{0, 120, 240, 140}));
 }
 
 TEST_F(GdiTest, TextPixelsTakeTheTextColour) {
