@@ -52,6 +52,15 @@ typedef struct tagLOGPEN {
   COLORREF lopnColor;
 } LOGPEN;
 
+typedef struct tagLOGBRUSH {
+  UINT lbStyle;
+  COLORREF lbColor;
+  ULONG_PTR lbHatch;
+} LOGBRUSH;
+#define BS_SOLID 0
+#define BS_NULL 1
+#define BS_HOLLOW BS_NULL
+
 #define FW_DONTCARE 0
 #define FW_NORMAL 400
 #define FW_SEMIBOLD 600
@@ -88,9 +97,13 @@ typedef struct tagLOGPEN {
 #define SYSTEM_FONT 13
 #define DEFAULT_GUI_FONT 17
 
+#define HORZSIZE 4
+#define VERTSIZE 6
 #define HORZRES 8
 #define VERTRES 10
 #define BITSPIXEL 12
+#define PLANES 14
+#define NUMCOLORS 24
 #define LOGPIXELSX 88
 #define LOGPIXELSY 90
 

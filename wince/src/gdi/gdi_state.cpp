@@ -1,10 +1,450 @@
+// Tables of DCs and graphics objects, the canvas, and the object API:
+// stock objects, creation, selection, deletion, description.
 #include "gdi/gdi_state.h"
 
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "device/trace.h"
+#include "gdi/gdi_internal.h"
+
 namespace wince {
-struct GdiState::Impl {};
+
+// ---- Colours and canvas --------------------------------------------------
+
+COLORREF toColorRef(uint32_t rgb) {
+  return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+uint32_t toScreen(COLORREF c) {
+  return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
+}
+
+namespace {
+RECT intersect(const RECT& a, const RECT& b) {
+  return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+              std::min(a.bottom, b.bottom)};
+}
+bool empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+}  // namespace
+
+Canvas::Canvas(Screen& screen, const DcState& dc) : screen_(screen), origin_(dc.origin) {
+  const RECT bounds{0, 0, screen.width, screen.height};
+  for (const RECT& r : dc.clip) {
+    RECT c = intersect(r, bounds);
+    if (!empty(c)) clip_.push_back(c);
+  }
+}
+
+void Canvas::restrict(const RECT& logical) {
+  const RECT s{sx(logical.left), sy(logical.top), sx(logical.right), sy(logical.bottom)};
+  std::vector<RECT> out;
+  for (const RECT& r : clip_) {
+    RECT c = intersect(r, s);
+    if (!empty(c)) out.push_back(c);
+  }
+  clip_ = std::move(out);
+}
+
+bool Canvas::visible(int x, int y) const {
+  for (const RECT& r : clip_)
+    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
+  return false;
+}
+
+void Canvas::put(int x, int y, COLORREF color, int alpha) {
+  const int px = sx(x), py = sy(y);
+  if (alpha <= 0 || !visible(px, py)) return;
+  uint32_t& dst = screen_.pixels[static_cast<size_t>(py) * screen_.width + px];
+  const uint32_t src = toScreen(color);
+  if (alpha >= 255) {
+    dst = src;
+    return;
+  }
+  uint32_t out = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int s = (src >> shift) & 0xFF, d = (dst >> shift) & 0xFF;
+    const int v = (s * alpha + d * (255 - alpha) + 127) / 255;
+    out |= static_cast<uint32_t>(v) << shift;
+  }
+  dst = out;
+}
+
+void Canvas::fill(const RECT& logical, COLORREF color) {
+  // Per clip rectangle, skipping pixels an earlier rectangle already holds,
+  // so overlapping clip rectangles never paint a pixel twice.
+  const RECT s{sx(logical.left), sy(logical.top), sx(logical.right), sy(logical.bottom)};
+  const uint32_t v = toScreen(color);
+  for (size_t i = 0; i < clip_.size(); ++i) {
+    const RECT c = intersect(clip_[i], s);
+    for (int y = c.top; y < c.bottom; ++y)
+      for (int x = c.left; x < c.right; ++x) {
+        bool earlier = false;
+        for (size_t j = 0; j < i && !earlier; ++j)
+          earlier = x >= clip_[j].left && x < clip_[j].right && y >= clip_[j].top && y < clip_[j].bottom;
+        if (!earlier) screen_.pixels[static_cast<size_t>(y) * screen_.width + x] = v;
+      }
+  }
+}
+
+COLORREF Canvas::get(int x, int y) const {
+  const int px = sx(x), py = sy(y);
+  if (!visible(px, py)) return CLR_INVALID;
+  return toColorRef(screen_.at(px, py));
+}
+
+// ---- Tables ----------------------------------------------------------------
+
+namespace {
+GdiObject makeBrush(COLORREF c, bool null = false) {
+  GdiObject o;
+  o.kind = GdiKind::Brush;
+  o.brushColor = c;
+  o.nullBrush = null;
+  return o;
+}
+GdiObject makePen(UINT style, int width, COLORREF c) {
+  GdiObject o;
+  o.kind = GdiKind::Pen;
+  o.pen.lopnStyle = style;
+  o.pen.lopnWidth = POINT{width, 0};
+  o.pen.lopnColor = c;
+  return o;
+}
+GdiObject makeFont(const char16_t* face, LONG height, LONG weight) {
+  GdiObject o;
+  o.kind = GdiKind::Font;
+  o.font.lfHeight = height;
+  o.font.lfWeight = weight;
+  o.font.lfCharSet = ANSI_CHARSET;
+  o.font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+  for (int i = 0; face[i] && i < LF_FACESIZE - 1; ++i) o.font.lfFaceName[i] = face[i];
+  return o;
+}
+}  // namespace
+
+GdiState::Impl::Impl() {
+  const int dpi = Device::current().screen().dpi;
+  auto addStock = [&](int index, GdiObject o) {
+    o.stock = true;
+    HGDIOBJ h = reinterpret_cast<HGDIOBJ>(nextObject);
+    nextObject += 4;
+    objects.emplace(h, std::move(o));
+    stock[index] = h;
+  };
+  addStock(WHITE_BRUSH, makeBrush(RGB(255, 255, 255)));
+  addStock(LTGRAY_BRUSH, makeBrush(RGB(192, 192, 192)));
+  addStock(GRAY_BRUSH, makeBrush(RGB(128, 128, 128)));
+  addStock(DKGRAY_BRUSH, makeBrush(RGB(64, 64, 64)));
+  addStock(BLACK_BRUSH, makeBrush(RGB(0, 0, 0)));
+  addStock(NULL_BRUSH, makeBrush(0, true));
+  addStock(WHITE_PEN, makePen(PS_SOLID, 1, RGB(255, 255, 255)));
+  addStock(BLACK_PEN, makePen(PS_SOLID, 1, RGB(0, 0, 0)));
+  addStock(NULL_PEN, makePen(PS_NULL, 1, RGB(0, 0, 0)));
+  // The device's system font is a bold 9-point Tahoma; the GUI font a
+  // regular 8-point one.
+  addStock(SYSTEM_FONT, makeFont(u"Tahoma", -(12 * dpi / 96), FW_BOLD));
+  addStock(DEFAULT_GUI_FONT, makeFont(u"Tahoma", -(11 * dpi / 96), FW_NORMAL));
+}
+
+GdiState::Impl::~Impl() = default;
+
+GdiObject* GdiState::Impl::object(HGDIOBJ h) {
+  auto it = objects.find(h);
+  return it == objects.end() ? nullptr : &it->second;
+}
+
+DcState* GdiState::Impl::dc(HDC h) {
+  auto it = dcs.find(h);
+  return it == dcs.end() ? nullptr : &it->second;
+}
+
+HGDIOBJ GdiState::Impl::add(GdiObject o) {
+  HGDIOBJ h = reinterpret_cast<HGDIOBJ>(nextObject);
+  nextObject += 4;
+  objects.emplace(h, std::move(o));
+  Device::current().accounting().acquire(ObjectKind::GdiObject);
+  return h;
+}
+
+const FontMetrics& GdiState::Impl::metrics(GdiObject& font) {
+  if (!font.realised) {
+    font.metrics = fonts.realise(font.font, Device::current().screen().dpi);
+    font.realised = true;
+  }
+  return font.metrics;
+}
+
+GdiObject& GdiState::Impl::dcFont(DcState& d) {
+  GdiObject* f = object(d.font);
+  if (!f) f = object(stock[SYSTEM_FONT]);
+  metrics(*f);
+  return *f;
+}
+
+bool GdiState::Impl::selectedAnywhere(HGDIOBJ h) const {
+  for (const auto& [_, d] : dcs)
+    if (d.font == h || d.pen == h || d.brush == h) return true;
+  return false;
+}
+
 GdiState::GdiState() : impl_(std::make_unique<Impl>()) {}
 GdiState::~GdiState() = default;
-HDC GdiState::createDc(POINT, std::vector<RECT>) { return nullptr; }
-bool GdiState::releaseDc(HDC) { return false; }
-bool GdiState::isDc(HDC) const { return false; }
+
+HDC GdiState::createDc(POINT origin, std::vector<RECT> clip) {
+  HDC h = reinterpret_cast<HDC>(impl_->nextDc);
+  impl_->nextDc += 4;
+  DcState d;
+  d.origin = origin;
+  d.clip = std::move(clip);
+  d.font = impl_->stock[SYSTEM_FONT];
+  d.pen = impl_->stock[BLACK_PEN];
+  d.brush = impl_->stock[WHITE_BRUSH];
+  impl_->dcs.emplace(h, std::move(d));
+  Device::current().accounting().acquire(ObjectKind::Dc);
+  return h;
+}
+
+bool GdiState::releaseDc(HDC hdc) {
+  if (!impl_->dcs.erase(hdc)) return false;
+  Device::current().accounting().release(ObjectKind::Dc);
+  return true;
+}
+
+bool GdiState::isDc(HDC hdc) const { return impl_->dcs.count(hdc) != 0; }
+
+bool GdiState::setDcGeometry(HDC hdc, POINT origin, std::vector<RECT> clip) {
+  DcState* d = impl_->dc(hdc);
+  if (!d) return false;
+  d->origin = origin;
+  d->clip = std::move(clip);
+  return true;
+}
+
+bool GdiState::dcOrigin(HDC hdc, POINT* origin) const {
+  auto it = impl_->dcs.find(hdc);
+  if (it == impl_->dcs.end()) return false;
+  if (origin) *origin = it->second.origin;
+  return true;
+}
+
+std::vector<RECT> GdiState::dcClip(HDC hdc) const {
+  auto it = impl_->dcs.find(hdc);
+  return it == impl_->dcs.end() ? std::vector<RECT>{} : it->second.clip;
+}
+
+bool GdiState::isFont(HGDIOBJ h) const {
+  auto it = impl_->objects.find(h);
+  return it != impl_->objects.end() && it->second.kind == GdiKind::Font;
+}
+
+int GdiState::liveDcs() const { return static_cast<int>(impl_->dcs.size()); }
+
+int GdiState::liveObjects() const {
+  return static_cast<int>(std::count_if(impl_->objects.begin(), impl_->objects.end(),
+                                        [](const auto& e) { return !e.second.stock; }));
+}
+
 }  // namespace wince
+
+using namespace wince;
+
+// ---- The object API ----------------------------------------------------------
+
+HGDIOBJ WINAPI GetStockObject(int i) {
+  WINCE_TRACE("GetStockObject");
+  wince_trace_.args(i);
+  auto& g = gdiImpl();
+  HGDIOBJ h = (i >= 0 && i <= DEFAULT_GUI_FONT) ? g.stock[i] : nullptr;
+  return wince_trace_.result(h);
+}
+
+HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
+  WINCE_TRACE("SelectObject");
+  wince_trace_.args(hdc, h);
+  auto& g = gdiImpl();
+  DcState* d = g.dc(hdc);
+  GdiObject* o = g.object(h);
+  HGDIOBJ previous = nullptr;
+  if (d && o) {
+    HGDIOBJ* slot = o->kind == GdiKind::Font ? &d->font : o->kind == GdiKind::Pen ? &d->pen : &d->brush;
+    previous = *slot;
+    *slot = h;
+  } else {
+    Device::current().lastError() = ERROR_INVALID_HANDLE;
+  }
+  return wince_trace_.result(previous);
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ ho) {
+  WINCE_TRACE("DeleteObject");
+  wince_trace_.args(ho);
+  auto& g = gdiImpl();
+  GdiObject* o = g.object(ho);
+  BOOL ok = FALSE;
+  if (!o) {
+    Device::current().lastError() = ERROR_INVALID_HANDLE;
+  } else if (o->stock) {
+    ok = TRUE;  // stock objects are never deleted
+  } else if (!g.selectedAnywhere(ho)) {
+    // An object still selected into a DC stays alive and the call fails.
+    g.objects.erase(ho);
+    Device::current().accounting().release(ObjectKind::GdiObject);
+    ok = TRUE;
+  }
+  return wince_trace_.result(ok);
+}
+
+int WINAPI GetObjectW(HGDIOBJ h, int c, LPVOID pv) {
+  WINCE_TRACE("GetObjectW");
+  wince_trace_.args(h, c, pv);
+  GdiObject* o = gdiImpl().object(h);
+  int r = 0;
+  if (o) {
+    LOGBRUSH lb{};
+    const void* src = nullptr;
+    int size = 0;
+    switch (o->kind) {
+      case GdiKind::Font:
+        src = &o->font;
+        size = sizeof(LOGFONTW);
+        break;
+      case GdiKind::Pen:
+        src = &o->pen;
+        size = sizeof(LOGPEN);
+        break;
+      case GdiKind::Brush:
+        lb.lbStyle = o->nullBrush ? BS_NULL : BS_SOLID;
+        lb.lbColor = o->brushColor;
+        src = &lb;
+        size = sizeof(LOGBRUSH);
+        break;
+    }
+    if (!pv) {
+      r = size;
+    } else if (c > 0) {
+      r = std::min(c, size);
+      std::memcpy(pv, src, static_cast<size_t>(r));
+    }
+  } else {
+    Device::current().lastError() = ERROR_INVALID_HANDLE;
+  }
+  return wince_trace_.result(r);
+}
+
+HFONT WINAPI CreateFontIndirectW(const LOGFONTW* lplf) {
+  WINCE_TRACE("CreateFontIndirectW");
+  wince_trace_.args(static_cast<const void*>(lplf));
+  HFONT h = nullptr;
+  if (lplf) {
+    GdiObject o;
+    o.kind = GdiKind::Font;
+    o.font = *lplf;
+    o.font.lfFaceName[LF_FACESIZE - 1] = 0;
+    h = static_cast<HFONT>(gdiImpl().add(std::move(o)));
+  } else {
+    Device::current().lastError() = ERROR_INVALID_PARAMETER;
+  }
+  return wince_trace_.result(h);
+}
+
+HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color) {
+  WINCE_TRACE("CreatePen");
+  wince_trace_.args(iStyle, cWidth, color);
+  HPEN h = nullptr;
+  if (iStyle == PS_SOLID || iStyle == PS_DASH || iStyle == PS_NULL) {
+    GdiObject o;
+    o.kind = GdiKind::Pen;
+    o.pen.lopnStyle = static_cast<UINT>(iStyle);
+    o.pen.lopnWidth = POINT{std::max(cWidth, 0), 0};
+    o.pen.lopnColor = color & 0x00FFFFFF;
+    h = static_cast<HPEN>(gdiImpl().add(std::move(o)));
+  } else {
+    Device::current().lastError() = ERROR_INVALID_PARAMETER;
+  }
+  return wince_trace_.result(h);
+}
+
+HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
+  WINCE_TRACE("CreateSolidBrush");
+  wince_trace_.args(color);
+  GdiObject o;
+  o.kind = GdiKind::Brush;
+  o.brushColor = color & 0x00FFFFFF;
+  HBRUSH h = static_cast<HBRUSH>(gdiImpl().add(std::move(o)));
+  return wince_trace_.result(h);
+}
+
+int WINAPI GetDeviceCaps(HDC hdc, int index) {
+  WINCE_TRACE("GetDeviceCaps");
+  wince_trace_.args(hdc, index);
+  int r = 0;
+  if (gdiImpl().dc(hdc)) {
+    const Screen& s = Device::current().screen();
+    switch (index) {
+      case HORZRES: r = s.width; break;
+      case VERTRES: r = s.height; break;
+      case HORZSIZE: r = s.width * 254 / (s.dpi * 10); break;
+      case VERTSIZE: r = s.height * 254 / (s.dpi * 10); break;
+      case LOGPIXELSX:
+      case LOGPIXELSY: r = s.dpi; break;
+      case BITSPIXEL: r = 32; break;
+      case PLANES: r = 1; break;
+      case NUMCOLORS: r = -1; break;
+      default: r = 0; break;
+    }
+  }
+  return wince_trace_.result(r);
+}
+
+COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) {
+  WINCE_TRACE("SetTextColor");
+  wince_trace_.args(hdc, color);
+  DcState* d = gdiImpl().dc(hdc);
+  COLORREF previous = CLR_INVALID;
+  if (d) {
+    previous = d->textColor;
+    d->textColor = color & 0x00FFFFFF;
+  }
+  return wince_trace_.result(previous);
+}
+
+COLORREF WINAPI GetTextColor(HDC hdc) {
+  WINCE_TRACE("GetTextColor");
+  wince_trace_.args(hdc);
+  DcState* d = gdiImpl().dc(hdc);
+  return wince_trace_.result(d ? d->textColor : CLR_INVALID);
+}
+
+COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) {
+  WINCE_TRACE("SetBkColor");
+  wince_trace_.args(hdc, color);
+  DcState* d = gdiImpl().dc(hdc);
+  COLORREF previous = CLR_INVALID;
+  if (d) {
+    previous = d->bkColor;
+    d->bkColor = color & 0x00FFFFFF;
+  }
+  return wince_trace_.result(previous);
+}
+
+int WINAPI SetBkMode(HDC hdc, int mode) {
+  WINCE_TRACE("SetBkMode");
+  wince_trace_.args(hdc, mode);
+  DcState* d = gdiImpl().dc(hdc);
+  int previous = 0;
+  if (d && (mode == TRANSPARENT || mode == OPAQUE)) {
+    previous = d->bkMode;
+    d->bkMode = mode;
+  }
+  return wince_trace_.result(previous);
+}
+
+int WINAPI GetBkMode(HDC hdc) {
+  WINCE_TRACE("GetBkMode");
+  wince_trace_.args(hdc);
+  DcState* d = gdiImpl().dc(hdc);
+  return wince_trace_.result(d ? d->bkMode : 0);
+}

@@ -23,6 +23,19 @@ class GdiState {
   bool releaseDc(HDC hdc);
   bool isDc(HDC hdc) const;
 
+  // Moves a live DC's origin and replaces its clip (screen rectangles), as
+  // when a window moves while a DC on it is held. False for a dead DC.
+  bool setDcGeometry(HDC hdc, POINT origin, std::vector<RECT> clip);
+  // A live DC's origin and clip rectangles (screen coordinates).
+  bool dcOrigin(HDC hdc, POINT* origin) const;
+  std::vector<RECT> dcClip(HDC hdc) const;
+
+  // True for a live font (stock or created).
+  bool isFont(HGDIOBJ h) const;
+  // Number of live DCs and of live created (non-stock) objects.
+  int liveDcs() const;
+  int liveObjects() const;
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -1,0 +1,161 @@
+// Inside of the graphics library: object and DC tables, the font engine and
+// the clip-aware canvas every drawing call goes through.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "device/device.h"
+#include "gdi/gdi_state.h"
+
+typedef struct FT_LibraryRec_* FT_Library;
+typedef struct FT_FaceRec_* FT_Face;
+
+namespace wince {
+
+// ---- Fonts ---------------------------------------------------------------
+
+// A font realised at a pixel size: what GetTextMetrics reports plus what the
+// rasteriser needs to draw it.
+struct FontMetrics {
+  int height = 0;  // ascent + descent: the text cell height
+  int ascent = 0;
+  int descent = 0;
+  int internalLeading = 0;
+  int externalLeading = 0;
+  int aveCharWidth = 0;
+  int maxCharWidth = 0;
+  int underlinePos = 0;  // below the baseline, pixels
+  int underlineThickness = 1;
+  long size26_6 = 0;  // em size handed to FreeType, 1/64 pixel
+};
+
+// One coverage bitmap of a glyph, positioned relative to the pen on the
+// baseline.
+struct GlyphImage {
+  int left = 0;  // from the pen x to the first column
+  int top = 0;   // from the baseline up to the first row
+  int width = 0;
+  int height = 0;
+  int advance = 0;  // whole pixels
+  std::vector<uint8_t> coverage;
+};
+
+// FreeType faces, loaded once per file and freed with the engine.
+class FontEngine {
+ public:
+  FontEngine();
+  ~FontEngine();
+  FontEngine(const FontEngine&) = delete;
+  FontEngine& operator=(const FontEngine&) = delete;
+
+  // Realises a logical font at the screen's dpi. Never fails for a sane
+  // LOGFONTW: every face maps to the bundled sans-serif.
+  FontMetrics realise(const LOGFONTW& lf, int dpi);
+  const GlyphImage& glyph(const LOGFONTW& lf, const FontMetrics& m, char16_t ch);
+  int advance(const LOGFONTW& lf, const FontMetrics& m, char16_t ch) { return glyph(lf, m, ch).advance; }
+
+ private:
+  FT_Face face(bool bold);
+  FT_Library library_ = nullptr;
+  FT_Face faces_[2] = {nullptr, nullptr};
+  // (bold, size, char) -> rendered glyph
+  std::map<std::tuple<bool, long, char16_t>, GlyphImage> glyphs_;
+};
+
+// ---- Objects and DCs -----------------------------------------------------
+
+enum class GdiKind { Font, Pen, Brush };
+
+struct GdiObject {
+  GdiKind kind = GdiKind::Brush;
+  bool stock = false;
+  LOGFONTW font{};
+  LOGPEN pen{};
+  bool nullBrush = false;
+  COLORREF brushColor = 0;
+  // Realised font, made on first use.
+  bool realised = false;
+  FontMetrics metrics;
+};
+
+struct DcState {
+  POINT origin{0, 0};
+  std::vector<RECT> clip;  // screen coordinates; a pixel is drawable when any holds it
+  HGDIOBJ font = nullptr;
+  HGDIOBJ pen = nullptr;
+  HGDIOBJ brush = nullptr;
+  COLORREF textColor = 0x00000000;
+  COLORREF bkColor = 0x00FFFFFF;
+  int bkMode = OPAQUE;
+};
+
+// Where one drawing call may put pixels: a DC's clip, narrowed to the screen
+// and optionally to one more rectangle, with the DC's origin applied.
+class Canvas {
+ public:
+  Canvas(Screen& screen, const DcState& dc);
+  // Narrows the drawable area to a logical rectangle.
+  void restrict(const RECT& logical);
+  // Logical -> screen.
+  int sx(int x) const { return x + origin_.x; }
+  int sy(int y) const { return y + origin_.y; }
+  bool visible(int screenX, int screenY) const;
+  // Logical coordinates; colour as COLORREF; alpha 0..255 blends over what
+  // is there.
+  void put(int x, int y, COLORREF color, int alpha = 255);
+  void fill(const RECT& logical, COLORREF color);
+  // Screen pixel as COLORREF.
+  COLORREF get(int x, int y) const;
+
+ private:
+  Screen& screen_;
+  POINT origin_;
+  std::vector<RECT> clip_;
+};
+
+COLORREF toColorRef(uint32_t rgb);
+uint32_t toScreen(COLORREF c);
+
+struct GdiState::Impl {
+  Impl();
+  ~Impl();
+
+  std::map<HGDIOBJ, GdiObject> objects;
+  std::map<HDC, DcState> dcs;
+  HGDIOBJ stock[DEFAULT_GUI_FONT + 1] = {};
+  uintptr_t nextObject = 0x00A00000;
+  uintptr_t nextDc = 0x00D00000;
+  FontEngine fonts;
+
+  GdiObject* object(HGDIOBJ h);
+  DcState* dc(HDC h);
+  HGDIOBJ add(GdiObject o);
+  // A font object realised for the screen, and the object of a DC's font.
+  const FontMetrics& metrics(GdiObject& font);
+  GdiObject& dcFont(DcState& dc);
+  bool selectedAnywhere(HGDIOBJ h) const;
+};
+
+struct GdiAccess {
+  using Impl = GdiState::Impl;
+  static Impl& impl(GdiState& g) { return *g.impl_; }
+};
+using GdiImpl = GdiAccess::Impl;
+
+// The running device's graphics state.
+inline GdiImpl& gdiImpl() { return GdiAccess::impl(Device::current().gdi()); }
+
+// Text drawing shared by ExtTextOutW and DrawTextW: draws `text` with its
+// cell's top-left at logical (x, y). `underlineAt` (index or -1) underlines
+// one character as for a mnemonic prefix.
+void drawTextRun(Canvas& canvas, DcState& dc, const std::u16string& text, int x, int y, const INT* dx,
+                 int underlineAt = -1);
+int textWidth(DcState& dc, const std::u16string& text);
+
+}  // namespace wince
