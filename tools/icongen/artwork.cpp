@@ -66,7 +66,7 @@ void drawGlyph(Canvas& c, Glyph g) {
   }
 }
 
-IconSpec button(int id, Face face, Glyph glyph, std::vector<int> sizes) {
+IconArt button(int id, Face face, Glyph glyph, std::vector<int> sizes) {
   return {"icon_" + std::to_string(id) + ".ico", std::move(sizes), 32, [=](Canvas& c) {
             drawFace(c, face);
             drawGlyph(c, glyph);
@@ -114,8 +114,8 @@ void drawPackage(Canvas& c) {
 
 }  // namespace
 
-std::vector<IconSpec> allIcons() {
-  std::vector<IconSpec> icons;
+std::vector<IconArt> allIcons() {
+  std::vector<IconArt> icons;
   icons.push_back({"icon_101.ico", {16, 32, 48}, 32, drawLogo});
   icons.push_back(button(103, Face::Normal, Glyph::Previous, {24}));
   icons.push_back(button(104, Face::Pressed, Glyph::Previous, {24}));

@@ -8,7 +8,7 @@
 
 namespace icongen {
 
-struct IconSpec {
+struct IconArt {
   std::string file;          // output file name, "icon_111.ico"
   std::vector<int> sizes;    // square images in the order they are stored
   int bitsPerPixel;          // 32 (alpha) or 8 (256 colours)
@@ -16,7 +16,7 @@ struct IconSpec {
 };
 
 // Every icon of the item library (101, the button faces) and of setup (102).
-std::vector<IconSpec> allIcons();
+std::vector<IconArt> allIcons();
 
 // Units across the design square that every draw function works on.
 double designSize();

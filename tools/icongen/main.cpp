@@ -20,16 +20,16 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(out, ec);
 
   std::vector<std::vector<IcoEntry>> all;
-  for (const IconSpec& spec : allIcons()) {
+  for (const IconArt& art : allIcons()) {
     std::vector<IcoEntry> entries;
-    for (int size : spec.sizes) {
+    for (int size : art.sizes) {
       Canvas canvas(size, designSize());
-      spec.draw(canvas);
+      art.draw(canvas);
       Image image{size, canvas.pixels()};
-      entries.push_back(spec.bitsPerPixel == 8 ? encode8(image) : encode32(image));
+      entries.push_back(art.bitsPerPixel == 8 ? encode8(image) : encode32(image));
     }
-    if (!writeFile(out / spec.file, icoFile(entries))) {
-      std::fprintf(stderr, "icongen: cannot write %s\n", (out / spec.file).c_str());
+    if (!writeFile(out / art.file, icoFile(entries))) {
+      std::fprintf(stderr, "icongen: cannot write %s\n", (out / art.file).c_str());
       return 1;
     }
     all.push_back(std::move(entries));
