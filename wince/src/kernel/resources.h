@@ -9,8 +9,11 @@
 
 namespace wince {
 
+class ResourceDirectory;  // kernel/res_directory.h
+
 // One icon image ready to draw: width x height pixels of 0xAARRGGBB,
-// alpha 0 fully transparent, rows top to bottom.
+// alpha 0 fully transparent, rows top to bottom. Colour is not
+// premultiplied by alpha.
 struct IconImage {
   int width = 0;
   int height = 0;
@@ -28,6 +31,20 @@ class ResourceState {
   const IconImage* icon(HICON handle) const;
   HICON addIcon(IconImage image);
   bool destroyIcon(HICON handle);
+
+  // The resources of a module: one the device provides itself (below), or
+  // one loaded through LoadLibraryW (its LoadedModule::resourceData). Parsed
+  // once and kept. Null for an unknown handle or a module without resources.
+  const ResourceDirectory* directory(HMODULE module);
+  // A module whose resources the device provides without loading a library:
+  // the stand-in's own programs, and tests. `data` must outlive the entry.
+  void addBuiltinModule(HMODULE handle, const unsigned char* data, size_t size);
+  void removeBuiltinModule(HMODULE handle);
+  // Drops the parse of these resource bytes; the loader calls it before it
+  // unloads the library that holds them.
+  void forgetResources(const unsigned char* data);
+  // The directory holding an entry handed out as an HRSRC, or null.
+  const ResourceDirectory* directoryOwning(const void* entry) const;
 
  private:
   struct Impl;

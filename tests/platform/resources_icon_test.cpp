@@ -1,0 +1,297 @@
+// Icons and raw resources through the platform functions, on the icons that
+// icongen draws compiled by llvm-rc.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "device/device.h"
+#include "kernel/res_directory.h"
+#include "kernel/res_icon.h"
+#include "kernel/resources.h"
+#include "resources_testdata.h"
+
+namespace {
+
+using wince::IconImage;
+
+uint8_t alpha(uint32_t argb) { return argb >> 24; }
+int red(uint32_t argb) { return (argb >> 16) & 0xFF; }
+int green(uint32_t argb) { return (argb >> 8) & 0xFF; }
+int blue(uint32_t argb) { return argb & 0xFF; }
+
+class ResourceFunctions : public ::testing::Test {
+ protected:
+  const HMODULE module = reinterpret_cast<HMODULE>(uintptr_t{0x7A000000});
+  const HMODULE stranger = reinterpret_cast<HMODULE>(uintptr_t{0x7B000000});
+  std::vector<unsigned char> bytes = testResources();
+  wince::Device dev{wince::DeviceOptions{}};
+
+  void SetUp() override {
+    ASSERT_FALSE(bytes.empty());
+    dev.resources().addBuiltinModule(module, bytes.data(), bytes.size());
+  }
+  int liveIcons() { return dev.accounting().live(wince::ObjectKind::Icon); }
+  const IconImage& image(HANDLE h) {
+    const IconImage* img = dev.resources().icon(static_cast<HICON>(h));
+    EXPECT_NE(img, nullptr);
+    static const IconImage none;
+    return img ? *img : none;
+  }
+  HANDLE load(int id, int cx, int cy) { return LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, cx, cy, 0); }
+};
+
+TEST_F(ResourceFunctions, PlayIconComesAtTheSizeAskedFor) {
+  HANDLE small = load(111, 24, 24);
+  HANDLE large = load(111, 32, 32);
+  ASSERT_NE(small, nullptr);
+  ASSERT_NE(large, nullptr);
+  EXPECT_NE(small, large);
+  EXPECT_EQ(image(small).width, 24);
+  EXPECT_EQ(image(small).height, 24);
+  EXPECT_EQ(image(large).width, 32);
+
+  // The 32-pixel image is the one drawn for 32, not the 24 one enlarged.
+  wince::ResourceDirectory dir(bytes.data(), bytes.size());
+  const auto* group = dir.find(14, 111);
+  auto entries = wince::parseGroupIcon(group->data, group->size);
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 2u);
+  const auto* icon32 = dir.find(3, (*entries)[1].iconId);
+  auto drawn32 = wince::decodeIconImage(icon32->data, icon32->size);
+  ASSERT_TRUE(drawn32);
+  EXPECT_EQ(image(large).argb, drawn32->argb);
+
+  EXPECT_TRUE(DestroyIcon(static_cast<HICON>(small)));
+  EXPECT_TRUE(DestroyIcon(static_cast<HICON>(large)));
+}
+
+TEST_F(ResourceFunctions, ButtonFacesAreRoundWithTransparentCorners) {
+  for (int size : {24, 32}) {
+    SCOPED_TRACE(size);
+    HANDLE normal = load(111, size, size);
+    HANDLE pressed = load(112, size, size);
+    const IconImage& n = image(normal);
+    const IconImage& p = image(pressed);
+    ASSERT_EQ(n.argb.size(), static_cast<size_t>(size * size));
+    auto at = [size](const IconImage& img, int x, int y) { return img.argb[y * size + x]; };
+    for (const IconImage* img : {&n, &p}) {
+      EXPECT_EQ(alpha(at(*img, 0, 0)), 0);
+      EXPECT_EQ(alpha(at(*img, size - 1, 0)), 0);
+      EXPECT_EQ(alpha(at(*img, 0, size - 1)), 0);
+      EXPECT_EQ(alpha(at(*img, size - 1, size - 1)), 0);
+      EXPECT_EQ(alpha(at(*img, size / 2, size / 2)), 255);
+      // The edge of the face is anti-aliased: partly covered pixels exist.
+      int partial = 0;
+      for (uint32_t px : img->argb) partial += alpha(px) > 0 && alpha(px) < 255;
+      EXPECT_GT(partial, size / 2);
+    }
+    // Centre: the dark glyph. Below it, the face: light for normal, green
+    // for pressed.
+    uint32_t glyph = at(n, size / 2, size / 2);
+    EXPECT_LT(red(glyph) + green(glyph) + blue(glyph), 200);
+    uint32_t face = at(n, size / 2, size * 5 / 6);
+    EXPECT_GT(red(face), 150);
+    EXPECT_GT(blue(face), 200);
+    uint32_t pressedFace = at(p, size / 2, size * 5 / 6);
+    EXPECT_GT(green(pressedFace), red(pressedFace) + 40);
+    EXPECT_GT(green(pressedFace), blue(pressedFace) + 40);
+    DestroyIcon(static_cast<HICON>(normal));
+    DestroyIcon(static_cast<HICON>(pressed));
+  }
+}
+
+TEST_F(ResourceFunctions, SizeSelection) {
+  struct Case {
+    int id, cx, cy, width, height;
+  } cases[] = {
+      {101, 16, 16, 16, 16}, {101, 48, 48, 48, 48}, {101, 0, 0, 16, 16},  // 0 x 0: the first image, as stored
+      {111, 0, 0, 24, 24},   {111, 20, 20, 20, 20},                       // scaled to the size asked for
+      {111, 0, 32, 32, 32},                                               // width free: the 32 x 32 image
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.id << " at " << c.cx << "x" << c.cy);
+    HANDLE h = load(c.id, c.cx, c.cy);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(image(h).width, c.width);
+    EXPECT_EQ(image(h).height, c.height);
+    DestroyIcon(static_cast<HICON>(h));
+  }
+  HICON standard = LoadIconW(module, MAKEINTRESOURCEW(101));
+  ASSERT_NE(standard, nullptr);
+  EXPECT_EQ(image(standard).width, 32);
+  DestroyIcon(standard);
+  EXPECT_EQ(liveIcons(), 0);
+}
+
+TEST(GroupIconChoice, ExactThenClosestPreferringLargerAndDeeper) {
+  std::vector<wince::GroupIconEntry> entries = {
+      {16, 16, 0, 1, 8, 0, 1}, {32, 32, 0, 1, 8, 0, 2}, {32, 32, 0, 1, 32, 0, 3}, {24, 24, 0, 1, 32, 0, 4}};
+  EXPECT_EQ(wince::chooseGroupIconEntry(entries, 0, 0), 0);
+  EXPECT_EQ(wince::chooseGroupIconEntry(entries, 24, 24), 3);
+  EXPECT_EQ(wince::chooseGroupIconEntry(entries, 32, 32), 2);  // the 32-bit one of the two
+  EXPECT_EQ(wince::chooseGroupIconEntry(entries, 20, 20), 3);  // 16 and 24 equally far: the larger
+  EXPECT_EQ(wince::chooseGroupIconEntry(entries, 64, 64), 2);
+  EXPECT_EQ(wince::chooseGroupIconEntry(entries, 0, 16), 0);
+  EXPECT_EQ(wince::chooseGroupIconEntry({}, 16, 16), -1);
+}
+
+TEST_F(ResourceFunctions, SetupPackageIsPaletteImageWithMask) {
+  // 102 holds 8-bit images: every pixel fully opaque or fully transparent.
+  for (LPCWSTR name : {static_cast<LPCWSTR>(MAKEINTRESOURCEW(102)), static_cast<LPCWSTR>(u"package")}) {
+    for (int size : {16, 32}) {
+      HANDLE h = LoadImageW(module, name, IMAGE_ICON, size, size, 0);
+      ASSERT_NE(h, nullptr);
+      const IconImage& img = image(h);
+      int opaque = 0;
+      for (uint32_t px : img.argb) {
+        ASSERT_TRUE(alpha(px) == 0 || alpha(px) == 255);
+        opaque += alpha(px) == 255;
+      }
+      EXPECT_EQ(alpha(img.argb[0]), 0);
+      EXPECT_GT(opaque, size * size / 3);
+      EXPECT_LT(opaque, size * size);
+      DestroyIcon(static_cast<HICON>(h));
+    }
+  }
+}
+
+TEST_F(ResourceFunctions, MissingIconsAndModules) {
+  dev.lastError() = 0;
+  EXPECT_EQ(load(999, 24, 24), nullptr);
+  EXPECT_EQ(dev.lastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+  EXPECT_EQ(LoadImageW(stranger, MAKEINTRESOURCEW(111), IMAGE_ICON, 24, 24, 0), nullptr);
+  EXPECT_EQ(LoadImageW(module, MAKEINTRESOURCEW(111), IMAGE_BITMAP, 24, 24, 0), nullptr);
+  EXPECT_EQ(LoadIconW(module, MAKEINTRESOURCEW(7)), nullptr);  // RCDATA, not an icon
+  EXPECT_EQ(liveIcons(), 0);
+}
+
+TEST_F(ResourceFunctions, DestroyIconBalancesLoads) {
+  HANDLE a = load(111, 24, 24), b = load(112, 32, 32);
+  HICON c = LoadIconW(module, u"PACKAGE");
+  EXPECT_EQ(liveIcons(), 3);
+  EXPECT_TRUE(DestroyIcon(static_cast<HICON>(a)));
+  EXPECT_TRUE(DestroyIcon(static_cast<HICON>(b)));
+  EXPECT_TRUE(DestroyIcon(c));
+  EXPECT_EQ(liveIcons(), 0);
+  EXPECT_FALSE(DestroyIcon(c));
+  EXPECT_FALSE(DestroyIcon(nullptr));
+  EXPECT_EQ(liveIcons(), 0);
+}
+
+TEST_F(ResourceFunctions, RawResources) {
+  HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(7), RT_RCDATA);
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(SizeofResource(module, info), 7u);
+  HGLOBAL data = LoadResource(module, info);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(LockResource(data), data);
+  EXPECT_EQ(std::memcmp(LockResource(data), "\x01\x02\x03\x04xyz", 7), 0);
+
+  HRSRC byName = FindResourceW(module, u"greeting", u"TextBlob");
+  ASSERT_NE(byName, nullptr);
+  EXPECT_EQ(std::string(static_cast<const char*>(LockResource(LoadResource(module, byName))), SizeofResource(module, byName)),
+            "hello");
+  EXPECT_EQ(FindResourceW(module, u"#7", RT_RCDATA), info);
+
+  dev.lastError() = 0;
+  EXPECT_EQ(FindResourceW(module, MAKEINTRESOURCEW(500), RT_DIALOG), nullptr);
+  EXPECT_EQ(dev.lastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));
+  EXPECT_EQ(FindResourceW(module, MAKEINTRESOURCEW(9), RT_RCDATA), nullptr);
+  EXPECT_EQ(dev.lastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+  EXPECT_EQ(FindResourceW(stranger, MAKEINTRESOURCEW(7), RT_RCDATA), nullptr);
+
+  // An HRSRC is only good with the module it came from.
+  std::vector<unsigned char> copy = bytes;
+  dev.resources().addBuiltinModule(stranger, copy.data(), copy.size());
+  EXPECT_EQ(SizeofResource(stranger, info), 0u);
+  EXPECT_EQ(LoadResource(stranger, info), nullptr);
+  EXPECT_EQ(SizeofResource(module, reinterpret_cast<HRSRC>(&copy)), 0u);
+  dev.resources().removeBuiltinModule(stranger);
+}
+
+// Hand-made images for the depths icongen does not write.
+std::vector<unsigned char> dib(int width, int height, int bits, std::vector<uint32_t> palette,
+                               std::vector<unsigned char> colourRows, std::vector<unsigned char> maskRows) {
+  std::vector<unsigned char> out(40, 0);
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + i] = (v >> (8 * i)) & 0xFF;
+  };
+  put32(0, 40);
+  put32(4, width);
+  put32(8, height * 2);
+  out[12] = 1;
+  out[14] = static_cast<unsigned char>(bits);
+  put32(32, static_cast<uint32_t>(palette.size()));
+  for (uint32_t c : palette) out.insert(out.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0});
+  out.insert(out.end(), colourRows.begin(), colourRows.end());
+  out.insert(out.end(), maskRows.begin(), maskRows.end());
+  return out;
+}
+
+TEST(IconDecoding, PaletteImagesTakeTransparencyFromTheMask) {
+  // 1 bit, 8 x 2, bottom row stored first. Top row: alternating colours;
+  // bottom row: all colour 1, the last four masked out.
+  auto one = dib(8, 2, 1, {0x000000, 0xFF0000}, {0xFF, 0, 0, 0, 0x55, 0, 0, 0}, {0x0F, 0, 0, 0, 0x00, 0, 0, 0});
+  auto img = wince::decodeIconImage(one.data(), one.size());
+  ASSERT_TRUE(img);
+  EXPECT_EQ(img->width, 8);
+  EXPECT_EQ(img->height, 2);
+  EXPECT_EQ(img->argb[0], 0xFF000000u);
+  EXPECT_EQ(img->argb[1], 0xFFFF0000u);
+  EXPECT_EQ(img->argb[8], 0xFFFF0000u);
+  EXPECT_EQ(img->argb[11], 0xFFFF0000u);
+  EXPECT_EQ(img->argb[12], 0u);
+  EXPECT_EQ(img->argb[15], 0u);
+
+  // 4 bits, 2 x 1: high nibble first.
+  auto four = dib(2, 1, 4, {0, 0x00FF00, 0x0000FF}, {0x21, 0, 0, 0}, {0x40, 0, 0, 0});
+  img = wince::decodeIconImage(four.data(), four.size());
+  ASSERT_TRUE(img);
+  EXPECT_EQ(img->argb[0], 0xFF0000FFu);
+  EXPECT_EQ(img->argb[1], 0u);
+
+  // Cut short anywhere inside the colour bits: refused, never read past.
+  for (size_t cut = 0; cut < one.size() - 8; ++cut)
+    EXPECT_FALSE(wince::decodeIconImage(one.data(), cut)) << cut;
+}
+
+TEST(IconDecoding, ThirtyTwoBitsUseAlphaUnlessItIsAllZero) {
+  std::vector<unsigned char> px = {0x10, 0x20, 0x30, 0x80, 0x11, 0x22, 0x33, 0x00};
+  auto withAlpha = dib(2, 1, 32, {}, px, {0xC0, 0, 0, 0});
+  auto img = wince::decodeIconImage(withAlpha.data(), withAlpha.size());
+  ASSERT_TRUE(img);
+  EXPECT_EQ(img->argb[0], 0x80302010u);  // the mask does not override alpha
+  EXPECT_EQ(alpha(img->argb[1]), 0);
+
+  px[3] = 0;
+  auto noAlpha = dib(2, 1, 32, {}, px, {0x40, 0, 0, 0});
+  img = wince::decodeIconImage(noAlpha.data(), noAlpha.size());
+  ASSERT_TRUE(img);
+  EXPECT_EQ(img->argb[0], 0xFF302010u);
+  EXPECT_EQ(img->argb[1], 0u);
+}
+
+TEST(IconDecoding, PngEntriesKeepTheirAlpha) {
+  const uint32_t pixels[4] = {0xFF112233, 0x00000000, 0x80FF0000, 0xFF00FF00};  // 0xAARRGGBB
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = 2;
+  png.height = 2;
+  png.format = PNG_FORMAT_BGRA;
+  png_alloc_size_t size = 0;
+  ASSERT_TRUE(png_image_write_to_memory(&png, nullptr, &size, 0, pixels, 0, nullptr));
+  std::vector<unsigned char> file(size);
+  ASSERT_TRUE(png_image_write_to_memory(&png, file.data(), &size, 0, pixels, 0, nullptr));
+  auto img = wince::decodeIconImage(file.data(), size);
+  ASSERT_TRUE(img);
+  ASSERT_EQ(img->width, 2);
+  EXPECT_EQ(img->argb[0], pixels[0]);
+  EXPECT_EQ(alpha(img->argb[1]), 0);
+  EXPECT_EQ(img->argb[2], pixels[2]);
+  EXPECT_EQ(img->argb[3], pixels[3]);
+  EXPECT_FALSE(wince::decodeIconImage(file.data(), size / 2));
+}
+
+}  // namespace
