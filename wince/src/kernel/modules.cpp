@@ -9,6 +9,7 @@
 #include "device/device.h"
 #include "device/trace.h"
 #include "kernel/module_abi.h"
+#include "kernel/resources.h"
 
 namespace wince {
 
@@ -137,10 +138,12 @@ BOOL ModuleTable::free(HMODULE handle) {
   }
   if (--it->second.references > 0) return TRUE;
   void* dl = it->second.dl;
+  const unsigned char* resources = it->second.resourceData;
   if (auto entry = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain")))
     entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, nullptr);
   modules_.erase(handle);
   order_.erase(std::remove(order_.begin(), order_.end(), handle), order_.end());
+  if (resources) Device::current().resources().forgetResources(resources);
   dlclose(dl);
   Device::current().accounting().release(ObjectKind::Module);
   return TRUE;

@@ -1,0 +1,67 @@
+// crestune: the command line of the emulated device.
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "device/errors.h"
+#include "script.h"
+#include "session.h"
+
+namespace {
+
+const char* kUsage =
+    "usage: crestune run SCRIPT [--device DIR] [--out DIR]\n"
+    "  run SCRIPT     run a scenario script on the emulated device\n"
+    "  --device DIR   keep the device in DIR (default: a fresh temporary device)\n"
+    "  --out DIR      where screenshots go (default: the current folder)\n";
+
+int usageError(const std::string& what) {
+  std::cerr << "crestune: " << what << "\n" << kUsage;
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    std::cout << kUsage;
+    return args.empty() ? 2 : 0;
+  }
+  std::string command = args[0];
+  std::string device, out, script;
+  std::vector<std::string> positional;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--device" || args[i] == "--out") {
+      if (i + 1 >= args.size()) return usageError(args[i] + " needs a folder");
+      (args[i] == "--device" ? device : out) = args[i + 1];
+      ++i;
+    } else if (args[i].rfind("--", 0) == 0) {
+      return usageError("unknown option " + args[i]);
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  try {
+    if (command == "run") {
+      if (positional.size() != 1) return usageError("run takes one script");
+      std::ifstream in(positional[0]);
+      if (!in) {
+        std::cerr << "crestune: cannot read script " << positional[0] << "\n";
+        return 2;
+      }
+      std::vector<std::string> lines;
+      for (std::string line; std::getline(in, line);) lines.push_back(line);
+      crestune::Session session(device);
+      if (!out.empty()) session.outputFolder = out;
+      int status = crestune::runScript(session, positional[0], lines, std::cout, std::cerr);
+      if (status == 0) std::cout << "ok: " << positional[0] << "\n";
+      return status;
+    }
+    return usageError("unknown command " + command);
+  } catch (const wince::DeviceError& e) {
+    std::cerr << "crestune: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,435 @@
+#include "script.h"
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+
+#include "device/errors.h"
+#include "device/png.h"
+#include "registry/store.h"
+#include "session.h"
+#include "user/window_manager.h"
+
+namespace crestune {
+
+using wince::InputEvent;
+
+std::vector<std::string> splitWords(const std::string& line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false, quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (quoted) {
+      if (c == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\')) {
+        word += line[++i];
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        word += c;
+      }
+    } else if (c == '"') {
+      quoted = inWord = true;
+    } else if (c == ' ' || c == '\t') {
+      if (inWord) words.push_back(word), word.clear(), inWord = false;
+    } else if (c == '#' && !inWord) {
+      break;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (quoted) throw std::invalid_argument("a quoted text is not closed");
+  if (inWord) words.push_back(word);
+  return words;
+}
+
+namespace {
+
+// A failed check or a malformed line: the message says what was expected.
+struct ScriptError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+long long number(const std::string& w, const char* what) {
+  try {
+    size_t used = 0;
+    long long v = std::stoll(w, &used, 0);
+    if (used != w.size()) throw std::invalid_argument(w);
+    return v;
+  } catch (const std::exception&) {
+    throw ScriptError(std::string("expected ") + what + " (a number), found \"" + w + "\"");
+  }
+}
+
+std::string hex(unsigned long long v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "0x%llX", v);
+  return buf;
+}
+
+std::string quoteList(const std::vector<std::string>& items) {
+  std::string s;
+  for (const auto& i : items) s += (s.empty() ? "" : ", ") + i;
+  return s.empty() ? "nothing" : s;
+}
+
+class Runner {
+ public:
+  Runner(Session& s, const std::string& file, const std::vector<std::string>& lines, std::ostream& out,
+         std::ostream& err)
+      : s_(s), file_(file), lines_(lines), out_(out), err_(err) {}
+
+  int run() {
+    auto& input = s_.device().input();
+    input.setFeeder([this] { return feed(); });
+    while (!failed_ && next_ < lines_.size()) step();
+    input.setFeeder(nullptr);
+    if (!failed_) collectProblems(lines_.size());
+    return failed_ ? 1 : 0;
+  }
+
+ private:
+  // A modal loop of the device waits for input: run the script on until a
+  // line gives some.
+  bool feed() {
+    if (failed_) return false;
+    ++nested_;
+    while (!failed_ && next_ < lines_.size()) {
+      step();
+      if (!s_.device().input().empty()) break;
+    }
+    --nested_;
+    return !failed_ && !s_.device().input().empty();
+  }
+
+  void step() {
+    size_t lineNo = next_++;
+    try {
+      std::vector<std::string> w = splitWords(lines_[lineNo]);
+      if (w.empty()) return;
+      execute(w);
+      if (!nested_) {
+        s_.device().windows().runUntilIdle();
+        collectProblems(lineNo);
+      }
+    } catch (const std::exception& e) {
+      fail(lineNo, e.what());
+    }
+  }
+
+  void collectProblems(size_t lineNo) {
+    for (const std::string& p : s_.device().takeProblems()) fail(lineNo, p);
+  }
+
+  void fail(size_t lineNo, const std::string& what) {
+    if (failed_) return;
+    failed_ = true;
+    size_t shown = std::min(lineNo, lines_.size() - 1);
+    err_ << file_ << ":" << (shown + 1) << ": " << what << "\n";
+    if (shown < lines_.size()) err_ << "  | " << lines_[shown] << "\n";
+  }
+
+  void push(InputEvent e) {
+    s_.device().input().push(std::move(e));
+  }
+  void pen(InputEvent::Kind kind, long long x, long long y) {
+    push(InputEvent{kind, POINT{static_cast<LONG>(x), static_cast<LONG>(y)}, 0, 0, {}});
+  }
+  void wait(long long ms) { push(InputEvent{InputEvent::Kind::Wait, {}, static_cast<uint64_t>(ms), 0, {}}); }
+
+  static void need(const std::vector<std::string>& w, size_t n, const char* usage) {
+    if (w.size() != n) throw ScriptError(std::string("expected: ") + usage);
+  }
+
+  TodayShell& today() {
+    if (!s_.today()) throw ScriptError("the Today screen is not running (use: today start)");
+    return *s_.today();
+  }
+  TodayShell::Item& item(const std::string& name) {
+    TodayShell::Item* i = today().find(wince::widen(name));
+    if (!i) throw ScriptError("no Today item \"" + name + "\" is shown");
+    return *i;
+  }
+
+  wince::RegistryStore::Value valueFrom(const std::vector<std::string>& w, size_t at) {
+    if (w.size() < at + 2) throw ScriptError("expected a type (dword, sz, hex) and a value");
+    const std::string& type = w[at];
+    const std::string& v = w[at + 1];
+    wince::RegistryStore::Value value;
+    if (type == "dword") {
+      value = {REG_DWORD, wince::RegistryStore::dwordBytes(static_cast<DWORD>(number(v, "a dword")))};
+    } else if (type == "sz") {
+      value = {REG_SZ, wince::RegistryStore::stringBytes(v)};
+    } else if (type == "hex") {
+      value.type = REG_BINARY;
+      for (size_t i = 0; i + 1 < v.size(); i += 2) value.bytes.push_back(static_cast<uint8_t>(std::stoi(v.substr(i, 2), nullptr, 16)));
+    } else {
+      throw ScriptError("expected a value type dword, sz or hex, found \"" + type + "\"");
+    }
+    if (w.size() == at + 4 && w[at + 2] == "size") {
+      size_t size = static_cast<size_t>(number(w[at + 3], "a data size"));
+      value.bytes.resize(size, 0);
+    } else if (w.size() != at + 2) {
+      throw ScriptError("expected at most \"size N\" after the value");
+    }
+    return value;
+  }
+
+  static std::string show(const wince::RegistryStore::Value& v) {
+    std::string s;
+    if (v.type == REG_DWORD && v.bytes.size() == 4) {
+      DWORD d;
+      std::memcpy(&d, v.bytes.data(), 4);
+      s = "dword " + std::to_string(d);
+    } else if (v.type == REG_SZ) {
+      std::u16string text;
+      for (size_t i = 0; i + 1 < v.bytes.size(); i += 2) {
+        char16_t c = static_cast<char16_t>(v.bytes[i] | (v.bytes[i + 1] << 8));
+        if (!c) break;
+        text += c;
+      }
+      s = "sz \"" + wince::narrow(text) + "\"";
+    } else {
+      s = "type " + std::to_string(v.type);
+    }
+    return s + " size " + std::to_string(v.bytes.size());
+  }
+
+  void reg(const std::vector<std::string>& w) {
+    auto& r = s_.device().registry();
+    if (w.size() < 2) throw ScriptError("expected: reg set|delete|check|dump ...");
+    const std::string& verb = w[1];
+    if (verb == "dump") {
+      out_ << r.exportText();
+      return;
+    }
+    if (w.size() < 3) throw ScriptError("expected a key after \"reg " + verb + "\"");
+    const std::string& key = w[2];
+    std::string name = w.size() > 3 ? (w[3] == "@" ? "" : w[3]) : "";
+    if (verb == "set") {
+      auto v = valueFrom(w, 4);
+      r.setValue(key, name, v.type, v.bytes);
+    } else if (verb == "delete") {
+      if (w.size() == 3)
+        r.deleteKey(key);
+      else
+        r.deleteValue(key, name);
+    } else if (verb == "check") {
+      if (w.size() == 4 && (w[3] == "missing" || w[3] == "present")) {
+        bool exists = r.keyExists(key);
+        if (exists != (w[3] == "present"))
+          throw ScriptError("expected key " + key + " " + w[3] + ", found it " + (exists ? "present" : "missing"));
+        return;
+      }
+      auto found = r.getValue(key, name);
+      if (w.size() == 5 && w[4] == "missing") {
+        if (found) throw ScriptError("expected " + name + " missing, found " + show(*found));
+        return;
+      }
+      auto want = valueFrom(w, 4);
+      bool sizeGiven = w.size() == 8;
+      if (!found) throw ScriptError("expected " + name + " = " + show(want) + ", found no such value");
+      bool same = found->type == want.type &&
+                  (sizeGiven ? found->bytes == want.bytes
+                             : std::equal(want.bytes.begin(), want.bytes.end(), found->bytes.begin(),
+                                          found->bytes.begin() + std::min(found->bytes.size(), want.bytes.size())) &&
+                                   (want.type != REG_DWORD || found->bytes.size() == 4));
+      if (!same) throw ScriptError("expected " + name + " = " + show(want) + ", found " + show(*found));
+    } else {
+      throw ScriptError("expected reg set, delete, check or dump, found \"reg " + verb + "\"");
+    }
+  }
+
+  void check(const std::vector<std::string>& w) {
+    if (w.size() < 2) throw ScriptError("expected: check height|refresh|player|menu|box|pixel ...");
+    const std::string& what = w[1];
+    auto& windows = s_.device().windows();
+    if (what == "height") {
+      need(w, 4, "check height ITEM PIXELS");
+      long long want = number(w[3], "a height");
+      long long found = item(w[2]).record.cyp;
+      if (found != want) throw ScriptError("expected height " + std::to_string(want) + ", found " + std::to_string(found));
+    } else if (what == "refresh") {
+      need(w, 4, "check refresh ITEM true|false");
+      bool want = w[3] == "true";
+      if (w[3] != "true" && w[3] != "false") throw ScriptError("expected true or false, found \"" + w[3] + "\"");
+      bool found = item(w[2]).lastRefresh;
+      if (found != want)
+        throw ScriptError(std::string("expected the last refresh query to answer ") + w[3] + ", found " +
+                          (found ? "true" : "false"));
+    } else if (what == "item") {
+      need(w, 4, "check item ITEM shown|absent");
+      bool shown = s_.today() && s_.today()->find(wince::widen(w[2]));
+      if (shown != (w[3] == "shown")) throw ScriptError("expected item " + w[2] + " " + w[3]);
+    } else if (what == "player") {
+      std::vector<std::string> found;
+      for (const auto& m : s_.player().takeNew()) found.push_back(describe(m));
+      std::vector<std::string> want;
+      if (!(w.size() == 3 && w[2] == "nothing"))
+        for (size_t i = 2; i < w.size(); ++i) {
+          std::vector<long long> parts;
+          std::stringstream ss(w[i]);
+          for (std::string p; std::getline(ss, p, ':');) parts.push_back(number(p, "a message"));
+          PlayerMessage m{static_cast<UINT>(parts[0]), parts.size() > 1 ? static_cast<WPARAM>(parts[1]) : 0,
+                          parts.size() > 2 ? static_cast<LPARAM>(parts[2]) : 0};
+          want.push_back(describe(m));
+        }
+      if (found != want)
+        throw ScriptError("expected the player to receive " + quoteList(want) + ", found " + quoteList(found));
+    } else if (what == "running" || what == "stopped") {
+      need(w, 3, "check running|stopped player");
+      if (s_.player().running() != (what == "running"))
+        throw ScriptError("expected the player " + what + ", found it " + (s_.player().running() ? "running" : "stopped"));
+    } else if (what == "menu") {
+      const auto& shown = windows.menusShown();
+      if (shown.empty()) throw ScriptError("expected a menu, but none was shown");
+      if (w.size() == 5 && w[2] == "at") {
+        POINT p = shown.back().requested;
+        long long x = number(w[3], "x"), y = number(w[4], "y");
+        if (p.x != x || p.y != y)
+          throw ScriptError("expected the menu at " + std::to_string(x) + "," + std::to_string(y) + ", found " +
+                            std::to_string(p.x) + "," + std::to_string(p.y));
+        return;
+      }
+      std::vector<std::string> found, want(w.begin() + 2, w.end());
+      for (const auto& e : shown.back().entries) found.push_back(wince::narrow(e));
+      if (found != want) throw ScriptError("expected the menu " + quoteList(want) + ", found " + quoteList(found));
+    } else if (what == "box") {
+      const auto& boxes = windows.messageBoxes();
+      if (w.size() == 3 && w[2] == "none") {
+        if (!boxes.empty() && boxesSeen_ < boxes.size())
+          throw ScriptError("expected no message box, found \"" + wince::narrow(boxes.back().text) + "\"");
+        return;
+      }
+      if (w.size() != 3 && !(w.size() == 5 && w[3] == "caption"))
+        throw ScriptError("expected: check box TEXT [caption CAPTION] or check box none");
+      if (boxesSeen_ >= boxes.size()) throw ScriptError("expected a message box \"" + w[2] + "\", but none was shown");
+      const auto& box = boxes[boxesSeen_++];
+      if (wince::narrow(box.text) != w[2])
+        throw ScriptError("expected a message box \"" + w[2] + "\", found \"" + wince::narrow(box.text) + "\"");
+      if (w.size() == 5 && wince::narrow(box.caption) != w[4])
+        throw ScriptError("expected the caption \"" + w[4] + "\", found \"" + wince::narrow(box.caption) + "\"");
+    } else if (what == "pixel") {
+      need(w, 5, "check pixel X Y RRGGBB");
+      auto& screen = s_.device().screen();
+      long long x = number(w[2], "x"), y = number(w[3], "y");
+      if (x < 0 || y < 0 || x >= screen.width || y >= screen.height) throw ScriptError("the point is off the screen");
+      unsigned long want = std::stoul(w[4], nullptr, 16);
+      uint32_t found = screen.at(static_cast<int>(x), static_cast<int>(y)) & 0xFFFFFF;
+      if (found != want) throw ScriptError("expected pixel " + w[4] + ", found " + hex(found).substr(2));
+    } else {
+      throw ScriptError("unknown check \"" + what + "\"");
+    }
+  }
+
+  void execute(const std::vector<std::string>& w) {
+    const std::string& cmd = w[0];
+    if (cmd == "reg") {
+      reg(w);
+    } else if (cmd == "check") {
+      check(w);
+    } else if (cmd == "item") {
+      if (w.size() < 4 || w[1] != "register") throw ScriptError("expected: item register NAME DLL [enabled N] [order N]");
+      std::string key = "HKLM\\Software\\Microsoft\\Today\\Items\\" + w[2];
+      auto& r = s_.device().registry();
+      DWORD enabled = 1, order = 10, options = 1;
+      for (size_t i = 4; i + 1 < w.size(); i += 2) {
+        if (w[i] == "enabled") enabled = static_cast<DWORD>(number(w[i + 1], "0 or 1"));
+        else if (w[i] == "order") order = static_cast<DWORD>(number(w[i + 1], "an order"));
+        else if (w[i] == "options") options = static_cast<DWORD>(number(w[i + 1], "0 or 1"));
+        else throw ScriptError("expected enabled, order or options, found \"" + w[i] + "\"");
+      }
+      r.setValue(key, "DLL", REG_SZ, wince::RegistryStore::stringBytes(w[3]));
+      r.setValue(key, "Enabled", REG_DWORD, wince::RegistryStore::dwordBytes(enabled));
+      r.setValue(key, "Options", REG_DWORD, wince::RegistryStore::dwordBytes(options));
+      r.setValue(key, "Order", REG_DWORD, wince::RegistryStore::dwordBytes(order));
+      r.setValue(key, "Type", REG_DWORD, wince::RegistryStore::dwordBytes(4));
+    } else if (cmd == "today") {
+      need(w, 2, "today start|stop|refresh|reload");
+      if (w[1] == "start") s_.startToday();
+      else if (w[1] == "stop") s_.stopToday();
+      else if (w[1] == "refresh") today().refresh();
+      else if (w[1] == "reload") today().reload();
+      else throw ScriptError("expected today start, stop, refresh or reload");
+    } else if (cmd == "player") {
+      need(w, 2, "player start|close");
+      if (w[1] == "start") s_.player().start();
+      else if (w[1] == "close") s_.player().close();
+      else throw ScriptError("expected player start or close");
+    } else if (cmd == "wait") {
+      need(w, 2, "wait MILLISECONDS");
+      wait(number(w[1], "milliseconds"));
+    } else if (cmd == "tap") {
+      need(w, 3, "tap X Y");
+      pen(InputEvent::Kind::PenDown, number(w[1], "x"), number(w[2], "y"));
+      wait(50);
+      pen(InputEvent::Kind::PenUp, number(w[1], "x"), number(w[2], "y"));
+    } else if (cmd == "hold") {
+      need(w, 4, "hold X Y MILLISECONDS");
+      pen(InputEvent::Kind::PenDown, number(w[1], "x"), number(w[2], "y"));
+      wait(number(w[3], "milliseconds"));
+      pen(InputEvent::Kind::PenUp, number(w[1], "x"), number(w[2], "y"));
+    } else if (cmd == "drag") {
+      need(w, 5, "drag X1 Y1 X2 Y2");
+      pen(InputEvent::Kind::PenDown, number(w[1], "x"), number(w[2], "y"));
+      wait(50);
+      pen(InputEvent::Kind::PenMove, number(w[3], "x"), number(w[4], "y"));
+      wait(50);
+      pen(InputEvent::Kind::PenUp, number(w[3], "x"), number(w[4], "y"));
+    } else if (cmd == "pen") {
+      need(w, 4, "pen down|move|up X Y");
+      InputEvent::Kind k = w[1] == "down" ? InputEvent::Kind::PenDown
+                           : w[1] == "up" ? InputEvent::Kind::PenUp
+                           : w[1] == "move" ? InputEvent::Kind::PenMove
+                                            : throw ScriptError("expected pen down, move or up");
+      pen(k, number(w[2], "x"), number(w[3], "y"));
+    } else if (cmd == "menu") {
+      if (w.size() == 3 && w[1] == "choose") push(InputEvent{InputEvent::Kind::ChooseMenu, {}, 0, 0, wince::widen(w[2])});
+      else if (w.size() == 2 && w[1] == "dismiss") push(InputEvent{InputEvent::Kind::DismissMenu, {}, 0, 0, {}});
+      else throw ScriptError("expected: menu choose TEXT, or menu dismiss");
+    } else if (cmd == "box") {
+      need(w, 3, "box answer OK|Cancel|Yes|No");
+      static const std::map<std::string, int> answers = {{"OK", IDOK}, {"Cancel", IDCANCEL}, {"Yes", IDYES}, {"No", IDNO}};
+      auto it = answers.find(w[2]);
+      if (w[1] != "answer" || it == answers.end()) throw ScriptError("expected: box answer OK|Cancel|Yes|No");
+      push(InputEvent{InputEvent::Kind::AnswerBox, {}, 0, it->second, {}});
+    } else if (cmd == "screenshot") {
+      if (w.size() != 2 && !(w.size() == 4 && w[2] == "scale")) throw ScriptError("expected: screenshot FILE [scale N]");
+      if (!nested_) s_.device().windows().runUntilIdle();
+      std::filesystem::path file = s_.outputFolder / w[1];
+      if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
+      wince::writePng(s_.device().screen(), file, w.size() == 4 ? static_cast<int>(number(w[3], "a scale")) : 1);
+      out_ << "screenshot: " << file.string() << "\n";
+    } else if (cmd == "echo") {
+      for (size_t i = 1; i < w.size(); ++i) out_ << (i > 1 ? " " : "") << w[i];
+      out_ << "\n";
+    } else {
+      throw ScriptError("unknown command \"" + cmd + "\"");
+    }
+  }
+
+  Session& s_;
+  std::string file_;
+  const std::vector<std::string>& lines_;
+  std::ostream& out_;
+  std::ostream& err_;
+  size_t next_ = 0;
+  int nested_ = 0;
+  bool failed_ = false;
+  size_t boxesSeen_ = 0;
+};
+
+}  // namespace
+
+int runScript(Session& session, const std::string& fileName, const std::vector<std::string>& lines, std::ostream& out,
+              std::ostream& err) {
+  Runner runner(session, fileName, lines, out, err);
+  return runner.run();
+}
+
+}  // namespace crestune

@@ -1,0 +1,40 @@
+// One run of the emulated device: the device itself, its Today shell and its
+// player, and the folder where they live.
+#pragma once
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "device/device.h"
+#include "player.h"
+#include "today.h"
+
+namespace crestune {
+
+class Session {
+ public:
+  // folder empty: a fresh temporary device removed at the end.
+  explicit Session(std::filesystem::path folder = {});
+  ~Session();
+
+  wince::Device& device() { return *device_; }
+  Player& player() { return *player_; }
+  TodayShell* today() { return today_.get(); }
+  void startToday();
+  void stopToday();
+  const std::filesystem::path& folder() const { return folder_; }
+  // Where a relative output file of a script goes.
+  std::filesystem::path outputFolder;
+
+  // The folder that holds the device's built-in libraries.
+  static std::filesystem::path romFolder();
+
+ private:
+  std::filesystem::path folder_;
+  bool temporary_ = false;
+  std::unique_ptr<wince::Device> device_;
+  std::unique_ptr<Player> player_;
+  std::unique_ptr<TodayShell> today_;
+};
+
+}  // namespace crestune

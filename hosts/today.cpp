@@ -1,0 +1,276 @@
+#include "today.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "device/device.h"
+
+namespace crestune {
+
+namespace {
+TodayShell* g_shell = nullptr;  // the one Today screen of the device
+constexpr const char16_t* kClass = u"DesktopExplorerWindow";
+constexpr const char16_t* kNavClass = u"HHTaskBar";
+constexpr const char16_t* kItemsKey = u"Software\\Microsoft\\Today\\Items";
+constexpr UINT_PTR kRefreshTimer = 1;
+
+DWORD queryDword(HKEY key, const char16_t* name, DWORD fallback) {
+  DWORD value = 0, size = sizeof value, type = 0;
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+      size != sizeof value)
+    return fallback;
+  return value;
+}
+
+std::u16string queryString(HKEY key, const char16_t* name) {
+  char16_t buf[MAX_PATH] = {};
+  DWORD size = sizeof buf - sizeof(char16_t);
+  if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size) != ERROR_SUCCESS) return {};
+  return buf;
+}
+
+void fillRect(HDC hdc, const RECT& r, COLORREF colour) {
+  HBRUSH b = CreateSolidBrush(colour);
+  FillRect(hdc, &r, b);
+  DeleteObject(b);
+}
+
+const char16_t* kDays[] = {u"Sunday", u"Monday", u"Tuesday", u"Wednesday", u"Thursday", u"Friday", u"Saturday"};
+const char16_t* kMonths[] = {u"January", u"February", u"March",     u"April",   u"May",      u"June",
+                             u"July",    u"August",   u"September", u"October", u"November", u"December"};
+}  // namespace
+
+TodayShell::TodayShell() {
+  g_shell = this;
+  wince::Device& d = wince::Device::current();
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = kClass;
+  RegisterClassW(&wc);
+  WNDCLASSW nav{};
+  nav.lpfnWndProc = navProc;
+  nav.lpszClassName = kNavClass;
+  RegisterClassW(&nav);
+  navBar_ = CreateWindowExW(0, kNavClass, u"", WS_POPUP | WS_VISIBLE, 0, 0, d.screen().width, kNavBarHeight, nullptr,
+                            nullptr, nullptr, nullptr);
+  window_ = CreateWindowExW(0, kClass, u"Desktop", WS_POPUP | WS_VISIBLE, 0, kNavBarHeight, d.screen().width,
+                            d.screen().height - kNavBarHeight, nullptr, nullptr, nullptr, nullptr);
+  SetTimer(window_, kRefreshTimer, kRefreshMs, nullptr);
+  load();
+  UpdateWindow(navBar_);
+  UpdateWindow(window_);
+}
+
+TodayShell::~TodayShell() {
+  unload();
+  if (IsWindow(window_)) DestroyWindow(window_);
+  if (IsWindow(navBar_)) DestroyWindow(navBar_);
+  UnregisterClassW(kClass, nullptr);
+  UnregisterClassW(kNavClass, nullptr);
+  g_shell = nullptr;
+}
+
+TodayShell::Item* TodayShell::find(const std::u16string& name) {
+  for (auto& item : items_)
+    if (lstrcmpiW(item->name.c_str(), name.c_str()) == 0) return item.get();
+  return nullptr;
+}
+
+void TodayShell::load() {
+  HKEY items = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kItemsKey, 0, 0, &items) != ERROR_SUCCESS) return;
+  std::vector<std::unique_ptr<Item>> found;
+  for (DWORD i = 0;; ++i) {
+    char16_t name[MAX_ITEMNAME + 1] = {};
+    DWORD length = MAX_ITEMNAME;
+    if (RegEnumKeyExW(items, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(items, name, 0, 0, &key) != ERROR_SUCCESS) continue;
+    auto item = std::make_unique<Item>();
+    item->name = name;
+    item->dll = queryString(key, u"DLL");
+    TODAYLISTITEM& r = item->record;
+    lstrcpynW(r.szName, name, MAX_ITEMNAME);
+    r.tlit = static_cast<TODAYLISTITEMTYPE>(queryDword(key, u"Type", tlitCustom));
+    r.dwOrder = queryDword(key, u"Order", 0);
+    r.fEnabled = queryDword(key, u"Enabled", 1) ? TRUE : FALSE;
+    r.fOptions = queryDword(key, u"Options", 0) ? TRUE : FALSE;
+    lstrcpynW(r.szDLLPath, item->dll.c_str(), MAX_PATH);
+    RegCloseKey(key);
+    if (r.tlit == tlitCustom && !item->dll.empty()) found.push_back(std::move(item));
+  }
+  RegCloseKey(items);
+  std::stable_sort(found.begin(), found.end(),
+                   [](const auto& a, const auto& b) { return a->record.dwOrder < b->record.dwOrder; });
+  for (auto& item : found) {
+    item->library = LoadLibraryW(item->dll.c_str());
+    if (!item->library) continue;
+    auto create = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
+        GetProcAddress(item->library, reinterpret_cast<LPCSTR>(MAKEINTRESOURCE(ORDINAL_INITIALIZEITEM))));
+    item->record.hinstDLL = reinterpret_cast<HINSTANCE>(item->library);
+    item->record.hwndCustom = create ? create(&item->record, window_) : nullptr;
+    if (!item->record.hwndCustom) {
+      // An item that shows nothing is not kept.
+      FreeLibrary(item->library);
+      continue;
+    }
+    items_.push_back(std::move(item));
+  }
+  refresh();
+}
+
+void TodayShell::unload() {
+  for (auto& item : items_) {
+    if (IsWindow(item->record.hwndCustom)) DestroyWindow(item->record.hwndCustom);
+    if (item->library) FreeLibrary(item->library);
+  }
+  items_.clear();
+  InvalidateRect(window_, nullptr, TRUE);
+}
+
+void TodayShell::reload() {
+  unload();
+  load();
+}
+
+void TodayShell::refresh() {
+  bool changed = false;
+  for (auto& item : items_) {
+    if (!IsWindow(item->record.hwndCustom)) continue;
+    item->lastRefresh = static_cast<BOOL>(SendMessageW(item->record.hwndCustom, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0,
+                                                       reinterpret_cast<LPARAM>(&item->record)));
+    ++item->refreshes;
+    changed = changed || item->lastRefresh;
+  }
+  if (changed) layout();
+}
+
+void TodayShell::layout() {
+  int y = kDateLineHeight;
+  RECT client;
+  GetClientRect(window_, &client);
+  for (auto& item : items_) {
+    if (!IsWindow(item->record.hwndCustom)) continue;
+    int height = static_cast<int>(item->record.cyp);
+    MoveWindow(item->record.hwndCustom, 0, y, client.right, height, TRUE);
+    InvalidateRect(item->record.hwndCustom, nullptr, TRUE);
+    y += height;
+  }
+  InvalidateRect(window_, nullptr, TRUE);
+}
+
+// The watermark: a soft sky gradient down the whole Today screen with a
+// pale sweep across it, computed in screen coordinates so that items and the
+// shell join seamlessly.
+void TodayShell::paintWatermark(HDC hdc, const RECT& rc, HWND target) {
+  RECT screenRc;
+  GetWindowRect(target, &screenRc);
+  RECT clientScreen = screenRc;
+  POINT origin{0, 0};
+  ClientToScreen(target, &origin);
+  (void)clientScreen;
+  for (int y = rc.top; y < rc.bottom; ++y) {
+    int sy = origin.y + y;
+    int t = std::clamp((sy - kNavBarHeight) * 255 / 294, 0, 255);
+    COLORREF base = RGB(255 - t / 6, 255 - t / 10, 255);
+    RECT row{rc.left, y, rc.right, y + 1};
+    // The sweep: a lighter band that curves down across the screen.
+    int bandCentre = 150 + (origin.x + rc.left) / 4;
+    if (std::abs(sy - bandCentre) < 18) base = RGB(std::min(255, GetRValue(base) + 10), 250, 255);
+    fillRect(hdc, row, base);
+  }
+}
+
+LRESULT CALLBACK TodayShell::proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (g_shell) return g_shell->handle(hwnd, msg, wp, lp);
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT TodayShell::handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_TIMER:
+      if (wp == kRefreshTimer) refresh();
+      return 0;
+    case TODAYM_GETCOLOR:
+      return wp == TODAYCOLOR_TEXT ? kTextColor : RGB(0, 0, 128);
+    case TODAYM_DRAWWATERMARK: {
+      auto* info = reinterpret_cast<TODAYDRAWWATERMARKINFO*>(lp);
+      if (info && info->hdc) paintWatermark(info->hdc, info->rc, info->hwnd);
+      return TRUE;
+    }
+    case WM_WININICHANGE:
+      if (wp == 0xF2) reload();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC hdc = BeginPaint(hwnd, &ps);
+      RECT client;
+      GetClientRect(hwnd, &client);
+      paintWatermark(hdc, client, hwnd);
+      // The date line, the first row of the Today screen.
+      SYSTEMTIME now;
+      GetLocalTime(&now);
+      char16_t date[64];
+      wsprintfW(date, u"%s, %s %d, %d", kDays[now.wDayOfWeek % 7], kMonths[(now.wMonth + 11) % 12], now.wDay,
+                now.wYear);
+      SetBkMode(hdc, TRANSPARENT);
+      SetTextColor(hdc, kTextColor);
+      RECT line{30, 0, client.right, kDateLineHeight};
+      DrawTextW(hdc, date, -1, &line, DT_SINGLELINE | DT_VCENTER);
+      POINT rule[2] = {{0, kDateLineHeight - 1}, {client.right, kDateLineHeight - 1}};
+      HPEN pen = CreatePen(PS_SOLID, 1, RGB(170, 190, 220));
+      HGDIOBJ old = SelectObject(hdc, pen);
+      Polyline(hdc, rule, 2);
+      SelectObject(hdc, old);
+      DeleteObject(pen);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// The navigation bar: "Start" and the time, white on the Pocket PC's blue.
+LRESULT CALLBACK TodayShell::navProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(hwnd, &ps);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    for (int y = 0; y < client.bottom; ++y) {
+      RECT row{0, y, client.right, y + 1};
+      fillRect(hdc, row, RGB(0, 40 + y * 2, 140 + y * 3));
+    }
+    // The Start flag: four coloured panes.
+    const COLORREF panes[4] = {RGB(230, 60, 40), RGB(60, 180, 60), RGB(40, 120, 230), RGB(250, 200, 40)};
+    for (int i = 0; i < 4; ++i) {
+      RECT pane{5 + (i % 2) * 8, 5 + (i / 2) * 8, 12 + (i % 2) * 8, 12 + (i / 2) * 8};
+      fillRect(hdc, pane, panes[i]);
+    }
+    SetBkMode(hdc, TRANSPARENT);
+    SetTextColor(hdc, RGB(255, 255, 255));
+    LOGFONTW lf{};
+    lf.lfHeight = -12;
+    lf.lfWeight = FW_BOLD;
+    lstrcpynW(lf.lfFaceName, u"Tahoma", LF_FACESIZE);
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(hdc, font);
+    RECT start{25, 0, 120, client.bottom};
+    DrawTextW(hdc, u"Start", -1, &start, DT_SINGLELINE | DT_VCENTER);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char16_t time[16];
+    wsprintfW(time, u"%d:%02d", now.wHour, now.wMinute);
+    RECT clock{120, 0, client.right - 6, client.bottom};
+    DrawTextW(hdc, time, -1, &clock, DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
+    SelectObject(hdc, old);
+    DeleteObject(font);
+    EndPaint(hwnd, &ps);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace crestune

@@ -1,0 +1,56 @@
+// The Today shell: the Pocket PC's home screen. It loads the custom items
+// registered under HKLM\Software\Microsoft\Today\Items, asks each for its
+// height every two seconds, paints its watermark behind them, and reloads
+// them when told the registration changed.
+#pragma once
+#include <todaycmn.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace crestune {
+
+class TodayShell {
+ public:
+  static constexpr int kNavBarHeight = 26;
+  static constexpr int kDateLineHeight = 20;
+  static constexpr UINT kRefreshMs = 2000;
+  static constexpr COLORREF kTextColor = RGB(0, 0, 96);
+
+  TodayShell();
+  ~TodayShell();
+  TodayShell(const TodayShell&) = delete;
+  TodayShell& operator=(const TodayShell&) = delete;
+
+  struct Item {
+    std::u16string name;
+    std::u16string dll;
+    HMODULE library = nullptr;
+    TODAYLISTITEM record{};
+    BOOL lastRefresh = FALSE;
+    int refreshes = 0;
+  };
+
+  HWND window() const { return window_; }
+  const std::vector<std::unique_ptr<Item>>& items() const { return items_; }
+  Item* find(const std::u16string& name);
+  // Sends every item the refresh query now and lays them out again.
+  void refresh();
+  // Destroys the item windows, unloads their libraries, loads them again.
+  void reload();
+
+ private:
+  static LRESULT CALLBACK proc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK navProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT handle(HWND, UINT, WPARAM, LPARAM);
+  void load();
+  void unload();
+  void layout();
+  void paintWatermark(HDC hdc, const RECT& rc, HWND target);
+  HWND window_ = nullptr;
+  HWND navBar_ = nullptr;
+  std::vector<std::unique_ptr<Item>> items_;
+};
+
+}  // namespace crestune
