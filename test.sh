@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Every test: the host build, the sanitizer build, and the real Win32 DLLs
+# under Wine.
+set -euo pipefail
+cd "$(dirname "$0")"
+jobs=$(nproc)
+
+echo "== host build and tests"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== sanitizer build (ASan, UBSan) and tests"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCRESTUNE_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+if [ -x win32/run-tests.sh ]; then
+  echo "== Win32 build under Wine"
+  win32/run-tests.sh build build-win32
+fi

@@ -1,0 +1,95 @@
+// The item's lifecycle through the Today shell: creation, heights as the
+// player comes and goes, re-creation, and what is left behind.
+#include "fixture.h"
+
+namespace crestune::testing {
+namespace {
+
+class Spine : public DeviceTest {};
+
+TEST_F(Spine, HeightFollowsThePlayerWithDefaultSettings) {
+  registerItem();
+  session.startToday();
+  ASSERT_TRUE(item());
+  EXPECT_EQ(20u, item()->record.cyp);
+  EXPECT_TRUE(item()->lastRefresh);
+  nextRefresh();
+  EXPECT_FALSE(item()->lastRefresh);
+
+  session.player().start();
+  nextRefresh();
+  EXPECT_EQ(36u, item()->record.cyp);
+  EXPECT_TRUE(item()->lastRefresh);
+  nextRefresh();
+  EXPECT_FALSE(item()->lastRefresh);
+
+  session.player().close();
+  nextRefresh();
+  EXPECT_EQ(20u, item()->record.cyp);
+  EXPECT_TRUE(item()->lastRefresh);
+}
+
+TEST_F(Spine, StoredIconSizeChoosesTheHeight) {
+  struct Case {
+    std::optional<DWORD> stored;
+    DWORD height;
+  } cases[] = {{std::nullopt, 28}, {1, 36}, {32, 28}, {0, 28}};
+  session.player().start();
+  for (const Case& c : cases) {
+    reg().deleteKey(kSettingsKey);
+    reg().setValue(kSettingsKey, "Language", REG_DWORD, wince::RegistryStore::dwordBytes(0));
+    if (c.stored) setIconSize(*c.stored);
+    registerItem();
+    session.stopToday();
+    session.startToday();
+    ASSERT_TRUE(item());
+    EXPECT_EQ(c.height, item()->record.cyp) << (c.stored ? *c.stored : 999);
+  }
+}
+
+TEST_F(Spine, ADisabledItemCreatesNothingAndLeavesQuietly) {
+  registerItem(0);
+  session.startToday();
+  EXPECT_EQ(nullptr, item());
+  EXPECT_EQ(nullptr, FindWindowW(nullptr, u"WMPCrestune"));
+  // The library came and went; it had registered nothing, so it says nothing.
+  EXPECT_TRUE(windows().messageBoxes().empty());
+  EXPECT_EQ(0, device().accounting().live(wince::ObjectKind::Module));
+}
+
+TEST_F(Spine, ReloadReadsTheSettingsAgain) {
+  registerItem();
+  session.player().start();
+  session.startToday();
+  EXPECT_EQ(36u, item()->record.cyp);
+  setIconSize(0);
+  // The refresh broadcast the installer sends makes the shell reload.
+  SendMessageW(HWND_BROADCAST, WM_WININICHANGE, 0xF2, 0);
+  windows().runUntilIdle();
+  ASSERT_TRUE(item());
+  EXPECT_EQ(28u, item()->record.cyp);
+  EXPECT_TRUE(windows().messageBoxes().empty());
+}
+
+TEST_F(Spine, StoppingTheShellLeavesNothingBehind) {
+  auto& a = device().accounting();
+  int windowsBefore = a.live(wince::ObjectKind::Window);
+  int classesBefore = a.live(wince::ObjectKind::Class);
+  registerItem();
+  session.startToday();
+  session.player().start();
+  for (int i = 0; i < 5; ++i) nextRefresh();
+  session.player().close();
+  nextRefresh();
+  session.stopToday();
+  EXPECT_EQ(windowsBefore, a.live(wince::ObjectKind::Window));
+  EXPECT_EQ(classesBefore, a.live(wince::ObjectKind::Class));
+  EXPECT_EQ(0, a.live(wince::ObjectKind::Key));
+  EXPECT_EQ(0, a.live(wince::ObjectKind::Heap));
+  EXPECT_EQ(0, a.live(wince::ObjectKind::Icon));
+  EXPECT_EQ(0, a.live(wince::ObjectKind::Module));
+  EXPECT_TRUE(windows().messageBoxes().empty()) << "unload must not complain";
+}
+
+}  // namespace
+}  // namespace crestune::testing

@@ -1,0 +1,96 @@
+// Button layout, the inclusive hit test, and the launch-failure text.
+#include <gtest/gtest.h>
+
+#include "crestitem.h"
+#include "device/device.h"
+
+namespace {
+
+class Layout : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = u"LayoutHost";
+    RegisterClassW(&wc);
+  }
+  void layoutIn(int height, int play, int other) {
+    HWND w = CreateWindowExW(0, u"LayoutHost", u"", WS_POPUP, 0, 0, 240, height, nullptr, nullptr, nullptr, nullptr);
+    for (int i = 0; i < BUTTON_COUNT; ++i) g_Buttons[i] = TransportButton{0, 0, 0, 0, ButtonIdle, i == 0 ? play : other};
+    LayoutButtons(w);
+    DestroyWindow(w);
+  }
+  std::vector<LONG> lefts() const {
+    std::vector<LONG> v;
+    for (const auto& b : g_Buttons) v.push_back(b.left);
+    return v;
+  }
+  wince::Device device{wince::DeviceOptions{}};
+};
+
+TEST_F(Layout, LargeButtonsInAThirtySixPixelItem) {
+  layoutIn(36, 32, 24);
+  EXPECT_EQ((std::vector<LONG>{29, 61, 85, 109, 133}), lefts());
+  EXPECT_EQ(61, g_Buttons[BUTTON_PLAY].right);
+  EXPECT_EQ(2, g_Buttons[BUTTON_PLAY].top);
+  EXPECT_EQ(34, g_Buttons[BUTTON_PLAY].bottom);
+  for (int i = 1; i < BUTTON_COUNT; ++i) {
+    EXPECT_EQ(6, g_Buttons[i].top);
+    EXPECT_EQ(30, g_Buttons[i].bottom);
+  }
+  EXPECT_EQ(157, g_Buttons[BUTTON_NEXT].right);
+}
+
+TEST_F(Layout, StandardButtonsInATwentyEightPixelItem) {
+  layoutIn(28, 24, 24);
+  EXPECT_EQ((std::vector<LONG>{29, 53, 77, 101, 125}), lefts());
+  for (const auto& b : g_Buttons) EXPECT_EQ(2, b.top);
+}
+
+TEST_F(Layout, OddHeightsTruncateTowardZero) {
+  layoutIn(35, 24, 24);
+  EXPECT_EQ(5, g_Buttons[0].top);
+  layoutIn(20, 25, 25);
+  EXPECT_EQ(-2, g_Buttons[0].top);
+}
+
+TEST_F(Layout, AnUnloadedButtonTakesNoWidth) {
+  layoutIn(36, 32, 24);
+  g_Buttons[BUTTON_PAUSE].size = 0;
+  HWND w = CreateWindowExW(0, u"LayoutHost", u"", WS_POPUP, 0, 0, 240, 36, nullptr, nullptr, nullptr, nullptr);
+  LayoutButtons(w);
+  DestroyWindow(w);
+  EXPECT_EQ(61, g_Buttons[BUTTON_PAUSE].left);
+  EXPECT_EQ(61, g_Buttons[BUTTON_STOP].left);
+}
+
+TEST(HitTest, EveryEdgeIsInside) {
+  EXPECT_TRUE(IsPointInRect(29, 2, 61, 34, 61, 34));
+  EXPECT_TRUE(IsPointInRect(29, 2, 61, 34, 29, 2));
+  EXPECT_FALSE(IsPointInRect(29, 2, 61, 34, 62, 20));
+  EXPECT_FALSE(IsPointInRect(29, 2, 61, 34, 40, 35));
+  // A pen left of the item reads as a large unsigned word.
+  EXPECT_FALSE(IsPointInRect(3, 2, 19, 18, 65535, 10));
+  EXPECT_TRUE(IsBetween(-2, -2, 5));
+}
+
+TEST(LaunchError, ShortPathsAreQuotedWhole) {
+  WCHAR text[200];
+  FormatLaunchError(text, 200, u"wmplayer.exe", u"no found.");
+  EXPECT_EQ(std::u16string(u"\"wmplayer.exe\" no found."), text);
+}
+
+TEST(LaunchError, LongPathsAreCutInTheMiddleAndTheWordsStay) {
+  std::u16string path = u"\\Start" + std::u16string(1000, u'x') + u"\\player.exe";
+  WCHAR text[200];
+  for (auto& c : text) c = 0xFFFF;
+  int n = FormatLaunchError(text, 200, path.c_str(), u"no encontrado.");
+  std::u16string s(text);
+  EXPECT_EQ(static_cast<size_t>(n), s.size());
+  EXPECT_LE(s.size(), 199u);
+  EXPECT_TRUE(s.starts_with(u"\"\\Start"));
+  EXPECT_TRUE(s.ends_with(u"player.exe\" no encontrado."));
+  EXPECT_NE(std::u16string::npos, s.find(u"..."));
+}
+
+}  // namespace
