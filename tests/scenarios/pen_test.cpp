@@ -1,0 +1,210 @@
+// The person's pen on the item: taps on buttons, tap-and-hold for the menu,
+// launching the player, and what lands on the screen.
+#include "fixture.h"
+
+namespace crestune::testing {
+namespace {
+
+using Kind = wince::InputEvent::Kind;
+
+class Pen : public DeviceTest {
+ protected:
+  struct Box {
+    int left, top, right, bottom;
+  };
+  // The layout the item paints with, worked out as the item does.
+  std::vector<Box> buttons() {
+    std::vector<Box> v;
+    int x = 29;
+    int h = static_cast<int>(item()->record.cyp);
+    for (int i = 0; i < 5; ++i) {
+      int size = (i == 0) ? (h - 4) : 24;
+      v.push_back({x, (h - size) / 2, x + size, (h - size) / 2 + size});
+      x += size;
+    }
+    return v;
+  }
+  // Centre of a button, in screen coordinates, after the item has painted.
+  POINT centre(int index) {
+    windows().runUntilIdle();
+    Box b = buttons()[static_cast<size_t>(index)];
+    return onItem((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+  }
+};
+
+TEST_F(Pen, EachButtonSendsItsCommandOnRelease) {
+  startWithPlayer();
+  const UINT codes[] = {0x80C8, 0x80C9, 0x80CA, 0x80CB, 0x80CC};
+  for (int i = 0; i < 5; ++i) {
+    POINT p = centre(i);
+    tap(p.x, p.y);
+    EXPECT_EQ(std::vector<UINT>{codes[i]}, received()) << "button " << i;
+  }
+  EXPECT_EQ(nullptr, GetCapture());
+}
+
+TEST_F(Pen, TheSharedEdgeBelongsToTheLeftButton) {
+  startWithPlayer();
+  POINT p = onItem(61, 20);  // Play's right edge is Pause's left edge
+  tap(p.x, p.y);
+  EXPECT_EQ(std::vector<UINT>{0x80C8}, received());
+}
+
+TEST_F(Pen, DraggingOffAButtonSendsNothing) {
+  startWithPlayer();
+  POINT p = centre(0);
+  POINT away = onItem(200, 20);
+  input(Kind::PenDown, p.x, p.y);
+  windows().runUntilIdle();
+  EXPECT_NE(nullptr, GetCapture());
+  input(Kind::PenMove, away.x, away.y);
+  input(Kind::PenUp, away.x, away.y);
+  windows().runUntilIdle();
+  EXPECT_TRUE(received().empty());
+  EXPECT_EQ(nullptr, GetCapture());
+}
+
+TEST_F(Pen, APressedButtonShowsItsPressedFace) {
+  startWithPlayer();
+  POINT p = centre(0);
+  windows().runUntilIdle();
+  uint32_t normal = device().screen().at(p.x, p.y - 10);
+  input(Kind::PenDown, p.x, p.y);
+  windows().runUntilIdle();
+  uint32_t pressed = device().screen().at(p.x, p.y - 10);
+  // The pressed face is green; the normal one a light blue-white.
+  EXPECT_GT((pressed >> 8) & 0xFF, (pressed >> 16) & 0xFF);
+  EXPECT_GT(normal & 0xFF, 0xC0u);
+  input(Kind::PenUp, p.x, p.y);
+  windows().runUntilIdle();
+  EXPECT_EQ(normal, device().screen().at(p.x, p.y - 10));
+}
+
+TEST_F(Pen, HoldOnEmptySpaceOpensTheMenuAtThePen) {
+  startWithPlayer();
+  POINT p = onItem(200, 18);
+  hold(p.x, p.y);
+  device().input().push(wince::InputEvent{Kind::ChooseMenu, {}, 0, 0, u"Mute"});
+  windows().runUntilIdle();
+  ASSERT_EQ(1u, windows().menusShown().size());
+  const auto& menu = windows().menusShown().back();
+  std::vector<std::u16string> want = {u"Mute",        u"Volume Up", u"Volume Down", u"-",
+                                      u"Properties...", u"Repeat",  u"Shuffle",     u"Playlist...",
+                                      u"Windows Media Player...", u"-", u"Close Windows Media Player"};
+  EXPECT_EQ(want, menu.entries);
+  EXPECT_EQ(p.x, menu.requested.x);
+  EXPECT_EQ(p.y, menu.requested.y);
+  EXPECT_EQ(TPM_VCENTERALIGN, menu.flags);
+  EXPECT_EQ(std::vector<UINT>{0x8037}, received());
+  EXPECT_EQ(nullptr, GetCapture());
+  EXPECT_EQ(0, device().accounting().live(wince::ObjectKind::Menu));
+}
+
+TEST_F(Pen, HoldOnAButtonPressesItInstead) {
+  startWithPlayer();
+  POINT p = centre(1);
+  hold(p.x, p.y, 1500);
+  windows().runUntilIdle();
+  EXPECT_TRUE(windows().menusShown().empty());
+  EXPECT_EQ(std::vector<UINT>{0x80C9}, received());
+}
+
+TEST_F(Pen, MenuCommandsReachThePlayerInOrder) {
+  startWithPlayer();
+  struct Case {
+    const char16_t* entry;
+    std::vector<UINT> codes;
+  } cases[] = {{u"Volume Up", {0x8038}},     {u"Volume Down", {0x8039}},
+               {u"Repeat", {0x80CE}},        {u"Shuffle", {0x80CD}},
+               {u"Properties...", {0x80D1}}, {u"Playlist...", {WM_COMMAND}},
+               {u"Windows Media Player...", {}}, {u"Close Windows Media Player", {0x80CA, WM_CLOSE}}};
+  for (const Case& c : cases) {
+    POINT p = onItem(200, 18);
+    hold(p.x, p.y);
+    device().input().push(wince::InputEvent{Kind::ChooseMenu, {}, 0, 0, c.entry});
+    windows().runUntilIdle();
+    EXPECT_EQ(c.codes, received()) << wince::narrow(c.entry);
+  }
+  EXPECT_FALSE(session.player().running());
+}
+
+TEST_F(Pen, UnknownCommandsDoNothing) {
+  startWithPlayer();
+  HWND w = item()->record.hwndCustom;
+  for (WPARAM wp : {WPARAM{337}, WPARAM{347}, MAKEWPARAM(338, 1)}) SendMessageW(w, WM_COMMAND, wp, 0);
+  windows().runUntilIdle();
+  EXPECT_TRUE(received().empty());
+}
+
+TEST_F(Pen, ATapOnTheTitleStartsThePlayer) {
+  registerItem();
+  session.startToday();
+  POINT p = onItem(100, 10);
+  tap(p.x, p.y);
+  EXPECT_TRUE(session.player().running());
+  EXPECT_EQ(0, device().accounting().live(wince::ObjectKind::Process));
+  nextRefresh();
+  EXPECT_EQ(36u, item()->record.cyp);
+}
+
+TEST_F(Pen, AMissingPlayerProgramIsReported) {
+  registerItem();
+  reg().setValue(kSettingsKey, "WMPApplication", REG_SZ, wince::RegistryStore::stringBytes("\\nowhere\\player.exe"));
+  session.startToday();
+  POINT p = onItem(100, 10);
+  input(Kind::PenDown, p.x, p.y);
+  input(Kind::PenUp, p.x, p.y);
+  device().input().push(wince::InputEvent{Kind::AnswerBox, {}, 0, IDOK, {}});
+  windows().runUntilIdle();
+  ASSERT_EQ(1u, windows().messageBoxes().size());
+  EXPECT_EQ(u"\"\\nowhere\\player.exe\" no found.", windows().messageBoxes()[0].text);
+  EXPECT_EQ(u"WMPCrestune", windows().messageBoxes()[0].caption);
+  EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), windows().messageBoxes()[0].type);
+  EXPECT_FALSE(session.player().running());
+}
+
+TEST_F(Pen, AThousandTapsPaintsAndMenusLeaveNothingBehind) {
+  startWithPlayer();
+  auto& a = device().accounting();
+  int gdi = a.live(wince::ObjectKind::GdiObject), icons = a.live(wince::ObjectKind::Icon);
+  for (int i = 0; i < 1000; ++i) {
+    POINT p = centre(i % 5);
+    tap(p.x, p.y);
+    if (i % 50 == 0) {
+      POINT q = onItem(200, 18);
+      hold(q.x, q.y);
+      device().input().push(wince::InputEvent{Kind::DismissMenu, {}, 0, 0, {}});
+      windows().runUntilIdle();
+    }
+  }
+  EXPECT_EQ(1000u, session.player().transcript().size());
+  EXPECT_EQ(gdi, a.live(wince::ObjectKind::GdiObject));
+  EXPECT_EQ(icons, a.live(wince::ObjectKind::Icon));
+  EXPECT_EQ(0, a.live(wince::ObjectKind::Menu));
+  EXPECT_EQ(0, a.live(wince::ObjectKind::Dc));
+  EXPECT_EQ(0, a.live(wince::ObjectKind::Process));
+}
+
+TEST_F(Pen, TheTitleIsDrawnInTheHostsColourFromX30) {
+  registerItem();
+  session.startToday();
+  windows().runUntilIdle();
+  RECT r;
+  GetWindowRect(item()->record.hwndCustom, &r);
+  auto& s = device().screen();
+  int darkest = 0xFFFFFF, firstX = 1000;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = 20; x < 240; ++x) {
+      uint32_t px = s.at(x, y) & 0xFFFFFF;
+      int sum = (px & 0xFF) + ((px >> 8) & 0xFF) + ((px >> 16) & 0xFF);
+      if (sum < 200) firstX = std::min(firstX, x);
+      if (sum < ((darkest & 0xFF) + ((darkest >> 8) & 0xFF) + ((darkest >> 16) & 0xFF))) darkest = static_cast<int>(px);
+    }
+  EXPECT_GE(firstX, 30);
+  EXPECT_LE(firstX, 33);
+  // The darkest text pixel is the host's text colour (0x000060 as RGB).
+  EXPECT_EQ(0x000060, darkest);
+}
+
+}  // namespace
+}  // namespace crestune::testing
