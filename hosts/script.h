@@ -16,8 +16,8 @@ class Session;
 int runScript(Session& session, const std::string& fileName, const std::vector<std::string>& lines, std::ostream& out,
               std::ostream& err);
 
-// Splits a script line into words; double quotes group words, and \" and \\
-// escape inside them. Throws std::invalid_argument for an unclosed quote.
+// Splits a script line into words; double quotes group words, inside which
+// a backslash escapes a double quote or a backslash. Throws std::invalid_argument for an unclosed quote.
 std::vector<std::string> splitWords(const std::string& line);
 
 }  // namespace crestune

@@ -2,6 +2,8 @@
 // launching the player, and what lands on the screen.
 #include "fixture.h"
 
+#include "device/trace.h"
+
 namespace crestune::testing {
 namespace {
 
@@ -204,6 +206,57 @@ TEST_F(Pen, TheTitleIsDrawnInTheHostsColourFromX30) {
   EXPECT_LE(firstX, 33);
   // The darkest text pixel is the host's text colour (0x000060 as RGB).
   EXPECT_EQ(0x000060, darkest);
+}
+
+}  // namespace
+}  // namespace crestune::testing
+
+namespace crestune::testing {
+namespace {
+
+// The calls the item makes for a menu command, in order, as the trace of
+// platform calls records them.
+class MenuTrace : public DeviceTest {
+ protected:
+  std::vector<std::string> callsFor(const char16_t* entry) {
+    startWithPlayer();
+    playerWindow_ = session.player().window();
+    RECT r;
+    GetWindowRect(item()->record.hwndCustom, &r);
+    hold(200, r.top + 18);
+    device().input().push(wince::InputEvent{wince::InputEvent::Kind::ChooseMenu, {}, 0, 0, entry});
+    device().trace().clear();
+    device().trace().enable(true);
+    windows().runUntilIdle();
+    device().trace().enable(false);
+    std::vector<std::string> calls;
+    for (const auto& e : device().trace().entries())
+      if (e.call.find("(" + player()) != std::string::npos) calls.push_back(e.call);
+    return calls;
+  }
+  std::string player() { return wince::traceArg(static_cast<const void*>(playerWindow_)); }
+  HWND playerWindow_ = nullptr;
+};
+
+TEST_F(MenuTrace, PropertiesBringsThePlayerForwardAroundThePost) {
+  std::vector<std::string> calls = callsFor(u"Properties...");
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ("SetForegroundWindow(" + player() + ") = 1", calls[calls.size() - 3]);
+  EXPECT_EQ("PostMessageW(" + player() + ", 32977, 0, 0) = 1", calls[calls.size() - 2]);
+  EXPECT_EQ(0u, calls.back().rfind("SetFocus(" + player() + ")", 0));
+}
+
+TEST_F(MenuTrace, PlaylistPostsItsFixedCommand) {
+  std::vector<std::string> calls = callsFor(u"Playlist...");
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ("PostMessageW(" + player() + ", 273, 40011, 2954440) = 1", calls[calls.size() - 2]);
+}
+
+TEST_F(MenuTrace, CloseSendsStopThenClose) {
+  std::vector<std::string> calls = callsFor(u"Close Windows Media Player");
+  ASSERT_EQ(2u, calls.size());
+  EXPECT_EQ(0u, calls[0].rfind("SendMessageW(" + player() + ", 32970, 0, 0)", 0));
+  EXPECT_EQ(0u, calls[1].rfind("SendMessageW(" + player() + ", 16, 0, 0)", 0));
 }
 
 }  // namespace
