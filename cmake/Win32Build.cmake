@@ -1,0 +1,42 @@
+# The Win32 build: the product libraries as real 32-bit DLLs (mingw-w64),
+# our aygshell.dll standing in for the Pocket PC shell library, and the test
+# host that runs them under Wine (win32/run-tests.sh).
+#
+#   cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=win32/toolchain-i686-mingw.cmake \
+#         -DCRESTUNE_ICON_DIR=<folder holding icon_101.ico ... icon_115.ico>
+enable_language(RC)
+
+set(CRESTUNE_ICON_DIR "" CACHE PATH "Folder of the generated button icons (icon_<id>.ico)")
+if(NOT CRESTUNE_ICON_DIR OR NOT EXISTS "${CRESTUNE_ICON_DIR}/icon_101.ico")
+  message(FATAL_ERROR "The Win32 build needs -DCRESTUNE_ICON_DIR=<folder with icon_101.ico ...>; "
+                      "the host build writes them to <host build>/icons")
+endif()
+file(GLOB CRESTUNE_ICON_FILES CONFIGURE_DEPENDS "${CRESTUNE_ICON_DIR}/icon_*.ico")
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+
+set(CRESTUNE_WIN32_INCLUDE ${CMAKE_SOURCE_DIR}/win32/include)
+# Nothing but system DLLs (and our aygshell.dll) at load time.
+set(CRESTUNE_WIN32_LINK_FLAGS -static-libgcc -static-libstdc++)
+
+# A product library as a Win32 DLL: exports from its .def file (which mingw
+# reads as given; ld's stdcall fixup binds an undecorated .def name to a
+# CALLBACK function's decorated symbol), resources compiled by windres.
+function(wince_add_module target)
+  cmake_parse_arguments(M "" "DEF;RC" "SOURCES;RC_DEPENDS" ${ARGN})
+  get_filename_component(rc_dir ${M_RC} DIRECTORY)
+  add_library(${target} SHARED ${M_SOURCES} ${M_DEF} ${M_RC})
+  set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".dll")
+  target_include_directories(${target} PRIVATE ${CRESTUNE_WIN32_INCLUDE} ${rc_dir} ${CRESTUNE_ICON_DIR})
+  target_compile_definitions(${target} PRIVATE UNICODE _UNICODE)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${CRESTUNE_PRODUCT_FLAGS}>)
+  target_link_options(${target} PRIVATE ${CRESTUNE_WIN32_LINK_FLAGS} -Wl,--enable-stdcall-fixup)
+  target_link_libraries(${target} PRIVATE aygshell)
+  set_source_files_properties(${M_RC} PROPERTIES OBJECT_DEPENDS "${M_RC_DEPENDS}")
+endfunction()
+
+add_subdirectory(${CMAKE_SOURCE_DIR}/win32 ${CMAKE_BINARY_DIR}/win32)
+add_subdirectory(${CMAKE_SOURCE_DIR}/item ${CMAKE_BINARY_DIR}/item)
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/win32 ${CMAKE_BINARY_DIR}/tests/win32)

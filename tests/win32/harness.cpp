@@ -1,0 +1,126 @@
+// The harness: checks and their tally, message pumping, the watchdog for
+// modal loops, and the calling-convention probes.
+#include "harness.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+
+static int Passed;
+static int Failed;
+
+bool CheckAt(const char* file, int line, bool passed, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  printf(passed ? "ok: " : "FAILED: ");
+  vprintf(format, args);
+  if (!passed) printf(" (%s:%d)", file, line);
+  printf("\n");
+  fflush(stdout);
+  va_end(args);
+  (passed ? Passed : Failed)++;
+  return passed;
+}
+int FailedChecks() { return Failed; }
+int PassedChecks() { return Passed; }
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void PumpFor(DWORD ms) {
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    Pump();
+    MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+void PutCursorOn(HWND hwnd, int x, int y) {
+  POINT point = {x, y};
+  ClientToScreen(hwnd, &point);
+  SetCursorPos(point.x, point.y);
+  Pump();
+}
+
+#define MAX_BOXES 16
+static ShownBox Boxes[MAX_BOXES];
+static int BoxCount;
+static int MenuCount;
+static int MenuKeys = -1;  // -1: dismiss
+
+static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
+  DWORD process = 0;
+  WCHAR className[32];
+  GetWindowThreadProcessId(hwnd, &process);
+  if (process != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
+  if (!GetClassNameW(hwnd, className, 32)) return TRUE;
+  if (lstrcmpW(className, L"#32770") == 0 && GetDlgItem(hwnd, 0xFFFF)) {
+    // A message box: its text is the static control 0xFFFF.
+    if (BoxCount < MAX_BOXES) {
+      GetWindowTextW(hwnd, Boxes[BoxCount].caption, 128);
+      GetDlgItemTextW(hwnd, 0xFFFF, Boxes[BoxCount].text, 256);
+    }
+    BoxCount++;
+    PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+  } else if (lstrcmpW(className, L"#32768") == 0) {
+    MenuCount++;
+    if (MenuKeys < 0) {
+      EndMenu();
+    } else {
+      HWND owner = GetCapture() ? GetCapture() : GetForegroundWindow();
+      for (int i = 0; i < MenuKeys; i++) PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
+      PostMessageW(owner, WM_KEYDOWN, VK_RETURN, 0);
+      MenuKeys = -1;
+    }
+    return FALSE;
+  }
+  return TRUE;
+}
+
+static void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) { EnumWindows(CloseModalWindow, 0); }
+
+void StartWatchdog() { SetTimer(NULL, 0, 100, Watchdog); }
+int BoxesShown() { return BoxCount; }
+const ShownBox* Box(int index) { return index >= 0 && index < BoxCount && index < MAX_BOXES ? &Boxes[index] : NULL; }
+int MenusShown() { return MenuCount; }
+void ForgetShown() {
+  BoxCount = 0;
+  MenuCount = 0;
+  MenuKeys = -1;
+}
+void ChooseFromNextMenu(int downPresses) { MenuKeys = downPresses; }
+
+// Both probes push the arguments themselves, so the compiler's own stack
+// bookkeeping cannot hide a callee that pops the wrong amount.
+static DWORD_PTR CallProbe(void* function, const DWORD_PTR* args, int count, int callerPops, int* drift) {
+  DWORD_PTR result;
+  int moved;
+  __asm__ volatile(
+      "movl %%esp, %%esi\n\t"
+      "movl %[n], %%ecx\n\t"
+      "1: pushl -4(%[args],%%ecx,4)\n\t"
+      "loop 1b\n\t"
+      "call *%[f]\n\t"
+      "movl %%esp, %%ecx\n\t"
+      "subl %%esi, %%ecx\n\t"
+      "movl %%esi, %%esp\n\t"
+      : "=a"(result), "=c"(moved)
+      : [f] "b"(function), [args] "D"(args), [n] "m"(count)
+      : "esi", "edx", "memory", "cc");
+  *drift = moved + callerPops;  // what is left on the stack for the caller to pop
+  return result;
+}
+
+DWORD_PTR CallCdecl2(void* function, DWORD_PTR a, DWORD_PTR b, int* drift) {
+  DWORD_PTR args[2] = {a, b};
+  return CallProbe(function, args, 2, 8, drift);
+}
+
+DWORD_PTR CallStdcall4(void* function, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DWORD_PTR d, int* drift) {
+  DWORD_PTR args[4] = {a, b, c, d};
+  return CallProbe(function, args, 4, 0, drift);
+}

@@ -1,0 +1,42 @@
+// A small conformance harness in the style of Wine's: one printed line per
+// check, a final tally, and helpers that watch what the user would be shown.
+#pragma once
+#include <windows.h>
+
+#define ok(cond, ...) CheckAt(__FILE__, __LINE__, (cond) != 0, __VA_ARGS__)
+bool CheckAt(const char* file, int line, bool passed, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
+int FailedChecks();
+int PassedChecks();
+
+// Runs every queued message of this thread.
+void Pump();
+// Moves the cursor onto a client point, so that the mouse moves the window
+// manager makes up on its own fall where the pen is held.
+void PutCursorOn(HWND hwnd, int x, int y);
+// Pumps for the given time, so that timers fire.
+void PumpFor(DWORD ms);
+
+// A thread timer that, while a modal loop of this thread runs, closes any
+// message box of this process (remembering its caption and text) and closes
+// any popup menu, or first picks an entry in it with the keyboard.
+struct ShownBox {
+  WCHAR caption[128];
+  WCHAR text[256];
+};
+void StartWatchdog();
+int BoxesShown();                // since the last ForgetShown()
+const ShownBox* Box(int index);  // NULL when out of range
+int MenusShown();
+void ForgetShown();
+// The next popup menu gets the keys Down x downPresses and Return; 0 just
+// dismisses it.
+void ChooseFromNextMenu(int downPresses);
+
+// Stack pointer drift of a call, in bytes, for catching calling-convention
+// mismatches: 0 when the callee honours the convention the caller assumed.
+DWORD_PTR CallCdecl2(void* function, DWORD_PTR a, DWORD_PTR b, int* drift);
+DWORD_PTR CallStdcall4(void* function, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DWORD_PTR d, int* drift);
+
+void AygshellTests();
+void ItemTests();

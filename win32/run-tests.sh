@@ -1,0 +1,89 @@
+#!/bin/sh
+# Builds the Win32 DLLs with mingw-w64, checks their export and import
+# tables, and runs the Win32 test host under Wine, headless.
+#
+#   win32/run-tests.sh <host build folder> <output folder>
+#
+# The host build folder provides the generated icons (<host build>/icons);
+# CRESTUNE_ICON_DIR overrides that. The output folder receives the Win32
+# build (build-win32) and a fresh Wine prefix (wineprefix).
+set -eu
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 <host build folder> <output folder>" >&2
+  exit 2
+fi
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+icon_dir=${CRESTUNE_ICON_DIR:-$1/icons}
+mkdir -p "$2"
+out=$(cd "$2" && pwd)
+build=$out/build-win32
+prefix=$out/wineprefix
+objdump=i686-w64-mingw32-objdump
+failures=0
+
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+}
+
+if [ ! -f "$icon_dir/icon_101.ico" ]; then
+  echo "no icons in $icon_dir (build the host build first, or set CRESTUNE_ICON_DIR)" >&2
+  exit 2
+fi
+icon_dir=$(cd "$icon_dir" && pwd)
+
+echo "== Win32 build"
+cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/win32/toolchain-i686-mingw.cmake" \
+  -DCRESTUNE_ICON_DIR="$icon_dir" >"$out/configure.log" || { cat "$out/configure.log"; exit 1; }
+cmake --build "$build" -j "$(nproc)"
+bin=$build/bin
+
+echo "== Export and import tables"
+# Exports of crestitem.dll: ordinals 240 and 241, and no names.
+exports=$($objdump -p "$bin/crestitem.dll" | sed -n '/^Export Address Table --/,/^$/p' |
+  sed -n 's/.*+base\[ *\([0-9]*\)\].*/\1/p' | tr '\n' ' ')
+[ "$exports" = "240 241 " ] || fail "crestitem.dll exports ordinals '$exports', not '240 241'"
+names=$($objdump -p "$bin/crestitem.dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+  grep -cE '^[[:space:]]+\[ *[0-9]+\] ' || true)
+[ "$names" -eq 0 ] || fail "crestitem.dll exports $names names"
+
+# aygshell.dll exports the two shell calls by their bare names.
+ayg=$($objdump -p "$bin/aygshell.dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+  sed -nE 's/^[[:space:]]+\[ *[0-9]+\] +//p' | sort | tr '\n' ' ')
+[ "$ayg" = "SHInitDialog SHRecognizeGesture " ] || fail "aygshell.dll exports '$ayg'"
+
+# Imports: system DLLs and our aygshell.dll only (no libgcc, libstdc++).
+for module in crestitem.dll aygshell.dll crestune_wine_tests.exe; do
+  for dll in $($objdump -p "$bin/$module" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+    case $(echo "$dll" | tr 'A-Z' 'a-z') in
+      kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | comdlg32.dll | msvcrt.dll | aygshell.dll) ;;
+      *) fail "$module imports $dll" ;;
+    esac
+  done
+done
+$objdump -p "$bin/crestitem.dll" | grep -q 'DLL Name: aygshell.dll' || fail "crestitem.dll does not import aygshell.dll"
+[ $failures -eq 0 ] && echo "tables ok"
+
+echo "== Wine"
+rm -rf "$prefix"
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# One X display for the prefix's first start and the tests: a desktop that
+# Wine starts without a display stays without one for the session.
+cd "$bin"
+status=0
+timeout 180 xvfb-run -a sh -c '
+  wineboot -i >"$1/wineboot.log" 2>&1 || { echo "wineboot -i failed" >&2; exit 3; }
+  wine crestune_wine_tests.exe; result=$?
+  wineserver -k
+  exit $result' sh "$out" >"$out/wine-tests.log" 2>"$out/wine-stderr.log" || status=$?
+tr -d '\r' <"$out/wine-tests.log" | grep -vE '^(ok: |[0-9]+ passed, )' || true
+summary=$(tr -d '\r' <"$out/wine-tests.log" | grep -E '^[0-9]+ passed, [0-9]+ failed$' || true)
+if [ -z "$summary" ]; then
+  fail "the test host did not finish (exit $status; see $out/wine-tests.log, $out/wine-stderr.log)"
+elif [ $status -ne 0 ]; then
+  failures=$((failures + 1))
+fi
+
+echo "${summary:-0 passed, 1 failed}"
+[ $failures -eq 0 ]
