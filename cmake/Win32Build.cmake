@@ -39,4 +39,5 @@ endfunction()
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/win32 ${CMAKE_BINARY_DIR}/win32)
 add_subdirectory(${CMAKE_SOURCE_DIR}/item ${CMAKE_BINARY_DIR}/item)
+add_subdirectory(${CMAKE_SOURCE_DIR}/setup ${CMAKE_BINARY_DIR}/setup)
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/win32 ${CMAKE_BINARY_DIR}/tests/win32)

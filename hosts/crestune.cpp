@@ -12,7 +12,11 @@ namespace {
 
 const char* kUsage =
     "usage: crestune run SCRIPT [--device DIR] [--out DIR]\n"
+    "       crestune install [--language english|spanish] [--cancel] [--device DIR]\n"
+    "       crestune uninstall [--device DIR]\n"
     "  run SCRIPT     run a scenario script on the emulated device\n"
+    "  install        install the Crestune package as the device's installer does\n"
+    "  uninstall      remove it again\n"
     "  --device DIR   keep the device in DIR (default: a fresh temporary device)\n"
     "  --out DIR      where screenshots go (default: the current folder)\n";
 
@@ -30,13 +34,20 @@ int main(int argc, char** argv) {
     return args.empty() ? 2 : 0;
   }
   std::string command = args[0];
-  std::string device, out, script;
+  std::string device, out, script, language = "english";
+  bool cancel = false;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--device" || args[i] == "--out") {
       if (i + 1 >= args.size()) return usageError(args[i] + " needs a folder");
       (args[i] == "--device" ? device : out) = args[i + 1];
       ++i;
+    } else if (args[i] == "--language") {
+      if (i + 1 >= args.size() || (args[i + 1] != "english" && args[i + 1] != "spanish"))
+        return usageError("--language takes english or spanish");
+      language = args[++i];
+    } else if (args[i] == "--cancel") {
+      cancel = true;
     } else if (args[i].rfind("--", 0) == 0) {
       return usageError("unknown option " + args[i]);
     } else {
@@ -58,6 +69,21 @@ int main(int argc, char** argv) {
       int status = crestune::runScript(session, positional[0], lines, std::cout, std::cerr);
       if (status == 0) std::cout << "ok: " << positional[0] << "\n";
       return status;
+    }
+    if (command == "install" || command == "uninstall") {
+      if (!positional.empty()) return usageError(command + " takes no arguments");
+      if (device.empty()) return usageError(command + " needs --device DIR (a device that lives on)");
+      // The person's answers to the language dialog, as script lines that run
+      // while it is open.
+      std::vector<std::string> lines = {command};
+      if (command == "install") {
+        if (language == "spanish") lines.insert(lines.end(), {"control tap 1000", "list choose Español"});
+        lines.push_back(cancel ? "control tap 2" : "control tap 1");
+      }
+      lines.push_back(command == "uninstall" || !cancel ? "check installed" : "check cancelled");
+      crestune::Session session(device);
+      session.startToday();
+      return crestune::runScript(session, command, lines, std::cout, std::cerr);
     }
     return usageError("unknown command " + command);
   } catch (const wince::DeviceError& e) {

@@ -11,7 +11,10 @@
 #include "device/errors.h"
 #include "device/png.h"
 #include "registry/store.h"
+#include "installer.h"
+#include "shell/shell_state.h"
 #include "session.h"
+#include "user/wm_impl.h"
 #include "user/window_manager.h"
 
 namespace crestune {
@@ -154,6 +157,60 @@ class Runner {
     TodayShell::Item* i = today().find(wince::widen(name));
     if (!i) throw ScriptError("no Today item \"" + name + "\" is shown");
     return *i;
+  }
+
+  // The topmost window on the screen that holds a control with this id.
+  HWND controlById(long long id) {
+    auto& tl = wince::wm().topLevel;
+    for (auto it = tl.rbegin(); it != tl.rend(); ++it) {
+      if (!IsWindowVisible(*it)) continue;
+      if (HWND c = GetDlgItem(*it, static_cast<int>(id))) return c;
+    }
+    throw ScriptError("no window on the screen has a control " + std::to_string(id));
+  }
+  HWND topWindow() {
+    auto& tl = wince::wm().topLevel;
+    for (auto it = tl.rbegin(); it != tl.rend(); ++it)
+      if (IsWindowVisible(*it)) return *it;
+    throw ScriptError("nothing is on the screen");
+  }
+  // The "ok" of the navigation bar that a full-screen dialog gets.
+  POINT doneButton() { return POINT{s_.device().screen().width - 16, 13}; }
+  void tapAt(POINT p) {
+    pen(InputEvent::Kind::PenDown, p.x, p.y);
+    wait(50);
+    pen(InputEvent::Kind::PenUp, p.x, p.y);
+  }
+  static std::string textOfWindow(HWND h) {
+    char16_t buf[2048] = {};
+    GetWindowTextW(h, buf, 2048);
+    return wince::narrow(buf);
+  }
+
+  void control(const std::vector<std::string>& w) {
+    if (w.size() < 3) throw ScriptError("expected: control tap|type ID ...");
+    HWND c = controlById(number(w[2], "a control id"));
+    RECT r;
+    GetWindowRect(c, &r);
+    if (w[1] == "tap" && w.size() == 3) {
+      tapAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    } else if (w[1] == "type" && w.size() == 4) {
+      tapAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+      push(InputEvent{InputEvent::Kind::Char, {}, 0, 0, wince::widen(w[3])});
+    } else if (w[1] == "erase" && w.size() == 4) {
+      tapAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+      push(InputEvent{InputEvent::Kind::Key, {}, 0, VK_END, {}});
+      for (long long i = number(w[3], "a count"); i > 0; --i) push(InputEvent{InputEvent::Kind::Key, {}, 0, VK_BACK, {}});
+    } else {
+      throw ScriptError("expected: control tap ID, control type ID TEXT or control erase ID COUNT");
+    }
+  }
+
+  void install(const std::vector<std::string>& w) {
+    Installer installer(PackageManifest::read(PackageManifest::defaultFile()));
+    InstallResult r = w[0] == "install" ? installer.install() : installer.uninstall();
+    out_ << r.message << "\n";
+    lastInstall_ = r;
   }
 
   wince::RegistryStore::Value valueFrom(const std::vector<std::string>& w, size_t at) {
@@ -314,6 +371,36 @@ class Runner {
         throw ScriptError("expected a message box \"" + w[2] + "\", found \"" + wince::narrow(box.text) + "\"");
       if (w.size() == 5 && wince::narrow(box.caption) != w[4])
         throw ScriptError("expected the caption \"" + w[4] + "\", found \"" + wince::narrow(box.caption) + "\"");
+    } else if (what == "control") {
+      if (w.size() != 5 && w.size() != 4) throw ScriptError("expected: check control ID text TEXT, or check control ID checked|unchecked");
+      HWND c = controlById(number(w[2], "a control id"));
+      if (w.size() == 5 && w[3] == "text") {
+        std::string found = textOfWindow(c);
+        if (found != w[4]) throw ScriptError("expected control " + w[2] + " to read \"" + w[4] + "\", found \"" + found + "\"");
+      } else if (w.size() == 4 && (w[3] == "checked" || w[3] == "unchecked")) {
+        bool checked = SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        if (checked != (w[3] == "checked"))
+          throw ScriptError("expected control " + w[2] + " " + w[3] + ", found it " + (checked ? "checked" : "unchecked"));
+      } else {
+        throw ScriptError("expected: check control ID text TEXT, or check control ID checked|unchecked");
+      }
+    } else if (what == "title") {
+      need(w, 3, "check title TEXT");
+      std::string found = textOfWindow(topWindow());
+      if (found != w[2]) throw ScriptError("expected the window on top to be titled \"" + w[2] + "\", found \"" + found + "\"");
+    } else if (what == "mail") {
+      need(w, 3, "check mail ADDRESS");
+      auto& mail = s_.device().shell().mailOpened();
+      if (mail.empty()) throw ScriptError("expected a mail message to " + w[2] + ", but none was opened");
+      if (wince::narrow(mail.back()) != w[2]) throw ScriptError("expected a mail message to " + w[2] + ", found " + wince::narrow(mail.back()));
+    } else if (what == "result") {
+      need(w, 3, "check result N");
+      if (lastResult_ != number(w[2], "a result"))
+        throw ScriptError("expected the dialog to end with " + w[2] + ", found " + std::to_string(lastResult_));
+    } else if (what == "installed" || what == "cancelled") {
+      need(w, 2, "check installed, or check cancelled");
+      bool found = what == "installed" ? lastInstall_.completed : lastInstall_.cancelled;
+      if (!found) throw ScriptError("expected the last install or uninstall " + what + ", found: " + lastInstall_.message);
     } else if (what == "pixel") {
       need(w, 5, "check pixel X Y RRGGBB");
       auto& screen = s_.device().screen();
@@ -398,6 +485,27 @@ class Runner {
       auto it = answers.find(w[2]);
       if (w[1] != "answer" || it == answers.end()) throw ScriptError("expected: box answer OK|Cancel|Yes|No");
       push(InputEvent{InputEvent::Kind::AnswerBox, {}, 0, it->second, {}});
+    } else if (cmd == "control") {
+      control(w);
+    } else if (cmd == "list") {
+      if (w.size() != 3 || w[1] != "choose") throw ScriptError("expected: list choose TEXT");
+      push(InputEvent{InputEvent::Kind::ChooseList, {}, 0, 0, wince::widen(w[2])});
+    } else if (cmd == "file") {
+      if (w.size() == 3 && w[1] == "choose") push(InputEvent{InputEvent::Kind::ChooseFile, {}, 0, 0, wince::widen(w[2])});
+      else if (w.size() == 2 && w[1] == "cancel") push(InputEvent{InputEvent::Kind::CancelFile, {}, 0, 0, {}});
+      else throw ScriptError("expected: file choose PATH, or file cancel");
+    } else if (cmd == "options") {
+      if (w.size() == 3 && w[1] == "open") {
+        lastResult_ = today().openOptions(wince::widen(w[2]));
+        if (lastResult_ == -1) throw ScriptError("item " + w[2] + " has no options page");
+      } else if (w.size() == 2 && w[1] == "ok") {
+        tapAt(doneButton());
+      } else {
+        throw ScriptError("expected: options open ITEM, or options ok");
+      }
+    } else if (cmd == "install" || cmd == "uninstall") {
+      need(w, 1, "install, or uninstall");
+      install(w);
     } else if (cmd == "screenshot") {
       if (w.size() != 2 && !(w.size() == 4 && w[2] == "scale")) throw ScriptError("expected: screenshot FILE [scale N]");
       if (!nested_) s_.device().windows().runUntilIdle();
@@ -422,6 +530,8 @@ class Runner {
   int nested_ = 0;
   bool failed_ = false;
   size_t boxesSeen_ = 0;
+  INT_PTR lastResult_ = 0;
+  InstallResult lastInstall_;
 };
 
 }  // namespace

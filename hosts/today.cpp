@@ -105,8 +105,8 @@ void TodayShell::load() {
   for (auto& item : found) {
     item->library = LoadLibraryW(item->dll.c_str());
     if (!item->library) continue;
-    auto create = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
-        GetProcAddress(item->library, reinterpret_cast<LPCSTR>(MAKEINTRESOURCE(ORDINAL_INITIALIZEITEM))));
+    auto create = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(reinterpret_cast<void (*)()>(
+        GetProcAddress(item->library, reinterpret_cast<LPCSTR>(MAKEINTRESOURCE(ORDINAL_INITIALIZEITEM)))));
     item->record.hinstDLL = reinterpret_cast<HINSTANCE>(item->library);
     item->record.hwndCustom = create ? create(&item->record, window_) : nullptr;
     if (!item->record.hwndCustom) {
@@ -157,6 +157,15 @@ void TodayShell::layout() {
     y += height;
   }
   InvalidateRect(window_, nullptr, TRUE);
+}
+
+INT_PTR TodayShell::openOptions(const std::u16string& name) {
+  Item* item = find(name);
+  if (!item || !item->library || !item->record.fOptions) return -1;
+  auto options = reinterpret_cast<DLGPROC>(reinterpret_cast<void (*)()>(
+      GetProcAddress(item->library, reinterpret_cast<LPCSTR>(MAKEINTRESOURCE(ORDINAL_OPTIONSDIALOGPROC)))));
+  if (!options) return -1;
+  return DialogBoxParamW(reinterpret_cast<HINSTANCE>(item->library), MAKEINTRESOURCE(500), window_, options, 0);
 }
 
 // The watermark: a soft sky gradient down the whole Today screen with a

@@ -39,6 +39,10 @@ class TodayShell {
   void refresh();
   // Destroys the item windows, unloads their libraries, loads them again.
   void reload();
+  // Runs the options dialog of an item the way the Pocket PC does: the
+  // dialog from template 500 of the item's library, with export 241 as its
+  // procedure. Answers the dialog's result; -1 when the item has none.
+  INT_PTR openOptions(const std::u16string& name);
 
  private:
   static LRESULT CALLBACK proc(HWND, UINT, WPARAM, LPARAM);

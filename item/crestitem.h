@@ -159,6 +159,20 @@ LRESULT OnCommand(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ---- Options dialog -------------------------------------------------------------
 
+extern HFONT HeadingFont;
+extern HFONT LinkFont;
+int InitOptionsDialog(HWND hDlg);
+HFONT CreateHeadingFont(HDC hdc);
+HFONT CreateLinkFont(HDC hdc);
+int OnOptionsPaint(HWND hDlg);
+void DrawOptionsHeading(HDC hdc, LPCWSTR text, COLORREF colour);
+void DrawRule(HDC hdc, int x1, int y1, int x2, int y2);
+LRESULT GetButtonCheck(HWND hDlg, int id);
+void SaveOptions(HWND hDlg);
+int BrowseForPlayer(HWND hDlg);
+void OpenContactLink(HWND hDlg, int id);
+void DeleteOptionsFonts(void);
+
 // Declared with the dialog manager's own procedure type, so that the pointer the
 // Today shell hands to it is called exactly as it is defined.
 CRESTUNE_EXPORT INT_PTR CALLBACK OptionsDialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);

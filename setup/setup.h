@@ -1,0 +1,45 @@
+// The installer hook: its exports, the language chooser and the first
+// settings it writes.
+#pragma once
+#include "../item/platform.h"
+
+#include <ce_setup.h>
+
+#define SETUP_API extern "C"
+
+#define ITEM_NAME TEXT("WMP Crestune")
+#define ITEM_KEY_FORMAT TEXT("Software\\Microsoft\\Today\\Items\\%s")
+#define SETTINGS_KEY TEXT("SOFTWARE\\Halvorn\\WMP Crestune")
+#define PATH_UNITS 1024  // every path and text buffer: 2048 bytes
+#define PATH_BYTES (PATH_UNITS * (int)sizeof(WCHAR))
+
+typedef struct SetupStrings {
+  LPCWSTR title;
+  LPCWSTR prompt;
+  LPCWSTR ok;
+  LPCWSTR cancel;
+} SetupStrings;
+
+extern HINSTANCE ModuleInstance;
+extern int SelectedLanguage;
+extern const SetupStrings EnglishSetupStrings;
+extern const SetupStrings SpanishSetupStrings;
+
+SETUP_API codeINSTALL_INIT Install_Init(HWND hwndParent, BOOL fFirstCall, BOOL fPreviouslyInstalled,
+                                        LPCWSTR pszInstallDir);
+SETUP_API codeINSTALL_EXIT Install_Exit(HWND hwndParent, LPCWSTR pszInstallDir, WORD cFailedDirs, WORD cFailedFiles,
+                                        WORD cFailedRegKeys, WORD cFailedRegVals, WORD cFailedShortcuts);
+SETUP_API codeUNINSTALL_INIT Uninstall_Init(HWND hwndParent, LPCWSTR pszInstallDir);
+SETUP_API codeUNINSTALL_EXIT Uninstall_Exit(HWND hwndParent);
+
+LONG DeleteTodayItemKey(LPCWSTR itemName);
+BOOL RemoveTodayItem(LPCWSTR itemName);
+void BroadcastTodayRefresh(void);
+BOOL ShowLanguageDialog(void);
+
+INT_PTR CALLBACK LanguageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL InitLanguageDialog(HWND dialog);
+void SetDialogTexts(HWND dialog, const SetupStrings* strings);
+void WriteInitialSettings(void);
+BOOL FindPlayerFromAssociation(WCHAR* path);
+BOOL ReducePlayerCommand(const WCHAR* command, WCHAR* path);

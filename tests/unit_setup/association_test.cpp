@@ -1,0 +1,94 @@
+// Finding the player through the .wmv association, and the first settings
+// the setup library writes.
+#include <gtest/gtest.h>
+
+#include "device/device.h"
+#include "registry/store.h"
+#include "setup.h"
+
+namespace {
+
+const char* kSettingsKey = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
+
+class Association : public ::testing::Test {
+ protected:
+  wince::Device device{wince::DeviceOptions{}};
+  wince::RegistryStore& reg() { return device.registry(); }
+  void associate(const std::string& className, const std::string& command) {
+    reg().deleteKey("HKCR\\.wmv");
+    reg().setValue("HKCR\\.wmv", "", REG_SZ, wince::RegistryStore::stringBytes(className));
+    reg().setValue("HKCR\\" + className + "\\Shell\\Open\\Command", "", REG_SZ,
+                   wince::RegistryStore::stringBytes(command));
+  }
+  std::u16string written() {
+    auto v = reg().getValue(kSettingsKey, "WMPApplication");
+    EXPECT_TRUE(v);
+    EXPECT_EQ(2048u, v->bytes.size());
+    return reinterpret_cast<const char16_t*>(v->bytes.data());
+  }
+};
+
+TEST_F(Association, CommandLinesReduceToTheProgram) {
+  struct Case {
+    const char* command;
+    const char16_t* path;
+  } cases[] = {
+      {"\"\\Program Files\\Media Player\\wmp.exe\" \"%1\"", u"\\Program Files\\Media Player\\wmp.exe"},
+      {"\"\\Windows\\wmplayer.exe", u"\\Windows\\wmplayer.exe"},  // no closing quote
+      {"\\Windows\\wmplayer.exe /play %1", u"\\Windows\\wmplayer.exe"},
+      {"\\Program Files\\wmp.exe", u"\\Program"},  // unquoted, cut at the first space
+      {" \\Windows\\wmplayer.exe", u""},            // starts with a space: the empty path
+      {"wmplayer.exe", u"wmplayer.exe"},
+  };
+  for (const Case& c : cases) {
+    associate("WMVFile", c.command);
+    SelectedLanguage = 0;
+    WriteInitialSettings();
+    EXPECT_EQ(std::u16string(c.path), written()) << c.command;
+  }
+}
+
+TEST_F(Association, WithoutAnAssociationTheDefaultProgramIsWritten) {
+  struct Setup {
+    const char* what;
+    std::function<void(Association&)> arrange;
+  } cases[] = {
+      {"no .wmv key", [](Association& t) { t.reg().deleteKey("HKCR\\.wmv"); }},
+      {"no class name", [](Association& t) {
+         t.reg().deleteKey("HKCR\\.wmv");
+         t.reg().setValue("HKCR\\.wmv", "Other", REG_SZ, wince::RegistryStore::stringBytes("x"));
+       }},
+      {"no command key", [](Association& t) { t.associate("Lonely", "x"), t.reg().deleteKey("HKCR\\Lonely"); }},
+      {"class name too long for the command key", [](Association& t) {
+         t.reg().deleteKey("HKCR\\.wmv");
+         t.reg().setValue("HKCR\\.wmv", "", REG_SZ, wince::RegistryStore::stringBytes(std::string(1010, 'c')));
+       }},
+  };
+  for (const Setup& c : cases) {
+    c.arrange(*this);
+    WriteInitialSettings();
+    EXPECT_EQ(u"wmplayer.exe", written()) << c.what;
+  }
+}
+
+TEST_F(Association, AnUnterminatedCommandEndsInsideTheBuffer) {
+  reg().deleteKey("HKCR\\.wmv");
+  reg().setValue("HKCR\\.wmv", "", REG_SZ, wince::RegistryStore::stringBytes("WMVFile"));
+  std::vector<uint8_t> command(2048, 0);
+  for (size_t i = 0; i < command.size(); i += 2) command[i] = 'q';
+  reg().setValue("HKCR\\WMVFile\\Shell\\Open\\Command", "", REG_SZ, command);
+  WCHAR path[PATH_UNITS];
+  ASSERT_TRUE(FindPlayerFromAssociation(path));
+  EXPECT_EQ(std::u16string(1023, u'q'), std::u16string(path));
+}
+
+TEST_F(Association, FirstSettingsAreStandardButtonsAndTheLanguageChosen) {
+  SelectedLanguage = 1;
+  WriteInitialSettings();
+  EXPECT_EQ(wince::RegistryStore::dwordBytes(32), reg().getValue(kSettingsKey, "IconSize")->bytes);
+  EXPECT_EQ(wince::RegistryStore::dwordBytes(1), reg().getValue(kSettingsKey, "Language")->bytes);
+  EXPECT_EQ(u"\\Windows\\wmplayer.exe", written());  // the device's own association
+  EXPECT_EQ(0, device.accounting().live(wince::ObjectKind::Key));
+}
+
+}  // namespace
