@@ -1,7 +1,9 @@
 #include "script.h"
 
 #include <cstdio>
+#include <cctype>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <ostream>
@@ -11,6 +13,7 @@
 #include "device/errors.h"
 #include "device/png.h"
 #include "registry/store.h"
+#include "contact_sheet.h"
 #include "installer.h"
 #include "shell/shell_state.h"
 #include "session.h"
@@ -204,6 +207,68 @@ class Runner {
     } else {
       throw ScriptError("expected: control tap ID, control type ID TEXT or control erase ID COUNT");
     }
+  }
+
+  // One step of a story: the screen as it is now, with its caption, and what
+  // the player received and the settings became since the step before.
+  void step(const std::string& caption) {
+    if (!nested_) s_.device().windows().runUntilIdle();
+    auto& screen = s_.device().screen();
+    SheetFrame frame{caption, screen.width, screen.height, screen.pixels};
+    char name[32];
+    std::snprintf(name, sizeof name, "%02zu-", frames_.size() + 1);
+    std::string slug;
+    for (char c : caption) {
+      if (std::isalnum(static_cast<unsigned char>(c))) slug += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      else if (!slug.empty() && slug.back() != '-') slug += '-';
+      if (slug.size() > 40) break;
+    }
+    while (!slug.empty() && slug.back() == '-') slug.pop_back();
+    std::filesystem::path file = s_.outputFolder / (name + slug + ".png");
+    std::filesystem::create_directories(file.parent_path());
+    wince::writePng(screen, file);
+    frames_.push_back(std::move(frame));
+    out_ << "step " << frames_.size() << ": " << caption << "\n";
+    transcript_ << "step " << frames_.size() << ": " << caption << "\n";
+    const auto& all = s_.player().transcript();
+    for (; playerSeen_ < all.size(); ++playerSeen_) transcript_ << "  player received " << describe(all[playerSeen_]) << " " << commandName(all[playerSeen_].message, all[playerSeen_].wParam) << "\n";
+    std::string settings = settingsText();
+    if (settings != lastSettings_) {
+      transcript_ << "  registry: " << settings << "\n";
+      lastSettings_ = settings;
+    }
+  }
+
+  static std::string commandName(UINT m, WPARAM wp) {
+    switch (m) {
+      case 0x80C8: return "(Play)";
+      case 0x80C9: return "(Pause)";
+      case 0x80CA: return "(Stop)";
+      case 0x80CB: return "(Previous)";
+      case 0x80CC: return "(Next)";
+      case 0x80CD: return "(Shuffle)";
+      case 0x80CE: return "(Repeat)";
+      case 0x80D1: return "(Properties)";
+      case 0x8037: return "(Mute)";
+      case 0x8038: return "(Volume Up)";
+      case 0x8039: return "(Volume Down)";
+      case WM_CLOSE: return "(WM_CLOSE)";
+      case WM_COMMAND: return wp == 0x9C4B ? "(Playlist)" : "(WM_COMMAND)";
+    }
+    return "";
+  }
+
+  std::string settingsText() {
+    auto& r = s_.device().registry();
+    const std::string key = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
+    const std::string item = "HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune";
+    std::string s = std::string("Today item ") + (r.keyExists(item) ? "registered" : "not registered") + "; settings ";
+    if (!r.keyExists(key)) return s + "absent";
+    for (const char* name : {"IconSize", "Language", "WMPApplication"}) {
+      auto v = r.getValue(key, name);
+      s += std::string(name) + "=" + (v ? show(*v) : "none") + (std::string(name) == "WMPApplication" ? "" : ", ");
+    }
+    return s;
   }
 
   void install(const std::vector<std::string>& w) {
@@ -513,6 +578,21 @@ class Runner {
       if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
       wince::writePng(s_.device().screen(), file, w.size() == 4 ? static_cast<int>(number(w[3], "a scale")) : 1);
       out_ << "screenshot: " << file.string() << "\n";
+    } else if (cmd == "step") {
+      need(w, 2, "step CAPTION");
+      step(w[1]);
+    } else if (cmd == "sheet") {
+      need(w, 3, "sheet FILE TITLE");
+      std::filesystem::path file = s_.outputFolder / w[1];
+      writeContactSheet(w[2], frames_, 4, file);
+      out_ << "contact sheet: " << file.string() << "\n";
+    } else if (cmd == "transcript") {
+      need(w, 2, "transcript FILE");
+      std::filesystem::path file = s_.outputFolder / w[1];
+      std::ofstream t(file);
+      t << transcript_.str();
+      if (!t) throw ScriptError("cannot write " + file.string());
+      out_ << "transcript: " << file.string() << "\n";
     } else if (cmd == "echo") {
       for (size_t i = 1; i < w.size(); ++i) out_ << (i > 1 ? " " : "") << w[i];
       out_ << "\n";
@@ -531,6 +611,10 @@ class Runner {
   bool failed_ = false;
   size_t boxesSeen_ = 0;
   INT_PTR lastResult_ = 0;
+  std::vector<SheetFrame> frames_;
+  std::ostringstream transcript_;
+  size_t playerSeen_ = 0;
+  std::string lastSettings_;
   InstallResult lastInstall_;
 };
 
