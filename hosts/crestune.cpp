@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "device/errors.h"
+#include "interactive.h"
 #include "script.h"
 #include "session.h"
 
@@ -12,6 +13,7 @@ namespace {
 
 const char* kUsage =
     "usage: crestune run SCRIPT [--device DIR] [--out DIR]\n"
+    "       crestune interactive [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE]\n"
     "  run SCRIPT     run a scenario script on the emulated device\n"
     "  --device DIR   keep the device in DIR (default: a fresh temporary device)\n"
     "  --out DIR      where screenshots go (default: the current folder)\n";
@@ -30,6 +32,10 @@ int main(int argc, char** argv) {
     return args.empty() ? 2 : 0;
   }
   std::string command = args[0];
+  if (command == "interactive") {
+    crestune::InteractiveHooks hooks;  // options, install, uninstall: none yet
+    return crestune::runInteractive(std::vector<std::string>(args.begin() + 1, args.end()), hooks);
+  }
   std::string device, out, script;
   std::vector<std::string> positional;
   for (size_t i = 1; i < args.size(); ++i) {
