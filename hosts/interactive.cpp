@@ -122,7 +122,7 @@ class Interactive {
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
-    if (sdlStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (sdlStarted_) SDL_Quit();
   }
 
   int run() {
@@ -279,18 +279,26 @@ class Interactive {
         return;
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) quit_ = true;
+        // A release the window never saw still lifts the pen.
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) liftPen();
         return;
       case SDL_MOUSEBUTTONDOWN:
-        if (e.button.button != SDL_BUTTON_LEFT || penDown_ || pressedButton_ >= 0) return;
+        if (e.button.button != SDL_BUTTON_LEFT) return;
+        liftPen();
+        pressedButton_ = -1;
         if (onScreen(e.button.x, e.button.y)) {
           penDown_ = true;
+          lastPen_ = {e.button.x, e.button.y};
           pen(InputEvent::Kind::PenDown, e.button.x, e.button.y);
         } else if (int b = buttonAt(e.button.x, e.button.y); b >= 0 && enabled(b)) {
           pressedButton_ = b;
         }
         return;
       case SDL_MOUSEMOTION:
-        if (penDown_) pen(InputEvent::Kind::PenMove, e.motion.x, e.motion.y);
+        if (penDown_) {
+          lastPen_ = {e.motion.x, e.motion.y};
+          pen(InputEvent::Kind::PenMove, e.motion.x, e.motion.y);
+        }
         return;
       case SDL_MOUSEBUTTONUP:
         if (e.button.button != SDL_BUTTON_LEFT) return;
@@ -327,6 +335,11 @@ class Interactive {
         return;
       }
     }
+  }
+
+  void liftPen() {
+    if (!std::exchange(penDown_, false)) return;
+    pen(InputEvent::Kind::PenUp, lastPen_.x, lastPen_.y);
   }
 
   void runPendingAction() {
@@ -402,6 +415,7 @@ class Interactive {
   Session* session_ = nullptr;
   bool quit_ = false;
   bool penDown_ = false;
+  SDL_Point lastPen_{0, 0};  // window pixels
   int pressedButton_ = -1;
   int pendingAction_ = -1;
   int pumps_ = 0;

@@ -172,20 +172,5 @@ TEST(PlayerState, TimeMovesOnlyWhilePlayingAndRunsIntoTheNextTrack) {
   EXPECT_EQ(0u, p.trackIndex());
 }
 
-TEST(PlayerState, PlayingAnEntryOfThePlaylist) {
-  PlayerState p(threeTracks());
-  p.playTrack(2);
-  EXPECT_EQ(2u, p.trackIndex());
-  EXPECT_EQ(PlayState::Playing, p.state());
-  p.playTrack(3);
-  EXPECT_EQ(2u, p.trackIndex()) << "no such entry";
-}
-
-TEST(PlayerState, TimesReadAsMinutesAndSeconds) {
-  EXPECT_EQ(u"0:00", formatTime(0));
-  EXPECT_EQ(u"3:34", formatTime(214));
-  EXPECT_EQ(u"12:05", formatTime(725));
-}
-
 }  // namespace
 }  // namespace crestune
