@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "device/errors.h"
+#include "interactive.h"
 #include "script.h"
 #include "session.h"
 
@@ -14,6 +15,7 @@ const char* kUsage =
     "usage: crestune run SCRIPT [--device DIR] [--out DIR]\n"
     "       crestune install [--language english|spanish] [--cancel] [--device DIR]\n"
     "       crestune uninstall [--device DIR]\n"
+    "       crestune interactive [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE]\n"
     "  run SCRIPT     run a scenario script on the emulated device\n"
     "  install        install the Crestune package as the device's installer does\n"
     "  uninstall      remove it again\n"
@@ -34,6 +36,10 @@ int main(int argc, char** argv) {
     return args.empty() ? 2 : 0;
   }
   std::string command = args[0];
+  if (command == "interactive") {
+    crestune::InteractiveHooks hooks;  // options, install, uninstall: none yet
+    return crestune::runInteractive(std::vector<std::string>(args.begin() + 1, args.end()), hooks);
+  }
   std::string device, out, script, language = "english";
   bool cancel = false;
   std::vector<std::string> positional;

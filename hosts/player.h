@@ -1,10 +1,14 @@
 // The substitute media player: a top-level window titled "Windows Media"
-// that records, in order, every command it receives from outside.
+// that records, in order, every command it receives from outside, and acts
+// on them as a small media player does: it plays a built-in playlist on the
+// device's clock and draws what it is doing when it is brought forward.
 #pragma once
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+#include "player_state.h"
 
 namespace crestune {
 
@@ -16,15 +20,46 @@ struct PlayerMessage {
 };
 std::string describe(const PlayerMessage& m);
 
+// Where things are on the player's screen, in its client coordinates
+// (the window fills the screen below the navigation bar).
+namespace player_layout {
+constexpr int kHeaderHeight = 26;
+constexpr RECT kClose{202, 0, 240, 26};  // "x": back to the Today screen
+constexpr RECT kArt{12, 36, 76, 100};
+constexpr RECT kTitle{86, 34, 234, 54};
+constexpr RECT kArtist{86, 56, 234, 72};
+constexpr RECT kTrackNumber{86, 76, 234, 92};
+constexpr RECT kStateLine{12, 108, 228, 124};
+constexpr RECT kProgress{12, 128, 228, 136};
+constexpr RECT kPrevious{20, 146, 64, 186};
+constexpr RECT kPlayPause{72, 146, 116, 186};
+constexpr RECT kStop{124, 146, 168, 186};
+constexpr RECT kNext{176, 146, 220, 186};
+constexpr RECT kMute{12, 198, 36, 218};
+constexpr RECT kVolumeDown{40, 198, 60, 218};
+constexpr RECT kVolumeBar{64, 201, 184, 215};
+constexpr RECT kVolumeUp{188, 198, 208, 218};
+constexpr RECT kRepeat{12, 228, 116, 250};
+constexpr RECT kShuffle{124, 228, 228, 250};
+constexpr int kBarTop = 262;  // the command bar along the bottom
+constexpr RECT kPlaylistTab{0, kBarTop, 120, 294};
+constexpr RECT kPropertiesTab{120, kBarTop, 240, 294};
+constexpr RECT kBack{0, kBarTop, 240, 294};  // on the other pages
+constexpr int kListTop = 50;                 // playlist rows
+constexpr int kListRow = 40;
+}  // namespace player_layout
+
 class Player {
  public:
+  static constexpr UINT kTickMs = 1000;
+
   // Registers the program "\Windows\wmplayer.exe" with the device's shell.
   Player();
   ~Player();
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  bool start();  // true when running afterwards
+  bool start();  // true when running afterwards; a second start brings it forward
   void close();  // as the user closing it (WM_CLOSE)
   bool running() const;
   HWND window() const { return window_; }
@@ -33,12 +68,32 @@ class Player {
   std::vector<PlayerMessage> takeNew();
   int startCount() const { return starts_; }
 
+  // What the player is doing; a fresh state at each start.
+  const PlayerState& state() const { return state_; }
+
+  // Whether the player shows itself when brought forward (started again,
+  // or given the focus). Off, it stays in the background whatever happens,
+  // as the scripted device's player always has.
+  void setComesForward(bool on) { comesForward_ = on; }
+  bool comesForward() const { return comesForward_; }
+  bool shown() const;
+  void show();
+  void hide();  // back to the Today screen; the player runs on
+
  private:
   static LRESULT CALLBACK proc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT handle(HWND, UINT, WPARAM, LPARAM);
+  void changed();  // the state moved: time it and draw it again
+  void tap(int control);
+  void paint(HDC hdc);
   HWND window_ = nullptr;
   std::vector<PlayerMessage> transcript_;
   size_t taken_ = 0;
   int starts_ = 0;
+  PlayerState state_;
+  bool ticking_ = false;
+  bool comesForward_ = false;
+  int pressed_ = -1;  // the control under the pen, while it is down
 };
 
 }  // namespace crestune

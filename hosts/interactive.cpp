@@ -1,0 +1,471 @@
+#include "interactive.h"
+
+#if CRESTUNE_HAVE_SDL2
+#include <SDL.h>
+#endif
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iostream>
+#include <optional>
+
+#include "device/errors.h"
+#include "device/png.h"
+#include "registry/store.h"
+#include "session.h"
+#include "user/window_manager.h"
+
+namespace crestune {
+
+const char* const kInteractiveUsage =
+    "usage: crestune interactive [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE]\n"
+    "  the device in a window: the mouse is the pen, Escape or the close button ends it\n"
+    "  --device DIR               keep the device in DIR (default: a fresh temporary device)\n"
+    "  --scale N                  screen pixels per device pixel, 1 to 4 (default 2)\n"
+    "  --screenshot-on-exit FILE  write the device's last frame as PNG\n"
+    "  --transcript FILE          write what the player received, a command a line\n";
+
+namespace {
+
+constexpr int kDeviceWidth = 240;
+constexpr int kDeviceHeight = 320;
+
+}  // namespace
+
+InteractiveLayout interactiveLayout(int scale) {
+  const int s = std::clamp(scale, 1, 4);
+  InteractiveLayout l{};
+  l.scale = s;
+  l.screenX = 14 * s;
+  l.screenY = 24 * s;
+  l.width = kDeviceWidth * s + 2 * l.screenX;
+  const int gap = 6 * s, buttonsTop = l.screenY + kDeviceHeight * s + 10 * s, buttonHeight = 18 * s;
+  l.height = buttonsTop + buttonHeight + 10 * s;
+  const int w = (kDeviceWidth * s - 3 * gap) / 4;
+  const char* labels[] = {"PLAYER", "OPTIONS", "INSTALL", "UNINSTALL"};
+  for (int i = 0; i < 4; ++i) l.buttons.push_back({labels[i], l.screenX + i * (w + gap), buttonsTop, w, buttonHeight});
+  return l;
+}
+
+#if CRESTUNE_HAVE_SDL2
+namespace {
+
+using wince::InputEvent;
+
+constexpr const char* kItemKey = "HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune";
+constexpr uint32_t kPumpWaitMs = 16;  // about sixty frames a second
+// Virtual keys the platform headers leave out.
+constexpr int kVkUp = 0x26;
+constexpr int kVkDown = 0x28;
+
+// The labels of the body, in a 5x7 dot face of their own: the window
+// draws without the device and without a font library.
+const char* glyph(char c) {
+  switch (c) {
+    case 'A': return "01110100011000111111100011000110001";
+    case 'C': return "01110100011000010000100001000101110";
+    case 'E': return "11111100001000011110100001000011111";
+    case 'I': return "01110001000010000100001000010001110";
+    case 'L': return "10000100001000010000100001000011111";
+    case 'N': return "10001110011010110011100011000110001";
+    case 'O': return "01110100011000110001100011000101110";
+    case 'P': return "11110100011000111110100001000010000";
+    case 'R': return "11110100011000111110101001001010001";
+    case 'S': return "01111100001000001110000010000111110";
+    case 'T': return "11111001000010000100001000010000100";
+    case 'U': return "10001100011000110001100011000101110";
+    case 'Y': return "10001100010101000100001000010000100";
+  }
+  return nullptr;
+}
+
+int textWidth(const std::string& s, int dot) { return s.empty() ? 0 : (static_cast<int>(s.size()) * 6 - 1) * dot; }
+
+void drawText(SDL_Renderer* r, const std::string& s, int x, int y, int dot) {
+  for (char c : s) {
+    if (const char* g = glyph(c))
+      for (int i = 0; i < 35; ++i)
+        if (g[i] == '1') {
+          SDL_Rect d{x + (i % 5) * dot, y + (i / 5) * dot, dot, dot};
+          SDL_RenderFillRect(r, &d);
+        }
+    x += 6 * dot;
+  }
+}
+
+// A rectangle with rounded corners, one row at a time.
+void fillRounded(SDL_Renderer* r, int x, int y, int w, int h, int radius) {
+  radius = std::min({radius, w / 2, h / 2});
+  for (int row = 0; row < h; ++row) {
+    int inset = 0;
+    int dy = row < radius ? radius - row : row >= h - radius ? row - (h - radius - 1) : 0;
+    if (dy > 0) {
+      double dx = radius - SDL_sqrt(static_cast<double>(radius * radius - (dy - 0.5) * (dy - 0.5)));
+      inset = static_cast<int>(dx + 0.5);
+    }
+    SDL_RenderDrawLine(r, x + inset, y + row, x + w - 1 - inset, y + row);
+  }
+}
+
+void setColour(SDL_Renderer* r, uint32_t rgb) {
+  SDL_SetRenderDrawColor(r, static_cast<Uint8>(rgb >> 16), static_cast<Uint8>(rgb >> 8), static_cast<Uint8>(rgb), 255);
+}
+
+enum FrameButton { kPlayerButton, kOptionsButton, kInstallButton, kUninstallButton };
+
+class Interactive {
+ public:
+  Interactive(const InteractiveOptions& options, const InteractiveHooks& hooks)
+      : options_(options), hooks_(hooks), layout_(interactiveLayout(options.scale)) {}
+  ~Interactive() {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+    if (sdlStarted_) SDL_Quit();
+  }
+
+  int run() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      std::cerr << "crestune: cannot open a window: " << SDL_GetError() << "\n";
+      return 1;
+    }
+    sdlStarted_ = true;
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    window_ = SDL_CreateWindow("Crestune", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, layout_.width,
+                               layout_.height, 0);
+    if (window_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (window_ && !renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (renderer_)
+      texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kDeviceWidth,
+                                   kDeviceHeight);
+    if (!texture_) {
+      std::cerr << "crestune: cannot open a window: " << SDL_GetError() << "\n";
+      return 1;
+    }
+    Session session(options_.device);
+    session_ = &session;
+    session.player().setComesForward(true);
+    prepare(session);
+    std::cout << "interactive: window " << layout_.width << "x" << layout_.height << ", screen at " << layout_.screenX
+              << "," << layout_.screenY << " scale " << layout_.scale << "\n";
+    for (const auto& b : layout_.buttons)
+      std::cout << "interactive: button " << b.label << " at " << b.x + b.w / 2 << "," << b.y + b.h / 2 << "\n";
+    std::cout.flush();
+
+    auto& input = session.device().input();
+    // Modal loops of the device (menus, message boxes, dialogs, the
+    // tap-and-hold recogniser) ask here for more input: the window stays
+    // live while they run. Once the window is closing it has nothing more
+    // to give, and every modal loop ends.
+    input.setFeeder([this] {
+      if (quit_) return false;
+      pump();
+      present();
+      return !quit_;
+    });
+    lastTick_ = SDL_GetTicks64();
+    auto& windows = session.device().windows();
+    windows.runUntilIdle();
+    while (!quit_) {
+      pump();
+      windows.runUntilIdle();
+      runPendingAction();
+      reportProblems();
+      present();
+      if (windows.quitRequested()) quit_ = true;
+    }
+    input.setFeeder(nullptr);
+    input.clear();
+    // What closing cut short (a menu left open, a box unanswered) is no
+    // problem of the device.
+    session.device().takeProblems();
+    int status = finish(session);
+    session_ = nullptr;
+    return status;
+  }
+
+ private:
+  // The device starts as its owner left it, with the Today screen up and
+  // the Crestune item registered.
+  void prepare(Session& s) {
+    auto& r = s.device().registry();
+    if (!r.keyExists(kItemKey)) {
+      r.setValue(kItemKey, "DLL", REG_SZ, wince::RegistryStore::stringBytes("crestitem.dll"));
+      r.setValue(kItemKey, "Enabled", REG_DWORD, wince::RegistryStore::dwordBytes(1));
+      r.setValue(kItemKey, "Options", REG_DWORD, wince::RegistryStore::dwordBytes(1));
+      r.setValue(kItemKey, "Order", REG_DWORD, wince::RegistryStore::dwordBytes(10));
+      r.setValue(kItemKey, "Type", REG_DWORD, wince::RegistryStore::dwordBytes(4));
+    }
+    s.startToday();
+  }
+
+  int finish(Session& s) {
+    int status = 0;
+    try {
+      if (!options_.screenshotOnExit.empty()) wince::writePng(s.device().screen(), options_.screenshotOnExit, 1);
+    } catch (const wince::DeviceError& e) {
+      std::cerr << "crestune: " << e.what() << "\n";
+      status = 1;
+    }
+    if (!options_.transcript.empty()) {
+      std::ofstream out(options_.transcript);
+      for (const auto& m : s.player().transcript()) out << describe(m) << "\n";
+      if (!out) {
+        std::cerr << "crestune: cannot write " << options_.transcript.string() << "\n";
+        status = 1;
+      }
+    }
+    return status;
+  }
+
+  void reportProblems() {
+    if (quit_) return;
+    for (const std::string& p : session_->device().takeProblems()) std::cerr << "crestune: device: " << p << "\n";
+  }
+
+  // Takes the desktop's events, waiting a frame's time for the first, and
+  // turns them into the device's input; the time that passed goes last.
+  void pump() {
+    if (options_.onPump) options_.onPump(*session_, pumps_);
+    ++pumps_;
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, static_cast<int>(kPumpWaitMs))) {
+      handle(e);
+      while (!quit_ && SDL_PollEvent(&e)) handle(e);
+    }
+    uint64_t now = SDL_GetTicks64();
+    if (now > lastTick_) push(InputEvent{InputEvent::Kind::Wait, {}, now - lastTick_, 0, {}});
+    lastTick_ = now;
+  }
+
+  void push(InputEvent e) {
+    if (!quit_) session_->device().input().push(std::move(e));
+  }
+
+  void pen(InputEvent::Kind kind, int x, int y) {
+    POINT p{std::clamp((x - layout_.screenX) / layout_.scale, 0, kDeviceWidth - 1),
+            std::clamp((y - layout_.screenY) / layout_.scale, 0, kDeviceHeight - 1)};
+    push(InputEvent{kind, p, 0, 0, {}});
+  }
+
+  bool onScreen(int x, int y) const {
+    return x >= layout_.screenX && y >= layout_.screenY && x < layout_.screenX + kDeviceWidth * layout_.scale &&
+           y < layout_.screenY + kDeviceHeight * layout_.scale;
+  }
+
+  int buttonAt(int x, int y) const {
+    for (size_t i = 0; i < layout_.buttons.size(); ++i) {
+      const auto& b = layout_.buttons[i];
+      if (x >= b.x && y >= b.y && x < b.x + b.w && y < b.y + b.h) return static_cast<int>(i);
+    }
+    return -1;
+  }
+
+  const std::function<void(Session&)>* hookOf(int button) const {
+    switch (button) {
+      case kOptionsButton: return hooks_.options ? &hooks_.options : nullptr;
+      case kInstallButton: return hooks_.install ? &hooks_.install : nullptr;
+      case kUninstallButton: return hooks_.uninstall ? &hooks_.uninstall : nullptr;
+    }
+    return nullptr;
+  }
+  bool enabled(int button) const { return button == kPlayerButton || hookOf(button); }
+
+  void handle(const SDL_Event& e) {
+    switch (e.type) {
+      case SDL_QUIT:
+        quit_ = true;
+        return;
+      case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) quit_ = true;
+        // A release the window never saw still lifts the pen.
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) liftPen();
+        return;
+      case SDL_MOUSEBUTTONDOWN:
+        if (e.button.button != SDL_BUTTON_LEFT) return;
+        liftPen();
+        pressedButton_ = -1;
+        if (onScreen(e.button.x, e.button.y)) {
+          penDown_ = true;
+          lastPen_ = {e.button.x, e.button.y};
+          pen(InputEvent::Kind::PenDown, e.button.x, e.button.y);
+        } else if (int b = buttonAt(e.button.x, e.button.y); b >= 0 && enabled(b)) {
+          pressedButton_ = b;
+        }
+        return;
+      case SDL_MOUSEMOTION:
+        if (penDown_) {
+          lastPen_ = {e.motion.x, e.motion.y};
+          pen(InputEvent::Kind::PenMove, e.motion.x, e.motion.y);
+        }
+        return;
+      case SDL_MOUSEBUTTONUP:
+        if (e.button.button != SDL_BUTTON_LEFT) return;
+        if (penDown_) {
+          penDown_ = false;
+          pen(InputEvent::Kind::PenUp, e.button.x, e.button.y);
+        } else if (pressedButton_ >= 0) {
+          // A body button acts when released over itself, between frames.
+          if (buttonAt(e.button.x, e.button.y) == pressedButton_) pendingAction_ = pressedButton_;
+          pressedButton_ = -1;
+        }
+        return;
+      case SDL_TEXTINPUT:
+        push(InputEvent{InputEvent::Kind::Char, {}, 0, 0, wince::widen(e.text.text)});
+        return;
+      case SDL_KEYDOWN: {
+        int code = 0;
+        switch (e.key.keysym.sym) {
+          case SDLK_ESCAPE: quit_ = true; return;
+          case SDLK_BACKSPACE: code = VK_BACK; break;
+          case SDLK_RETURN:
+          case SDLK_KP_ENTER: code = VK_RETURN; break;
+          case SDLK_TAB: code = VK_TAB; break;
+          case SDLK_LEFT: code = VK_LEFT; break;
+          case SDLK_RIGHT: code = VK_RIGHT; break;
+          case SDLK_UP: code = kVkUp; break;
+          case SDLK_DOWN: code = kVkDown; break;
+          case SDLK_DELETE: code = VK_DELETE; break;
+          case SDLK_HOME: code = VK_HOME; break;
+          case SDLK_END: code = VK_END; break;
+          default: return;
+        }
+        push(InputEvent{InputEvent::Kind::Key, {}, 0, code, {}});
+        return;
+      }
+    }
+  }
+
+  void liftPen() {
+    if (!std::exchange(penDown_, false)) return;
+    pen(InputEvent::Kind::PenUp, lastPen_.x, lastPen_.y);
+  }
+
+  void runPendingAction() {
+    int action = std::exchange(pendingAction_, -1);
+    if (action < 0 || quit_) return;
+    Session& s = *session_;
+    try {
+      if (action == kPlayerButton) {
+        if (s.player().running())
+          s.player().close();
+        else
+          s.player().start();
+      } else if (const auto* hook = hookOf(action)) {
+        (*hook)(s);
+      }
+      s.device().windows().runUntilIdle();
+    } catch (const std::exception& e) {
+      std::cerr << "crestune: " << layout_.buttons[static_cast<size_t>(action)].label << ": " << e.what() << "\n";
+    }
+  }
+
+  void present() {
+    if (quit_) return;
+    const wince::Screen& screen = session_->device().screen();
+    if (screen.width == kDeviceWidth && screen.height == kDeviceHeight)
+      SDL_UpdateTexture(texture_, nullptr, screen.pixels.data(), kDeviceWidth * 4);
+    const int s = layout_.scale;
+    setColour(renderer_, 0x1B1E24);
+    SDL_RenderClear(renderer_);
+    // The body: a dark rounded case with a lighter rim.
+    setColour(renderer_, 0x4A505C);
+    fillRounded(renderer_, 0, 0, layout_.width, layout_.height, 18 * s);
+    setColour(renderer_, 0x2C3039);
+    fillRounded(renderer_, s, s, layout_.width - 2 * s, layout_.height - 2 * s, 17 * s);
+    // The speaker slot and the name above the screen.
+    setColour(renderer_, 0x15171C);
+    fillRounded(renderer_, layout_.width / 2 - 20 * s, 5 * s, 40 * s, 3 * s, s);
+    setColour(renderer_, 0x9AA3B5);
+    std::string name = "CRESTUNE";
+    drawText(renderer_, name, (layout_.width - textWidth(name, s)) / 2, 11 * s, s);
+    // The screen in a black bezel.
+    setColour(renderer_, 0x000000);
+    SDL_Rect bezel{layout_.screenX - 2 * s, layout_.screenY - 2 * s, (kDeviceWidth + 4) * s, (kDeviceHeight + 4) * s};
+    SDL_RenderFillRect(renderer_, &bezel);
+    SDL_Rect dest{layout_.screenX, layout_.screenY, kDeviceWidth * s, kDeviceHeight * s};
+    SDL_RenderCopy(renderer_, texture_, nullptr, &dest);
+    // The buttons: Player lit while the player runs; unset hooks greyed.
+    bool playerRunning = session_->player().running();
+    for (size_t i = 0; i < layout_.buttons.size(); ++i) {
+      const auto& b = layout_.buttons[i];
+      int id = static_cast<int>(i);
+      bool on = enabled(id);
+      uint32_t face = !on ? 0x33363D : id == pressedButton_ ? 0x5A7FB8 : 0x434955;
+      setColour(renderer_, face);
+      fillRounded(renderer_, b.x, b.y, b.w, b.h, 5 * s);
+      if (id == kPlayerButton) {
+        setColour(renderer_, playerRunning ? 0x5CE08A : 0x1F2228);
+        fillRounded(renderer_, b.x + b.w / 2 - 6 * s, b.y + 2 * s, 12 * s, 2 * s, s);
+      }
+      setColour(renderer_, on ? 0xE6EAF2 : 0x5C6170);
+      drawText(renderer_, b.label, b.x + (b.w - textWidth(b.label, s)) / 2, b.y + (b.h - 7 * s) / 2 + s, s);
+    }
+    SDL_RenderPresent(renderer_);
+  }
+
+  const InteractiveOptions& options_;
+  const InteractiveHooks& hooks_;
+  InteractiveLayout layout_;
+  bool sdlStarted_ = false;
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  Session* session_ = nullptr;
+  bool quit_ = false;
+  bool penDown_ = false;
+  SDL_Point lastPen_{0, 0};  // window pixels
+  int pressedButton_ = -1;
+  int pendingAction_ = -1;
+  int pumps_ = 0;
+  uint64_t lastTick_ = 0;
+};
+
+}  // namespace
+
+int runInteractive(const InteractiveOptions& options, const InteractiveHooks& hooks) {
+  Interactive window(options, hooks);
+  return window.run();
+}
+#else
+int runInteractive(const InteractiveOptions&, const InteractiveHooks&) {
+  std::cerr << "crestune: this crestune was built without SDL2: no window\n";
+  return 1;
+}
+#endif
+
+int runInteractive(const std::vector<std::string>& args, const InteractiveHooks& hooks) {
+  InteractiveOptions options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    bool takesValue = a == "--device" || a == "--scale" || a == "--screenshot-on-exit" || a == "--transcript";
+    if (!takesValue || i + 1 >= args.size()) {
+      std::cerr << "crestune: " << (takesValue ? a + " needs a value" : "unknown word " + a) << "\n"
+                << kInteractiveUsage;
+      return 2;
+    }
+    const std::string& v = args[++i];
+    if (a == "--device") {
+      options.device = v;
+    } else if (a == "--scale") {
+      if (v.size() != 1 || v[0] < '1' || v[0] > '4') {
+        std::cerr << "crestune: --scale takes 1, 2, 3 or 4\n" << kInteractiveUsage;
+        return 2;
+      }
+      options.scale = v[0] - '0';
+    } else if (a == "--screenshot-on-exit") {
+      options.screenshotOnExit = v;
+    } else {
+      options.transcript = v;
+    }
+  }
+  try {
+    return runInteractive(options, hooks);
+  } catch (const wince::DeviceError& e) {
+    std::cerr << "crestune: " << e.what() << "\n";
+    return 1;
+  }
+}
+
+}  // namespace crestune

@@ -1,0 +1,62 @@
+// `crestune interactive`: the emulated device in a window of the desktop. The
+// device's screen sits in a simple device body with a row of buttons under
+// it; the mouse is the pen, the keyboard the device's keys, and the device's
+// clock follows the wall clock.
+#pragma once
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace crestune {
+
+class Session;
+
+// What the body's buttons do beyond the player. Each runs on the device
+// between two frames (never inside a menu or a dialog of the device), and
+// the device's own dialogs it opens stay live in the window. A hook left
+// unset shows its button greyed, and the button does nothing.
+struct InteractiveHooks {
+  std::function<void(Session&)> options;    // the Crestune item's options
+  std::function<void(Session&)> install;    // installs the package on the device
+  std::function<void(Session&)> uninstall;  // removes it
+};
+
+struct InteractiveOptions {
+  std::filesystem::path device;  // empty: a fresh temporary device
+  int scale = 2;                 // screen pixels per device pixel, 1 to 4
+  std::filesystem::path screenshotOnExit;  // the device's last frame, as PNG
+  std::filesystem::path transcript;        // the player's transcript, a line a command
+  // Called each time the window takes the desktop's events, in a modal loop
+  // of the device too, with the number of times before: a test feeds its
+  // own events (SDL_PushEvent) from here.
+  std::function<void(Session&, int)> onPump;
+};
+
+// Opens the window and runs the device until the window is closed (its
+// close button or Escape, even while a menu or dialog is open). Answers 0,
+// or 1 when the window cannot be opened.
+int runInteractive(const InteractiveOptions& options, const InteractiveHooks& hooks);
+
+// Where the body's parts are, in window pixels, for a scale.
+struct InteractiveLayout {
+  int width, height;     // the window
+  int screenX, screenY;  // the device screen's top-left
+  int scale;
+  struct Button {
+    const char* label;
+    int x, y, w, h;
+  };
+  std::vector<Button> buttons;  // Player, Options, Install, Uninstall
+};
+InteractiveLayout interactiveLayout(int scale);
+
+// Runs `crestune interactive` with the words after the command:
+//   [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE]
+// Answers the exit status: 0 when the window was closed, 2 for bad words,
+// 1 when the window cannot be opened.
+int runInteractive(const std::vector<std::string>& args, const InteractiveHooks& hooks);
+
+extern const char* const kInteractiveUsage;
+
+}  // namespace crestune

@@ -1,0 +1,209 @@
+// The interactive window, run headless (SDL's dummy video driver) with the
+// desktop's events made up by the test: the pen reaches the device, the
+// body's buttons work, and closing always ends cleanly.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "interactive.h"
+#include "session.h"
+#include "user/window_manager.h"
+
+namespace crestune {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Interactive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    folder = fs::temp_directory_path() / ("crestune-interactive-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    options.screenshotOnExit = folder / "last.png";
+    options.transcript = folder / "transcript.txt";
+    layout = interactiveLayout(options.scale);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  // Runs the window; at each pump, the step for that pump (if any) runs.
+  int run(std::map<int, std::function<void(Session&)>> steps, int quitAt) {
+    options.onPump = [&, steps](Session& s, int pump) {
+      pumps = pump + 1;
+      if (auto it = steps.find(pump); it != steps.end()) it->second(s);
+      if (pump == quitAt) quit();
+    };
+    return runInteractive(options, hooks);
+  }
+
+  static void pushMouse(Uint32 type, int x, int y) {
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) {
+      e.motion.x = x;
+      e.motion.y = y;
+      e.motion.state = SDL_BUTTON_LMASK;
+    } else {
+      e.button.button = SDL_BUTTON_LEFT;
+      e.button.x = x;
+      e.button.y = y;
+    }
+    SDL_PushEvent(&e);
+  }
+  static void quit() {
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+  }
+  void click(int x, int y) {
+    pushMouse(SDL_MOUSEBUTTONDOWN, x, y);
+    pushMouse(SDL_MOUSEBUTTONUP, x, y);
+  }
+  // A device point, in the window.
+  SDL_Point device(int x, int y) {
+    return {layout.screenX + x * layout.scale + layout.scale / 2, layout.screenY + y * layout.scale + layout.scale / 2};
+  }
+  void tapDevice(int x, int y) {
+    SDL_Point p = device(x, y);
+    click(p.x, p.y);
+  }
+  void clickButton(size_t index) {
+    const auto& b = layout.buttons.at(index);
+    click(b.x + b.w / 2, b.y + b.h / 2);
+  }
+  static void wait(Session& s, uint64_t ms) {
+    s.device().input().push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, ms, 0, {}});
+  }
+  std::string transcript() {
+    std::ifstream in(options.transcript);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+
+  fs::path folder;
+  InteractiveOptions options;
+  InteractiveHooks hooks;
+  InteractiveLayout layout{};
+  int pumps = 0;
+};
+
+TEST_F(Interactive, TheItemsPlayButtonReachesThePlayer) {
+  bool running = false;
+  int status = run({{0, [&](Session&) { clickButton(0); }},
+                    {1, [&](Session& s) { wait(s, 2100); }},  // the Today shell's next look at the player
+                    {2, [&](Session&) { tapDevice(45, 64); }},
+                    {4, [&](Session& s) { running = s.player().running(); }}},
+                   4);
+  EXPECT_EQ(0, status);
+  EXPECT_TRUE(running);
+  EXPECT_EQ("0x80C8\n", transcript());
+  EXPECT_TRUE(fs::exists(options.screenshotOnExit));
+}
+
+TEST_F(Interactive, TheBodysButtons) {
+  std::vector<bool> running;
+  int installs = 0;
+  hooks.install = [&](Session& s) {
+    ++installs;
+    EXPECT_EQ(nullptr, s.device().windows().openMenu()) << "hooks run between frames";
+  };
+  auto look = [&](Session& s) { running.push_back(s.player().running()); };
+  int status = run({{0, look}, {1, [&](Session&) { clickButton(0); }}, {2, look},
+                    {3, [&](Session&) { clickButton(0); }}, {4, look},
+                    // Options and Uninstall have no hooks: greyed, they do nothing.
+                    {5, [&](Session&) { clickButton(1), clickButton(2), clickButton(3); }}, {6, look}},
+                   6);
+  EXPECT_EQ(0, status);
+  EXPECT_EQ((std::vector<bool>{false, true, false, false}), running) << "Player starts it, then closes it";
+  EXPECT_EQ("0x0010\n", transcript()) << "closed as its user would";
+  EXPECT_EQ(1, installs);
+}
+
+TEST_F(Interactive, ClosingWhileAMenuIsOpenEndsCleanly) {
+  bool menuOpenAtQuit = false;
+  options.onPump = [&](Session& s, int pump) {
+    if (pump == 0) clickButton(0);
+    if (pump == 1) wait(s, 2100);
+    if (pump == 2) {
+      SDL_Point p = device(200, 64);
+      pushMouse(SDL_MOUSEBUTTONDOWN, p.x, p.y);
+    }
+    if (pump == 3) wait(s, 700);  // the pen rests: tap-and-hold
+    if (pump > 3 && s.device().windows().openMenu() && !menuOpenAtQuit) {
+      menuOpenAtQuit = true;
+      quit();
+    }
+    if (pump > 200) quit();
+  };
+  EXPECT_EQ(0, runInteractive(options, hooks));
+  EXPECT_TRUE(menuOpenAtQuit);
+}
+
+TEST_F(Interactive, NoSequenceOfClicksAndKeysBreaksIt) {
+  uint32_t seed = 12345;
+  auto rnd = [&](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) % static_cast<uint32_t>(n));
+  };
+  bool down = false, holding = false;
+  size_t menus = 0;
+  options.onPump = [&](Session& s, int pump) {
+    // The pen rests after a press of the pump before: a tap-and-hold.
+    if (std::exchange(holding, false)) wait(s, 600);
+    if (pump >= 600) {
+      menus = s.device().windows().menusShown().size();
+      quit();
+      return;
+    }
+    // Half the time near the item, where menus and the player's buttons are.
+    int x = rnd(layout.width + 40) - 20, y = rnd(layout.height + 40) - 20;
+    if (rnd(2)) {
+      SDL_Point p = device(rnd(240), 40 + rnd(60));
+      x = p.x, y = p.y;
+    }
+    switch (rnd(9)) {
+      case 0: pushMouse(SDL_MOUSEBUTTONDOWN, x, y), down = true; break;
+      case 1: if (down) pushMouse(SDL_MOUSEMOTION, x, y); break;
+      case 2: pushMouse(SDL_MOUSEBUTTONUP, x, y), down = false; break;
+      case 3: click(x, y); break;
+      case 4: wait(s, static_cast<uint64_t>(rnd(1500))); break;
+      case 5: {
+        SDL_Event e{};
+        e.type = SDL_TEXTINPUT;
+        std::snprintf(e.text.text, sizeof e.text.text, "%c", 'a' + rnd(26));
+        SDL_PushEvent(&e);
+        break;
+      }
+      case 6: {
+        const SDL_Keycode keys[] = {SDLK_RETURN, SDLK_BACKSPACE, SDLK_TAB, SDLK_LEFT, SDLK_DOWN};
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.keysym.sym = keys[rnd(5)];
+        SDL_PushEvent(&e);
+        break;
+      }
+      case 7: clickButton(static_cast<size_t>(rnd(8) ? 1 + rnd(3) : 0)); break;
+      case 8: pushMouse(SDL_MOUSEBUTTONDOWN, x, y), down = holding = true; break;
+    }
+  };
+  EXPECT_EQ(0, runInteractive(options, hooks));
+  EXPECT_TRUE(fs::exists(options.screenshotOnExit));
+  EXPECT_GT(menus, 0u) << "the sequence should reach the item's menu";
+}
+
+TEST(InteractiveWords, BadWordsAreRefusedBeforeAnyWindowOpens) {
+  InteractiveHooks hooks;
+  EXPECT_EQ(2, runInteractive(std::vector<std::string>{"--scale", "9"}, hooks));
+  EXPECT_EQ(2, runInteractive(std::vector<std::string>{"--device"}, hooks));
+  EXPECT_EQ(2, runInteractive(std::vector<std::string>{"extra"}, hooks));
+}
+
+}  // namespace
+}  // namespace crestune
