@@ -1,4 +1,5 @@
 // crestune: the command line of the emulated device.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -6,16 +7,20 @@
 
 #include "device/errors.h"
 #include "interactive.h"
+#include "demo.h"
+#include "installer.h"
 #include "script.h"
 #include "session.h"
 
 namespace {
 
 const char* kUsage =
-    "usage: crestune run SCRIPT [--device DIR] [--out DIR]\n"
+    "usage: crestune demo [--language english|spanish] [--out DIR]\n"
+    "       crestune run SCRIPT [--device DIR] [--out DIR]\n"
     "       crestune install [--language english|spanish] [--cancel] [--device DIR]\n"
     "       crestune uninstall [--device DIR]\n"
     "       crestune interactive [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE]\n"
+    "  demo           the whole story on a fresh device: screenshots, a contact sheet, a transcript\n"
     "  run SCRIPT     run a scenario script on the emulated device\n"
     "  install        install the Crestune package as the device's installer does\n"
     "  uninstall      remove it again\n"
@@ -37,7 +42,18 @@ int main(int argc, char** argv) {
   }
   std::string command = args[0];
   if (command == "interactive") {
-    crestune::InteractiveHooks hooks;  // options, install, uninstall: none yet
+    // The frame's buttons do what a person would do on the device; the
+    // dialogs they open are answered in the window.
+    crestune::InteractiveHooks hooks;
+    hooks.options = [](crestune::Session& s) {
+      if (s.today()) s.today()->openOptions(u"WMP Crestune");
+    };
+    hooks.install = [](crestune::Session&) {
+      crestune::Installer(crestune::PackageManifest::read(crestune::PackageManifest::defaultFile())).install();
+    };
+    hooks.uninstall = [](crestune::Session&) {
+      crestune::Installer(crestune::PackageManifest::read(crestune::PackageManifest::defaultFile())).uninstall();
+    };
     return crestune::runInteractive(std::vector<std::string>(args.begin() + 1, args.end()), hooks);
   }
   std::string device, out, script, language = "english";
@@ -74,6 +90,19 @@ int main(int argc, char** argv) {
       if (!out.empty()) session.outputFolder = out;
       int status = crestune::runScript(session, positional[0], lines, std::cout, std::cerr);
       if (status == 0) std::cout << "ok: " << positional[0] << "\n";
+      return status;
+    }
+    if (command == "demo") {
+      if (!positional.empty()) return usageError("demo takes no arguments");
+      if (!device.empty()) return usageError("demo runs on a fresh device; it takes no --device");
+      std::filesystem::path folder = out.empty() ? std::filesystem::path("demo-output") : std::filesystem::path(out);
+      std::filesystem::create_directories(folder);
+      crestune::Session session;
+      session.outputFolder = folder;
+      int status = crestune::runScript(session, "demo", crestune::demoScript(language == "spanish"), std::cout, std::cerr);
+      if (status == 0)
+        std::cout << "The demo ran to the end. Its files are in " << std::filesystem::absolute(folder).string()
+                  << ": contact-sheet.png, transcript.txt and one screenshot a step.\n";
       return status;
     }
     if (command == "install" || command == "uninstall") {

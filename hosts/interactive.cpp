@@ -145,7 +145,6 @@ class Interactive {
     }
     Session session(options_.device);
     session_ = &session;
-    session.player().setComesForward(true);
     prepare(session);
     std::cout << "interactive: window " << layout_.width << "x" << layout_.height << ", screen at " << layout_.screenX
               << "," << layout_.screenY << " scale " << layout_.scale << "\n";

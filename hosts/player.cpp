@@ -237,7 +237,11 @@ Player::Player() {
   RegisterClassW(&wc);
   wince::Device::current().shell().registerProgram(u"\\Windows\\wmplayer.exe",
                                                    [this](const std::u16string&, const std::u16string&) {
-                                                     return start();
+                                                     // Started by the shell, it comes to the front.
+                                                     if (!start()) return false;
+                                                     SetForegroundWindow(window_);
+                                                     show();
+                                                     return true;
                                                    });
 }
 
@@ -274,7 +278,7 @@ bool Player::running() const { return window_ && IsWindow(window_); }
 bool Player::shown() const { return running() && IsWindowVisible(window_); }
 
 void Player::show() {
-  if (!running() || !comesForward_) return;
+  if (!running()) return;
   ShowWindow(window_, SW_SHOW);
   InvalidateRect(window_, nullptr, TRUE);
 }

@@ -74,8 +74,6 @@ class Player {
   // Whether the player shows itself when brought forward (started again,
   // or given the focus). Off, it stays in the background whatever happens,
   // as the scripted device's player always has.
-  void setComesForward(bool on) { comesForward_ = on; }
-  bool comesForward() const { return comesForward_; }
   bool shown() const;
   void show();
   void hide();  // back to the Today screen; the player runs on
@@ -92,7 +90,6 @@ class Player {
   int starts_ = 0;
   PlayerState state_;
   bool ticking_ = false;
-  bool comesForward_ = false;
   int pressed_ = -1;  // the control under the pen, while it is down
 };
 

@@ -126,6 +126,7 @@ TEST_F(Pen, MenuCommandsReachThePlayerInOrder) {
     device().input().push(wince::InputEvent{Kind::ChooseMenu, {}, 0, 0, c.entry});
     windows().runUntilIdle();
     EXPECT_EQ(c.codes, received()) << wince::narrow(c.entry);
+    session.player().hide();  // back to the Today screen for the next entry
   }
   EXPECT_FALSE(session.player().running());
 }

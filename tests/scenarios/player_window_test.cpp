@@ -19,7 +19,6 @@ class PlayerWindow : public DeviceTest {
  protected:
   void SetUp() override {
     startWithPlayer();
-    player().setComesForward(true);
   }
   Player& player() { return session.player(); }
   const PlayerState& state() { return player().state(); }
