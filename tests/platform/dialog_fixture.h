@@ -103,7 +103,9 @@ class DialogTest : public ::testing::Test {
   using Handler = std::function<INT_PTR(HWND, UINT, WPARAM, LPARAM)>;
   using Step = std::function<void(HWND)>;
 
-  wince::Device dev{wince::DeviceOptions{}};
+  explicit DialogTest(wince::DeviceOptions options = {}) : dev(std::move(options)) {}
+
+  wince::Device dev;
   Handler handler;          // the test's own handling; FALSE when unset
   std::vector<Step> steps;  // run one by one once the dialog is idle on the screen
   std::vector<MSG> commands;  // WM_COMMANDs the dialog received
@@ -113,6 +115,7 @@ class DialogTest : public ::testing::Test {
   void SetUp() override { current() = this; }
   void TearDown() override {
     current() = nullptr;
+    EXPECT_EQ(nextStep, steps.size()) << "every step ran";
     EXPECT_EQ(dev.takeProblems(), std::vector<std::string>{});
   }
 
