@@ -26,6 +26,7 @@ std::u16string canonical(const std::u16string& path) {
 
 struct ShellState::Impl {
   std::map<std::u16string, Starter> programs;
+  std::map<std::u16string, std::u16string> paths;  // canonical -> as registered
   std::vector<HANDLE> processes;
   uintptr_t next = 0x40000000;
 };
@@ -36,7 +37,15 @@ ShellState::~ShellState() {
 }
 
 void ShellState::registerProgram(const std::u16string& path, Starter starter) {
-  impl_->programs[canonical(path)] = std::move(starter);
+  std::u16string key = canonical(path);
+  impl_->programs[key] = std::move(starter);
+  impl_->paths[key] = path.find(u'\\') == std::u16string::npos ? u"\\Windows\\" + path : path;
+}
+
+std::vector<std::u16string> ShellState::programPaths() const {
+  std::vector<std::u16string> out;
+  for (const auto& [key, path] : impl_->paths) out.push_back(path);
+  return out;
 }
 
 const ShellState::Starter* ShellState::findProgram(const std::u16string& path) const {

@@ -26,6 +26,39 @@ class ShellState {
   // The starter for a path, or null.
   const Starter* findProgram(const std::u16string& path) const;
 
+  // Device paths of the programs registered, as they were registered (a bare
+  // file name as "\Windows\<name>").
+  std::vector<std::u16string> programPaths() const;
+
+  // The "ok" button that SHInitDialog puts in the navigation bar of a
+  // full-screen dialog (shell/aygshell_dialog.cpp).
+  // The dialog whose "ok" shows now (the topmost one), or null.
+  HWND doneButtonOwner() const;
+  // Screen rectangles of the navigation bar holding it and of the "ok"
+  // itself; empty when none shows.
+  RECT doneBarRect() const;
+  RECT doneButtonRect() const;
+  // What a tap on the "ok" does: WM_COMMAND IDOK to its dialog. False when
+  // none shows.
+  bool tapDoneButton();
+
+  // Open-file dialogs shown since the device started (shell/open_file.cpp).
+  struct ShownOpenFile {
+    std::u16string title;
+    std::u16string filterName;  // the filter pair in force: its name...
+    std::u16string pattern;     // ...and its pattern ("*.EXE")
+    HWND owner = nullptr;
+    std::vector<std::u16string> files;  // device paths listed
+    std::u16string chosen;              // empty: cancelled or failed
+    bool open = true;
+  };
+  const std::vector<ShownOpenFile>& shownOpenFileDialogs() const { return openFiles_; }
+  std::vector<ShownOpenFile>& shownOpenFileDialogs() { return openFiles_; }
+  // The open-file dialog on the screen now, or null.
+  const ShownOpenFile* openOpenFileDialog() const;
+  // CommDlgExtendedError's answer: why the last common dialog failed.
+  DWORD& commonDialogError() { return commonDialogError_; }
+
   // Addresses opened with "mailto:", in order.
   std::vector<std::u16string>& mailOpened() { return mail_; }
 
@@ -36,6 +69,8 @@ class ShellState {
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::vector<std::u16string> mail_;
+  std::vector<ShownOpenFile> openFiles_;
+  DWORD commonDialogError_ = 0;
 };
 
 }  // namespace wince

@@ -47,6 +47,20 @@ class WindowManager {
   const std::vector<ShownMenu>& menusShown() const;
   const ShownMenu* openMenu() const;
 
+  // Modal dialogs run since the device started, in order.
+  struct ShownDialog {
+    HWND window = nullptr;
+    std::u16string title;  // as shown, after WM_INITDIALOG
+    HWND owner = nullptr;
+    INT_PTR result = 0;  // DialogBox's answer, once closed
+    bool open = true;
+  };
+  const std::vector<ShownDialog>& dialogsShown() const;
+  // The innermost dialog on the screen now, or null.
+  const ShownDialog* openDialog() const;
+  // Entries of the combo box list dropped down now, or null when none is.
+  const std::vector<std::u16string>* openDropDownList() const;
+
   // Handles every message due now without waiting for input.
   void runUntilIdle();
   // Lets `ms` of device time pass, handling timers and messages on the way.

@@ -14,6 +14,8 @@
 
 namespace wince {
 
+struct DialogState;  // user/dialog.cpp
+
 struct WindowClass {
   std::u16string name;
   UINT style = 0;
@@ -85,6 +87,10 @@ struct WindowManager::Impl {
   std::vector<WindowManager::ShownMenu> shownMenus;
   bool menuOpen = false;
   bool penDown = false;
+  std::map<HWND, DialogState*> dialogs;  // windows run by the dialog manager
+  std::vector<WindowManager::ShownDialog> shownDialogs;
+  std::vector<size_t> openDialogs;              // indexes in shownDialogs, innermost last
+  std::optional<std::vector<std::u16string>> openList;  // entries of a dropped-down combo list
 
   Window* get(HWND h) {
     auto it = windows.find(h);

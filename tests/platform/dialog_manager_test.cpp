@@ -1,0 +1,400 @@
+// The dialog manager: templates and dialog units, WM_INITDIALOG and the
+// first focus, EndDialog, the default dialog procedure, modality, keys,
+// templates from resources, and what a dialog leaves behind.
+#include <cstring>
+
+#include "dialog_fixture.h"
+
+namespace {
+
+using wince::InputEvent;
+using wince::ObjectKind;
+
+// Base units measured the documented way, independently of the manager.
+SIZE baseUnitsOf(LONG height, const char16_t* face) {
+  LOGFONTW lf{};
+  lf.lfHeight = height;
+  for (int i = 0; face[i]; ++i) lf.lfFaceName[i] = face[i];
+  HFONT f = CreateFontIndirectW(&lf);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, f);
+  SIZE sz{};
+  GetTextExtentPoint32W(dc, u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &sz);
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(f);
+  return SIZE{(sz.cx / 26 + 1) / 2, tm.tmHeight};
+}
+
+int rounded(int v, int num, int den) { return (v * num + den / 2) / den; }
+
+RECT clientRectOf(HWND dlg, HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  POINT tl{r.left, r.top}, br{r.right, r.bottom};
+  ScreenToClient(dlg, &tl);
+  ScreenToClient(dlg, &br);
+  return RECT{tl.x, tl.y, br.x, br.y};
+}
+
+class DialogTemplates : public DialogTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DialogTemplates, ControlsArePlacedInPixelsOfTheDialogFont) {
+  const bool extended = GetParam();
+  TemplateBuilder t(WS_POPUP | WS_CAPTION | DS_SETFONT, 10, 20, 100, 100, u"Layout", extended);
+  t.item(kButton, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 7, 9, 50, 14, 101, u"Push");
+  t.item(kEdit, WS_CHILD | WS_VISIBLE | WS_BORDER, 13, 31, 101, 13, 102, u"typed");
+  t.item(kStatic, WS_CHILD | WS_VISIBLE | SS_LEFT, 3, 50, 33, 8, 103, u"Label:");
+  const SIZE base = baseUnitsOf(-11, u"MS Sans Serif");  // 8 points at 96 dpi
+  ASSERT_GT(base.cx, 3);
+  ASSERT_GT(base.cy, 8);
+  handler = [&](HWND h, UINT msg, WPARAM, LPARAM) -> INT_PTR {
+    if (msg != WM_INITDIALOG) return FALSE;
+    RECT client;
+    GetClientRect(h, &client);
+    EXPECT_EQ(client.right, rounded(100, base.cx, 4));
+    EXPECT_EQ(client.bottom, rounded(100, base.cy, 8));
+    RECT window;
+    GetWindowRect(h, &window);
+    EXPECT_EQ(window.left, rounded(10, base.cx, 4)) << "no owner: screen coordinates";
+    EXPECT_EQ(window.top, rounded(20, base.cy, 8));
+    EXPECT_EQ(window.bottom - window.top, client.bottom + 20 + 2) << "caption bar and border";
+
+    RECT edit = clientRectOf(h, GetDlgItem(h, 102));
+    EXPECT_EQ(edit.left, rounded(13, base.cx, 4));
+    EXPECT_EQ(edit.top, rounded(31, base.cy, 8));
+    EXPECT_EQ(edit.right - edit.left, rounded(101, base.cx, 4));
+    EXPECT_EQ(edit.bottom - edit.top, rounded(13, base.cy, 8));
+    RECT mapped{13, 31, 13 + 101, 31 + 13};
+    EXPECT_TRUE(MapDialogRect(h, &mapped));
+    EXPECT_EQ(mapped.left, edit.left);
+    EXPECT_EQ(mapped.top, edit.top);
+
+    HWND label = GetDlgItem(h, 103);
+    EXPECT_EQ(GetDlgCtrlID(label), 103);
+    WCHAR text[16];
+    EXPECT_EQ(GetWindowTextW(label, text, 16), 6);
+    EXPECT_EQ(std::u16string(text), u"Label:");
+    // Every control got the dialog's font, the one the dialog reports.
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(h, 101), WM_GETFONT, 0, 0));
+    EXPECT_NE(font, nullptr);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)), font);
+    LOGFONTW lf{};
+    GetObjectW(font, sizeof lf, &lf);
+    EXPECT_EQ(lf.lfHeight, -11);
+    EndDialog(h, 42);
+    return TRUE;
+  };
+  EXPECT_EQ(run(t), 42);
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndExtended, DialogTemplates, ::testing::Values(false, true));
+
+TEST_F(DialogTest, CentredDialogAndBaseUnitsOfTheSystemFont) {
+  LONG units = GetDialogBaseUnits();
+  EXPECT_GT(LOWORD(units), 3);
+  EXPECT_GT(HIWORD(units), 8);
+  // Without DS_SETFONT the system font measures the dialog.
+  TemplateBuilder t(WS_POPUP | WS_CAPTION | DS_CENTER, 0, 0, 100, 40, u"Centre");
+  handler = [&](HWND h, UINT msg, WPARAM, LPARAM) -> INT_PTR {
+    if (msg != WM_INITDIALOG) return FALSE;
+    RECT client, window;
+    GetClientRect(h, &client);
+    GetWindowRect(h, &window);
+    EXPECT_EQ(client.right, rounded(100, LOWORD(units), 4));
+    EXPECT_EQ(window.left, (240 - (window.right - window.left)) / 2);
+    EXPECT_EQ(window.top, (320 - (window.bottom - window.top)) / 2);
+    EndDialog(h, 1);
+    return TRUE;
+  };
+  EXPECT_EQ(run(t), 1);
+}
+
+TEST_F(DialogTest, InitDialogNamesTheFirstTabStopAndANonzeroAnswerFocusesIt) {
+  TemplateBuilder t(WS_POPUP | DS_SETFONT, 0, 0, 150, 80, u"Focus");
+  t.item(kStatic, WS_CHILD | WS_VISIBLE, 2, 2, 40, 8, 10, u"x");
+  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_DISABLED, 2, 12, 40, 14, 11, u"off");
+  t.item(kEdit, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 2, 30, 80, 12, 12, u"abc");
+  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 2, 50, 40, 14, IDOK, u"OK");
+  for (INT_PTR answer : {TRUE, FALSE}) {
+    HWND seenFirst = nullptr;
+    steps = {[&](HWND h) {
+      if (answer) {
+        EXPECT_EQ(GetFocus(), GetDlgItem(h, 12));
+        DWORD start = 9, end = 9;
+        SendDlgItemMessageW(h, 12, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u) << "the dialog selects the whole text of an edit it focuses";
+        EXPECT_EQ(end, 3u);
+      } else {
+        EXPECT_EQ(GetFocus(), nullptr);
+      }
+      EndDialog(h, answer + 5);
+    }};
+    nextStep = 0;
+    handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> INT_PTR {
+      if (msg != WM_INITDIALOG) return FALSE;
+      seenFirst = reinterpret_cast<HWND>(wp);
+      EXPECT_EQ(seenFirst, GetDlgItem(h, 12)) << "disabled controls and non-tab-stops are skipped";
+      EXPECT_EQ(lp, 77);
+      return answer;
+    };
+    EXPECT_EQ(run(t, nullptr, 77), answer + 5);
+    EXPECT_NE(seenFirst, nullptr);
+  }
+}
+
+TEST_F(DialogTest, EndDialogHidesThenDestroysAndTheProcedureSeesWmDestroy) {
+  TemplateBuilder t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 0, 0, 100, 60, u"End");
+  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5, 40, 14, IDCANCEL, u"Cancel");
+  HWND dialog = nullptr;
+  bool destroyedAfterEnd = false, visibleAfterEnd = true;
+  handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
+    switch (msg) {
+      case WM_INITDIALOG: dialog = h; return TRUE;
+      case WM_COMMAND:
+        if (LOWORD(wp) == IDCANCEL) {
+          EXPECT_TRUE(EndDialog(h, 1019));
+          visibleAfterEnd = IsWindowVisible(h);
+          EXPECT_TRUE(IsWindow(h)) << "EndDialog only ends the loop";
+        }
+        return TRUE;
+      case WM_DESTROY: destroyedAfterEnd = !visibleAfterEnd; return FALSE;
+    }
+    return FALSE;
+  };
+  steps = {[&](HWND h) { tap(GetDlgItem(h, IDCANCEL)); }};
+  EXPECT_EQ(run(t), 1019);
+  EXPECT_FALSE(visibleAfterEnd);
+  EXPECT_TRUE(destroyedAfterEnd);
+  EXPECT_FALSE(IsWindow(dialog));
+  EXPECT_EQ(commandsWith(MAKEWPARAM(IDCANCEL, BN_CLICKED)), 1);
+  EXPECT_FALSE(EndDialog(dialog, 1)) << "not a dialog any more";
+  ASSERT_EQ(dev.windows().dialogsShown().size(), 1u);
+  EXPECT_EQ(dev.windows().dialogsShown()[0].result, 1019);
+  EXPECT_FALSE(dev.windows().dialogsShown()[0].open);
+  EXPECT_EQ(dev.windows().openDialog(), nullptr);
+}
+
+// A procedure written the way the product writes them: everything it does
+// not handle goes to DefWindowProcW, and its answer is returned.
+INT_PTR CALLBACK defWindowProcStyle(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_INITDIALOG: return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wp) == IDOK) return EndDialog(h, 1);
+      return 0;
+  }
+  return DefWindowProcW(h, msg, wp, lp);
+}
+
+TEST_F(DialogTest, ProcedureAnsweringWithDefWindowProcStillWorks) {
+  TemplateBuilder t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 20, 40, 100, 60, u"Def");
+  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5, 40, 14, IDOK, u"OK");
+  std::fill(dev.screen().pixels.begin(), dev.screen().pixels.end(), 0x00336699);
+  // OK tapped: the background was painted white by the class brush.
+  HWND dialog = nullptr;
+  dev.input().push(InputEvent{InputEvent::Kind::Wait, {}, 1, 0, {}});
+  dev.input().setFeeder([&] {
+    const auto* open = dev.windows().openDialog();
+    if (!open || dialog) return false;
+    dialog = open->window;
+    RECT r;
+    GetWindowRect(dialog, &r);
+    EXPECT_EQ(px(r.right - 3, r.bottom - 3), 0x00FFFFFFu) << "white dialog background";
+    tap(centre(GetDlgItem(dialog, IDOK)));
+    return true;
+  });
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, t.get(), nullptr, defWindowProcStyle, 0), 1);
+
+  // WM_CLOSE through DefWindowProcW destroys the dialog without EndDialog:
+  // the loop ends and the dialog answers 0.
+  dialog = nullptr;
+  dev.input().setFeeder([&] {
+    const auto* open = dev.windows().openDialog();
+    if (!open || dialog) return false;
+    dialog = open->window;
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    dev.input().push(InputEvent{InputEvent::Kind::Wait, {}, 1, 0, {}});
+    return true;
+  });
+  const int windows = live(ObjectKind::Window);
+  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, t.get(), nullptr, defWindowProcStyle, 0), 0);
+  EXPECT_FALSE(IsWindow(dialog));
+  EXPECT_EQ(live(ObjectKind::Window), windows);
+  dev.input().setFeeder(nullptr);
+}
+
+int ownerTaps = 0;
+LRESULT CALLBACK ownerWindow(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_LBUTTONDOWN) ++ownerTaps;
+  return DefWindowProcW(h, msg, wp, lp);
+}
+
+TEST_F(DialogTest, ModalToItsOwnerWhichComesBackAfterwards) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = ownerWindow;
+  wc.lpszClassName = u"Owner";
+  ASSERT_TRUE(RegisterClassW(&wc));
+  HWND owner = CreateWindowExW(0, u"Owner", u"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
+                               nullptr);
+  ownerTaps = 0;
+  TemplateBuilder t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 10, 10, 100, 50, u"Modal");
+  t.item(kEdit, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 4, 4, 80, 12, 1017, u"");
+  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 20, 40, 14, 1018, u"Browse");
+  steps = {[&](HWND h) {
+             EXPECT_FALSE(IsWindowEnabled(owner));
+             EXPECT_EQ(GetParent(h), owner) << "owned by its parent";
+             tap(POINT{230, 310});  // on the owner, outside the dialog
+             key(VK_TAB);
+           },
+           [&](HWND h) {
+             EXPECT_EQ(GetFocus(), GetDlgItem(h, 1018)) << "Tab moves to the next tab stop";
+             key(VK_TAB);
+             type(u"hi");
+           },
+           [&](HWND h) {
+             EXPECT_EQ(GetFocus(), GetDlgItem(h, 1017)) << "and wraps around";
+             WCHAR text[8];
+             GetDlgItemTextW(h, 1017, text, 8);
+             EXPECT_EQ(std::u16string(text), u"hi");
+             key(VK_ESCAPE);
+           }};
+  handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
+    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_COMMAND && LOWORD(wp) == IDCANCEL) return EndDialog(h, 3);
+    return FALSE;
+  };
+  EXPECT_EQ(run(t, owner), 3);
+  EXPECT_EQ(ownerTaps, 0) << "the pen reached only the dialog";
+  EXPECT_TRUE(IsWindowEnabled(owner));
+  DestroyWindow(owner);
+}
+
+// A .res image holding one dialog template under an integer and a string
+// name, as the resource compiler writes it.
+std::vector<unsigned char> dialogResource(const std::vector<WORD>& tmpl) {
+  std::vector<unsigned char> out;
+  auto dword = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+  };
+  auto word = [&](uint16_t v) {
+    out.push_back(static_cast<unsigned char>(v));
+    out.push_back(static_cast<unsigned char>(v >> 8));
+  };
+  auto record = [&](uint32_t size, const std::vector<WORD>& name, const unsigned char* data) {
+    dword(size);
+    dword(static_cast<uint32_t>(8 + 4 + name.size() * 2 + 16));
+    word(0xFFFF);
+    word(5);  // RT_DIALOG
+    for (WORD w : name) word(w);
+    dword(0);
+    word(0x1030);
+    word(1033);
+    dword(0);
+    dword(0);
+    out.insert(out.end(), data, data + size);
+    while (out.size() % 4) out.push_back(0);
+  };
+  std::vector<unsigned char> body(reinterpret_cast<const unsigned char*>(tmpl.data()),
+                                  reinterpret_cast<const unsigned char*>(tmpl.data() + tmpl.size()));
+  // The empty record that starts a 32-bit .res: type 0, name 0.
+  dword(0);
+  dword(32);
+  word(0xFFFF);
+  word(0);
+  word(0xFFFF);
+  word(0);
+  for (int i = 0; i < 4; ++i) dword(0);
+  record(static_cast<uint32_t>(body.size()), {0xFFFF, 500}, body.data());
+  record(static_cast<uint32_t>(body.size()), {u'O', u'P', u'T', 0}, body.data());
+  return out;
+}
+
+TEST_F(DialogTest, TemplatesComeFromTheModulesResourcesByNumberOrName) {
+  TemplateBuilder t(WS_POPUP | DS_SETFONT, 0, 0, 100, 50, u"From resources");
+  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 20, 40, 14, 1019, u"Cancel");
+  std::vector<unsigned char> res = dialogResource(t.words());
+  const HMODULE module = reinterpret_cast<HMODULE>(uintptr_t{0x7C000000});
+  dev.resources().addBuiltinModule(module, res.data(), res.size());
+  handler = [&](HWND h, UINT msg, WPARAM, LPARAM lp) -> INT_PTR {
+    if (msg != WM_INITDIALOG) return FALSE;
+    EXPECT_NE(GetDlgItem(h, 1019), nullptr);
+    WCHAR title[32];
+    GetWindowTextW(h, title, 32);
+    EXPECT_EQ(std::u16string(title), u"From resources");
+    EndDialog(h, lp);
+    return TRUE;
+  };
+  EXPECT_EQ(DialogBoxParamW(module, MAKEINTRESOURCEW(500), nullptr, proc, 11), 11);
+  EXPECT_EQ(DialogBoxParamW(module, u"opt", nullptr, proc, 12), 12) << "names compare without regard to case";
+  EXPECT_EQ(DialogBoxParamW(module, MAKEINTRESOURCEW(501), nullptr, proc, 13), -1) << "no such template";
+  EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(500), nullptr, proc, 14), -1) << "no resources at all";
+  EXPECT_EQ(DialogBoxParamW(module, MAKEINTRESOURCEW(500), reinterpret_cast<HWND>(0x1234), proc, 15), 0)
+      << "a parent that is not a window";
+  // A control of a class nobody registered fails the whole dialog.
+  TemplateBuilder bad(WS_POPUP, 0, 0, 50, 50, u"Bad");
+  bad.item(0x0083 /* LISTBOX */, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, 5, u"");
+  EXPECT_EQ(run(bad), -1);
+  dev.resources().removeBuiltinModule(module);
+}
+
+TEST_F(DialogTest, AHundredDialogsLeaveNothingBehind) {
+  TemplateBuilder t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 0, 0, 140, 90, u"Again");
+  t.item(kButton, WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 4, 4, 60, 10, 1, u"One");
+  t.item(kEdit, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 4, 16, 100, 12, 2, u"path");
+  t.item(kStatic, WS_CHILD | WS_VISIBLE | SS_NOTIFY, 4, 30, 100, 8, 3, u"link");
+  t.item(kCombo, WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | WS_TABSTOP, 4, 42, 80, 30, 4, u"");
+  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 70, 40, 14, IDOK, u"OK");
+  handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
+    if (msg == WM_INITDIALOG) {
+      SendDlgItemMessageW(h, 4, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"a"));
+      SendDlgItemMessageW(h, 4, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"b"));
+      return TRUE;
+    }
+    if (msg == WM_COMMAND && wp == IDOK) return EndDialog(h, 7);
+    return FALSE;
+  };
+  // Warm up once: classes get registered, fonts cached.
+  steps = {[&](HWND h) { tap(GetDlgItem(h, IDOK)); }};
+  ASSERT_EQ(run(t), 7);
+  const int windows = live(ObjectKind::Window), gdi = dev.gdi().liveObjects(), dcs = dev.gdi().liveDcs(),
+            icons = live(ObjectKind::Icon);
+  for (int i = 0; i < 100; ++i) {
+    nextStep = 0;
+    steps = {[&](HWND h) {
+               tap(GetDlgItem(h, 4));
+               chooseList(u"b");
+               type(u"x");
+             },
+             [&](HWND h) { tap(GetDlgItem(h, IDOK)); }};
+    ASSERT_EQ(run(t), 7) << i;
+  }
+  EXPECT_EQ(live(ObjectKind::Window), windows);
+  EXPECT_EQ(dev.gdi().liveObjects(), gdi);
+  EXPECT_EQ(dev.gdi().liveDcs(), dcs);
+  EXPECT_EQ(live(ObjectKind::Icon), icons);
+  EXPECT_EQ(dev.windows().dialogsShown().size(), 101u);
+}
+
+TEST_F(DialogTest, DialogItemCallsOnMissingItems) {
+  TemplateBuilder t(WS_POPUP, 0, 0, 60, 40, u"Items");
+  t.item(kStatic, WS_CHILD | WS_VISIBLE, 0, 0, 50, 8, 9, u"text");
+  handler = [&](HWND h, UINT msg, WPARAM, LPARAM) -> INT_PTR {
+    if (msg != WM_INITDIALOG) return FALSE;
+    EXPECT_EQ(GetDlgItem(h, 8), nullptr);
+    WCHAR buf[4] = {u'z', u'z', u'z', u'z'};
+    EXPECT_EQ(GetDlgItemTextW(h, 8, buf, 4), 0u);
+    EXPECT_EQ(buf[0], 0) << "the buffer is emptied";
+    EXPECT_FALSE(SetDlgItemTextW(h, 8, u"x"));
+    EXPECT_EQ(SendDlgItemMessageW(h, 8, WM_GETTEXTLENGTH, 0, 0), 0);
+    EXPECT_EQ(SendDlgItemMessageW(h, 9, WM_GETTEXTLENGTH, 0, 0), 4);
+    EXPECT_EQ(GetDlgCtrlID(h), 0) << "a top-level window has no id";
+    EndDialog(h, 2);
+    return TRUE;
+  };
+  EXPECT_EQ(run(t), 2);
+}
+
+}  // namespace

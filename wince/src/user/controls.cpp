@@ -1,0 +1,71 @@
+// The system's controls: registration of their classes and what they share
+// (colours from the parent, fonts, notifications).
+#include "user/controls.h"
+
+#include "user/dialog.h"
+
+namespace wince {
+
+void registerControlClasses() {
+  struct Entry {
+    const char16_t* name;
+    const char16_t* key;
+    WNDPROC proc;
+  };
+  static const Entry kClasses[] = {
+      {u"BUTTON", u"button", buttonProc},        {u"EDIT", u"edit", editProc},
+      {u"STATIC", u"static", staticProc},        {u"COMBOBOX", u"combobox", comboProc},
+      {kComboListClass, u"#combolist", comboListProc},
+  };
+  for (const Entry& e : kClasses)
+    if (!wm().classes.count(e.key)) registerSystemClass(e.name, e.proc);
+}
+
+HBRUSH controlColors(HWND control, HDC dc, UINT message) {
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkColor(dc, RGB(255, 255, 255));
+  SetBkMode(dc, OPAQUE);
+  Window* w = wm().get(control);
+  HWND parent = w ? w->parent : nullptr;
+  auto brush = parent ? reinterpret_cast<HBRUSH>(SendMessageW(parent, message, reinterpret_cast<WPARAM>(dc),
+                                                              reinterpret_cast<LPARAM>(control)))
+                      : nullptr;
+  if (brush) return brush;
+  // No answer: the default colours, whatever the parent did to the DC.
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkColor(dc, RGB(255, 255, 255));
+  SetBkMode(dc, OPAQUE);
+  return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+}
+
+HFONT controlFont(HWND control) {
+  Window* w = wm().get(control);
+  if (w && w->font) return w->font;
+  return static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+}
+
+void notifyParent(HWND control, WORD code) {
+  Window* w = wm().get(control);
+  if (!w || !w->parent) return;
+  SendMessageW(w->parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(w->id), code), reinterpret_cast<LPARAM>(control));
+}
+
+DWORD controlStyle(HWND control) {
+  Window* w = wm().get(control);
+  return w ? (w->style & 0xFFFF) : 0;
+}
+
+int controlId(HWND control) {
+  Window* w = wm().get(control);
+  return w ? static_cast<int>(w->id) : 0;
+}
+
+void frameRect(HDC dc, const RECT& r) {
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  Rectangle(dc, r.left, r.top, r.right, r.bottom);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+}
+
+}  // namespace wince

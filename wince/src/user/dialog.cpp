@@ -1,0 +1,542 @@
+// The dialog manager: modal dialogs built from templates, the default dialog
+// procedure, dialog items, dialog units, and the keys a dialog takes for
+// itself (Tab, Enter, Escape).
+#include "user/dialog.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "device/trace.h"
+#include "kernel/res_directory.h"
+#include "kernel/resources.h"
+#include "user/wm_impl.h"
+
+namespace wince {
+
+struct DialogState {
+  HWND hwnd = nullptr;
+  DLGPROC proc = nullptr;
+  HFONT font = nullptr;  // the template's font; null: the system font
+  SIZE base{};           // dialog base units of that font
+  HWND owner = nullptr;
+  bool ownerDisabled = false;  // the dialog disabled its owner and gives it back
+  bool ended = false;
+  INT_PTR result = 0;
+  LRESULT msgResult = 0;  // DWL_MSGRESULT
+};
+
+namespace {
+
+constexpr char16_t kDialogClass[] = u"#32770";
+
+void registerDialogClass() {
+  auto& classes = wm().classes;
+  if (classes.count(u"#32770")) return;
+  registerSystemClass(kDialogClass, DefDlgProcW);
+  // Pocket PC dialogs are white; a dialog procedure that hands
+  // WM_ERASEBKGND to DefWindowProcW gets the same look.
+  classes.at(u"#32770").background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+}
+
+const char16_t* controlClass(WORD ordinal) {
+  switch (ordinal) {
+    case 0x0080: return u"BUTTON";
+    case 0x0081: return u"EDIT";
+    case 0x0082: return u"STATIC";
+    case 0x0083: return u"LISTBOX";
+    case 0x0084: return u"SCROLLBAR";
+    case 0x0085: return u"COMBOBOX";
+  }
+  return nullptr;
+}
+
+HWND topLevelOf(HWND h) {
+  Window* w = wm().get(h);
+  while (w && w->parent) w = wm().get(w->parent);
+  return w ? w->handle : nullptr;
+}
+
+// The topmost visible top-level window under a screen point.
+HWND topLevelAt(POINT p) {
+  auto& m = wm();
+  for (auto it = m.topLevel.rbegin(); it != m.topLevel.rend(); ++it) {
+    Window* w = m.get(*it);
+    if (w && (w->style & WS_VISIBLE) && rectContains(screenRect(*w), p)) return *it;
+  }
+  return nullptr;
+}
+
+// True when a top-level window is the dialog or owned by it (its done bar,
+// a dropped-down list, a message box it opened).
+bool ownedBy(HWND top, HWND dialog) {
+  for (Window* w = wm().get(top); w; w = wm().get(w->owner))
+    if (w->handle == dialog) return true;
+  return false;
+}
+
+bool isDescendant(HWND child, HWND ancestor) {
+  for (Window* w = wm().get(child); w; w = wm().get(w->parent))
+    if (w->handle == ancestor) return true;
+  return false;
+}
+
+// Owned windows stay above their owner when the owner comes to the top.
+void raiseOwned(HWND owner) {
+  auto& tl = wm().topLevel;
+  std::vector<HWND> owned;
+  for (HWND t : tl)
+    if (Window* w = wm().get(t); w && w->owner == owner) owned.push_back(t);
+  for (HWND t : owned) {
+    tl.erase(std::remove(tl.begin(), tl.end(), t), tl.end());
+    tl.push_back(t);
+    if (Window* w = wm().get(t); w && isVisible(*w)) invalidateScreen(screenRect(*w));
+  }
+}
+
+HFONT createTemplateFont(const DialogTemplate& t) {
+  if (!(t.style & DS_SETFONT)) return nullptr;
+  LOGFONTW lf{};
+  HDC screen = GetDC(nullptr);
+  lf.lfHeight = -mulDiv(t.pointSize, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  lf.lfWeight = t.weight;
+  lf.lfItalic = t.italic;
+  lstrcpynW(lf.lfFaceName, t.face.c_str(), LF_FACESIZE);
+  return CreateFontIndirectW(&lf);
+}
+
+HWND defaultButton(HWND dialog) {
+  Window* d = wm().get(dialog);
+  if (!d) return nullptr;
+  for (HWND c : d->children)
+    if (SendMessageW(c, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) return c;
+  return nullptr;
+}
+
+void sendCommand(HWND dialog, int id) {
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// The keys a dialog keeps for itself, as IsDialogMessage has them.
+bool dialogKey(HWND dialog, int key) {
+  HWND focus = wm().focus;
+  if (focus && !isDescendant(focus, dialog)) return false;
+  switch (key) {
+    case VK_TAB:
+      if (HWND next = nextTabStop(dialog, focus, false)) dialogSetFocus(next);
+      return true;
+    case VK_RETURN: {
+      if (focus && (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) {
+        sendCommand(dialog, GetDlgCtrlID(focus));
+        return true;
+      }
+      HWND def = defaultButton(dialog);
+      sendCommand(dialog, def ? GetDlgCtrlID(def) : IDOK);
+      return true;
+    }
+    case VK_ESCAPE:
+      sendCommand(dialog, IDCANCEL);
+      return true;
+  }
+  return false;
+}
+
+LRESULT defaultDialogMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_ERASEBKGND: {
+      auto dc = reinterpret_cast<HDC>(wp);
+      auto brush = reinterpret_cast<HBRUSH>(SendMessageW(hwnd, WM_CTLCOLORDLG, wp, reinterpret_cast<LPARAM>(hwnd)));
+      if (!brush) brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+      RECT r;
+      GetClientRect(hwnd, &r);
+      FillRect(dc, &r, brush);
+      return 1;
+    }
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+      auto dc = reinterpret_cast<HDC>(wp);
+      SetTextColor(dc, RGB(0, 0, 0));
+      SetBkColor(dc, RGB(255, 255, 255));
+      return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+    }
+    case WM_CLOSE:
+      PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDCANCEL)));
+      return 0;
+    case WM_SETFOCUS:
+      if (HWND first = nextTabStop(hwnd, nullptr, false)) dialogSetFocus(first);
+      return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// Messages whose answer is the dialog procedure's own return value; for
+// every other message the answer is DWL_MSGRESULT.
+bool answersDirectly(UINT msg) {
+  return (msg >= 0x0132 && msg <= WM_CTLCOLORSTATIC) || msg == WM_INITDIALOG || msg == 0x0039 /* WM_COMPAREITEM */ ||
+         msg == 0x002E /* WM_VKEYTOITEM */ || msg == 0x002F /* WM_CHARTOITEM */ || msg == 0x0037 /* WM_QUERYDRAGICON */;
+}
+
+// Builds the dialog: window, font, controls, WM_INITDIALOG, initial focus.
+// Null when the window or a control cannot be created.
+HWND createDialog(HINSTANCE instance, const DialogTemplate& t, HWND owner, DLGPROC proc, LPARAM param,
+                  std::shared_ptr<DialogState>& state) {
+  registerDialogClass();
+  registerControlClasses();
+  Device& d = Device::current();
+  state = std::make_shared<DialogState>();
+  state->proc = proc;
+  state->owner = owner;
+  state->font = createTemplateFont(t);
+  state->base = fontBaseUnits(state->font);
+  const SIZE base = state->base;
+
+  DWORD style = (t.style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
+  Window probe;
+  probe.style = style;
+  RECT in = clientInsets(probe);
+  int width = mulDiv(t.cx, base.cx, 4) + in.left + in.right;
+  int height = mulDiv(t.cy, base.cy, 8) + in.top + in.bottom;
+  int x = mulDiv(t.x, base.cx, 4), y = mulDiv(t.y, base.cy, 8);
+  const int sw = d.screen().width, sh = d.screen().height;
+  if (t.style & DS_CENTER) {
+    x = (sw - width) / 2;
+    y = (sh - height) / 2;
+  } else if (Window* o = wm().get(owner); o && !(t.style & DS_ABSALIGN)) {
+    RECT oc = clientScreenRect(*o);
+    x += oc.left;
+    y += oc.top;
+  }
+  // A top-level dialog is kept on the screen.
+  x = std::max(0, std::min(x, sw - width));
+  y = std::max(0, std::min(y, sh - height));
+
+  std::u16string cls = kDialogClass;
+  if (!t.className.empty())
+    cls = t.className;
+  else if (t.classOrdinal)
+    cls = u"#" + widen(std::to_string(t.classOrdinal));
+  HWND h = CreateWindowExW(t.exStyle, cls.c_str(), t.title.c_str(), style, x, y, width, height, owner, nullptr,
+                           instance, nullptr);
+  if (!h) {
+    if (state->font) DeleteObject(state->font);
+    return nullptr;
+  }
+  state->hwnd = h;
+  Window* w = wm().get(h);
+  wm().dialogs[h] = state.get();
+  w->font = state->font ? state->font : static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+  std::shared_ptr<DialogState> keep = state;
+  w->onDestroyed = [keep] {
+    wm().dialogs.erase(keep->hwnd);
+    if (keep->font) DeleteObject(keep->font);
+    keep->font = nullptr;
+  };
+  if (owner && IsWindowEnabled(owner)) {
+    EnableWindow(owner, FALSE);
+    state->ownerDisabled = true;
+  }
+  if (state->font) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), 0);
+
+  for (const DialogItem& item : t.items) {
+    std::u16string itemClass = item.className;
+    if (itemClass.empty()) {
+      const char16_t* known = controlClass(item.classOrdinal);
+      itemClass = known ? known : u"#" + widen(std::to_string(item.classOrdinal));
+    }
+    std::u16string title = item.title;
+    if (item.titleIsOrdinal) title = std::u16string{char16_t(0xFFFF), static_cast<char16_t>(item.titleOrdinal)};
+    HWND c = CreateWindowExW(item.exStyle, itemClass.c_str(), title.c_str(), item.style | WS_CHILD,
+                             mulDiv(item.x, base.cx, 4), mulDiv(item.y, base.cy, 8), mulDiv(item.cx, base.cx, 4),
+                             mulDiv(item.cy, base.cy, 8), h, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)),
+                             instance, const_cast<void*>(item.creationData));
+    if (!c) {
+      if (t.style & DS_NOFAILCREATE) continue;
+      DestroyWindow(h);
+      return nullptr;
+    }
+    if (state->font) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), 0);
+  }
+
+  HWND first = nextTabStop(h, nullptr, false);
+  LRESULT focus = SendMessageW(h, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param);
+  if (!IsWindow(h)) return nullptr;
+  if (focus)
+    if (HWND f = nextTabStop(h, nullptr, false)) dialogSetFocus(f);
+  return h;
+}
+
+void giveOwnerBack(DialogState& s) {
+  if (s.ownerDisabled && IsWindow(s.owner)) EnableWindow(s.owner, TRUE);
+  s.ownerDisabled = false;
+}
+
+INT_PTR runDialog(HINSTANCE instance, const DialogTemplate& t, HWND parent, DLGPROC proc, LPARAM param) {
+  auto& m = wm();
+  Device& d = Device::current();
+  if (parent && !windowOf(parent)) return 0;
+  if (t.hasMenu) {
+    // Dialogs on this device have no menu bar of their own.
+    d.lastError() = ERROR_INVALID_PARAMETER;
+    return -1;
+  }
+  HWND owner = topLevelOf(parent);
+  HWND oldCapture = m.capture;
+  m.capture = nullptr;
+  std::shared_ptr<DialogState> state;
+  HWND h = createDialog(instance, t, owner, proc, param, state);
+  if (!h) {
+    if (state) giveOwnerBack(*state);
+    if (m.get(oldCapture)) m.capture = oldCapture;
+    return state && state->ended ? state->result : -1;
+  }
+  size_t index = m.shownDialogs.size();
+  m.shownDialogs.push_back(WindowManager::ShownDialog{h, m.get(h)->text, owner, 0, true});
+  m.openDialogs.push_back(index);
+  if (!state->ended) {
+    ShowWindow(h, SW_SHOWNORMAL);
+    raiseOwned(h);
+    if (t.style & DS_SETFOREGROUND) SetForegroundWindow(h);
+    UpdateWindow(h);
+  }
+  m.shownDialogs[index].title = m.get(h) ? m.get(h)->text : m.shownDialogs[index].title;
+
+  bool penBlocked = false;
+  bool finished = modalLoop([&] { return state->ended || !m.get(h); },
+                            [&](const InputEvent& e) {
+                              switch (e.kind) {
+                                case InputEvent::Kind::PenDown:
+                                  // Modal: the pen reaches only the dialog and what it owns.
+                                  penBlocked = !m.capture && !ownedBy(topLevelAt(e.pt), h);
+                                  return penBlocked;
+                                case InputEvent::Kind::PenMove:
+                                case InputEvent::Kind::PenUp: {
+                                  bool blocked = penBlocked && !m.capture;
+                                  if (e.kind == InputEvent::Kind::PenUp) penBlocked = false;
+                                  return blocked;
+                                }
+                                case InputEvent::Kind::Key: return dialogKey(h, e.code);
+                                case InputEvent::Kind::ChooseList:
+                                  d.reportProblem("no drop-down list is open to choose \"" + narrow(e.text) + "\" from");
+                                  return true;
+                                default: return false;
+                              }
+                            });
+  INT_PTR result = 0;
+  if (!m.get(h)) {
+    // Destroyed without EndDialog (DefWindowProcW on WM_CLOSE, say): the
+    // dialog answers 0.
+    result = 0;
+  } else {
+    if (!finished && !state->ended)
+      d.reportProblem("a dialog was left open: \"" + narrow(m.get(h)->text) + "\"");
+    result = state->ended ? state->result : 0;
+    giveOwnerBack(*state);
+    DestroyWindow(h);
+  }
+  giveOwnerBack(*state);
+  m.shownDialogs[index].result = result;
+  m.shownDialogs[index].open = false;
+  m.openDialogs.erase(std::remove(m.openDialogs.begin(), m.openDialogs.end(), index), m.openDialogs.end());
+  if (m.get(oldCapture)) m.capture = oldCapture;
+  return result;
+}
+
+}  // namespace
+
+DialogState* dialogState(HWND hwnd) {
+  auto& dialogs = wm().dialogs;
+  auto it = dialogs.find(hwnd);
+  return it == dialogs.end() || !wm().get(hwnd) ? nullptr : it->second;
+}
+
+HWND nextTabStop(HWND dialog, HWND from, bool previous) {
+  Window* d = wm().get(dialog);
+  if (!d) return nullptr;
+  std::vector<HWND> stops;
+  for (HWND c : d->children) {
+    Window* w = wm().get(c);
+    if (w && (w->style & WS_TABSTOP) && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED)) stops.push_back(c);
+  }
+  if (stops.empty()) return nullptr;
+  // The control that holds `from`, among the dialog's own children.
+  HWND current = from;
+  while (current && GetParent(current) != dialog) current = wm().get(current) ? wm().get(current)->parent : nullptr;
+  if (!current) return previous ? stops.back() : stops.front();
+  const auto& all = d->children;
+  auto at = std::find(all.begin(), all.end(), current);
+  size_t pos = static_cast<size_t>(at - all.begin());
+  for (size_t step = 1; step <= all.size(); ++step) {
+    size_t i = previous ? (pos + all.size() - step) % all.size() : (pos + step) % all.size();
+    if (std::find(stops.begin(), stops.end(), all[i]) != stops.end()) return all[i];
+  }
+  return current;
+}
+
+void dialogSetFocus(HWND control) {
+  SetFocus(control);
+  if (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(control, EM_SETSEL, 0, -1);
+}
+
+const std::vector<WindowManager::ShownDialog>& WindowManager::dialogsShown() const { return impl_->shownDialogs; }
+
+const WindowManager::ShownDialog* WindowManager::openDialog() const {
+  return impl_->openDialogs.empty() ? nullptr : &impl_->shownDialogs[impl_->openDialogs.back()];
+}
+
+const std::vector<std::u16string>* WindowManager::openDropDownList() const {
+  return impl_->openList ? &*impl_->openList : nullptr;
+}
+
+}  // namespace wince
+
+using namespace wince;
+
+WINUSERAPI LRESULT WINAPI DefDlgProcW(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  DialogState* s = dialogState(hwnd);
+  if (!s) return DefWindowProcW(hwnd, msg, wp, lp);
+  s->msgResult = 0;
+  DLGPROC proc = s->proc;
+  INT_PTR r = proc ? proc(hwnd, msg, wp, lp) : 0;
+  if (msg == WM_SETTEXT) {
+    // The navigation bar of a full-screen dialog shows its title.
+    for (HWND t : wm().topLevel)
+      if (Window* w = wm().get(t); w && w->owner == hwnd) InvalidateRect(t, nullptr, TRUE);
+  }
+  if (!r && wm().get(hwnd)) return defaultDialogMessage(hwnd, msg, wp, lp);
+  if (answersDirectly(msg)) return r;
+  s = dialogState(hwnd);
+  return s ? s->msgResult : 0;
+}
+
+WINUSERAPI INT_PTR WINAPI DialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND parent, DLGPROC proc, LPARAM param) {
+  WINCE_TRACE("DialogBoxParamW");
+  if ((reinterpret_cast<UINT_PTR>(name) >> 16) == 0)
+    wince_trace_.args(instance, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(name)), parent, param);
+  else
+    wince_trace_.args(instance, name, parent, param);
+  Device& d = Device::current();
+  const ResourceDirectory* dir = d.resources().directory(instance);
+  const ResourceEntry* entry = dir ? dir->find(ResourceId(uint16_t{5}), ResourceId::fromArgument(name)) : nullptr;
+  DialogTemplate t;
+  if (!entry || !parseDialogTemplate(entry->data, entry->size, t)) {
+    d.lastError() = entry ? ERROR_RESOURCE_DATA_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND;
+    return wince_trace_.result(static_cast<INT_PTR>(-1));
+  }
+  return wince_trace_.result(runDialog(instance, t, parent, proc, param));
+}
+
+WINUSERAPI INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW tmpl, HWND parent, DLGPROC proc,
+                                                  LPARAM param) {
+  WINCE_TRACE("DialogBoxIndirectParamW");
+  wince_trace_.args(instance, static_cast<const void*>(tmpl), parent, param);
+  DialogTemplate t;
+  if (!parseDialogTemplate(tmpl, SIZE_MAX, t)) {
+    Device::current().lastError() = ERROR_INVALID_PARAMETER;
+    return wince_trace_.result(static_cast<INT_PTR>(-1));
+  }
+  return wince_trace_.result(runDialog(instance, t, parent, proc, param));
+}
+
+WINUSERAPI BOOL WINAPI EndDialog(HWND hDlg, INT_PTR result) {
+  WINCE_TRACE("EndDialog");
+  wince_trace_.args(hDlg, result);
+  DialogState* s = dialogState(hDlg);
+  if (!s) {
+    Device::current().lastError() = ERROR_INVALID_WINDOW_HANDLE;
+    return wince_trace_.result(FALSE);
+  }
+  s->ended = true;
+  s->result = result;
+  // The owner comes back before the dialog goes, so the focus can return.
+  if (s->ownerDisabled && IsWindow(s->owner)) EnableWindow(s->owner, TRUE);
+  s->ownerDisabled = false;
+  ShowWindow(hDlg, SW_HIDE);
+  if (wm().focus && isDescendant(wm().focus, hDlg)) SetFocus(IsWindow(s->owner) ? s->owner : nullptr);
+  return wince_trace_.result(TRUE);
+}
+
+WINUSERAPI HWND WINAPI GetDlgItem(HWND hDlg, int id) {
+  WINCE_TRACE("GetDlgItem");
+  wince_trace_.args(hDlg, id);
+  Window* d = windowOf(hDlg);
+  if (!d) return wince_trace_.result(static_cast<HWND>(nullptr));
+  for (HWND c : d->children)
+    if (Window* w = wm().get(c); w && static_cast<int>(w->id) == id) return wince_trace_.result(c);
+  Device::current().lastError() = 1421;  // ERROR_CONTROL_ID_NOT_FOUND
+  return wince_trace_.result(static_cast<HWND>(nullptr));
+}
+
+WINUSERAPI int WINAPI GetDlgCtrlID(HWND hwnd) {
+  WINCE_TRACE("GetDlgCtrlID");
+  wince_trace_.args(hwnd);
+  Window* w = windowOf(hwnd);
+  if (!w || !w->parent) return wince_trace_.result(0);
+  return wince_trace_.result(static_cast<int>(w->id));
+}
+
+WINUSERAPI LRESULT WINAPI SendDlgItemMessageW(HWND hDlg, int id, UINT msg, WPARAM wp, LPARAM lp) {
+  WINCE_TRACE("SendDlgItemMessageW");
+  wince_trace_.args(hDlg, id, msg, wp, lp);
+  HWND c = GetDlgItem(hDlg, id);
+  return wince_trace_.result(c ? SendMessageW(c, msg, wp, lp) : static_cast<LRESULT>(0));
+}
+
+WINUSERAPI BOOL WINAPI SetDlgItemTextW(HWND hDlg, int id, LPCWSTR text) {
+  WINCE_TRACE("SetDlgItemTextW");
+  wince_trace_.args(hDlg, id, text);
+  HWND c = GetDlgItem(hDlg, id);
+  if (!c) return wince_trace_.result(FALSE);
+  return wince_trace_.result(static_cast<BOOL>(SendMessageW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text))));
+}
+
+WINUSERAPI UINT WINAPI GetDlgItemTextW(HWND hDlg, int id, LPWSTR buffer, int max) {
+  WINCE_TRACE("GetDlgItemTextW");
+  wince_trace_.args(hDlg, id, max);
+  if (buffer && max > 0) buffer[0] = 0;
+  HWND c = GetDlgItem(hDlg, id);
+  if (!c || !buffer || max <= 0) return wince_trace_.result(0u);
+  return wince_trace_.result(
+      static_cast<UINT>(SendMessageW(c, WM_GETTEXT, static_cast<WPARAM>(max), reinterpret_cast<LPARAM>(buffer))));
+}
+
+WINUSERAPI BOOL WINAPI CheckRadioButton(HWND hDlg, int first, int last, int check) {
+  WINCE_TRACE("CheckRadioButton");
+  wince_trace_.args(hDlg, first, last, check);
+  Window* d = windowOf(hDlg);
+  if (!d) return wince_trace_.result(FALSE);
+  std::vector<HWND> children = d->children;
+  for (HWND c : children) {
+    Window* w = wm().get(c);
+    if (!w) continue;
+    int id = static_cast<int>(w->id);
+    if (id >= first && id <= last) SendMessageW(c, BM_SETCHECK, id == check ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+  return wince_trace_.result(TRUE);
+}
+
+WINUSERAPI BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT r) {
+  WINCE_TRACE("MapDialogRect");
+  wince_trace_.args(hDlg);
+  DialogState* s = dialogState(hDlg);
+  if (!s || !r) {
+    Device::current().lastError() = ERROR_INVALID_WINDOW_HANDLE;
+    return wince_trace_.result(FALSE);
+  }
+  r->left = mulDiv(r->left, s->base.cx, 4);
+  r->right = mulDiv(r->right, s->base.cx, 4);
+  r->top = mulDiv(r->top, s->base.cy, 8);
+  r->bottom = mulDiv(r->bottom, s->base.cy, 8);
+  return wince_trace_.result(TRUE);
+}
+
+WINUSERAPI LONG WINAPI GetDialogBaseUnits(void) {
+  WINCE_TRACE("GetDialogBaseUnits");
+  wince_trace_.args();
+  SIZE b = fontBaseUnits(static_cast<HFONT>(GetStockObject(SYSTEM_FONT)));
+  return wince_trace_.result(MAKELONG(b.cx, b.cy));
+}
