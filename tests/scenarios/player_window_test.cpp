@@ -212,15 +212,15 @@ TEST_F(PlayerWindow, ClosingEndsItAndTheNextStartIsFresh) {
   EXPECT_FALSE(player().shown());
 }
 
-TEST(PlayerInBackground, StaysHiddenWhenItDoesNotComeForward) {
+TEST(PlayerInBackground, RunsHiddenUntilBroughtForward) {
   Session session;
-  session.player().start();
-  SetForegroundWindow(session.player().window());
-  SetFocus(session.player().window());
   session.player().start();
   EXPECT_FALSE(session.player().shown());
   SendMessageW(session.player().window(), 0x80C8, 0, 0);
   EXPECT_EQ(PlayState::Playing, session.player().state().state());
+  SetForegroundWindow(session.player().window());
+  SetFocus(session.player().window());
+  EXPECT_TRUE(session.player().shown());
 }
 
 }  // namespace

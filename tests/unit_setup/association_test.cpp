@@ -2,6 +2,8 @@
 // the setup library writes.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "device/device.h"
 #include "registry/store.h"
 #include "setup.h"
@@ -11,7 +13,7 @@ namespace {
 const char* kSettingsKey = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
 
 class Association : public ::testing::Test {
- protected:
+ public:
   wince::Device device{wince::DeviceOptions{}};
   wince::RegistryStore& reg() { return device.registry(); }
   void associate(const std::string& className, const std::string& command) {
