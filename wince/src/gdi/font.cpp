@@ -13,7 +13,7 @@
 namespace wince {
 
 namespace {
-const char* const kFontFiles[2] = {CRESTUNE_FONT_DIR "/DejaVuSans.ttf", CRESTUNE_FONT_DIR "/DejaVuSans-Bold.ttf"};
+const char* const kFontFiles[2] = {CRESTUNE_FONT_DIR "/DejaVuSansCondensed.ttf", CRESTUNE_FONT_DIR "/DejaVuSansCondensed-Bold.ttf"};
 
 bool isBold(const LOGFONTW& lf) { return lf.lfWeight >= FW_SEMIBOLD; }
 }  // namespace
