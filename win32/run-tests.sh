@@ -53,6 +53,22 @@ ayg=$($objdump -p "$bin/aygshell.dll" | sed -n '/^\[Ordinal\/Name Pointer\] Tabl
   sed -nE 's/^[[:space:]]+\[ *[0-9]+\] +//p' | sort | tr '\n' ' ')
 [ "$ayg" = "SHInitDialog SHRecognizeGesture " ] || fail "aygshell.dll exports '$ayg'"
 
+# setup.dll: the installer's four hooks by their bare names, and nothing else.
+setup_exports=$($objdump -p "$bin/setup.dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+  sed -nE 's/^[[:space:]]+\[ *[0-9]+\] +//p' | sort | tr '\n' ' ')
+[ "$setup_exports" = "Install_Exit Install_Init Uninstall_Exit Uninstall_Init " ] ||
+  fail "setup.dll exports '$setup_exports'"
+setup_count=$($objdump -p "$bin/setup.dll" | sed -n '/^Export Address Table --/,/^$/p' | grep -c '+base\[' || true)
+[ "$setup_count" -eq 4 ] || fail "setup.dll exports $setup_count entries, not 4"
+# ... and imports system DLLs only: the installer loads it where no
+# aygshell.dll of ours is to be had.
+for dll in $($objdump -p "$bin/setup.dll" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+  case $(echo "$dll" | tr 'A-Z' 'a-z') in
+    kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | comdlg32.dll | msvcrt.dll) ;;
+    *) fail "setup.dll imports $dll" ;;
+  esac
+done
+
 # Imports: system DLLs and our aygshell.dll only (no libgcc, libstdc++).
 for module in crestitem.dll aygshell.dll crestune_wine_tests.exe; do
   for dll in $($objdump -p "$bin/$module" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
