@@ -50,23 +50,16 @@ static BOOL QueryDefaultText(HKEY root, LPCWSTR path, WCHAR* text) {
   return result == ERROR_SUCCESS;
 }
 
+// Copies the program part of a command line into path: the text between the
+// first two double quotes when it starts with one, else the text before the
+// first space. The rest of path is left zero: the whole buffer is stored.
 BOOL ReducePlayerCommand(const WCHAR* command, WCHAR* path) {
-  int i;
-  lstrcpynW(path, command, PATH_UNITS);
-  if (path[0] == '"') {
-    for (i = 0; path[i]; i++) path[i] = path[i + 1];
-    for (i = 0; path[i]; i++)
-      if (path[i] == '"') {
-        path[i] = 0;
-        break;
-      }
-  } else {
-    for (i = 0; path[i]; i++)
-      if (path[i] == ' ') {
-        path[i] = 0;
-        break;
-      }
-  }
+  int start = command[0] == '"' ? 1 : 0;
+  WCHAR end = start ? '"' : ' ';
+  int length = 0;
+  while (length < PATH_UNITS - 1 && command[start + length] && command[start + length] != end) length++;
+  ZeroMemory(path, PATH_BYTES);
+  lstrcpynW(path, command + start, length + 1);
   return TRUE;
 }
 

@@ -53,6 +53,22 @@ ayg=$($objdump -p "$bin/aygshell.dll" | sed -n '/^\[Ordinal\/Name Pointer\] Tabl
   sed -nE 's/^[[:space:]]+\[ *[0-9]+\] +//p' | sort | tr '\n' ' ')
 [ "$ayg" = "SHInitDialog SHRecognizeGesture " ] || fail "aygshell.dll exports '$ayg'"
 
+# setup.dll: the installer's four hooks by their bare names, and nothing else.
+setup_exports=$($objdump -p "$bin/setup.dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+  sed -nE 's/^[[:space:]]+\[ *[0-9]+\] +//p' | sort | tr '\n' ' ')
+[ "$setup_exports" = "Install_Exit Install_Init Uninstall_Exit Uninstall_Init " ] ||
+  fail "setup.dll exports '$setup_exports'"
+setup_count=$($objdump -p "$bin/setup.dll" | sed -n '/^Export Address Table --/,/^$/p' | grep -c '+base\[' || true)
+[ "$setup_count" -eq 4 ] || fail "setup.dll exports $setup_count entries, not 4"
+# ... and imports system DLLs only: the installer loads it where no
+# aygshell.dll of ours is to be had.
+for dll in $($objdump -p "$bin/setup.dll" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+  case $(echo "$dll" | tr 'A-Z' 'a-z') in
+    kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | comdlg32.dll | msvcrt.dll) ;;
+    *) fail "setup.dll imports $dll" ;;
+  esac
+done
+
 # Imports: system DLLs and our aygshell.dll only (no libgcc, libstdc++).
 for module in crestitem.dll aygshell.dll crestune_wine_tests.exe; do
   for dll in $($objdump -p "$bin/$module" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
@@ -70,10 +86,14 @@ rm -rf "$prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # One X display for the prefix's first start and the tests: a desktop that
 # Wine starts without a display stays without one for the session.
+# Xvfb has no window manager, and Wine waits up to 2 s for one each time it
+# maps a managed window again (every modal dialog); the device has no window
+# manager either, so Wine manages its windows itself here.
 cd "$bin"
 status=0
 timeout 180 xvfb-run -a sh -c '
   wineboot -i >"$1/wineboot.log" 2>&1 || { echo "wineboot -i failed" >&2; exit 3; }
+  wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >>"$1/wineboot.log" 2>&1
   wine crestune_wine_tests.exe; result=$?
   wineserver -k
   exit $result' sh "$out" >"$out/wine-tests.log" 2>"$out/wine-stderr.log" || status=$?

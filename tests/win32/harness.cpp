@@ -51,6 +51,16 @@ static ShownBox Boxes[MAX_BOXES];
 static int BoxCount;
 static int MenuCount;
 static int MenuKeys = -1;  // -1: dismiss
+static DialogDriver PendingDriver;
+
+// A message box shows its text in static control 0xFFFF; a dialog template
+// may give that id to any control it does not address (an icon, say).
+static bool IsMessageBox(HWND hwnd) {
+  HWND text = GetDlgItem(hwnd, 0xFFFF);
+  WCHAR className[16];
+  return text && GetClassNameW(text, className, 16) && lstrcmpiW(className, L"Static") == 0 &&
+         (GetWindowLongW(text, GWL_STYLE) & SS_TYPEMASK) != SS_ICON;
+}
 
 static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
   DWORD process = 0;
@@ -58,7 +68,7 @@ static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
   GetWindowThreadProcessId(hwnd, &process);
   if (process != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
   if (!GetClassNameW(hwnd, className, 32)) return TRUE;
-  if (lstrcmpW(className, L"#32770") == 0 && GetDlgItem(hwnd, 0xFFFF)) {
+  if (lstrcmpW(className, L"#32770") == 0 && IsMessageBox(hwnd)) {
     // A message box: its text is the static control 0xFFFF.
     if (BoxCount < MAX_BOXES) {
       GetWindowTextW(hwnd, Boxes[BoxCount].caption, 128);
@@ -66,6 +76,11 @@ static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
     }
     BoxCount++;
     PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+  } else if (lstrcmpW(className, L"#32770") == 0 && PendingDriver) {
+    DialogDriver driver = PendingDriver;
+    PendingDriver = NULL;  // the driver may pump, and this timer fire again
+    driver(hwnd);
+    return FALSE;
   } else if (lstrcmpW(className, L"#32768") == 0) {
     MenuCount++;
     if (MenuKeys < 0) {
@@ -93,6 +108,49 @@ void ForgetShown() {
   MenuKeys = -1;
 }
 void ChooseFromNextMenu(int downPresses) { MenuKeys = downPresses; }
+void DriveNextDialog(DialogDriver driver) { PendingDriver = driver; }
+
+StoredValue ReadValue(HKEY root, LPCWSTR key, LPCWSTR name) {
+  StoredValue value;
+  HKEY opened;
+  ZeroMemory(&value, sizeof(value));
+  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return value;
+  value.size = sizeof(value.data);
+  value.found = RegQueryValueExW(opened, name, NULL, &value.type, value.data, &value.size) == ERROR_SUCCESS;
+  RegCloseKey(opened);
+  return value;
+}
+
+bool KeyExists(HKEY root, LPCWSTR key) {
+  HKEY opened;
+  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
+  RegCloseKey(opened);
+  return true;
+}
+
+bool TextValueIs(const StoredValue& value, LPCWSTR text) {
+  return value.found && value.type == REG_SZ && lstrcmpW((LPCWSTR)value.data, text) == 0;
+}
+
+bool DwordValueIs(const StoredValue& value, DWORD number) {
+  return value.found && value.type == REG_DWORD && value.size == 4 && *(const DWORD*)value.data == number;
+}
+
+bool WriteValue(HKEY root, LPCWSTR key, LPCWSTR name, DWORD type, const void* data, DWORD size) {
+  HKEY opened;
+  if (RegCreateKeyExW(root, key, 0, NULL, 0, KEY_SET_VALUE, NULL, &opened, NULL) != ERROR_SUCCESS) return false;
+  LONG result = RegSetValueExW(opened, name, 0, type, (const BYTE*)data, size);
+  RegCloseKey(opened);
+  return result == ERROR_SUCCESS;
+}
+
+bool WriteText(HKEY root, LPCWSTR key, LPCWSTR name, LPCWSTR text) {
+  return WriteValue(root, key, name, REG_SZ, text, (lstrlenW(text) + 1) * sizeof(WCHAR));
+}
+
+bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number) {
+  return WriteValue(root, key, name, REG_DWORD, &number, sizeof(number));
+}
 
 // Both probes push the arguments themselves, so the compiler's own stack
 // bookkeeping cannot hide a callee that pops the wrong amount.

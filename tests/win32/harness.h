@@ -32,6 +32,27 @@ void ForgetShown();
 // The next popup menu gets the keys Down x downPresses and Return; 0 just
 // dismisses it.
 void ChooseFromNextMenu(int downPresses);
+// The next dialog of this process that is not a message box is handed to the
+// driver, once, from the watchdog: the driver runs inside the dialog's modal
+// loop and is expected to end the dialog.
+typedef void (*DialogDriver)(HWND dialog);
+void DriveNextDialog(DialogDriver driver);
+
+// Registry values as stored: their type and their data size in bytes.
+struct StoredValue {
+  bool found;
+  DWORD type;
+  DWORD size;
+  BYTE data[4096];
+};
+StoredValue ReadValue(HKEY root, LPCWSTR key, LPCWSTR name);
+bool KeyExists(HKEY root, LPCWSTR key);
+// The value's text, compared only as far as its first NUL.
+bool TextValueIs(const StoredValue& value, LPCWSTR text);
+bool DwordValueIs(const StoredValue& value, DWORD number);
+bool WriteValue(HKEY root, LPCWSTR key, LPCWSTR name, DWORD type, const void* data, DWORD size);
+bool WriteText(HKEY root, LPCWSTR key, LPCWSTR name, LPCWSTR text);
+bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number);
 
 // Stack pointer drift of a call, in bytes, for catching calling-convention
 // mismatches: 0 when the callee honours the convention the caller assumed.
@@ -40,3 +61,7 @@ DWORD_PTR CallStdcall4(void* function, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DW
 
 void AygshellTests();
 void ItemTests();
+void OptionsTests();
+void SetupTests();
+// In a copy of the host started as a mail program: records its argument.
+bool RunAsMailProgram();
