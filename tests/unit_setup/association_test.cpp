@@ -26,7 +26,14 @@ class Association : public ::testing::Test {
     auto v = reg().getValue(kSettingsKey, "WMPApplication");
     EXPECT_TRUE(v);
     EXPECT_EQ(2048u, v->bytes.size());
-    return reinterpret_cast<const char16_t*>(v->bytes.data());
+    std::u16string text(reinterpret_cast<const char16_t*>(v->bytes.data()));
+    // Behind the path and its terminator there is nothing but zeros.
+    for (size_t i = (text.size() + 1) * 2; i < v->bytes.size(); ++i)
+      if (v->bytes[i]) {
+        ADD_FAILURE() << "byte " << i << " behind the path is not zero";
+        break;
+      }
+    return text;
   }
 };
 
