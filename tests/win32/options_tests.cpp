@@ -12,7 +12,7 @@
 #define SETTINGS_KEY L"SOFTWARE\\Halvorn\\WMP Crestune"
 #define MAILTO_KEY L"mailto\\shell\\open\\command"
 #define MARKER_KEY L"Software\\Crestune Wine Tests"
-#define CONTACT_TEXT L"crestune@example.org"
+#define CONTACT_TEXT L"team@crestune.org"
 
 static HMODULE Item;
 static DLGPROC OptionsProc;
