@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Every test: the host build, the sanitizer build, and the real Win32 DLLs
-# under Wine.
+# Every test: installs what is missing, then the host build and its tests,
+# the sanitizer build and its tests, and the real Win32 DLLs under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
+tools/install-deps.sh
 jobs=$(nproc)
 
 echo "== host build and tests"
@@ -15,7 +16,5 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCRESTUNE_SANITIZE=ON >/dev/n
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-if [ -x win32/run-tests.sh ]; then
-  echo "== Win32 build under Wine"
-  win32/run-tests.sh build build-win32
-fi
+echo "== Win32 build under Wine"
+win32/run-tests.sh build build-win32

@@ -78,6 +78,9 @@ std::vector<std::string> demoScript(bool spanish) {
       "reg check \"HKLM\\SOFTWARE\\Halvorn\\WMP Crestune\" missing",
       "step \"Uninstalled: the item is gone\"",
       std::string("sheet contact-sheet.png \"Crestune on the emulated Pocket PC") + (spanish ? " (Español)" : "") + "\"",
+      // Four moments side by side: the title view, the buttons, the menu and
+      // the options page.
+      std::string("sheet highlights.png \"Crestune on the emulated Pocket PC\" ") + (spanish ? "4 6 10 12" : "3 5 9 11"),
       "transcript transcript.txt",
   });
   return s;

@@ -582,9 +582,17 @@ class Runner {
       need(w, 2, "step CAPTION");
       step(w[1]);
     } else if (cmd == "sheet") {
-      need(w, 3, "sheet FILE TITLE");
+      if (w.size() < 3) throw ScriptError("expected: sheet FILE TITLE [STEP ...]");
       std::filesystem::path file = s_.outputFolder / w[1];
-      writeContactSheet(w[2], frames_, 4, file);
+      std::vector<SheetFrame> chosen;
+      for (size_t i = 3; i < w.size(); ++i) {
+        long long n = number(w[i], "a step number");
+        if (n < 1 || n > static_cast<long long>(frames_.size()))
+          throw ScriptError("there is no step " + w[i] + " (the steps so far: 1 to " + std::to_string(frames_.size()) + ")");
+        chosen.push_back(frames_[static_cast<size_t>(n - 1)]);
+      }
+      if (w.size() == 3) chosen = frames_;
+      writeContactSheet(w[2], chosen, w.size() == 3 ? 4 : static_cast<int>(chosen.size()), file);
       out_ << "contact sheet: " << file.string() << "\n";
     } else if (cmd == "transcript") {
       need(w, 2, "transcript FILE");

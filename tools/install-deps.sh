@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need (as root), or
+# says which are missing (as anyone else).
+set -euo pipefail
+packages=(cmake g++ make llvm libgtest-dev libfreetype-dev libpng-dev libsdl2-dev
+          fonts-dejavu-core fonts-dejavu-extra
+          g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool)
+if [ "$(id -u)" = 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  dpkg --add-architecture i386
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+else
+  missing=()
+  for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "missing packages (install them as root): ${missing[*]}" >&2
+    exit 1
+  fi
+fi
