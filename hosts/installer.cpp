@@ -38,6 +38,25 @@ LRESULT CALLBACK installerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+// The installer's window, below the navigation bar, saying what it does.
+HWND openWindow(const std::u16string& title) {
+  const wince::Screen& screen = wince::Device::current().screen();
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = installerProc;
+  wc.lpszClassName = kWindowClass;
+  RegisterClassW(&wc);
+  HWND window = CreateWindowExW(0, kWindowClass, title.c_str(), WS_POPUP | WS_VISIBLE, 0, 26, screen.width,
+                                screen.height - 26, nullptr, nullptr, nullptr, nullptr);
+  UpdateWindow(window);
+  return window;
+}
+
+void closeWindow(HWND window) {
+  DestroyWindow(window);
+  UnregisterClassW(kWindowClass, nullptr);
+  wince::Device::current().windows().runUntilIdle();
+}
+
 std::string appsKey(const std::string& name) { return "HKLM\\Software\\Apps\\" + name; }
 }  // namespace
 
@@ -101,14 +120,7 @@ InstallResult Installer::install() {
   auto& reg = d.registry();
   InstallResult result;
   bool previously = installed();
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = installerProc;
-  wc.lpszClassName = kWindowClass;
-  RegisterClassW(&wc);
-  std::u16string title = u"Installing " + wince::widen(manifest_.name) + u"...";
-  HWND window = CreateWindowExW(0, kWindowClass, title.c_str(), WS_POPUP | WS_VISIBLE, 0, 26, d.screen().width,
-                                d.screen().height - 26, nullptr, nullptr, nullptr, nullptr);
-  UpdateWindow(window);
+  HWND window = openWindow(u"Installing " + wince::widen(manifest_.name) + u"...");
   // The installer keeps the setup library for the removal, as the device does.
   std::u16string setupCopy = u"\\Windows\\" + wince::widen(manifest_.name) + u".dll";
   HMODULE setup = loadSetup(setupCopy);
@@ -148,9 +160,7 @@ InstallResult Installer::install() {
   }
   if (setup) FreeLibrary(setup);
   if (!result.completed) std::filesystem::remove(d.hostPath(setupCopy));
-  DestroyWindow(window);
-  UnregisterClassW(kWindowClass, nullptr);
-  d.windows().runUntilIdle();
+  closeWindow(window);
   return result;
 }
 
@@ -162,14 +172,7 @@ InstallResult Installer::uninstall() {
     result.message = manifest_.name + " is not installed on the device.";
     return result;
   }
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = installerProc;
-  wc.lpszClassName = kWindowClass;
-  RegisterClassW(&wc);
-  std::u16string title = u"Removing " + wince::widen(manifest_.name) + u"...";
-  HWND window = CreateWindowExW(0, kWindowClass, title.c_str(), WS_POPUP | WS_VISIBLE, 0, 26, d.screen().width,
-                                d.screen().height - 26, nullptr, nullptr, nullptr, nullptr);
-  UpdateWindow(window);
+  HWND window = openWindow(u"Removing " + wince::widen(manifest_.name) + u"...");
   std::u16string setupCopy = u"\\Windows\\" + wince::widen(manifest_.name) + u".dll";
   HMODULE setup = LoadLibraryW(setupCopy.c_str());
   auto initHook = setup ? reinterpret_cast<pfnUNINSTALL_INIT>(reinterpret_cast<void (*)()>(GetProcAddress(setup, "Uninstall_Init"))) : nullptr;
@@ -194,9 +197,7 @@ InstallResult Installer::uninstall() {
   }
   if (setup) FreeLibrary(setup);
   if (result.completed) fs::remove(d.hostPath(setupCopy));
-  DestroyWindow(window);
-  UnregisterClassW(kWindowClass, nullptr);
-  d.windows().runUntilIdle();
+  closeWindow(window);
   return result;
 }
 

@@ -1,7 +1,13 @@
 // The Pocket PC shell library: tap-and-hold recognition and full-screen
 // dialog set-up.
 #pragma once
-#include "windows.h"
+#include <windows.h>
+
+// Functions of the shell library. The desktop Win32 build imports them from
+// its own aygshell.dll (see win32/include/aygshell.h).
+#ifndef AYGSHELLAPI
+#define AYGSHELLAPI WINBASEAPI
+#endif
 
 typedef struct tagSHRGI {
   DWORD cbSize;
@@ -29,5 +35,11 @@ typedef struct tagSHINITDIALOG {
 #define SHIDIF_SIPDOWN 0x0008
 #define SHIDIF_FULLSCREENNOMENUBAR 0x0010
 
-WINBASEAPI DWORD WINAPI SHRecognizeGesture(SHRGINFO* shrg);
-WINBASEAPI BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi);
+#ifdef __cplusplus
+extern "C" {
+#endif
+AYGSHELLAPI DWORD WINAPI SHRecognizeGesture(SHRGINFO* shrg);
+AYGSHELLAPI BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi);
+#ifdef __cplusplus
+}
+#endif

@@ -1,7 +1,7 @@
 // The Today shell's item protocol: the item record the shell keeps for each
 // item, the messages it exchanges with item windows, and the export types.
 #pragma once
-#include "windows.h"
+#include <windows.h>
 
 typedef enum _TODAYLISTITEMTYPE {
   tlitOwnerInfo = 0,
@@ -48,5 +48,8 @@ typedef struct {
 #define ORDINAL_INITIALIZEITEM 240
 #define ORDINAL_OPTIONSDIALOGPROC 241
 
+// The create-item export carries no calling convention, so on x86 it is the
+// C one. The options procedure is handed to the dialog manager, which calls
+// it as any dialog procedure: CALLBACK.
 typedef HWND (*PFNCUSTOMINITIALIZEITEM)(TODAYLISTITEM*, HWND);
-typedef BOOL (*PFNCUSTOMOPTIONSDLGPROC)(HWND, UINT, UINT, LONG);
+typedef BOOL(CALLBACK* PFNCUSTOMOPTIONSDLGPROC)(HWND, UINT, UINT, LONG);

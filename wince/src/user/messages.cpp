@@ -133,6 +133,22 @@ uint64_t nextTimerDue() {
   return due;
 }
 
+// Time passes up to the next timer, which then runs; the rest of the wait
+// goes back to the front of the queue.
+void passTime(const InputEvent& wait) {
+  Device& d = Device::current();
+  uint64_t end = d.clock().now() + wait.ms;
+  uint64_t due = nextTimerDue();
+  if (due < end) {
+    d.clock().advanceTo(due);
+    InputEvent rest = wait;
+    rest.ms = end - d.clock().now();
+    d.input().pushFront(rest);
+    return;
+  }
+  d.clock().advanceTo(end);
+}
+
 }  // namespace
 
 bool nextMessage(MSG& msg, bool allowFeeder) {
@@ -151,18 +167,7 @@ bool nextMessage(MSG& msg, bool allowFeeder) {
     std::optional<InputEvent> e = allowFeeder ? in.next() : in.next();
     if (!e) return false;
     if (e->kind == InputEvent::Kind::Wait) {
-      // Time passes up to the next timer, which then runs; the rest of the
-      // wait goes back to the front of the queue.
-      uint64_t end = d.clock().now() + e->ms;
-      uint64_t due = nextTimerDue();
-      if (due < end) {
-        d.clock().advanceTo(due);
-        InputEvent rest = *e;
-        rest.ms = end - d.clock().now();
-        in.pushFront(rest);
-        continue;
-      }
-      d.clock().advanceTo(end);
+      passTime(*e);
       continue;
     }
     deliverInput(*e);
@@ -198,16 +203,7 @@ bool modalLoop(const std::function<bool()>& done, const std::function<bool(const
     if (!e) return false;
     if (onInput && onInput(*e)) continue;
     if (e->kind == InputEvent::Kind::Wait) {
-      uint64_t end = d.clock().now() + e->ms;
-      uint64_t due = nextTimerDue();
-      if (due < end) {
-        d.clock().advanceTo(due);
-        InputEvent rest = *e;
-        rest.ms = end - d.clock().now();
-        d.input().pushFront(rest);
-        continue;
-      }
-      d.clock().advanceTo(end);
+      passTime(*e);
       continue;
     }
     deliverInput(*e);
