@@ -188,6 +188,23 @@ TEST_F(Pen, AThousandTapsPaintsAndMenusLeaveNothingBehind) {
   EXPECT_EQ(0, a.live(wince::ObjectKind::Process));
 }
 
+TEST_F(Pen, EachFaceSitsWhereTheLayoutPutsIt) {
+  startWithPlayer();
+  windows().runUntilIdle();
+  auto& screen = device().screen();
+  auto light = [](uint32_t px) { return (px & 0xFF) > 0xC0 && ((px >> 8) & 0xFF) > 0xC0; };
+  for (int i = 0; i < 5; ++i) {
+    Box b = buttons()[static_cast<size_t>(i)];
+    // A round face: light just inside its top edge at the centre, and the
+    // watermark in its corners, where the circle does not reach.
+    POINT top = onItem((b.left + b.right) / 2, b.top + 3);
+    EXPECT_TRUE(light(screen.at(top.x, top.y))) << "button " << i;
+    POINT corner = onItem(b.left, b.top);
+    uint32_t watermark = screen.at(onItem(200, b.top).x, onItem(200, b.top).y);
+    EXPECT_EQ(watermark, screen.at(corner.x, corner.y)) << "corner of button " << i;
+  }
+}
+
 TEST_F(Pen, TheTitleIsDrawnInTheHostsColourFromX30) {
   registerItem();
   session.startToday();
