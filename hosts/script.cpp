@@ -1,5 +1,6 @@
 #include "script.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cctype>
 #include <cstring>
@@ -178,8 +179,11 @@ class Runner {
     }
   }
 
+  // A problem comes from the input the device took last: a menu entry that
+  // is not there belongs to the "menu choose" line, not to the line whose
+  // menu it was.
   void collectProblems(size_t lineNo) {
-    for (const std::string& p : s_.device().takeProblems()) fail(lineNo, p);
+    for (const std::string& p : s_.device().takeProblems()) fail(std::max(lineNo, inputLine_), p);
   }
 
   void fail(size_t lineNo, const std::string& what) {
@@ -194,6 +198,7 @@ class Runner {
   }
 
   void push(InputEvent e) {
+    inputLine_ = next_ - 1;
     s_.device().input().push(std::move(e));
   }
   void pen(InputEvent::Kind kind, long long x, long long y) {
@@ -667,6 +672,7 @@ class Runner {
   std::ostream& out_;
   std::ostream& err_;
   size_t next_ = 0;
+  size_t inputLine_ = 0;  // the line that gave the last input
   int nested_ = 0;
   bool failed_ = false;
   size_t boxesSeen_ = 0;
