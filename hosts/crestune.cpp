@@ -1,47 +1,169 @@
 // crestune: the command line of the emulated device.
+//
+// Exit status: 0 when the command did what it was asked, 1 when it ran and
+// failed (a failed check, a damaged device folder, a script that cannot be
+// read), 2 when the command line itself is wrong. Every failure is one line
+// on stderr; a wrong command line adds the usage.
+#include <cerrno>
+#include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "device/errors.h"
-#include "interactive.h"
 #include "demo.h"
+#include "device/errors.h"
 #include "installer.h"
+#include "interactive.h"
 #include "script.h"
 #include "session.h"
 
 namespace {
 
-const char* kUsage =
+namespace fs = std::filesystem;
+
+const char* kSynopsis =
     "usage: crestune demo [--language english|spanish] [--out DIR]\n"
     "       crestune run SCRIPT [--device DIR] [--out DIR]\n"
-    "       crestune install [--language english|spanish] [--cancel] [--device DIR]\n"
-    "       crestune uninstall [--device DIR]\n"
-    "       crestune interactive [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE]\n"
-    "  demo           the whole story on a fresh device: screenshots, a contact sheet, a transcript\n"
-    "  run SCRIPT     run a scenario script on the emulated device\n"
-    "  install        install the Crestune package as the device's installer does\n"
-    "  uninstall      remove it again\n"
-    "  --device DIR   keep the device in DIR (default: a fresh temporary device)\n"
-    "  --out DIR      where screenshots go (default: the current folder)\n";
+    "       crestune install --device DIR [--language english|spanish] [--cancel]\n"
+    "       crestune uninstall --device DIR\n"
+    "       crestune interactive [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE]\n";
 
-int usageError(const std::string& what) {
-  std::cerr << "crestune: " << what << "\n" << kUsage;
-  return 2;
+const char* kDetails =
+    "commands:\n"
+    "  demo          the whole story on a fresh device: screenshots, a contact sheet, a transcript\n"
+    "  run           run the scenario script SCRIPT on the emulated device\n"
+    "  install       install the Crestune package as the device's installer does\n"
+    "  uninstall     remove the Crestune package again\n"
+    "  interactive   the device in a desktop window: the mouse is the pen\n"
+    "options:\n"
+    "  --device DIR                keep the device in DIR between runs (default: a fresh temporary device)\n"
+    "  --out DIR                   where screenshots and the demo's files go (default: the current folder;\n"
+    "                              demo-output for demo)\n"
+    "  --language L                the language chosen while installing: english or spanish\n"
+    "  --cancel                    cancel the installation in its language dialog\n"
+    "  --scale N                   window pixels per device pixel, 1 to 4 (default 2)\n"
+    "  --screenshot-on-exit FILE   write the last frame of the window as PNG\n"
+    "  --transcript FILE           write what the player received, a command a line\n";
+
+struct UsageError {
+  std::string what;
+};
+
+// What a command accepts: how many words after it, and which options.
+struct CommandShape {
+  size_t positional;
+  const char* positionalName;
+  std::set<std::string> options;
+};
+
+const std::map<std::string, CommandShape>& commands() {
+  static const std::map<std::string, CommandShape> all = {
+      {"demo", {0, nullptr, {"--language", "--out"}}},
+      {"run", {1, "a script", {"--device", "--out"}}},
+      {"install", {0, nullptr, {"--device", "--language", "--cancel"}}},
+      {"uninstall", {0, nullptr, {"--device"}}},
+      {"interactive", {0, nullptr, {"--device", "--scale", "--screenshot-on-exit", "--transcript"}}},
+  };
+  return all;
 }
 
-}  // namespace
+// The options that take a value, and what the value is.
+const std::map<std::string, const char*>& valueOptions() {
+  static const std::map<std::string, const char*> all = {
+      {"--device", "a folder"},   {"--out", "a folder"},          {"--language", "english or spanish"},
+      {"--scale", "1, 2, 3 or 4"}, {"--screenshot-on-exit", "a file"}, {"--transcript", "a file"},
+  };
+  return all;
+}
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    std::cout << kUsage;
-    return args.empty() ? 2 : 0;
+struct CommandLine {
+  std::string command;
+  std::vector<std::string> positional;
+  std::map<std::string, std::string> options;  // flags map to ""
+  bool has(const std::string& o) const { return options.count(o) != 0; }
+  std::string get(const std::string& o, const std::string& otherwise = {}) const {
+    auto it = options.find(o);
+    return it == options.end() ? otherwise : it->second;
   }
-  std::string command = args[0];
-  if (command == "interactive") {
+};
+
+CommandLine parse(const std::vector<std::string>& args) {
+  CommandLine cl;
+  cl.command = args[0];
+  auto shape = commands().find(cl.command);
+  if (shape == commands().end()) {
+    if (cl.command.rfind("-", 0) == 0) throw UsageError{"unknown option " + cl.command};
+    throw UsageError{"unknown command " + cl.command};
+  }
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a.size() > 1 && a[0] == '-') {
+      auto value = valueOptions().find(a);
+      if (value == valueOptions().end() && a != "--cancel") throw UsageError{"unknown option " + a};
+      if (!shape->second.options.count(a)) throw UsageError{cl.command + " does not take " + a};
+      if (cl.has(a)) throw UsageError{a + " is given twice"};
+      std::string v;
+      if (value != valueOptions().end()) {
+        if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1].rfind("--", 0) == 0)
+          throw UsageError{a + " needs " + value->second};
+        v = args[++i];
+      }
+      cl.options[a] = v;
+    } else {
+      cl.positional.push_back(a);
+    }
+  }
+  const CommandShape& s = shape->second;
+  if (cl.positional.size() != s.positional) {
+    if (s.positional == 0) throw UsageError{cl.command + " takes no arguments, found " + cl.positional[0]};
+    if (cl.positional.empty()) throw UsageError{cl.command + " needs " + s.positionalName};
+    throw UsageError{cl.command + " takes one " + std::string(s.positionalName).substr(2) + ", found " +
+                     std::to_string(cl.positional.size())};
+  }
+  if (cl.has("--language") && cl.get("--language") != "english" && cl.get("--language") != "spanish")
+    throw UsageError{"--language takes english or spanish, found " + cl.get("--language")};
+  if (cl.has("--scale")) {
+    const std::string& v = cl.options["--scale"];
+    if (v.size() != 1 || v[0] < '1' || v[0] > '4') throw UsageError{"--scale takes 1, 2, 3 or 4, found " + v};
+  }
+  if ((cl.command == "install" || cl.command == "uninstall") && !cl.has("--device"))
+    throw UsageError{cl.command + " needs --device DIR (a device that lives on)"};
+  return cl;
+}
+
+// The script's lines; throws DeviceError naming the file when it cannot be read.
+std::vector<std::string> readScript(const std::string& file) {
+  std::error_code ec;
+  if (fs::is_directory(file, ec)) throw wince::DeviceError("cannot read script " + file + ": it is a folder");
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw wince::DeviceError("cannot read script " + file + ": " + std::strerror(errno));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  if (in.bad()) throw wince::DeviceError("cannot read script " + file + ": " + std::strerror(errno));
+  return lines;
+}
+
+// The output folder, made if needed.
+fs::path outputFolder(const std::string& dir) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec || !fs::is_directory(dir))
+    throw wince::DeviceError(dir + ": cannot make the output folder (" +
+                             (ec ? ec.message() : std::string("not a folder")) + ")");
+  return fs::path(dir);
+}
+
+int run(const CommandLine& cl) {
+  const std::string device = cl.get("--device");
+  if (cl.command == "interactive") {
     // The frame's buttons do what a person would do on the device; the
     // dialogs they open are answered in the window.
     crestune::InteractiveHooks hooks;
@@ -54,75 +176,81 @@ int main(int argc, char** argv) {
     hooks.uninstall = [](crestune::Session&) {
       crestune::Installer(crestune::PackageManifest::read(crestune::PackageManifest::defaultFile())).uninstall();
     };
-    return crestune::runInteractive(std::vector<std::string>(args.begin() + 1, args.end()), hooks);
+    crestune::InteractiveOptions options;
+    options.device = device;
+    if (cl.has("--scale")) options.scale = cl.get("--scale")[0] - '0';
+    options.screenshotOnExit = cl.get("--screenshot-on-exit");
+    options.transcript = cl.get("--transcript");
+    return crestune::runInteractive(options, hooks);
   }
-  std::string device, out, script, language = "english";
-  bool cancel = false;
-  std::vector<std::string> positional;
-  for (size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--device" || args[i] == "--out") {
-      if (i + 1 >= args.size()) return usageError(args[i] + " needs a folder");
-      (args[i] == "--device" ? device : out) = args[i + 1];
-      ++i;
-    } else if (args[i] == "--language") {
-      if (i + 1 >= args.size() || (args[i + 1] != "english" && args[i + 1] != "spanish"))
-        return usageError("--language takes english or spanish");
-      language = args[++i];
-    } else if (args[i] == "--cancel") {
-      cancel = true;
-    } else if (args[i].rfind("--", 0) == 0) {
-      return usageError("unknown option " + args[i]);
-    } else {
-      positional.push_back(args[i]);
-    }
+  if (cl.command == "run") {
+    const std::string& script = cl.positional[0];
+    std::vector<std::string> lines = readScript(script);
+    fs::path out = cl.has("--out") ? outputFolder(cl.get("--out")) : fs::path();
+    crestune::Session session(device);
+    if (!out.empty()) session.outputFolder = out;
+    int status = crestune::runScript(session, script, lines, std::cout, std::cerr);
+    if (status == 0) std::cout << "ok: " << script << "\n";
+    return status;
+  }
+  if (cl.command == "demo") {
+    fs::path folder = outputFolder(cl.get("--out", "demo-output"));
+    crestune::Session session;
+    session.outputFolder = folder;
+    bool spanish = cl.get("--language") == "spanish";
+    int status = crestune::runScript(session, "demo", crestune::demoScript(spanish), std::cout, std::cerr);
+    if (status == 0)
+      std::cout << "The demo ran to the end. Its files are in " << fs::absolute(folder).string()
+                << ": contact-sheet.png, transcript.txt and one screenshot a step.\n";
+    return status;
+  }
+  // install, uninstall: the person's answers to the language dialog, as
+  // script lines that run while it is open.
+  std::vector<std::string> lines = {cl.command};
+  bool cancel = cl.has("--cancel");
+  if (cl.command == "install") {
+    if (cl.get("--language") == "spanish") lines.insert(lines.end(), {"control tap 1000", "list choose Español"});
+    lines.push_back(cancel ? "control tap 2" : "control tap 1");
+  }
+  lines.push_back(cl.command == "uninstall" || !cancel ? "check installed" : "check cancelled");
+  crestune::Session session(device);
+  session.startToday();
+  return crestune::runScript(session, cl.command, lines, std::cout, std::cerr);
+}
+
+// One line: the messages of the file system carry no line breaks, but a
+// message built from a path might.
+std::string oneLine(std::string s) {
+  for (char& c : s)
+    if (c == '\n' || c == '\r') c = ' ';
+  return s;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::cerr << "crestune: no command given\n" << kSynopsis;
+    return 2;
+  }
+  bool help = args[0] == "help";
+  for (const std::string& a : args) help = help || a == "--help" || a == "-h";
+  if (help) {
+    std::cout << kSynopsis << kDetails;
+    return 0;
+  }
+  CommandLine cl;
+  try {
+    cl = parse(args);
+  } catch (const UsageError& e) {
+    std::cerr << "crestune: " << oneLine(e.what) << "\n" << kSynopsis;
+    return 2;
   }
   try {
-    if (command == "run") {
-      if (positional.size() != 1) return usageError("run takes one script");
-      std::ifstream in(positional[0]);
-      if (!in) {
-        std::cerr << "crestune: cannot read script " << positional[0] << "\n";
-        return 2;
-      }
-      std::vector<std::string> lines;
-      for (std::string line; std::getline(in, line);) lines.push_back(line);
-      crestune::Session session(device);
-      if (!out.empty()) session.outputFolder = out;
-      int status = crestune::runScript(session, positional[0], lines, std::cout, std::cerr);
-      if (status == 0) std::cout << "ok: " << positional[0] << "\n";
-      return status;
-    }
-    if (command == "demo") {
-      if (!positional.empty()) return usageError("demo takes no arguments");
-      if (!device.empty()) return usageError("demo runs on a fresh device; it takes no --device");
-      std::filesystem::path folder = out.empty() ? std::filesystem::path("demo-output") : std::filesystem::path(out);
-      std::filesystem::create_directories(folder);
-      crestune::Session session;
-      session.outputFolder = folder;
-      int status = crestune::runScript(session, "demo", crestune::demoScript(language == "spanish"), std::cout, std::cerr);
-      if (status == 0)
-        std::cout << "The demo ran to the end. Its files are in " << std::filesystem::absolute(folder).string()
-                  << ": contact-sheet.png, transcript.txt and one screenshot a step.\n";
-      return status;
-    }
-    if (command == "install" || command == "uninstall") {
-      if (!positional.empty()) return usageError(command + " takes no arguments");
-      if (device.empty()) return usageError(command + " needs --device DIR (a device that lives on)");
-      // The person's answers to the language dialog, as script lines that run
-      // while it is open.
-      std::vector<std::string> lines = {command};
-      if (command == "install") {
-        if (language == "spanish") lines.insert(lines.end(), {"control tap 1000", "list choose Español"});
-        lines.push_back(cancel ? "control tap 2" : "control tap 1");
-      }
-      lines.push_back(command == "uninstall" || !cancel ? "check installed" : "check cancelled");
-      crestune::Session session(device);
-      session.startToday();
-      return crestune::runScript(session, command, lines, std::cout, std::cerr);
-    }
-    return usageError("unknown command " + command);
-  } catch (const wince::DeviceError& e) {
-    std::cerr << "crestune: " << e.what() << "\n";
+    return run(cl);
+  } catch (const std::exception& e) {
+    std::cerr << "crestune: " << oneLine(e.what()) << "\n";
     return 1;
   }
 }

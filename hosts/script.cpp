@@ -1,5 +1,6 @@
 #include "script.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cctype>
 #include <cstring>
@@ -72,6 +73,46 @@ long long number(const std::string& w, const char* what) {
   }
 }
 
+// A number that must lie in [lo, hi]: a time, a count, a scale.
+long long number(const std::string& w, const char* what, long long lo, long long hi) {
+  long long v = number(w, what);
+  if (v < lo || v > hi)
+    throw ScriptError(std::string("expected ") + what + " from " + std::to_string(lo) + " to " + std::to_string(hi) +
+                      ", found " + w);
+  return v;
+}
+
+// The longest wait a script may ask for: a day of device time.
+constexpr long long kMaxWait = 24LL * 3600 * 1000;
+
+bool isHex(const std::string& w) {
+  for (char c : w)
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  return !w.empty();
+}
+
+// The words of a line as they could be written again, for messages.
+std::string joinWords(const std::vector<std::string>& w) {
+  std::string s;
+  for (const auto& word : w) {
+    if (!s.empty()) s += ' ';
+    s += word.find_first_of(" \t#\"") == std::string::npos && !word.empty() ? word : "\"" + word + "\"";
+  }
+  return s;
+}
+
+// Every command a script line may start with.
+const char* const kCommands[] = {"reg",    "check",   "item", "today",   "player",  "wait",       "tap",
+                                 "hold",   "drag",    "pen",  "menu",    "box",     "control",    "list",
+                                 "file",   "options", "install", "uninstall", "screenshot", "step", "sheet",
+                                 "transcript", "echo"};
+
+bool knownCommand(const std::string& w) {
+  for (const char* c : kCommands)
+    if (w == c) return true;
+  return false;
+}
+
 std::string hex(unsigned long long v) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "0x%llX", v);
@@ -91,6 +132,16 @@ class Runner {
       : s_(s), file_(file), lines_(lines), out_(out), err_(err) {}
 
   int run() {
+    // A line that cannot be read stops the script before it touches the device.
+    for (size_t i = 0; i < lines_.size() && !failed_; ++i) {
+      try {
+        std::vector<std::string> w = splitWords(lines_[i]);
+        if (!w.empty() && !knownCommand(w[0])) fail(i, "unknown command \"" + w[0] + "\"");
+      } catch (const std::exception& e) {
+        fail(i, e.what());
+      }
+    }
+    if (failed_) return 1;
     auto& input = s_.device().input();
     input.setFeeder([this] { return feed(); });
     while (!failed_ && next_ < lines_.size()) step();
@@ -128,19 +179,26 @@ class Runner {
     }
   }
 
+  // A problem comes from the input the device took last: a menu entry that
+  // is not there belongs to the "menu choose" line, not to the line whose
+  // menu it was.
   void collectProblems(size_t lineNo) {
-    for (const std::string& p : s_.device().takeProblems()) fail(lineNo, p);
+    for (const std::string& p : s_.device().takeProblems()) fail(std::max(lineNo, inputLine_), p);
   }
 
   void fail(size_t lineNo, const std::string& what) {
     if (failed_) return;
     failed_ = true;
-    size_t shown = std::min(lineNo, lines_.size() - 1);
-    err_ << file_ << ":" << (shown + 1) << ": " << what << "\n";
-    if (shown < lines_.size()) err_ << "  | " << lines_[shown] << "\n";
+    // Problems found after the last line are reported at the last line.
+    size_t shown = lines_.empty() ? 0 : std::min(lineNo, lines_.size() - 1);
+    std::string text = what;
+    for (char& c : text)
+      if (c == '\n' || c == '\r') c = ' ';
+    err_ << file_ << ":" << (shown + 1) << ": " << text << "\n";
   }
 
   void push(InputEvent e) {
+    inputLine_ = next_ - 1;
     s_.device().input().push(std::move(e));
   }
   void pen(InputEvent::Kind kind, long long x, long long y) {
@@ -149,7 +207,7 @@ class Runner {
   void wait(long long ms) { push(InputEvent{InputEvent::Kind::Wait, {}, static_cast<uint64_t>(ms), 0, {}}); }
 
   static void need(const std::vector<std::string>& w, size_t n, const char* usage) {
-    if (w.size() != n) throw ScriptError(std::string("expected: ") + usage);
+    if (w.size() != n) throw ScriptError(std::string("expected: ") + usage + ", found: " + joinWords(w));
   }
 
   TodayShell& today() {
@@ -203,7 +261,7 @@ class Runner {
     } else if (w[1] == "erase" && w.size() == 4) {
       tapAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
       push(InputEvent{InputEvent::Kind::Key, {}, 0, VK_END, {}});
-      for (long long i = number(w[3], "a count"); i > 0; --i) push(InputEvent{InputEvent::Kind::Key, {}, 0, VK_BACK, {}});
+      for (long long i = number(w[3], "a count", 0, 10000); i > 0; --i) push(InputEvent{InputEvent::Kind::Key, {}, 0, VK_BACK, {}});
     } else {
       throw ScriptError("expected: control tap ID, control type ID TEXT or control erase ID COUNT");
     }
@@ -289,12 +347,14 @@ class Runner {
       value = {REG_SZ, wince::RegistryStore::stringBytes(v)};
     } else if (type == "hex") {
       value.type = REG_BINARY;
+      if (v.size() % 2 != 0 || (!v.empty() && !isHex(v)))
+        throw ScriptError("expected hex bytes (pairs of hex digits such as 01ff), found \"" + v + "\"");
       for (size_t i = 0; i + 1 < v.size(); i += 2) value.bytes.push_back(static_cast<uint8_t>(std::stoi(v.substr(i, 2), nullptr, 16)));
     } else {
       throw ScriptError("expected a value type dword, sz or hex, found \"" + type + "\"");
     }
     if (w.size() == at + 4 && w[at + 2] == "size") {
-      size_t size = static_cast<size_t>(number(w[at + 3], "a data size"));
+      size_t size = static_cast<size_t>(number(w[at + 3], "a data size", 0, 65536));
       value.bytes.resize(size, 0);
     } else if (w.size() != at + 2) {
       throw ScriptError("expected at most \"size N\" after the value");
@@ -386,6 +446,7 @@ class Runner {
                           (found ? "true" : "false"));
     } else if (what == "item") {
       need(w, 4, "check item ITEM shown|absent");
+      if (w[3] != "shown" && w[3] != "absent") throw ScriptError("expected shown or absent, found \"" + w[3] + "\"");
       bool shown = s_.today() && s_.today()->find(wince::widen(w[2]));
       if (shown != (w[3] == "shown")) throw ScriptError("expected item " + w[2] + " " + w[3]);
     } else if (what == "player") {
@@ -397,6 +458,8 @@ class Runner {
           std::vector<long long> parts;
           std::stringstream ss(w[i]);
           for (std::string p; std::getline(ss, p, ':');) parts.push_back(number(p, "a message"));
+          if (parts.empty() || parts.size() > 3)
+            throw ScriptError("expected a message MSG, MSG:WPARAM or MSG:WPARAM:LPARAM, found \"" + w[i] + "\"");
           PlayerMessage m{static_cast<UINT>(parts[0]), parts.size() > 1 ? static_cast<WPARAM>(parts[1]) : 0,
                           parts.size() > 2 ? static_cast<LPARAM>(parts[2]) : 0};
           want.push_back(describe(m));
@@ -471,6 +534,7 @@ class Runner {
       auto& screen = s_.device().screen();
       long long x = number(w[2], "x"), y = number(w[3], "y");
       if (x < 0 || y < 0 || x >= screen.width || y >= screen.height) throw ScriptError("the point is off the screen");
+      if (w[4].size() != 6 || !isHex(w[4])) throw ScriptError("expected a colour RRGGBB, found \"" + w[4] + "\"");
       unsigned long want = std::stoul(w[4], nullptr, 16);
       uint32_t found = screen.at(static_cast<int>(x), static_cast<int>(y)) & 0xFFFFFF;
       if (found != want) throw ScriptError("expected pixel " + w[4] + ", found " + hex(found).substr(2));
@@ -486,10 +550,11 @@ class Runner {
     } else if (cmd == "check") {
       check(w);
     } else if (cmd == "item") {
-      if (w.size() < 4 || w[1] != "register") throw ScriptError("expected: item register NAME DLL [enabled N] [order N]");
+      if (w.size() < 4 || w[1] != "register") throw ScriptError("expected: item register NAME DLL [enabled N] [order N] [options N]");
       std::string key = "HKLM\\Software\\Microsoft\\Today\\Items\\" + w[2];
       auto& r = s_.device().registry();
       DWORD enabled = 1, order = 10, options = 1;
+      if (w.size() % 2 != 0) throw ScriptError("expected a value after \"" + w.back() + "\"");
       for (size_t i = 4; i + 1 < w.size(); i += 2) {
         if (w[i] == "enabled") enabled = static_cast<DWORD>(number(w[i + 1], "0 or 1"));
         else if (w[i] == "order") order = static_cast<DWORD>(number(w[i + 1], "an order"));
@@ -515,7 +580,7 @@ class Runner {
       else throw ScriptError("expected player start or close");
     } else if (cmd == "wait") {
       need(w, 2, "wait MILLISECONDS");
-      wait(number(w[1], "milliseconds"));
+      wait(number(w[1], "milliseconds", 0, kMaxWait));
     } else if (cmd == "tap") {
       need(w, 3, "tap X Y");
       pen(InputEvent::Kind::PenDown, number(w[1], "x"), number(w[2], "y"));
@@ -524,7 +589,7 @@ class Runner {
     } else if (cmd == "hold") {
       need(w, 4, "hold X Y MILLISECONDS");
       pen(InputEvent::Kind::PenDown, number(w[1], "x"), number(w[2], "y"));
-      wait(number(w[3], "milliseconds"));
+      wait(number(w[3], "milliseconds", 0, kMaxWait));
       pen(InputEvent::Kind::PenUp, number(w[1], "x"), number(w[2], "y"));
     } else if (cmd == "drag") {
       need(w, 5, "drag X1 Y1 X2 Y2");
@@ -576,7 +641,7 @@ class Runner {
       if (!nested_) s_.device().windows().runUntilIdle();
       std::filesystem::path file = s_.outputFolder / w[1];
       if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
-      wince::writePng(s_.device().screen(), file, w.size() == 4 ? static_cast<int>(number(w[3], "a scale")) : 1);
+      wince::writePng(s_.device().screen(), file, w.size() == 4 ? static_cast<int>(number(w[3], "a scale", 1, 8)) : 1);
       out_ << "screenshot: " << file.string() << "\n";
     } else if (cmd == "step") {
       need(w, 2, "step CAPTION");
@@ -615,6 +680,7 @@ class Runner {
   std::ostream& out_;
   std::ostream& err_;
   size_t next_ = 0;
+  size_t inputLine_ = 0;  // the line that gave the last input
   int nested_ = 0;
   bool failed_ = false;
   size_t boxesSeen_ = 0;

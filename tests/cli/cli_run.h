@@ -1,0 +1,100 @@
+// Runs the built crestune program as a person would, in a folder of its own,
+// and keeps what it printed.
+#pragma once
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace clitest {
+
+namespace fs = std::filesystem;
+using Words = std::vector<std::string>;
+
+struct Result {
+  int status = -1;  // the exit status; -1 when the program did not exit (a signal)
+  std::string out, err;
+  std::vector<std::string> errLines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(err);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+  }
+};
+
+inline std::string readFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void writeFile(const fs::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+inline std::string quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// Every file below a folder with its contents: equal before and after a run
+// means the run changed nothing there and left nothing behind.
+inline std::map<std::string, std::string> snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  if (!fs::exists(folder)) return files;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    std::string name = fs::relative(e.path(), folder).string();
+    files[name] = e.is_regular_file() ? readFile(e.path()) : std::string("<folder>");
+  }
+  return files;
+}
+
+// A fresh working folder for each test, removed after it.
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "crestune-cli-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  // Runs crestune with these words (each quoted for the shell) in the
+  // working folder.
+  Result crestune(const std::vector<std::string>& args) {
+    std::string cmd = "cd " + quote(dir_.string()) + " && " + quote(CRESTUNE_EXE);
+    for (const auto& a : args) cmd += " " + quote(a);
+    cmd += " >" + quote((dir_ / ".stdout").string()) + " 2>" + quote((dir_ / ".stderr").string());
+    int raw = std::system(cmd.c_str());
+    Result r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = readFile(dir_ / ".stdout");
+    r.err = readFile(dir_ / ".stderr");
+    fs::remove(dir_ / ".stdout");
+    fs::remove(dir_ / ".stderr");
+    return r;
+  }
+
+  fs::path path(const std::string& name) const { return dir_ / name; }
+  fs::path script(const std::string& name, const std::string& text) {
+    writeFile(dir_ / name, text);
+    return dir_ / name;
+  }
+
+  fs::path dir_;
+};
+
+}  // namespace clitest

@@ -1,0 +1,223 @@
+// The crestune program against bad input: each mistake is one line on
+// stderr and a non-zero exit, and a device folder it refuses is left as it
+// was.
+#include "cli_run.h"
+
+namespace clitest {
+namespace {
+
+// The synopsis crestune prints after a command-line mistake: the lines of
+// its help up to the first that is not part of it.
+std::string synopsisFrom(const std::string& help) {
+  std::istringstream in(help);
+  std::string s;
+  for (std::string l; std::getline(in, l) && (l.rfind("usage:", 0) == 0 || l.rfind("       crestune", 0) == 0);)
+    s += l + "\n";
+  return s;
+}
+
+const char* const kItemKey = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
+
+TEST_F(CliTest, HelpNamesEveryCommandOnceAndEachIsAccepted) {
+  Result help = crestune({"--help"});
+  ASSERT_EQ(help.status, 0);
+  EXPECT_EQ(help.err, "");
+  for (const std::string cmd : {"demo", "run", "install", "uninstall", "interactive"}) {
+    SCOPED_TRACE(cmd);
+    int described = 0, synopsis = 0;
+    std::istringstream in(help.out);
+    for (std::string l; std::getline(in, l);) {
+      if (l.rfind("  " + cmd + " ", 0) == 0) ++described;
+      if (l.find("crestune " + cmd + " ") != std::string::npos) ++synopsis;
+    }
+    EXPECT_EQ(described, 1);
+    EXPECT_EQ(synopsis, 1);
+    // The program knows the command the help names.
+    Result r = crestune({cmd, "--bogus"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.errLines().at(0), "crestune: unknown option --bogus");
+  }
+  EXPECT_EQ(crestune({"run", "x.crest", "--help"}).out, help.out);
+}
+
+TEST_F(CliTest, CommandLineMistakesGiveOneLineAndTheUsage) {
+  std::string usage = synopsisFrom(crestune({"--help"}).out);
+  ASSERT_NE(usage, "");
+  struct Case {
+    Words args;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{}, "no command given"},
+      {{"frobnicate"}, "unknown command frobnicate"},
+      {{"--bogus"}, "unknown option --bogus"},
+      {{"run", "x.crest", "--bogus"}, "unknown option --bogus"},
+      {{"run"}, "run needs a script"},
+      {{"run", "a.crest", "b.crest"}, "run takes one script, found 2"},
+      {{"run", "x.crest", "--device"}, "--device needs a folder"},
+      {{"run", "x.crest", "--out", ""}, "--out needs a folder"},
+      {{"run", "x.crest", "--device", "a", "--device", "b"}, "--device is given twice"},
+      {{"run", "x.crest", "--cancel"}, "run does not take --cancel"},
+      {{"demo", "extra"}, "demo takes no arguments, found extra"},
+      {{"demo", "--device", "d"}, "demo does not take --device"},
+      {{"demo", "--language", "french"}, "--language takes english or spanish, found french"},
+      {{"install"}, "install needs --device DIR (a device that lives on)"},
+      {{"uninstall", "--device", "d", "--language", "spanish"}, "uninstall does not take --language"},
+      {{"interactive", "--scale", "9"}, "--scale takes 1, 2, 3 or 4, found 9"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    Result r = crestune(c.args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "crestune: " + c.error + "\n" + usage);
+    EXPECT_EQ(r.out, "");
+  }
+  // None of them made a device or an output folder.
+  EXPECT_FALSE(fs::exists(path("d")));
+  EXPECT_FALSE(fs::exists(path("a")));
+}
+
+TEST_F(CliTest, AScriptThatCannotBeReadIsOneLine) {
+  fs::create_directory(path("folder.crest"));
+  Result missing = crestune({"run", "missing.crest"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "crestune: cannot read script missing.crest: No such file or directory\n");
+  Result folder = crestune({"run", "folder.crest"});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.err, "crestune: cannot read script folder.crest: it is a folder\n");
+  EXPECT_EQ(folder.out, "");
+}
+
+TEST_F(CliTest, AMalformedLineNamesItsLineAndWhatWasExpected) {
+  struct Case {
+    std::string text, error;
+  };
+  const Case cases[] = {
+      {"echo one\n\nfrobnicate 1 2\n", "s.crest:3: unknown command \"frobnicate\""},
+      {"wait 10\ntap 1\n", "s.crest:2: expected: tap X Y, found: tap 1"},
+      {"wait ten\n", "s.crest:1: expected milliseconds (a number), found \"ten\""},
+      {"wait -5\n", "s.crest:1: expected milliseconds from 0 to 86400000, found -5"},
+      {"echo \"not closed\n", "s.crest:1: a quoted text is not closed"},
+      {"check player \"\"\n", "s.crest:1: expected a message MSG, MSG:WPARAM or MSG:WPARAM:LPARAM, found \"\""},
+      {"reg set HKLM\\Software\\X V hex 0g\n", "s.crest:1: expected hex bytes (pairs of hex digits such as 01ff), found \"0g\""},
+      {"check pixel 1 1 white\n", "s.crest:1: expected a colour RRGGBB, found \"white\""},
+      {"item register A a.dll order\n", "s.crest:1: expected a value after \"order\""},
+      {"screenshot a.png scale 0\n", "s.crest:1: expected a scale from 1 to 8, found 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    script("s.crest", c.text);
+    Result r = crestune({"run", "s.crest"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, c.error + "\n");
+  }
+}
+
+// A line that cannot be read is found before the first line runs: the
+// device is not touched at all.
+TEST_F(CliTest, AMalformedLineStopsTheScriptBeforeItRuns) {
+  script("set.crest", std::string("reg set \"") + kItemKey + "\" IconSize dword 1\n");
+  ASSERT_EQ(crestune({"run", "set.crest", "--device", "D"}).status, 0);
+  auto before = snapshot(path("D"));
+  script("bad.crest", std::string("reg set \"") + kItemKey + "\" IconSize dword 7\nscreenshot x.png\ncheck \"x\n");
+  Result r = crestune({"run", "bad.crest", "--device", "D", "--out", "out"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "bad.crest:3: a quoted text is not closed\n");
+  EXPECT_EQ(snapshot(path("D")), before);
+  EXPECT_TRUE(snapshot(path("out")).empty());
+}
+
+TEST_F(CliTest, ARefusedDeviceFolderIsLeftAsItWas) {
+  writeFile(path("plain"), "not a folder\n");
+  fs::create_directory(path("busy"));
+  writeFile(path("busy/notes.txt"), "mine\n");
+  fs::create_directory(path("damaged"));
+  writeFile(path("damaged/registry.reg"),
+            "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\X]\n\"A\"=dword:zz\n");
+  script("s.crest", "echo hello\n");
+  struct Case {
+    std::string device, error;
+  };
+  const Case cases[] = {
+      {"plain", "crestune: plain: not a device folder (not a folder)"},
+      {"plain/sub", "crestune: plain/sub: not a device folder (Not a directory)"},
+      {"busy", "crestune: busy: not a device folder (it has files but no registry.reg)"},
+      {"damaged", "crestune: damaged/registry.reg: line 4: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.device);
+    auto before = snapshot(dir_);
+    for (const Words& args : {Words{"run", "s.crest", "--device", c.device}, Words{"install", "--device", c.device},
+                              Words{"uninstall", "--device", c.device}}) {
+      Result r = crestune(args);
+      EXPECT_EQ(r.status, 1);
+      ASSERT_EQ(r.errLines().size(), 1u) << r.err;
+      EXPECT_EQ(r.errLines()[0].substr(0, c.error.size()), c.error);
+      EXPECT_EQ(snapshot(dir_), before);
+    }
+  }
+}
+
+// A failure while a menu or a dialog of the device is open ends the run
+// like any other: one line, status 1, and the device shuts down cleanly
+// (the program exits, no signal) with its registry whole.
+TEST_F(CliTest, AFailureInsideAModalLoopEndsTheRunCleanly) {
+  const std::string setup =
+      "item register \"WMP Crestune\" crestitem.dll order 10\n"
+      "today start\n"
+      "player start\n"
+      "wait 2000\n";
+  struct Case {
+    std::string tail, error;
+  };
+  const Case cases[] = {
+      {"hold 200 60 1000\ncheck player 0x1234\nmenu dismiss\n",
+       "s.crest:6: expected the player to receive 0x1234, found nothing"},
+      {"hold 200 60 1000\nmenu choose Nothing-Like-This\n", "s.crest:6: the menu has no entry \"Nothing-Like-This\""},
+      {"hold 200 60 1000\n", "s.crest:5: a menu was left open"},
+      {"options open \"WMP Crestune\"\ncheck control 1009 text zzz\noptions ok\n",
+       "s.crest:6: expected control 1009 to read \"zzz\", found \"Large Buttons\""},
+      {"install\ncheck control 1 text nope\ncontrol tap 1\n", "s.crest:6: expected control 1 to read \"nope\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tail);
+    fs::remove_all(path("D"));
+    script("s.crest", setup + c.tail);
+    Result r = crestune({"run", "s.crest", "--device", "D"});
+    EXPECT_EQ(r.status, 1);
+    ASSERT_EQ(r.errLines().size(), 1u) << r.err;
+    EXPECT_EQ(r.errLines()[0].substr(0, c.error.size()), c.error);
+    // What the device kept is a registry it can start from again.
+    script("again.crest", "reg check \"HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune\" present\n");
+    EXPECT_EQ(crestune({"run", "again.crest", "--device", "D"}).status, 0);
+    for (const auto& [name, text] : snapshot(path("D"))) EXPECT_NE(name[0], '.') << name;
+  }
+}
+
+TEST_F(CliTest, TheRegistryLivesOnInTheDeviceFolder) {
+  script("set.crest", std::string("reg set \"") + kItemKey + "\" Language dword 1\n");
+  script("check.crest", std::string("reg check \"") + kItemKey + "\" Language dword 1\n");
+  script("wrong.crest", std::string("reg check \"") + kItemKey + "\" Language dword 0\n");
+  ASSERT_EQ(crestune({"run", "set.crest", "--device", "D"}).status, 0);
+  EXPECT_EQ(crestune({"run", "check.crest", "--device", "D"}).status, 0);
+  auto before = snapshot(path("D"));
+  Result wrong = crestune({"run", "wrong.crest", "--device", "D"});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_EQ(wrong.err, "wrong.crest:1: expected Language = dword 0 size 4, found dword 1 size 4\n");
+  EXPECT_EQ(snapshot(path("D")), before);
+  // Without --device each run has a fresh device.
+  EXPECT_EQ(crestune({"run", "check.crest"}).status, 1);
+}
+
+TEST_F(CliTest, InstallAndUninstallKeepTheirDevice) {
+  Result install = crestune({"install", "--device", "D", "--language", "spanish"});
+  ASSERT_EQ(install.status, 0) << install.err;
+  script("check.crest", std::string("reg check \"") + kItemKey + "\" Language dword 1\n");
+  EXPECT_EQ(crestune({"run", "check.crest", "--device", "D"}).status, 0);
+  ASSERT_EQ(crestune({"uninstall", "--device", "D"}).status, 0);
+  script("gone.crest", std::string("reg check \"") + kItemKey + "\" missing\n");
+  EXPECT_EQ(crestune({"run", "gone.crest", "--device", "D"}).status, 0);
+}
+
+}  // namespace
+}  // namespace clitest

@@ -1,0 +1,166 @@
+// crestune demo from a clean build: the story runs to the end, its
+// transcript tells what the player received and what the settings became,
+// and its screenshots show what each step claims.
+#include <png.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+
+#include "cli_run.h"
+
+namespace clitest {
+namespace {
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  uint32_t at(int x, int y) const {
+    const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+    return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+  }
+  // How many pixels of the rectangle [x0,x1) x [y0,y1) satisfy the test.
+  int count(int x0, int y0, int x1, int y1, const std::function<bool(uint32_t)>& test) const {
+    int n = 0;
+    for (int y = std::max(0, y0); y < std::min(height, y1); ++y)
+      for (int x = std::max(0, x0); x < std::min(width, x1); ++x) n += test(at(x, y));
+    return n;
+  }
+};
+
+Image readPng(const fs::path& file) {
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  Image img;
+  if (!png_image_begin_read_from_file(&png, file.c_str())) {
+    ADD_FAILURE() << "cannot read " << file;
+    return img;
+  }
+  png.format = PNG_FORMAT_RGB;
+  img.width = static_cast<int>(png.width);
+  img.height = static_cast<int>(png.height);
+  img.rgb.resize(PNG_IMAGE_SIZE(png));
+  if (!png_image_finish_read(&png, nullptr, img.rgb.data(), 0, nullptr)) {
+    ADD_FAILURE() << "cannot decode " << file;
+    img = Image{};
+  }
+  return img;
+}
+
+int r(uint32_t c) { return (c >> 16) & 0xFF; }
+int g(uint32_t c) { return (c >> 8) & 0xFF; }
+int b(uint32_t c) { return c & 0xFF; }
+
+std::vector<std::string> linesWith(const std::string& text, const std::string& part) {
+  std::vector<std::string> found;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);)
+    if (l.find(part) != std::string::npos) found.push_back(l);
+  return found;
+}
+
+// The screenshot of the step whose caption starts with these words.
+fs::path stepFile(const fs::path& folder, const std::string& slug) {
+  for (const auto& e : fs::directory_iterator(folder)) {
+    std::string name = e.path().filename().string();
+    if (name.size() > 3 && name.compare(3, slug.size(), slug) == 0) return e.path();
+  }
+  ADD_FAILURE() << "no screenshot of the step " << slug;
+  return folder / "missing.png";
+}
+
+class DemoTest : public CliTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DemoTest, TellsTheWholeStory) {
+  const bool spanish = GetParam();
+  Words args = {"demo", "--out", "out"};
+  if (spanish) args.insert(args.end(), {"--language", "spanish"});
+  Result run = crestune(args);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const fs::path out = path("out");
+  const std::string transcript = readFile(out / "transcript.txt");
+
+  EXPECT_EQ(linesWith(transcript, "player received"),
+            (std::vector<std::string>{"  player received 0x80C8 (Play)", "  player received 0x80CC (Next)",
+                                      "  player received 0x80C9 (Pause)", "  player received 0x8037 (Mute)",
+                                      "  player received 0x80CA (Stop)", "  player received 0x0010 (WM_CLOSE)"}));
+  const std::string language = spanish ? "Language=dword 1" : "Language=dword 0";
+  const std::string path = "WMPApplication=sz \"\\Windows\\wmplayer.exe\" size 2048";
+  EXPECT_EQ(linesWith(transcript, "registry:"),
+            (std::vector<std::string>{
+                "  registry: Today item not registered; settings absent",
+                "  registry: Today item registered; settings IconSize=dword 32 size 4, " + language + " size 4, " + path,
+                "  registry: Today item registered; settings IconSize=dword 1 size 4, " + language + " size 4, " + path,
+                "  registry: Today item registered; settings IconSize=dword 0 size 4, " + language + " size 4, " + path,
+                "  registry: Today item not registered; settings absent"}));
+  auto spanishSteps = linesWith(transcript, "Español chosen");
+  EXPECT_EQ(spanishSteps.size(), spanish ? 1u : 0u);
+  // Every step has its screenshot, numbered as in the transcript.
+  const size_t steps = linesWith(transcript, "step ").size();
+  EXPECT_EQ(steps, spanish ? 18u : 17u);
+  size_t shots = 0;
+  for (const auto& e : fs::directory_iterator(out))
+    shots += e.path().extension() == ".png" && e.path().filename() != "contact-sheet.png" &&
+             e.path().filename() != "highlights.png";
+  EXPECT_EQ(shots, steps);
+
+  // The title view: the item's title right of its icon, in the host's text
+  // colour (dark blue, its grey edges blue too), in the item's row.
+  auto titleText = [](uint32_t c) { return r(c) <= 100 && std::abs(r(c) - g(c)) <= 6 && b(c) - r(c) >= 60; };
+  Image title = readPng(stepFile(out, "installed-the-item-s-title-view"));
+  EXPECT_GT(title.count(30, 46, 240, 66, titleText), 100);
+  EXPECT_GT(title.count(30, 46, 240, 66, [](uint32_t c) { return c == 0x000060; }), 0);
+
+  // The buttons: the Play face is light, blue-white, around (41,60), and
+  // the title has left the row.
+  Image buttons = readPng(stepFile(out, "back-on-today-the-five-buttons"));
+  auto face = [](uint32_t c) { return b(c) >= 200 && r(c) >= 150 && b(c) - r(c) >= 12; };
+  EXPECT_GT(buttons.count(33, 52, 50, 68, face), 100);
+  EXPECT_EQ(buttons.count(30, 46, 240, 66, titleText), 0);
+
+  // The context menu: white, with black separator lines that have white
+  // above and below them.
+  Image menu = readPng(stepFile(out, "tap-and-hold-the-context-menu"));
+  int separators = 0;
+  for (int y = 1; y + 1 < menu.height; ++y) {
+    int n = 0;
+    for (int x = 0; x < menu.width; ++x)
+      n += menu.at(x, y) == 0x000000 && menu.at(x, y - 1) == 0xFFFFFF && menu.at(x, y + 1) == 0xFFFFFF;
+    separators += n >= 100;
+  }
+  EXPECT_EQ(separators, 2);
+  EXPECT_GT(menu.count(0, 0, menu.width, menu.height, [](uint32_t c) { return c == 0xFFFFFF; }), 20000);
+
+  // The options page: its heading in blue; the Today screen has none.
+  auto heading = [](uint32_t c) { return c == 0x00009C; };
+  Image options = readPng(stepFile(out, "the-options-page"));
+  EXPECT_GT(options.count(0, 26, 240, 50, heading), 100);
+  EXPECT_EQ(buttons.count(0, 26, 240, 50, heading), 0);
+
+  // Back to standard buttons: the Play face is 24 pixels high from y 48,
+  // the large one higher.
+  auto faceRows = [&](const Image& img) {
+    std::vector<int> rows;
+    for (int y = 46; y < 100; ++y)
+      if (img.count(33, y, 50, y + 1, face) > 0) rows.push_back(y);
+    return rows;
+  };
+  std::vector<int> smaller = faceRows(readPng(stepFile(out, "after-the-next-refresh-the-smaller-item")));
+  std::vector<int> larger = faceRows(readPng(stepFile(out, "after-the-next-refresh-the-larger-play")));
+  ASSERT_FALSE(smaller.empty());
+  ASSERT_FALSE(larger.empty());
+  EXPECT_NEAR(smaller.front(), 48, 1);
+  EXPECT_NEAR(smaller.back() - smaller.front() + 1, 24, 1);
+  EXPECT_GT(larger.back() - larger.front() + 1, 28);
+
+  Image sheet = readPng(out / "contact-sheet.png");
+  EXPECT_GT(sheet.width, 1000);
+  EXPECT_GT(sheet.height, 1000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Language, DemoTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Spanish" : "English"; });
+
+}  // namespace
+}  // namespace clitest
