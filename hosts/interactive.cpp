@@ -18,14 +18,6 @@
 
 namespace crestune {
 
-const char* const kInteractiveUsage =
-    "usage: crestune interactive [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE]\n"
-    "  the device in a window: the mouse is the pen, Escape or the close button ends it\n"
-    "  --device DIR               keep the device in DIR (default: a fresh temporary device)\n"
-    "  --scale N                  screen pixels per device pixel, 1 to 4 (default 2)\n"
-    "  --screenshot-on-exit FILE  write the device's last frame as PNG\n"
-    "  --transcript FILE          write what the player received, a command a line\n";
-
 namespace {
 
 constexpr int kDeviceWidth = 240;
@@ -433,38 +425,5 @@ int runInteractive(const InteractiveOptions&, const InteractiveHooks&) {
   return 1;
 }
 #endif
-
-int runInteractive(const std::vector<std::string>& args, const InteractiveHooks& hooks) {
-  InteractiveOptions options;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    bool takesValue = a == "--device" || a == "--scale" || a == "--screenshot-on-exit" || a == "--transcript";
-    if (!takesValue || i + 1 >= args.size()) {
-      std::cerr << "crestune: " << (takesValue ? a + " needs a value" : "unknown word " + a) << "\n"
-                << kInteractiveUsage;
-      return 2;
-    }
-    const std::string& v = args[++i];
-    if (a == "--device") {
-      options.device = v;
-    } else if (a == "--scale") {
-      if (v.size() != 1 || v[0] < '1' || v[0] > '4') {
-        std::cerr << "crestune: --scale takes 1, 2, 3 or 4\n" << kInteractiveUsage;
-        return 2;
-      }
-      options.scale = v[0] - '0';
-    } else if (a == "--screenshot-on-exit") {
-      options.screenshotOnExit = v;
-    } else {
-      options.transcript = v;
-    }
-  }
-  try {
-    return runInteractive(options, hooks);
-  } catch (const wince::DeviceError& e) {
-    std::cerr << "crestune: " << e.what() << "\n";
-    return 1;
-  }
-}
 
 }  // namespace crestune

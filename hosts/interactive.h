@@ -51,12 +51,5 @@ struct InteractiveLayout {
 };
 InteractiveLayout interactiveLayout(int scale);
 
-// Runs `crestune interactive` with the words after the command:
-//   [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE]
-// Answers the exit status: 0 when the window was closed, 2 for bad words,
-// 1 when the window cannot be opened.
-int runInteractive(const std::vector<std::string>& args, const InteractiveHooks& hooks);
-
-extern const char* const kInteractiveUsage;
 
 }  // namespace crestune

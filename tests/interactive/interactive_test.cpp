@@ -198,12 +198,5 @@ TEST_F(Interactive, NoSequenceOfClicksAndKeysBreaksIt) {
   EXPECT_GT(menus, 0u) << "the sequence should reach the item's menu";
 }
 
-TEST(InteractiveWords, BadWordsAreRefusedBeforeAnyWindowOpens) {
-  InteractiveHooks hooks;
-  EXPECT_EQ(2, runInteractive(std::vector<std::string>{"--scale", "9"}, hooks));
-  EXPECT_EQ(2, runInteractive(std::vector<std::string>{"--device"}, hooks));
-  EXPECT_EQ(2, runInteractive(std::vector<std::string>{"extra"}, hooks));
-}
-
 }  // namespace
 }  // namespace crestune
