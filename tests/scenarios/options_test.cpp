@@ -349,6 +349,8 @@ TEST_F(Options, TheContactLinkOpensAMailToTheTeam) {
 TEST_F(Options, OpenedBeforeAnyItemWindowThePageUsesTheStoredLanguage) {
   store("Language", 1);
   store("IconSize", 0);
+  auto& a = device().accounting();
+  int heap = a.live(wince::ObjectKind::Heap), icons = a.live(wince::ObjectKind::Icon);
   HMODULE library = LoadLibraryW(u"crestitem.dll");
   ASSERT_TRUE(library);
   auto proc = reinterpret_cast<DLGPROC>(
@@ -365,7 +367,10 @@ TEST_F(Options, OpenedBeforeAnyItemWindowThePageUsesTheStoredLanguage) {
   EXPECT_EQ(IDOK, result);
   EXPECT_EQ(0u, storedDword(kSettingsKey, "IconSize"));
   EXPECT_EQ(1u, storedDword(kSettingsKey, "Language"));
+  // The path the page loaded and the faces OK rebuilt go with the library.
   FreeLibrary(library);
+  EXPECT_EQ(heap, a.live(wince::ObjectKind::Heap));
+  EXPECT_EQ(icons, a.live(wince::ObjectKind::Icon));
 }
 
 TEST_F(Options, AHundredVisitsLeaveNoFontDcOrWindowBehind) {
