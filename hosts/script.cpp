@@ -235,6 +235,15 @@ class Runner {
       if (IsWindowVisible(*it)) return *it;
     throw ScriptError("nothing is on the screen");
   }
+  // The topmost window that has a title. Untitled popups above it (the "ok"
+  // bar of a full-screen dialog, which paints its dialog's title, a menu, a
+  // dropped list) are not what a person reads as the title.
+  HWND topTitledWindow() {
+    auto& tl = wince::wm().topLevel;
+    for (auto it = tl.rbegin(); it != tl.rend(); ++it)
+      if (IsWindowVisible(*it) && !textOfWindow(*it).empty()) return *it;
+    return topWindow();
+  }
   // The "ok" of the navigation bar that a full-screen dialog gets.
   POINT doneButton() { return POINT{s_.device().screen().width - 16, 13}; }
   void tapAt(POINT p) {
@@ -514,7 +523,7 @@ class Runner {
       }
     } else if (what == "title") {
       need(w, 3, "check title TEXT");
-      std::string found = textOfWindow(topWindow());
+      std::string found = textOfWindow(topTitledWindow());
       if (found != w[2]) throw ScriptError("expected the window on top to be titled \"" + w[2] + "\", found \"" + found + "\"");
     } else if (what == "mail") {
       need(w, 3, "check mail ADDRESS");

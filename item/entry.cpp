@@ -16,6 +16,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       g_ItemContext.instance = instance;
       break;
     case DLL_PROCESS_DETACH:
+      // The options page loads the settings and rebuilds the faces even when
+      // no item window ever existed to release them on its destruction.
+      FreeHeapString(&g_ItemContext.playerPath);
+      FreeAllButtons();
       if (ClassRegistered) {
         if (!UnregisterClassW(g_ItemContext.className, g_ItemContext.instance))
           MessageBoxW(NULL, TEXT("UnregisterClass()"), NULL, MB_OK);

@@ -3,8 +3,14 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "registry/store.h"
 #include "session.h"
+#include "shell/shell_state.h"
 #include "user/window_manager.h"
 
 namespace crestune::testing {
@@ -12,6 +18,70 @@ namespace crestune::testing {
 inline const char* kSettingsKey = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
 inline const char* kItemKey = "HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune";
 inline const char16_t* kItemName = u"WMP Crestune";
+
+// The person's hand while a modal dialog runs: `open` runs the dialog, and
+// each time the device waits for input the next action runs (it may queue
+// input, send messages, or look at the screen). An action that ends the
+// dialog is the last one to run. Answers what `open` answers.
+using HandAction = std::function<void()>;
+inline INT_PTR whileOpen(wince::Device& device, const std::function<INT_PTR()>& open,
+                         const std::vector<HandAction>& actions) {
+  size_t next = 0;
+  auto& in = device.input();
+  in.setFeeder([&] {
+    if (next >= actions.size()) return false;
+    actions[next++]();
+    // Something for the loop to take, so that it looks again whether the
+    // action ended it.
+    if (in.empty()) in.push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, 0, 0, {}});
+    return true;
+  });
+  INT_PTR result = open();
+  in.setFeeder(nullptr);
+  EXPECT_EQ(actions.size(), next) << "the dialog closed before the hand had done";
+  in.clear();
+  return result;
+}
+
+// A tap queued for a modal loop to take.
+inline void queueTap(wince::Device& device, POINT p) {
+  auto& in = device.input();
+  in.push(wince::InputEvent{wince::InputEvent::Kind::PenDown, p, 0, 0, {}});
+  in.push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, 50, 0, {}});
+  in.push(wince::InputEvent{wince::InputEvent::Kind::PenUp, p, 0, 0, {}});
+}
+
+// The innermost modal dialog on the screen now, or null.
+inline HWND openDialogWindow(wince::Device& device) {
+  const auto* d = device.windows().openDialog();
+  return d ? d->window : nullptr;
+}
+
+// A tap queued on the middle of a control of the open dialog.
+inline void queueTapOnControl(wince::Device& device, int id) {
+  HWND c = GetDlgItem(openDialogWindow(device), id);
+  EXPECT_TRUE(c) << "no control " << id << " in the open dialog";
+  RECT r{};
+  GetWindowRect(c, &r);
+  queueTap(device, POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+}
+
+inline std::u16string windowText(HWND h) {
+  char16_t buf[2048] = {};
+  GetWindowTextW(h, buf, 2048);
+  return buf;
+}
+
+// The text of a string value as stored (up to its terminator).
+inline std::u16string storedText(const wince::RegistryStore::Value& v) {
+  std::u16string s;
+  for (size_t i = 0; i + 1 < v.bytes.size(); i += 2) {
+    char16_t c = static_cast<char16_t>(v.bytes[i] | (v.bytes[i + 1] << 8));
+    if (!c) break;
+    s += c;
+  }
+  return s;
+}
 
 class DeviceTest : public ::testing::Test {
  protected:
@@ -51,6 +121,22 @@ class DeviceTest : public ::testing::Test {
     RECT r;
     GetWindowRect(item()->record.hwndCustom, &r);
     return POINT{r.left + x, r.top + y};
+  }
+  // A modal dialog run with the person's hand doing `actions` (see whileOpen).
+  INT_PTR whileOpen(const std::function<INT_PTR()>& open, const std::vector<HandAction>& actions) {
+    return testing::whileOpen(device(), open, actions);
+  }
+  void queueTapOnControl(int id) { testing::queueTapOnControl(device(), id); }
+  // The "ok" that SHInitDialog puts in the navigation bar of a full-screen dialog.
+  void queueTapOnDone() {
+    RECT r = device().shell().doneButtonRect();
+    testing::queueTap(device(), POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+  }
+  HWND openDialogWindow() { return testing::openDialogWindow(device()); }
+  std::optional<DWORD> storedDword(const char* key, const char* name) {
+    auto v = reg().getValue(key, name);
+    if (!v || v->type != REG_DWORD || v->bytes.size() != 4) return std::nullopt;
+    return static_cast<DWORD>(v->bytes[0] | (v->bytes[1] << 8) | (v->bytes[2] << 16) | (v->bytes[3] << 24));
   }
   std::vector<UINT> received() {
     std::vector<UINT> codes;

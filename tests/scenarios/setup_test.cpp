@@ -1,0 +1,266 @@
+// Installing and removing the package through the CAB installer: the
+// language chooser, the first settings, the clean-up around both, and the
+// Today item that results.
+#include "fixture.h"
+
+#include <array>
+#include <filesystem>
+
+#include "installer.h"
+
+namespace crestune::testing {
+namespace {
+
+constexpr int kLanguageList = 1000, kPrompt = 1001;
+const std::string kRegistration = "\"Software\\Microsoft\\Today\\Items\\WMP Crestune\"";
+const std::string kSettings = "\"SOFTWARE\\Halvorn\\WMP Crestune\"";
+const std::string kBroadcast = "SendMessageW(0xffff, 26, 242, 0)";
+
+using Texts = std::array<std::u16string, 4>;  // title, prompt, OK, Cancel
+const Texts kEnglish{u"Choose Setup Language", u"Select the language for this instalation from the choices below.",
+                     u"OK", u"Cancel"};
+const Texts kSpanish{u"Selección de Idioma de Configuración",
+                     u"Seleccione uno de los siguientes idiomas para la instalación.", u"Aceptar", u"Cancelar"};
+
+class Setup : public DeviceTest {
+ protected:
+  Installer installer{PackageManifest::read(PackageManifest::defaultFile())};
+  InstallResult result;
+
+  void TearDown() override {
+    for (const std::string& p : device().takeProblems()) ADD_FAILURE() << p;
+  }
+  // Installs with the person's hand on the language chooser.
+  void install(const std::vector<HandAction>& actions) {
+    whileOpen([&] { return (result = installer.install()), INT_PTR{0}; }, actions);
+  }
+  void uninstall(const std::vector<HandAction>& actions = {}) {
+    whileOpen([&] { return (result = installer.uninstall()), INT_PTR{0}; }, actions);
+  }
+  // Two actions: open the list, pick an entry.
+  std::vector<HandAction> choose(const char16_t* language) {
+    return {[this] { queueTapOnControl(kLanguageList); },
+            [this, language] {
+              const auto* list = windows().openDropDownList();
+              EXPECT_TRUE(list && *list == (std::vector<std::u16string>{u"English", u"Español"}));
+              device().input().push({wince::InputEvent::Kind::ChooseList, {}, 0, 0, language});
+            }};
+  }
+  Texts shownTexts() {
+    HWND d = openDialogWindow();
+    return {windowText(d), windowText(GetDlgItem(d, kPrompt)), windowText(GetDlgItem(d, IDOK)),
+            windowText(GetDlgItem(d, IDCANCEL))};
+  }
+  void installChoosing(const char16_t* language) {
+    std::vector<HandAction> hand = language ? choose(language) : std::vector<HandAction>{};
+    hand.push_back([this] { queueTapOnControl(IDOK); });
+    install(hand);
+    ASSERT_TRUE(result.completed) << result.message;
+  }
+  // Indexes of traced calls that begin with `prefix`.
+  std::vector<size_t> callsStarting(const std::string& prefix) {
+    std::vector<size_t> at;
+    const auto& e = device().trace().entries();
+    for (size_t i = 0; i < e.size(); ++i)
+      if (e[i].call.rfind(prefix, 0) == 0) at.push_back(i);
+    return at;
+  }
+  std::string traceText() {
+    std::string s;
+    for (const auto& e : device().trace().entries()) s += e.call + "\n";
+    return s;
+  }
+  void traceOn() {
+    device().trace().clear();
+    device().trace().enable(true);
+  }
+};
+
+TEST_F(Setup, TheChooserSpeaksTheHighlightedLanguageAndWritesNothingBeforeOk) {
+  std::vector<HandAction> hand{[&] {
+    EXPECT_EQ(kEnglish, shownTexts());
+    EXPECT_EQ(0, SendMessageW(GetDlgItem(openDialogWindow(), kLanguageList), CB_GETCURSEL, 0, 0));
+  }};
+  for (auto [language, texts] : {std::pair{u"Español", &kSpanish}, std::pair{u"English", &kEnglish},
+                                 std::pair{u"Español", &kSpanish}}) {
+    for (HandAction& a : choose(language)) hand.push_back(a);
+    hand.push_back([&, texts] {
+      EXPECT_EQ(*texts, shownTexts());
+      EXPECT_FALSE(reg().keyExists(kSettingsKey));
+    });
+  }
+  hand.push_back([&] { queueTapOnControl(IDOK); });
+  install(hand);
+  EXPECT_TRUE(result.completed) << result.message;
+  EXPECT_EQ(1, windows().dialogsShown().back().result);
+  EXPECT_EQ(kEnglish[0], windows().dialogsShown().back().title);  // as it first showed
+  EXPECT_EQ(1u, storedDword(kSettingsKey, "Language"));
+}
+
+TEST_F(Setup, OkWritesTheFirstSettings) {
+  struct Case {
+    const char16_t* chosen;  // null: the list left alone
+    DWORD language;
+  } cases[] = {{nullptr, 0}, {u"Español", 1}, {u"English", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.language);
+    reg().deleteKey(kSettingsKey);
+    installChoosing(c.chosen);
+    EXPECT_EQ(c.language, storedDword(kSettingsKey, "Language"));
+    EXPECT_EQ(32u, storedDword(kSettingsKey, "IconSize"));
+    auto path = reg().getValue(kSettingsKey, "WMPApplication");
+    ASSERT_TRUE(path);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), path->type);
+    EXPECT_EQ(2048u, path->bytes.size());
+    // The device's own association for .wmv names the program, in quotes.
+    EXPECT_EQ(u"\\Windows\\wmplayer.exe", storedText(*path));
+    EXPECT_TRUE(reg().keyExists(kItemKey));
+  }
+}
+
+TEST_F(Setup, CancelInEitherLanguageWritesNothingAndStopsTheInstallation) {
+  for (const char16_t* language : {u"English", u"Español"}) {
+    SCOPED_TRACE(wince::narrow(language));
+    std::string before = reg().exportText();
+    std::vector<HandAction> hand = choose(language);
+    hand.push_back([&] { queueTapOnControl(IDCANCEL); });
+    install(hand);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_FALSE(result.completed);
+    EXPECT_EQ(0, windows().dialogsShown().back().result);
+    EXPECT_EQ(before, reg().exportText());
+    EXPECT_FALSE(installer.installed());
+    EXPECT_FALSE(std::filesystem::exists(device().hostPath(u"\\Windows\\crestitem.dll")));
+  }
+}
+
+TEST_F(Setup, AFirstInstallShowsTheChooserAtOnceAndBroadcastsOnceAtTheEnd) {
+  traceOn();
+  uint64_t start = device().clock().now();
+  install({[&] {
+    EXPECT_EQ(start, device().clock().now());
+    queueTapOnControl(IDOK);
+  }});
+  device().trace().enable(false);
+  ASSERT_TRUE(result.completed) << result.message;
+  std::vector<size_t> dialog = callsStarting("DialogBoxIndirectParamW(");
+  ASSERT_EQ(1u, dialog.size()) << traceText();
+  for (const char* before : {"RegDeleteKeyW(", "SendMessageW(0xffff", "Sleep("})
+    for (size_t i : callsStarting(before)) EXPECT_GT(i, dialog[0]) << traceText();
+  // Install_Exit: one refresh request, no wait.
+  EXPECT_EQ(1u, callsStarting(kBroadcast).size()) << traceText();
+  EXPECT_TRUE(callsStarting("Sleep(").empty());
+}
+
+TEST_F(Setup, AReinstallRemovesTheOldRegistrationRefreshesAndWaitsBeforeTheChooser) {
+  installChoosing(u"Español");
+  traceOn();
+  uint64_t start = device().clock().now();
+  install({[&] {
+             // By the time the chooser shows, the old registration is gone and two seconds passed.
+             EXPECT_FALSE(reg().keyExists(kItemKey));
+             EXPECT_GE(device().clock().now() - start, 2000u);
+           },
+           [&] { queueTapOnControl(IDOK); }});
+  device().trace().enable(false);
+  ASSERT_TRUE(result.completed) << result.message;
+  std::vector<size_t> removed = callsStarting("RegDeleteKeyW(HKEY_LOCAL_MACHINE, " + kRegistration + ")");
+  std::vector<size_t> broadcast = callsStarting(kBroadcast);
+  std::vector<size_t> slept = callsStarting("Sleep(2000)");
+  std::vector<size_t> dialog = callsStarting("DialogBoxIndirectParamW(");
+  ASSERT_EQ(1u, removed.size()) << traceText();
+  ASSERT_EQ(2u, broadcast.size()) << traceText();  // before the chooser, and from Install_Exit
+  ASSERT_EQ(1u, slept.size()) << traceText();
+  ASSERT_EQ(1u, dialog.size()) << traceText();
+  EXPECT_LT(removed[0], broadcast[0]);
+  EXPECT_LT(broadcast[0], slept[0]);
+  EXPECT_LT(slept[0], dialog[0]);
+  EXPECT_GT(broadcast[1], dialog[0]);
+  // The OK of this run wrote English over the earlier Spanish.
+  EXPECT_EQ(0u, storedDword(kSettingsKey, "Language"));
+  EXPECT_TRUE(reg().keyExists(kItemKey));
+}
+
+TEST_F(Setup, CancellingAReinstallLeavesTheOldRegistrationRemoved) {
+  installChoosing(u"Español");
+  install({[&] { queueTapOnControl(IDCANCEL); }});
+  EXPECT_TRUE(result.cancelled);
+  EXPECT_FALSE(reg().keyExists(kItemKey));
+  EXPECT_EQ(1u, storedDword(kSettingsKey, "Language"));
+}
+
+TEST_F(Setup, UninstallRemovesBothKeysRefreshesWaitsAndTheItemLeavesTheTodayScreen) {
+  installChoosing(nullptr);
+  session.startToday();
+  ASSERT_TRUE(item());
+  traceOn();
+  uint64_t start = device().clock().now();
+  uninstall();
+  device().trace().enable(false);
+  EXPECT_TRUE(result.completed) << result.message;
+  EXPECT_GE(device().clock().now() - start, 2000u);
+  std::vector<size_t> registration = callsStarting("RegDeleteKeyW(HKEY_LOCAL_MACHINE, " + kRegistration + ") = 0");
+  std::vector<size_t> settings = callsStarting("RegDeleteKeyW(HKEY_LOCAL_MACHINE, " + kSettings + ")");
+  std::vector<size_t> broadcast = callsStarting(kBroadcast);
+  std::vector<size_t> slept = callsStarting("Sleep(2000)");
+  ASSERT_EQ(1u, registration.size()) << traceText();
+  ASSERT_EQ(1u, settings.size()) << traceText();
+  ASSERT_EQ(1u, broadcast.size()) << traceText();
+  ASSERT_EQ(1u, slept.size()) << traceText();
+  EXPECT_LT(registration[0], settings[0]);
+  EXPECT_LT(settings[0], broadcast[0]);
+  EXPECT_LT(broadcast[0], slept[0]);
+  EXPECT_FALSE(reg().keyExists(kItemKey));
+  EXPECT_FALSE(reg().keyExists(kSettingsKey));
+  EXPECT_FALSE(installer.installed());
+  EXPECT_EQ(nullptr, item());
+  EXPECT_TRUE(windows().messageBoxes().empty());
+}
+
+// Refusing here would leave a package that can never be removed.
+TEST_F(Setup, UninstallCompletesWhenTheRegistrationIsAlreadyGone) {
+  installChoosing(nullptr);
+  reg().deleteKey(kItemKey);
+  traceOn();
+  uninstall();
+  device().trace().enable(false);
+  EXPECT_TRUE(result.completed) << result.message;
+  EXPECT_TRUE(windows().messageBoxes().empty());
+  EXPECT_FALSE(reg().keyExists(kSettingsKey));
+  EXPECT_EQ(1u, callsStarting(kBroadcast).size()) << traceText();
+  EXPECT_EQ(1u, callsStarting("Sleep(2000)").size()) << traceText();
+}
+
+TEST_F(Setup, TheInstalledItemShowsInTheChosenLanguageAndOptionsKeepIt) {
+  session.player().start();
+  session.startToday();
+  ASSERT_EQ(nullptr, item());
+  installChoosing(u"Español");
+  // Install_Exit's refresh request made the shell load the new item.
+  ASSERT_TRUE(item());
+  EXPECT_EQ(28u, item()->record.cyp);  // IconSize 32 reads as standard buttons
+  POINT p = onItem(200, 14);
+  hold(p.x, p.y);
+  device().input().push({wince::InputEvent::Kind::DismissMenu, {}, 0, 0, {}});
+  windows().runUntilIdle();
+  ASSERT_FALSE(windows().menusShown().empty());
+  const auto& entries = windows().menusShown().back().entries;
+  ASSERT_FALSE(entries.empty());
+  EXPECT_EQ(u"Silencio", entries.front());
+  EXPECT_EQ(u"Cerrar Windows Media Player", entries.back());
+
+  INT_PTR ended = whileOpen([&] { return session.today()->openOptions(kItemName); },
+                            {[&] {
+                               EXPECT_EQ(u"Configuración", windowText(openDialogWindow()));
+                               EXPECT_EQ(BST_CHECKED, SendMessageW(GetDlgItem(openDialogWindow(), 1006), BM_GETCHECK, 0, 0));
+                               queueTapOnDone();
+                             }});
+  EXPECT_EQ(IDOK, ended);
+  EXPECT_EQ(1u, storedDword(kSettingsKey, "Language"));
+  EXPECT_EQ(0u, storedDword(kSettingsKey, "IconSize"));
+  nextRefresh();
+  EXPECT_EQ(28u, item()->record.cyp);
+}
+
+}  // namespace
+}  // namespace crestune::testing
