@@ -30,4 +30,11 @@ function(wince_add_module target)
   set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".so")
   target_link_libraries(${target} PRIVATE wince)
   target_compile_options(${target} PRIVATE ${CRESTUNE_PRODUCT_FLAGS})
+  add_dependencies(${target} icons)
+  # The same sources as a static library, so that unit tests can call the
+  # library's own functions.
+  add_library(${target}_logic STATIC ${M_SOURCES})
+  target_link_libraries(${target}_logic PUBLIC wince)
+  target_include_directories(${target}_logic PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_options(${target}_logic PRIVATE ${CRESTUNE_PRODUCT_FLAGS})
 endfunction()

@@ -188,16 +188,12 @@ void dropDown(HWND h) {
 }  // namespace
 
 LRESULT CALLBACK comboListProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  Window* w = wm().get(h);
-  auto* list = w ? static_cast<DroppedList*>(w->extra) : nullptr;
+  auto* list = systemWindowState<DroppedList>(h);
   if (msg == WM_PAINT && list) {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(h, &ps);
     RECT r;
-    GetClientRect(h, &r);
-    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HDC dc = beginSystemPaint(h, ps, r);
     HGDIOBJ oldFont = SelectObject(dc, list->font);
-    SetBkMode(dc, TRANSPARENT);
     const Combo& c = *list->combo;
     for (size_t i = 0; i < c.items.size(); ++i) {
       RECT row{0, static_cast<LONG>(i) * c.itemHeight, r.right, static_cast<LONG>(i + 1) * c.itemHeight};

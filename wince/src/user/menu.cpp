@@ -24,15 +24,11 @@ struct Tracking {
 std::map<HMENU, Menu>& menus() { return wm().menus; }
 
 LRESULT CALLBACK menuProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  Window* w = wm().get(hwnd);
-  auto* t = w ? static_cast<Tracking*>(w->extra) : nullptr;
+  auto* t = systemWindowState<Tracking>(hwnd);
   if (msg == WM_PAINT && t) {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
     RECT c;
-    GetClientRect(hwnd, &c);
-    FillRect(dc, &c, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    SetBkMode(dc, TRANSPARENT);
+    HDC dc = beginSystemPaint(hwnd, ps, c);
     for (size_t i = 0; i < t->menu->items.size(); ++i) {
       const MenuItem& item = t->menu->items[i];
       if (item.flags & MF_SEPARATOR) {

@@ -77,15 +77,11 @@ std::vector<std::u16string> wrap(HDC dc, const std::u16string& text, int width) 
 }
 
 LRESULT CALLBACK boxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  Window* w = wm().get(hwnd);
-  auto* box = w ? static_cast<BoxState*>(w->extra) : nullptr;
+  auto* box = systemWindowState<BoxState>(hwnd);
   if (msg == WM_PAINT && box) {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
     RECT c;
-    GetClientRect(hwnd, &c);
-    FillRect(dc, &c, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    SetBkMode(dc, TRANSPARENT);
+    HDC dc = beginSystemPaint(hwnd, ps, c);
     SetTextColor(dc, RGB(0, 0, 0));
     int iconSpace = 0;
     if (box->type & 0xF0) {

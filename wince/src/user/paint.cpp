@@ -56,6 +56,14 @@ HDC windowDc(const Window& w, const RECT* limitScreen, bool client) {
 }
 }  // namespace
 
+HDC beginSystemPaint(HWND h, PAINTSTRUCT& ps, RECT& client) {
+  HDC dc = BeginPaint(h, &ps);
+  GetClientRect(h, &client);
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetBkMode(dc, TRANSPARENT);
+  return dc;
+}
+
 void paintNonClient(Window& w) {
   w.nonClientDirty = false;
   RECT in = clientInsets(w);

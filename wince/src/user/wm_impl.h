@@ -118,6 +118,16 @@ void paintNonClient(Window& w);  // caption bar and border
 void deliverInput(const InputEvent& e);
 void runUntilIdle();
 void registerSystemClass(LPCWSTR name, WNDPROC proc);
+// The state a system window (menu, message box, drop-down list) keeps in
+// Window::extra, or null once it is gone.
+template <class T>
+T* systemWindowState(HWND h) {
+  Window* w = wm().get(h);
+  return w ? static_cast<T*>(w->extra) : nullptr;
+}
+// Begins the paint of a system window: a white client area and transparent
+// text. Answers the DC; `client` receives the client rectangle.
+HDC beginSystemPaint(HWND h, PAINTSTRUCT& ps, RECT& client);
 // Text of a u16 window-text pointer argument.
 std::u16string textOf(LPCWSTR s);
 
