@@ -31,7 +31,7 @@ const char* kSynopsis =
     "       crestune run SCRIPT [--device DIR] [--out DIR]\n"
     "       crestune install --device DIR [--language english|spanish] [--cancel]\n"
     "       crestune uninstall --device DIR\n"
-    "       crestune interactive [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE]\n";
+    "       crestune interactive [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE] [--screenshots DIR]\n";
 
 const char* kDetails =
     "commands:\n"
@@ -48,7 +48,8 @@ const char* kDetails =
     "  --cancel                    cancel the installation in its language dialog\n"
     "  --scale N                   window pixels per device pixel, 1 to 4 (default 2)\n"
     "  --screenshot-on-exit FILE   write the last frame of the window as PNG\n"
-    "  --transcript FILE           write what the player received, a command a line\n";
+    "  --transcript FILE           write what the player received, a command a line, and its state\n"
+    "  --screenshots DIR           F12 in the window writes the screen there (shot-1.png, ...)\n";
 
 struct UsageError {
   std::string what;
@@ -67,7 +68,7 @@ const std::map<std::string, CommandShape>& commands() {
       {"run", {1, "a script", {"--device", "--out"}}},
       {"install", {0, nullptr, {"--device", "--language", "--cancel"}}},
       {"uninstall", {0, nullptr, {"--device"}}},
-      {"interactive", {0, nullptr, {"--device", "--scale", "--screenshot-on-exit", "--transcript"}}},
+      {"interactive", {0, nullptr, {"--device", "--scale", "--screenshot-on-exit", "--transcript", "--screenshots"}}},
   };
   return all;
 }
@@ -77,6 +78,7 @@ const std::map<std::string, const char*>& valueOptions() {
   static const std::map<std::string, const char*> all = {
       {"--device", "a folder"},   {"--out", "a folder"},          {"--language", "english or spanish"},
       {"--scale", "1, 2, 3 or 4"}, {"--screenshot-on-exit", "a file"}, {"--transcript", "a file"},
+      {"--screenshots", "a folder"},
   };
   return all;
 }
@@ -181,6 +183,7 @@ int run(const CommandLine& cl) {
     if (cl.has("--scale")) options.scale = cl.get("--scale")[0] - '0';
     options.screenshotOnExit = cl.get("--screenshot-on-exit");
     options.transcript = cl.get("--transcript");
+    options.screenshots = cl.get("--screenshots");
     return crestune::runInteractive(options, hooks);
   }
   if (cl.command == "run") {

@@ -202,12 +202,27 @@ class Interactive {
     if (!options_.transcript.empty()) {
       std::ofstream out(options_.transcript);
       for (const auto& m : s.player().transcript()) out << describe(m) << "\n";
+      const PlayerState& state = s.player().state();
+      out << "state: " << wince::narrow(stateName(state.state())) << ", track " << state.trackIndex() + 1 << ", volume "
+          << state.volume() << (state.muted() ? ", muted" : "") << "\n";
       if (!out) {
         std::cerr << "crestune: cannot write " << options_.transcript.string() << "\n";
         status = 1;
       }
     }
     return status;
+  }
+
+  // F12: the screen as it is now, for a person or a test to look at.
+  void screenshot() {
+    if (options_.screenshots.empty() || !session_) return;
+    try {
+      std::filesystem::create_directories(options_.screenshots);
+      wince::writePng(session_->device().screen(),
+                      options_.screenshots / ("shot-" + std::to_string(++shots_) + ".png"), 1);
+    } catch (const std::exception& e) {
+      std::cerr << "crestune: " << e.what() << "\n";
+    }
   }
 
   void reportProblems() {
@@ -309,6 +324,7 @@ class Interactive {
         int code = 0;
         switch (e.key.keysym.sym) {
           case SDLK_ESCAPE: quit_ = true; return;
+          case SDLK_F12: screenshot(); return;
           case SDLK_BACKSPACE: code = VK_BACK; break;
           case SDLK_RETURN:
           case SDLK_KP_ENTER: code = VK_RETURN; break;
@@ -405,6 +421,7 @@ class Interactive {
   SDL_Texture* texture_ = nullptr;
   Session* session_ = nullptr;
   bool quit_ = false;
+  int shots_ = 0;
   bool penDown_ = false;
   SDL_Point lastPen_{0, 0};  // window pixels
   int pressedButton_ = -1;

@@ -26,7 +26,8 @@ struct InteractiveOptions {
   std::filesystem::path device;  // empty: a fresh temporary device
   int scale = 2;                 // screen pixels per device pixel, 1 to 4
   std::filesystem::path screenshotOnExit;  // the device's last frame, as PNG
-  std::filesystem::path transcript;        // the player's transcript, a line a command
+  std::filesystem::path transcript;        // the player's transcript, a line a command, then its state
+  std::filesystem::path screenshots;       // where F12 writes the screen (shot-1.png, shot-2.png...)
   // Called each time the window takes the desktop's events, in a modal loop
   // of the device too, with the number of times before: a test feeds its
   // own events (SDL_PushEvent) from here.

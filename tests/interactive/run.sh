@@ -26,8 +26,9 @@ fail() {
   exit 1
 }
 
+rm -rf "$out/shots"
 "$crestune" interactive --screenshot-on-exit "$out/last.png" --transcript "$out/transcript.txt" \
-  >"$out/stdout.txt" 2>"$out/stderr.txt" &
+  --screenshots "$out/shots" >"$out/stdout.txt" 2>"$out/stderr.txt" &
 pid=$!
 
 window=$(timeout 20 xdotool search --sync --name '^Crestune$' | head -n1) || fail "no window appeared"
@@ -40,7 +41,13 @@ read -r px py < <(sed -n 's/^interactive: button PLAYER at \([0-9]*\),\([0-9]*\)
 xdotool mousemove --window "$window" "$px" "$py" click 1
 # The Today shell looks for the player every two seconds; then the item shows its buttons.
 sleep 2.5
-xdotool mousemove --window "$window" $((sx + 45 * scale)) $((sy + 64 * scale)) click 1
+# Press Play and hold it while F12 photographs the screen: the pressed face
+# shows; then release it, which sends Play.
+xdotool mousemove --window "$window" $((sx + 45 * scale)) $((sy + 64 * scale)) mousedown 1
+sleep 0.4
+xdotool key F12
+sleep 0.4
+xdotool mouseup 1
 sleep 0.5
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key Escape
@@ -51,5 +58,11 @@ kill -0 "$pid" 2>/dev/null && fail "Escape did not close the window"
 wait "$pid" || status=$?
 [ "$status" = 0 ] || fail "crestune interactive ended with status $status: $(cat "$out/stderr.txt")"
 grep -qx "0x80C8" "$out/transcript.txt" || fail "the player did not receive Play: $(cat "$out/transcript.txt")"
+grep -q "^state: Playing" "$out/transcript.txt" || fail "the player is not playing: $(cat "$out/transcript.txt")"
+[ -s "$out/shots/shot-1.png" ] || fail "F12 wrote no screenshot"
+# The pressed Play face is green: green above red and blue at its top.
+pixel=$(python3 "$(dirname "$0")/png_pixel.py" "$out/shots/shot-1.png" 45 54)
+r=$((16#${pixel:0:2})); g=$((16#${pixel:2:2})); b=$((16#${pixel:4:2}))
+[ "$g" -gt "$r" ] && [ "$g" -gt "$b" ] || fail "Play does not look pressed while the pen is down (pixel $pixel)"
 [ -s "$out/last.png" ] || fail "no last frame written"
 echo "interactive: ok"
