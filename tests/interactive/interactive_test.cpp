@@ -103,7 +103,7 @@ TEST_F(Interactive, TheItemsPlayButtonReachesThePlayer) {
                    4);
   EXPECT_EQ(0, status);
   EXPECT_TRUE(running);
-  EXPECT_EQ("0x80C8\n", transcript());
+  EXPECT_EQ("0x80C8\nstate: Playing, track 1, volume 50\n", transcript());
   EXPECT_TRUE(fs::exists(options.screenshotOnExit));
 }
 
