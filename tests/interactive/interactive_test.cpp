@@ -122,7 +122,7 @@ TEST_F(Interactive, TheBodysButtons) {
                    6);
   EXPECT_EQ(0, status);
   EXPECT_EQ((std::vector<bool>{false, true, false, false}), running) << "Player starts it, then closes it";
-  EXPECT_EQ("0x0010\n", transcript()) << "closed as its user would";
+  EXPECT_EQ("0x0010\nstate: Stopped, track 1, volume 50\n", transcript()) << "closed as its user would";
   EXPECT_EQ(1, installs);
 }
 
