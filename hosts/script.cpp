@@ -245,7 +245,11 @@ class Runner {
     return topWindow();
   }
   // The "ok" of the navigation bar that a full-screen dialog gets.
-  POINT doneButton() { return POINT{s_.device().screen().width - 16, 13}; }
+  POINT doneButton() {
+    RECT r = s_.device().shell().doneButtonRect();
+    if (r.right <= r.left) throw ScriptError("no page on the screen has an \"ok\" in the navigation bar");
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  }
   void tapAt(POINT p) {
     pen(InputEvent::Kind::PenDown, p.x, p.y);
     wait(50);
