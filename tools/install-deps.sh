@@ -8,8 +8,8 @@ packages=(cmake g++ make llvm libgtest-dev libfreetype-dev libpng-dev libsdl2-de
 if [ "$(id -u)" = 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   dpkg --add-architecture i386
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+  apt-get -o DPkg::Lock::Timeout=300 update -qq
+  apt-get -o DPkg::Lock::Timeout=300 install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
 else
   missing=()
   for p in "${packages[@]}"; do
