@@ -164,6 +164,47 @@ TEST_F(Options, TheStoredSizeAndPathShow) {
   }
 }
 
+TEST_F(Options, TheScreenShowsTheBlueUnderlinedLinkAndTheCheckedRadio) {
+  start(0, 1);
+  INT_PTR result = openPage({[&] {
+    windows().runUntilIdle();
+    auto& screen = device().screen();
+    auto rectOf = [&](int id) {
+      RECT r;
+      GetWindowRect(GetDlgItem(openDialogWindow(), id), &r);
+      return r;
+    };
+    // The link: pure blue text, and a row of it long enough to be the
+    // underline.
+    RECT link = rectOf(kLink);
+    int blue = 0, longestRun = 0;
+    for (int y = link.top; y < link.bottom; ++y) {
+      int run = 0;
+      for (int x = link.left; x < link.right; ++x) {
+        bool isBlue = (screen.at(x, y) & 0xFFFFFF) == 0x0000FF;
+        blue += isBlue;
+        run = isBlue ? run + 1 : 0;
+        longestRun = std::max(longestRun, run);
+      }
+    }
+    EXPECT_GT(blue, 20);
+    EXPECT_GT(longestRun, 40) << "no underline under the link";
+    // The radio buttons: the checked one has a dark dot in its circle, the
+    // other does not.
+    auto darkInCircle = [&](int id) {
+      RECT r = rectOf(id);
+      int dark = 0;
+      int cy = (r.top + r.bottom) / 2;
+      for (int y = cy - 2; y <= cy + 2; ++y)
+        for (int x = r.left + 2; x < r.left + 10; ++x) dark += (screen.at(x, y) & 0xFF) < 0x60;
+      return dark;
+    };
+    EXPECT_GT(darkInCircle(kLarge), darkInCircle(kStandard) + 4);
+    queueTapOnControl(kCancel);
+  }});
+  EXPECT_EQ(kCancel, result);
+}
+
 TEST_F(Options, HeadingsAreBoldAndTheLinkUnderlinedAtEightAndAHalfPoints) {
   start(0, 1);
   openPage({[&] {
