@@ -226,15 +226,7 @@ void Parser::keyLine(std::string_view s) {
     std::u16string sub = widen(path.substr(cut + 1));
     if (RegistryStore::Impl::splitPath(sub.c_str(), parts) != ERROR_SUCCESS || parts.empty())
       fail("expected key names of 1 to 255 printable characters separated by single backslashes");
-    for (const auto& part : parts) {
-      auto& slot = k->subkeys[foldName(part)];
-      if (!slot) {
-        slot = std::make_shared<RegKey>();
-        slot->name = part;
-        slot->parent = k.get();
-      }
-      k = slot;
-    }
+    k = RegistryStore::Impl::makePath(k, parts, nullptr);
   }
   key_ = k;
 }

@@ -82,7 +82,7 @@ struct RegistryStore::Impl {
   // Finds (create: makes) the key below `from`; null when missing.
   std::shared_ptr<RegKey> walk(const std::shared_ptr<RegKey>& from,
                                const std::vector<std::u16string>& parts) const;
-  std::shared_ptr<RegKey> makePath(const std::shared_ptr<RegKey>& from,
+  static std::shared_ptr<RegKey> makePath(const std::shared_ptr<RegKey>& from,
                                    const std::vector<std::u16string>& parts, bool* created);
   void removeKey(const std::shared_ptr<RegKey>& key);
 
