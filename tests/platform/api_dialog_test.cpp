@@ -165,6 +165,23 @@ TEST_F(ApiDialogTest, ModalToItsOwnerAndTheDialogKeepsTabAndEscapeForItself) {
   EXPECT_TRUE(UnregisterClassW(TEXT("CrestuneOwner"), nullptr));
 }
 
+TEST_F(ApiDialogTest, EnterIsAClickOnTheDefaultButton) {
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 120, 60, TEXT("Enter"));
+  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 4, 4, 80, 12, 1017, TEXT(""));
+  t.item(kButtonClass, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 4, 20, 40, 14, 1018, TEXT("Go"));
+  handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
+    if (msg == WM_COMMAND && wp == MAKEWPARAM(1018, BN_CLICKED)) EndDialog(h, 8);
+    return msg == WM_INITDIALOG;
+  };
+  steps = {[&](HWND h) {
+    EXPECT_EQ(GetFocus(), GetDlgItem(h, 1017));
+    pressKey(h, VK_RETURN);
+  }};
+  EXPECT_EQ(run(t), 8);
+  EXPECT_EQ(commandsWith(MAKEWPARAM(1018, BN_CLICKED)), 1);
+  EXPECT_EQ(commandsWith(MAKEWPARAM(IDOK, BN_CLICKED)), 0);
+}
+
 TEST_F(ApiDialogTest, DialogItemCallsOnMissingItems) {
   DialogTemplate t(WS_POPUP, 0, 0, 60, 40, TEXT("Items"));
   t.item(kStaticClass, kChild, 0, 0, 50, 8, 9, TEXT("text"));
