@@ -37,6 +37,26 @@ function(wince_add_module target)
   set_source_files_properties(${M_RC} PROPERTIES OBJECT_DEPENDS "${M_RC_DEPENDS}")
 endfunction()
 
+# GoogleTest for the platform tests that run under Wine, built here from the
+# sources the system's googletest package ships, with this toolchain: static,
+# no pthreads (this mingw has Win32 threads), no gmock.
+set(CRESTUNE_GTEST_SOURCE /usr/src/googletest/googletest CACHE PATH "GoogleTest sources for the Win32 build")
+if(NOT EXISTS "${CRESTUNE_GTEST_SOURCE}/CMakeLists.txt")
+  message(FATAL_ERROR "The Win32 build needs GoogleTest's sources in ${CRESTUNE_GTEST_SOURCE} "
+                      "(the googletest package), or -DCRESTUNE_GTEST_SOURCE=<folder>")
+endif()
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_SHARED_LIBS OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+add_subdirectory(${CRESTUNE_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# Win32 threads give no std::mutex: GoogleTest does without its locks, set
+# up in its hook header for embedders (win32/gtest), seen by gtest itself and
+# by every test that includes it.
+target_include_directories(gtest BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/win32/gtest)
+target_sources(gtest PRIVATE ${CMAKE_SOURCE_DIR}/win32/gtest/auto_handle.cpp)
+target_link_options(gtest INTERFACE ${CRESTUNE_WIN32_LINK_FLAGS})
+
 add_subdirectory(${CMAKE_SOURCE_DIR}/win32 ${CMAKE_BINARY_DIR}/win32)
 add_subdirectory(${CMAKE_SOURCE_DIR}/item ${CMAKE_BINARY_DIR}/item)
 add_subdirectory(${CMAKE_SOURCE_DIR}/setup ${CMAKE_BINARY_DIR}/setup)

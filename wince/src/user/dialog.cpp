@@ -325,6 +325,13 @@ INT_PTR runDialog(HINSTANCE instance, const DialogTemplate& t, HWND parent, DLGP
                                   return true;
                                 default: return false;
                               }
+                            },
+                            [&](const MSG& msg) {
+                              // A key posted to the dialog or one of its controls
+                              // meets the dialog's keys as a key pressed does.
+                              return msg.message == WM_KEYDOWN && msg.hwnd &&
+                                     (msg.hwnd == h || isDescendant(msg.hwnd, h)) &&
+                                     dialogKey(h, static_cast<int>(msg.wParam));
                             });
   INT_PTR result = 0;
   if (!m.get(h)) {

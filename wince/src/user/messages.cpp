@@ -174,7 +174,8 @@ bool nextMessage(MSG& msg, bool allowFeeder) {
   }
 }
 
-bool modalLoop(const std::function<bool()>& done, const std::function<bool(const InputEvent&)>& onInput) {
+bool modalLoop(const std::function<bool()>& done, const std::function<bool(const InputEvent&)>& onInput,
+               const std::function<bool(const MSG&)>& onMessage) {
   auto& m = wm();
   Device& d = Device::current();
   while (!done()) {
@@ -195,6 +196,7 @@ bool modalLoop(const std::function<bool()>& done, const std::function<bool(const
         m.queue.push_front(msg);
         return false;
       }
+      if (onMessage && onMessage(msg)) continue;
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
       continue;

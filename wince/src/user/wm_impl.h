@@ -113,7 +113,11 @@ void invalidateScreen(const RECT& r);   // everything shown in r must repaint
 // do (no message, no input).
 bool nextMessage(MSG& msg, bool allowFeeder);
 // Runs a modal loop until done() is true. False: the input ran out first.
-bool modalLoop(const std::function<bool()>& done, const std::function<bool(const InputEvent&)>& onInput);
+// onInput may take an input event for the loop's owner before it becomes a
+// message, onMessage a queued message before it is dispatched (as a
+// dialog's loop hands messages to IsDialogMessage); true: taken.
+bool modalLoop(const std::function<bool()>& done, const std::function<bool(const InputEvent&)>& onInput,
+               const std::function<bool(const MSG&)>& onMessage = nullptr);
 void paintNonClient(Window& w);  // caption bar and border
 void deliverInput(const InputEvent& e);
 void runUntilIdle();

@@ -1,0 +1,187 @@
+// The system's controls in a dialog as Win32 documents them, driven by
+// messages alone: radio groups and check boxes, edit text and its limit,
+// the colours a static asks for, and drop-down combo boxes.
+#include <algorithm>
+
+#include "api_fixture.h"
+
+namespace {
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+
+LRESULT check(HWND h, int id) { return SendDlgItemMessageW(h, id, BM_GETCHECK, 0, 0); }
+void click(HWND h, int id) { SendDlgItemMessageW(h, id, BM_CLICK, 0, 0); }
+
+TEST_F(ApiDialogTest, AutoRadioButtonsClearTheRestOfTheirGroupOnly) {
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 150, 120, TEXT("Radios"));
+  // The first group runs from the start of the dialog to the next WS_GROUP.
+  t.item(kButtonClass, kChild | BS_AUTORADIOBUTTON, 4, 4, 80, 10, 1009, TEXT("Large"));
+  t.item(kButtonClass, kChild | BS_AUTORADIOBUTTON, 4, 16, 80, 10, 1006, TEXT("Normal"));
+  t.item(kButtonClass, kChild | WS_TABSTOP, 90, 4, 40, 14, 1018, TEXT("Push"));
+  t.item(kStaticClass, kChild | WS_GROUP, 4, 30, 60, 8, 1010, TEXT("Next:"));
+  t.item(kButtonClass, kChild | BS_AUTORADIOBUTTON | WS_GROUP, 4, 40, 80, 10, 21, TEXT("A"));
+  t.item(kButtonClass, kChild | BS_AUTORADIOBUTTON, 4, 52, 80, 10, 22, TEXT("B"));
+  t.item(kButtonClass, kChild | BS_AUTOCHECKBOX | WS_GROUP, 4, 70, 80, 10, 30, TEXT("Check"));
+  handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> INT_PTR {
+    if (msg == WM_INITDIALOG) {
+      SendDlgItemMessageW(h, 1009, BM_SETCHECK, BST_CHECKED, 0);
+      CheckRadioButton(h, 21, 22, 21);
+      return TRUE;
+    }
+    if (msg == WM_COMMAND) {
+      EXPECT_EQ(reinterpret_cast<HWND>(lp), GetDlgItem(h, LOWORD(wp)));
+    }
+    return FALSE;
+  };
+  steps = {[&](HWND h) {
+             EXPECT_EQ(check(h, 1009), BST_CHECKED);
+             EXPECT_EQ(check(h, 1006), BST_UNCHECKED);
+             EXPECT_EQ(check(h, 21), BST_CHECKED);
+             EXPECT_EQ(check(h, 22), BST_UNCHECKED);
+             click(h, 1006);
+             EXPECT_EQ(check(h, 1009), BST_UNCHECKED);
+             EXPECT_EQ(check(h, 1006), BST_CHECKED);
+             EXPECT_EQ(check(h, 21), BST_CHECKED) << "the other group is untouched";
+             click(h, 22);
+             click(h, 30);
+             EXPECT_EQ(check(h, 21), BST_UNCHECKED);
+             EXPECT_EQ(check(h, 22), BST_CHECKED);
+             EXPECT_EQ(check(h, 1006), BST_CHECKED);
+             EXPECT_EQ(check(h, 30), BST_CHECKED);
+             click(h, 30);
+             click(h, 22);  // clicking the checked one keeps it checked
+             EXPECT_EQ(check(h, 30), BST_UNCHECKED);
+             EXPECT_EQ(check(h, 22), BST_CHECKED);
+             EXPECT_EQ(check(h, 1018), BST_UNCHECKED) << "push buttons have no check";
+             CheckRadioButton(h, 21, 22, 21);
+             EXPECT_EQ(check(h, 21), BST_CHECKED);
+             EXPECT_EQ(check(h, 22), BST_UNCHECKED);
+             EndDialog(h, 1);
+           }};
+  EXPECT_EQ(run(t), 1);
+  EXPECT_EQ(commandsWith(MAKEWPARAM(1006, BN_CLICKED)), 1);
+  EXPECT_EQ(commandsWith(MAKEWPARAM(22, BN_CLICKED)), 2);
+  EXPECT_EQ(commandsWith(MAKEWPARAM(30, BN_CLICKED)), 2);
+  EXPECT_EQ(commandsWith(MAKEWPARAM(1009, BN_CLICKED)), 0) << "BM_SETCHECK and CheckRadioButton notify nobody";
+  EXPECT_EQ(commandsWith(MAKEWPARAM(21, BN_CLICKED)), 0);
+}
+
+TEST_F(ApiDialogTest, EditTextIsReadBackTruncatedAndTheLimitHoldsForTypingOnly) {
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 160, 80, TEXT("Edit"));
+  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 8, 8, 148, 13, 1017, TEXT(""));
+  int changes = 0;
+  handler = [&](HWND, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
+    if (msg == WM_COMMAND && wp == MAKEWPARAM(1017, EN_CHANGE)) ++changes;
+    return msg == WM_INITDIALOG;
+  };
+  steps = {[&](HWND h) {
+    HWND edit = GetDlgItem(h, 1017);
+    EXPECT_TRUE(SetDlgItemTextW(h, 1017, TEXT("hello")));
+    EXPECT_EQ(changes, 1) << "a single-line edit reports text set by the program";
+    WCHAR buf[8];
+    for (WCHAR& c : buf) c = '#';
+    EXPECT_EQ(GetDlgItemTextW(h, 1017, buf, 3), 2u) << "truncated to the buffer";
+    EXPECT_EQ(WString(buf), WString(TEXT("he"))) << "and terminated";
+    EXPECT_EQ(GetDlgItemTextW(h, 1017, buf, 8), 5u);
+    EXPECT_EQ(WString(buf), WString(TEXT("hello")));
+
+    // The limit stops typing; text the program sets is not cut.
+    SendMessageW(edit, EM_LIMITTEXT, 7, 0);
+    EXPECT_EQ(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0), 7);
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, 5, 5);
+    for (WCHAR c : WString(TEXT("xyzw"))) SendMessageW(edit, WM_CHAR, c, 1);
+    EXPECT_EQ(textOf(edit), WString(TEXT("helloxy")));
+    EXPECT_TRUE(SetDlgItemTextW(h, 1017, TEXT("\\Windows\\wmplayer.exe")));
+    EXPECT_EQ(GetWindowTextLengthW(edit), 21);
+    EndDialog(h, 1);
+  }};
+  EXPECT_EQ(run(t), 1);
+}
+
+TEST_F(ApiDialogTest, StaticAsksItsParentForColoursBeforePainting) {
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 160, 80, TEXT("Colours"));
+  t.item(kStaticClass, kChild | SS_NOTIFY | WS_GROUP, 6, 10, 120, 12, 1014, TEXT("someone@example.com"));
+  t.item(kStaticClass, kChild | WS_GROUP, 6, 40, 120, 12, 1013, TEXT("Copyright"));
+  HBRUSH yellow = CreateSolidBrush(RGB(255, 255, 0));
+  std::vector<int> asked;
+  handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> INT_PTR {
+    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_CTLCOLORSTATIC) {
+      HWND control = reinterpret_cast<HWND>(lp);
+      EXPECT_EQ(GetParent(control), h);
+      asked.push_back(GetDlgCtrlID(control));
+      if (asked.back() != 1014) return 0;
+      SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
+      SetTextColor(reinterpret_cast<HDC>(wp), RGB(0, 0, 255));
+      return reinterpret_cast<INT_PTR>(yellow);
+    }
+    return FALSE;
+  };
+  steps = {[&](HWND h) {
+             EXPECT_GE(std::count(asked.begin(), asked.end(), 1014), 1) << "asked while painting";
+             EXPECT_GE(std::count(asked.begin(), asked.end(), 1013), 1);
+             // Painting the static now asks again, and the brush fills it.
+             asked.clear();
+             HWND link = GetDlgItem(h, 1014);
+             InvalidateRect(link, nullptr, TRUE);
+             UpdateWindow(link);
+             EXPECT_EQ(asked, std::vector<int>{1014});
+             RECT r;
+             GetClientRect(link, &r);
+             HDC dc = GetDC(link);
+             EXPECT_EQ(GetPixel(dc, r.right - 2, r.bottom - 2), RGB(255, 255, 0));
+             ReleaseDC(link, dc);
+             SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+             SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+             SendDlgItemMessageW(h, 1013, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+             SendDlgItemMessageW(h, 1013, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+           },
+           [&](HWND h) { EndDialog(h, 1); }};
+  EXPECT_EQ(run(t), 1);
+  EXPECT_EQ(commands, std::vector<WPARAM>{MAKEWPARAM(1014, STN_CLICKED)}) << "only an SS_NOTIFY static reports clicks";
+  DeleteObject(yellow);
+}
+
+TEST_F(ApiDialogTest, DropDownListKeepsItsEntriesAndSelectionWithoutNotifying) {
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 143, 90, TEXT("Language"));
+  t.item(kComboClass, kChild | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 32, 32, 105, 30, 1000, TEXT(""));
+  t.item(kComboClass, kChild | CBS_DROPDOWNLIST | CBS_SORT, 32, 60, 105, 30, 1001, TEXT(""));
+  const WString spanish = TEXT("Espa\x00F1ol");
+  steps = {[&](HWND h) {
+    auto send = [h](int id, UINT msg, WPARAM wp, LPARAM lp = 0) { return SendDlgItemMessageW(h, id, msg, wp, lp); };
+    auto str = [](const WCHAR* s) { return reinterpret_cast<LPARAM>(s); };
+    EXPECT_EQ(send(1000, CB_GETCURSEL, 0), CB_ERR) << "nothing chosen yet";
+    EXPECT_EQ(send(1000, CB_ADDSTRING, 0, str(TEXT("English"))), 0);
+    EXPECT_EQ(send(1000, CB_ADDSTRING, 0, str(spanish.c_str())), 1);
+    EXPECT_EQ(send(1000, CB_GETCOUNT, 0), 2);
+    EXPECT_EQ(send(1000, CB_SETCURSEL, 1), 1);
+    EXPECT_EQ(send(1000, CB_GETCURSEL, 0), 1);
+    EXPECT_EQ(textOf(GetDlgItem(h, 1000)), spanish) << "the box shows the chosen entry";
+    EXPECT_EQ(send(1000, CB_SETCURSEL, static_cast<WPARAM>(-1)), CB_ERR) << "-1 clears the choice";
+    EXPECT_EQ(send(1000, CB_GETCURSEL, 0), CB_ERR);
+    EXPECT_EQ(textOf(GetDlgItem(h, 1000)), WString());
+    EXPECT_EQ(send(1000, CB_SETCURSEL, 1), 1);
+    EXPECT_EQ(send(1000, CB_SETCURSEL, 2), CB_ERR) << "so does an index past the end";
+#ifndef _WIN32
+    // Wine keeps the old choice here; CB_SETCURSEL documents it cleared.
+    EXPECT_EQ(send(1000, CB_GETCURSEL, 0), CB_ERR);
+#endif
+    EXPECT_EQ(send(1000, CB_SETCURSEL, 0), 0);
+
+    for (const WCHAR* s : {TEXT("pear"), TEXT("Apple"), TEXT("fig")}) send(1001, CB_ADDSTRING, 0, str(s));
+    WCHAR buf[16] = {};
+    EXPECT_EQ(send(1001, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(buf)), 3);
+    EXPECT_EQ(WString(buf), WString(TEXT("fig"))) << "CBS_SORT sorts without regard to case";
+    EXPECT_EQ(send(1001, CB_GETLBTEXTLEN, 0), 5);
+    EXPECT_EQ(send(1001, CB_GETLBTEXTLEN, 3), CB_ERR);
+    EXPECT_EQ(send(1001, CB_GETLBTEXT, 3, reinterpret_cast<LPARAM>(buf)), CB_ERR);
+    send(1001, CB_RESETCONTENT, 0);
+    EXPECT_EQ(send(1001, CB_GETCOUNT, 0), 0);
+    EndDialog(h, 1);
+  }};
+  EXPECT_EQ(run(t), 1);
+  EXPECT_EQ(commandsWith(MAKEWPARAM(1000, CBN_SELCHANGE)), 0) << "CB_SETCURSEL notifies nobody";
+}
+
+}  // namespace

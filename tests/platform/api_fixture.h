@@ -1,0 +1,199 @@
+// Shared set-up of the platform tests written against nothing but the
+// platform API, so that the same sources run on the host (against a fresh
+// stand-in device) and as a Win32 program (against the real system; under
+// Wine here). Below the fixtures only <windows.h> is used.
+#pragma once
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include "device/device.h"
+#endif
+
+using WString = std::basic_string<WCHAR>;
+
+// The platform under the test: on the host a stand-in device of its own,
+// on Win32 the system itself. Time on the stand-in passes only when asked
+// to; on Win32 it passes anyway.
+class ApiPlatform {
+ public:
+#ifndef _WIN32
+  wince::Device device{wince::DeviceOptions{}};
+  void letTimePass(DWORD ms) {
+    device.input().push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, ms, 0, {}});
+  }
+  std::vector<std::string> problems() { return device.takeProblems(); }
+#else
+  void letTimePass(DWORD) {}
+  std::vector<std::string> problems() { return {}; }
+#endif
+};
+
+// A DLGTEMPLATE (or DLGTEMPLATEEX) written word by word, as a resource
+// compiler lays it out.
+class DialogTemplate {
+ public:
+  DialogTemplate(DWORD style, short x, short y, short cx, short cy, const WString& title, bool extended = false)
+      : extended_(extended) {
+    if (extended) {
+      w_.push_back(1);
+      w_.push_back(0xFFFF);
+      dword(0);  // help id
+      dword(0);  // extended style
+      dword(style);
+    } else {
+      dword(style);
+      dword(0);
+    }
+    countAt_ = w_.size();
+    w_.push_back(0);
+    for (short v : {x, y, cx, cy}) w_.push_back(static_cast<WORD>(v));
+    w_.push_back(0);  // no menu
+    w_.push_back(0);  // standard class
+    str(title);
+    if (style & DS_SETFONT) {
+      w_.push_back(8);
+      if (extended) {
+        w_.push_back(FW_NORMAL);
+        w_.push_back(0);  // italic, charset
+      }
+      str(TEXT("MS Sans Serif"));
+    }
+  }
+
+  // A control of a predefined class: 0x0080 BUTTON, 0x0081 EDIT,
+  // 0x0082 STATIC, 0x0085 COMBOBOX.
+  DialogTemplate& item(WORD cls, DWORD style, short x, short y, short cx, short cy, WORD id, const WString& title) {
+    start(style, x, y, cx, cy, id);
+    w_.push_back(0xFFFF);
+    w_.push_back(cls);
+    return finish(title);
+  }
+  // A control of a class named in full.
+  DialogTemplate& item(const WString& cls, DWORD style, short x, short y, short cx, short cy, WORD id,
+                       const WString& title) {
+    start(style, x, y, cx, cy, id);
+    str(cls);
+    return finish(title);
+  }
+
+  LPCDLGTEMPLATEW get() const { return reinterpret_cast<LPCDLGTEMPLATEW>(w_.data()); }
+
+ private:
+  void start(DWORD style, short x, short y, short cx, short cy, WORD id) {
+    if (w_.size() % 2) w_.push_back(0);
+    if (extended_) {
+      dword(0);
+      dword(0);
+      dword(style);
+    } else {
+      dword(style);
+      dword(0);
+    }
+    for (short v : {x, y, cx, cy}) w_.push_back(static_cast<WORD>(v));
+    if (extended_)
+      dword(id);
+    else
+      w_.push_back(id);
+  }
+  DialogTemplate& finish(const WString& title) {
+    str(title);
+    w_.push_back(0);  // no creation data
+    ++w_[countAt_];
+    return *this;
+  }
+  void dword(DWORD d) {
+    w_.push_back(LOWORD(d));
+    w_.push_back(HIWORD(d));
+  }
+  void str(const WString& s) {
+    for (WCHAR c : s) w_.push_back(static_cast<WORD>(c));
+    w_.push_back(0);
+  }
+  bool extended_;
+  size_t countAt_ = 0;
+  std::vector<WORD> w_;
+};
+
+constexpr WORD kButtonClass = 0x0080, kEditClass = 0x0081, kStaticClass = 0x0082, kComboClass = 0x0085;
+
+// A modal dialog from a template in memory whose procedure logs what it
+// receives and, once the dialog is up, runs the test's steps one by one
+// from a timer, each after everything the one before queued.
+class ApiDialogTest : public ::testing::Test {
+ protected:
+  static constexpr UINT_PTR kStepTimer = 0x5EED;
+  using Handler = std::function<INT_PTR(HWND, UINT, WPARAM, LPARAM)>;
+  using Step = std::function<void(HWND)>;
+
+  ApiPlatform platform;
+  Handler handler;             // the test's own handling; FALSE when unset
+  std::vector<Step> steps;     // run in order once the dialog is idle
+  std::vector<WPARAM> commands;  // the wParam of each WM_COMMAND received
+  size_t nextStep = 0;
+
+  void SetUp() override { current() = this; }
+  void TearDown() override {
+    current() = nullptr;
+    EXPECT_EQ(nextStep, steps.size()) << "every step ran";
+    EXPECT_EQ(platform.problems(), std::vector<std::string>{});
+  }
+
+  static ApiDialogTest*& current() {
+    static ApiDialogTest* t = nullptr;
+    return t;
+  }
+
+  static INT_PTR CALLBACK proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    ApiDialogTest* t = current();
+    if (msg == WM_TIMER && wp == kStepTimer) {
+      KillTimer(h, kStepTimer);
+      if (t->nextStep < t->steps.size()) {
+        Step s = t->steps[t->nextStep++];
+        s(h);
+        t->scheduleStep(h);
+      }
+      return TRUE;
+    }
+    if (msg == WM_COMMAND) t->commands.push_back(wp);
+    if (msg == WM_INITDIALOG) t->scheduleStep(h);
+    return t->handler ? t->handler(h, msg, wp, lp) : FALSE;
+  }
+
+  void scheduleStep(HWND h) {
+    if (nextStep >= steps.size() || !IsWindow(h)) return;
+    SetTimer(h, kStepTimer, 10, nullptr);
+    platform.letTimePass(10);
+  }
+
+  INT_PTR run(const DialogTemplate& t, HWND owner = nullptr, LPARAM param = 0) {
+#ifdef _WIN32
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+#else
+    HINSTANCE instance = nullptr;
+#endif
+    return DialogBoxIndirectParamW(instance, t.get(), owner, proc, param);
+  }
+
+  int commandsWith(WPARAM wp) const {
+    int n = 0;
+    for (WPARAM c : commands) n += c == wp;
+    return n;
+  }
+  // A key pressed on the focused control, through the dialog's own loop.
+  static void pressKey(HWND dialog, UINT vk) {
+    HWND target = GetFocus() ? GetFocus() : dialog;
+    PostMessageW(target, WM_KEYDOWN, vk, 1);
+    PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+  }
+};
+
+inline WString textOf(HWND h) {
+  WCHAR buf[256];
+  int n = GetWindowTextW(h, buf, 256);
+  return WString(buf, n > 0 ? n : 0);
+}
