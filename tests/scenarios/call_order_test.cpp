@@ -230,7 +230,8 @@ TEST_F(OptionsCallOrder, TheLinkAndBrowseCallTheShellAsTheDeviceExpects) {
     if (starts(c, "ShellExecuteEx(") || starts(c, "GetOpenFileNameW(")) shell.push_back(c);
   ASSERT_EQ(2u, shell.size()) << text(calls);
   // The default verb, no mask: the shell opens the address with the mail program.
-  EXPECT_EQ("ShellExecuteEx(NULL, \"mailto:team@crestune.org\", 0) = 1", shell[0]);
+  // Default verb, no flags, no owner window, shown normally.
+  EXPECT_EQ("ShellExecuteEx(NULL, \"mailto:team@crestune.org\", 0, NULL, 1) = 1", shell[0]);
   EXPECT_NE(std::string::npos, shell[1].find(", \"Open File\", 260, 524288)")) << shell[1];
 }
 
@@ -245,7 +246,9 @@ TEST_F(CallOrder, ATapOnTheTitleStartsThePlayerAndLetsGoOfItsProcess) {
   EXPECT_EQ("SetCapture(" + wince::traceArg(static_cast<const void*>(itemWindow())) + ") = NULL", calls[0]);
   EXPECT_EQ("ReleaseCapture() = 1", calls[1]);
   // SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI
-  EXPECT_EQ("ShellExecuteEx(\"open\", \"wmplayer.exe\", 1088) = 1", calls[2]);
+  EXPECT_EQ("ShellExecuteEx(\"open\", \"wmplayer.exe\", 1088, " +
+                wince::traceArg(static_cast<const void*>(itemWindow())) + ", 1) = 1",
+            calls[2]);
   EXPECT_TRUE(starts(calls[3], "CloseHandle(")) << calls[3];
 }
 

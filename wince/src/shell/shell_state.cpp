@@ -76,7 +76,8 @@ using wince::Device;
 
 SHSTDAPI BOOL WINAPI ShellExecuteEx(LPSHELLEXECUTEINFO info) {
   WINCE_TRACE("ShellExecuteEx");
-  wince_trace_.args(info ? info->lpVerb : nullptr, info ? info->lpFile : nullptr, info ? info->fMask : 0u);
+  wince_trace_.args(info ? info->lpVerb : nullptr, info ? info->lpFile : nullptr, info ? info->fMask : 0u,
+                    info ? info->hwnd : nullptr, info ? info->nShow : 0);
   Device& d = Device::current();
   if (!info || info->cbSize != sizeof(SHELLEXECUTEINFO) || !info->lpFile) {
     d.lastError() = ERROR_INVALID_PARAMETER;
