@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake g++ make llvm libgtest-dev libfreetype-dev libpng-dev libsdl2-dev
           fonts-dejavu-core fonts-dejavu-extra
-          g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool)
+          g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool python3)
 if [ "$(id -u)" = 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   dpkg --add-architecture i386
