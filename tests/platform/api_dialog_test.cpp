@@ -7,15 +7,6 @@ namespace {
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
-RECT clientRectOf(HWND dialog, HWND control) {
-  RECT r;
-  GetWindowRect(control, &r);
-  POINT tl{r.left, r.top}, br{r.right, r.bottom};
-  ScreenToClient(dialog, &tl);
-  ScreenToClient(dialog, &br);
-  return RECT{tl.x, tl.y, br.x, br.y};
-}
-
 // A control's place and size, each mapped from dialog units on its own, as
 // the dialog manager maps them.
 void expectPlaced(HWND dialog, int id, RECT units) {

@@ -22,7 +22,8 @@ using WString = std::basic_string<WCHAR>;
 class ApiPlatform {
  public:
 #ifndef _WIN32
-  wince::Device device{wince::DeviceOptions{}};
+  explicit ApiPlatform(wince::DeviceOptions options = {}) : device(std::move(options)) {}
+  wince::Device device;
   void letTimePass(DWORD ms) {
     device.input().push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, ms, 0, {}});
   }
@@ -37,7 +38,8 @@ class ApiPlatform {
 // compiler lays it out.
 class DialogTemplate {
  public:
-  DialogTemplate(DWORD style, short x, short y, short cx, short cy, const WString& title, bool extended = false)
+  DialogTemplate(DWORD style, short x, short y, short cx, short cy, const WString& title, bool extended = false,
+                 WORD points = 8, const WString& face = TEXT("MS Sans Serif"))
       : extended_(extended) {
     if (extended) {
       w_.push_back(1);
@@ -56,32 +58,42 @@ class DialogTemplate {
     w_.push_back(0);  // standard class
     str(title);
     if (style & DS_SETFONT) {
-      w_.push_back(8);
+      w_.push_back(points);
       if (extended) {
         w_.push_back(FW_NORMAL);
         w_.push_back(0);  // italic, charset
       }
-      str(TEXT("MS Sans Serif"));
+      str(face);
     }
   }
 
   // A control of a predefined class: 0x0080 BUTTON, 0x0081 EDIT,
-  // 0x0082 STATIC, 0x0085 COMBOBOX.
-  DialogTemplate& item(WORD cls, DWORD style, short x, short y, short cx, short cy, WORD id, const WString& title) {
+  // 0x0082 STATIC, 0x0085 COMBOBOX. A title ordinal of 0 or more names a
+  // resource instead of a text (an SS_ICON static's icon).
+  DialogTemplate& item(WORD cls, DWORD style, short x, short y, short cx, short cy, WORD id, const WString& title,
+                       int titleOrdinal = -1) {
     start(style, x, y, cx, cy, id);
     w_.push_back(0xFFFF);
     w_.push_back(cls);
-    return finish(title);
+    if (titleOrdinal >= 0) {
+      w_.push_back(0xFFFF);
+      w_.push_back(static_cast<WORD>(titleOrdinal));
+    } else {
+      str(title);
+    }
+    return finish();
   }
   // A control of a class named in full.
   DialogTemplate& item(const WString& cls, DWORD style, short x, short y, short cx, short cy, WORD id,
                        const WString& title) {
     start(style, x, y, cx, cy, id);
     str(cls);
-    return finish(title);
+    str(title);
+    return finish();
   }
 
   LPCDLGTEMPLATEW get() const { return reinterpret_cast<LPCDLGTEMPLATEW>(w_.data()); }
+  const std::vector<WORD>& words() const { return w_; }
 
  private:
   void start(DWORD style, short x, short y, short cx, short cy, WORD id) {
@@ -100,8 +112,7 @@ class DialogTemplate {
     else
       w_.push_back(id);
   }
-  DialogTemplate& finish(const WString& title) {
-    str(title);
+  DialogTemplate& finish() {
     w_.push_back(0);  // no creation data
     ++w_[countAt_];
     return *this;
@@ -123,17 +134,23 @@ constexpr WORD kButtonClass = 0x0080, kEditClass = 0x0081, kStaticClass = 0x0082
 
 // A modal dialog from a template in memory whose procedure logs what it
 // receives and, once the dialog is up, runs the test's steps one by one
-// from a timer, each after everything the one before queued.
+// from a timer, each after everything the one before queued (the paints
+// included).
 class ApiDialogTest : public ::testing::Test {
  protected:
   static constexpr UINT_PTR kStepTimer = 0x5EED;
   using Handler = std::function<INT_PTR(HWND, UINT, WPARAM, LPARAM)>;
   using Step = std::function<void(HWND)>;
 
+  ApiDialogTest() = default;
+#ifndef _WIN32
+  explicit ApiDialogTest(wince::DeviceOptions options) : platform(std::move(options)) {}
+#endif
+
   ApiPlatform platform;
   Handler handler;             // the test's own handling; FALSE when unset
   std::vector<Step> steps;     // run in order once the dialog is idle
-  std::vector<WPARAM> commands;  // the wParam of each WM_COMMAND received
+  std::vector<MSG> commands;   // the WM_COMMANDs the dialog received
   size_t nextStep = 0;
 
   void SetUp() override { current() = this; }
@@ -159,29 +176,40 @@ class ApiDialogTest : public ::testing::Test {
       }
       return TRUE;
     }
-    if (msg == WM_COMMAND) t->commands.push_back(wp);
+    if (msg == WM_COMMAND) {
+      MSG m{};
+      m.hwnd = h;
+      m.message = msg;
+      m.wParam = wp;
+      m.lParam = lp;
+      t->commands.push_back(m);
+    }
     if (msg == WM_INITDIALOG) t->scheduleStep(h);
     return t->handler ? t->handler(h, msg, wp, lp) : FALSE;
   }
 
   void scheduleStep(HWND h) {
     if (nextStep >= steps.size() || !IsWindow(h)) return;
-    SetTimer(h, kStepTimer, 10, nullptr);
+    SetTimer(h, kStepTimer, 10, nullptr);  // due exactly when the wait below ends
     platform.letTimePass(10);
   }
 
-  INT_PTR run(const DialogTemplate& t, HWND owner = nullptr, LPARAM param = 0) {
+  static HINSTANCE thisModule() {
 #ifdef _WIN32
-    HINSTANCE instance = GetModuleHandleW(nullptr);
+    return GetModuleHandleW(nullptr);
 #else
-    HINSTANCE instance = nullptr;
+    return nullptr;
 #endif
+  }
+
+  INT_PTR run(const DialogTemplate& t, HWND owner = nullptr, LPARAM param = 0, HINSTANCE instance = thisModule()) {
     return DialogBoxIndirectParamW(instance, t.get(), owner, proc, param);
   }
 
+  // WM_COMMANDs received with this wParam.
   int commandsWith(WPARAM wp) const {
     int n = 0;
-    for (WPARAM c : commands) n += c == wp;
+    for (const MSG& m : commands) n += m.wParam == wp;
     return n;
   }
   // A key pressed on the focused control, through the dialog's own loop.
@@ -191,6 +219,16 @@ class ApiDialogTest : public ::testing::Test {
     PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
   }
 };
+
+// A control's window rectangle in its dialog's client coordinates.
+inline RECT clientRectOf(HWND dialog, HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  POINT tl{r.left, r.top}, br{r.right, r.bottom};
+  ScreenToClient(dialog, &tl);
+  ScreenToClient(dialog, &br);
+  return RECT{tl.x, tl.y, br.x, br.y};
+}
 
 inline WString textOf(HWND h) {
   WCHAR buf[256];

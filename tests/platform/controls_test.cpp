@@ -14,16 +14,16 @@ constexpr uint32_t kWhite = 0x00FFFFFF;
 LRESULT check(HWND h, int id) { return SendDlgItemMessageW(h, id, BM_GETCHECK, 0, 0); }
 
 TEST_F(DialogTest, AutoRadioButtonsClearTheRestOfTheirGroupOnly) {
-  TemplateBuilder t(WS_POPUP | DS_SETFONT, 0, 0, 150, 120, u"Radios");
+  DialogTemplate t(WS_POPUP | DS_SETFONT, 0, 0, 150, 120, u"Radios");
   // First group: from the start of the dialog to the next WS_GROUP control
   // (the options page has its radios there, without WS_GROUP).
-  t.item(kButton, kChild | BS_AUTORADIOBUTTON, 4, 4, 80, 10, 1009, u"Large");
-  t.item(kButton, kChild | BS_AUTORADIOBUTTON, 4, 16, 80, 10, 1006, u"Normal");
-  t.item(kButton, kChild | WS_TABSTOP, 90, 4, 40, 14, 1018, u"Push");
-  t.item(kStatic, kChild | WS_GROUP, 4, 30, 60, 8, 1010, u"Next:");
-  t.item(kButton, kChild | BS_AUTORADIOBUTTON | WS_GROUP, 4, 40, 80, 10, 21, u"A");
-  t.item(kButton, kChild | BS_AUTORADIOBUTTON, 4, 52, 80, 10, 22, u"B");
-  t.item(kButton, kChild | BS_AUTOCHECKBOX | WS_GROUP, 4, 70, 80, 10, 30, u"Check");
+  t.item(kButtonClass, kChild | BS_AUTORADIOBUTTON, 4, 4, 80, 10, 1009, u"Large");
+  t.item(kButtonClass, kChild | BS_AUTORADIOBUTTON, 4, 16, 80, 10, 1006, u"Normal");
+  t.item(kButtonClass, kChild | WS_TABSTOP, 90, 4, 40, 14, 1018, u"Push");
+  t.item(kStaticClass, kChild | WS_GROUP, 4, 30, 60, 8, 1010, u"Next:");
+  t.item(kButtonClass, kChild | BS_AUTORADIOBUTTON | WS_GROUP, 4, 40, 80, 10, 21, u"A");
+  t.item(kButtonClass, kChild | BS_AUTORADIOBUTTON, 4, 52, 80, 10, 22, u"B");
+  t.item(kButtonClass, kChild | BS_AUTOCHECKBOX | WS_GROUP, 4, 70, 80, 10, 30, u"Check");
   handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> INT_PTR {
     if (msg == WM_INITDIALOG) {
       SendDlgItemMessageW(h, 1009, BM_SETCHECK, BST_CHECKED, 0);
@@ -68,8 +68,8 @@ TEST_F(DialogTest, AutoRadioButtonsClearTheRestOfTheirGroupOnly) {
 }
 
 TEST_F(DialogTest, PushButtonClicksOnlyWhenThePenLiftsOnIt) {
-  TemplateBuilder t(WS_POPUP | DS_SETFONT, 0, 0, 150, 80, u"Push");
-  t.item(kButton, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 10, 10, 50, 14, 1018, u"Browse...");
+  DialogTemplate t(WS_POPUP | DS_SETFONT, 0, 0, 150, 80, u"Push");
+  t.item(kButtonClass, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 10, 10, 50, 14, 1018, u"Browse...");
   RECT button{};
   steps = {[&](HWND h) {
              GetWindowRect(GetDlgItem(h, 1018), &button);
@@ -96,9 +96,9 @@ TEST_F(DialogTest, PushButtonClicksOnlyWhenThePenLiftsOnIt) {
 }
 
 TEST_F(DialogTest, TypingIntoAnEditAndReadingItBack) {
-  TemplateBuilder t(WS_POPUP | DS_SETFONT, 0, 0, 160, 80, u"Edit");
-  t.item(kEdit, kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 8, 8, 148, 13, 1017, u"");
-  t.item(kEdit, kChild | WS_BORDER | WS_TABSTOP, 8, 30, 30, 13, 1020, u"");
+  DialogTemplate t(WS_POPUP | DS_SETFONT, 0, 0, 160, 80, u"Edit");
+  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 8, 8, 148, 13, 1017, u"");
+  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP, 8, 30, 30, 13, 1020, u"");
   int changes = 0;
   handler = [&](HWND, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
     if (msg == WM_COMMAND && wp == MAKEWPARAM(1017, EN_CHANGE)) ++changes;
@@ -156,9 +156,9 @@ TEST_F(DialogTest, TypingIntoAnEditAndReadingItBack) {
 }
 
 TEST_F(DialogTest, StaticAsksItsParentForColoursBeforePainting) {
-  TemplateBuilder t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 160, 80, u"Colours");
-  t.item(kStatic, kChild | SS_NOTIFY | WS_GROUP, 6, 10, 120, 12, 1014, u"someone@example.com");
-  t.item(kStatic, kChild | WS_GROUP, 6, 40, 120, 12, 1013, u"Copyright");
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 160, 80, u"Colours");
+  t.item(kStaticClass, kChild | SS_NOTIFY | WS_GROUP, 6, 10, 120, 12, 1014, u"someone@example.com");
+  t.item(kStaticClass, kChild | WS_GROUP, 6, 40, 120, 12, 1013, u"Copyright");
   HBRUSH yellow = CreateSolidBrush(RGB(255, 255, 0));
   int asked = 0;
   handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> INT_PTR {
@@ -207,8 +207,8 @@ TEST_F(DialogTest, IconStaticLoadsItsIconFromTheDialogsModule) {
   const HMODULE module = reinterpret_cast<HMODULE>(uintptr_t{0x7D000000});
   dev.resources().addBuiltinModule(module, bytes.data(), bytes.size());
   const int icons = live(ObjectKind::Icon);
-  TemplateBuilder t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 143, 70, u"Icon");
-  t.item(kStatic, kChild | SS_ICON, 4, 5, 20, 20, 0xFFFF, u"", 102);
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 143, 70, u"Icon");
+  t.item(kStaticClass, kChild | SS_ICON, 4, 5, 20, 20, 0xFFFF, u"", 102);
   steps = {[&](HWND h) {
              HWND icon = GetDlgItem(h, 0xFFFF);
              ASSERT_NE(icon, nullptr);
@@ -230,9 +230,9 @@ TEST_F(DialogTest, IconStaticLoadsItsIconFromTheDialogsModule) {
 }
 
 TEST_F(DialogTest, ComboBoxNotifiesOnlyWhenThePersonChangesTheSelection) {
-  TemplateBuilder t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 143, 90, u"Language");
-  t.item(kCombo, kChild | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 32, 32, 105, 30, 1000, u"");
-  t.item(kCombo, kChild | CBS_DROPDOWNLIST | CBS_SORT, 32, 60, 105, 30, 1001, u"");
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 143, 90, u"Language");
+  t.item(kComboClass, kChild | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 32, 32, 105, 30, 1000, u"");
+  t.item(kComboClass, kChild | CBS_DROPDOWNLIST | CBS_SORT, 32, 60, 105, 30, 1001, u"");
   handler = [&](HWND h, UINT msg, WPARAM, LPARAM) -> INT_PTR {
     if (msg != WM_INITDIALOG) return FALSE;
     EXPECT_EQ(SendDlgItemMessageW(h, 1000, CB_GETCURSEL, 0, 0), CB_ERR);

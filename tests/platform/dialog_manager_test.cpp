@@ -30,23 +30,14 @@ SIZE baseUnitsOf(LONG height, const char16_t* face) {
 
 int rounded(int v, int num, int den) { return (v * num + den / 2) / den; }
 
-RECT clientRectOf(HWND dlg, HWND control) {
-  RECT r;
-  GetWindowRect(control, &r);
-  POINT tl{r.left, r.top}, br{r.right, r.bottom};
-  ScreenToClient(dlg, &tl);
-  ScreenToClient(dlg, &br);
-  return RECT{tl.x, tl.y, br.x, br.y};
-}
-
 class DialogTemplates : public DialogTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(DialogTemplates, ControlsArePlacedInPixelsOfTheDialogFont) {
   const bool extended = GetParam();
-  TemplateBuilder t(WS_POPUP | WS_CAPTION | DS_SETFONT, 10, 20, 100, 100, u"Layout", extended);
-  t.item(kButton, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 7, 9, 50, 14, 101, u"Push");
-  t.item(kEdit, WS_CHILD | WS_VISIBLE | WS_BORDER, 13, 31, 101, 13, 102, u"typed");
-  t.item(kStatic, WS_CHILD | WS_VISIBLE | SS_LEFT, 3, 50, 33, 8, 103, u"Label:");
+  DialogTemplate t(WS_POPUP | WS_CAPTION | DS_SETFONT, 10, 20, 100, 100, u"Layout", extended);
+  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 7, 9, 50, 14, 101, u"Push");
+  t.item(kEditClass, WS_CHILD | WS_VISIBLE | WS_BORDER, 13, 31, 101, 13, 102, u"typed");
+  t.item(kStaticClass, WS_CHILD | WS_VISIBLE | SS_LEFT, 3, 50, 33, 8, 103, u"Label:");
   const SIZE base = baseUnitsOf(-11, u"MS Sans Serif");  // 8 points at 96 dpi
   ASSERT_GT(base.cx, 3);
   ASSERT_GT(base.cy, 8);
@@ -97,7 +88,7 @@ TEST_F(DialogTest, CentredDialogAndBaseUnitsOfTheSystemFont) {
   EXPECT_GT(LOWORD(units), 3);
   EXPECT_GT(HIWORD(units), 8);
   // Without DS_SETFONT the system font measures the dialog.
-  TemplateBuilder t(WS_POPUP | WS_CAPTION | DS_CENTER, 0, 0, 100, 40, u"Centre");
+  DialogTemplate t(WS_POPUP | WS_CAPTION | DS_CENTER, 0, 0, 100, 40, u"Centre");
   handler = [&](HWND h, UINT msg, WPARAM, LPARAM) -> INT_PTR {
     if (msg != WM_INITDIALOG) return FALSE;
     RECT client, window;
@@ -113,11 +104,11 @@ TEST_F(DialogTest, CentredDialogAndBaseUnitsOfTheSystemFont) {
 }
 
 TEST_F(DialogTest, InitDialogNamesTheFirstTabStopAndANonzeroAnswerFocusesIt) {
-  TemplateBuilder t(WS_POPUP | DS_SETFONT, 0, 0, 150, 80, u"Focus");
-  t.item(kStatic, WS_CHILD | WS_VISIBLE, 2, 2, 40, 8, 10, u"x");
-  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_DISABLED, 2, 12, 40, 14, 11, u"off");
-  t.item(kEdit, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 2, 30, 80, 12, 12, u"abc");
-  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 2, 50, 40, 14, IDOK, u"OK");
+  DialogTemplate t(WS_POPUP | DS_SETFONT, 0, 0, 150, 80, u"Focus");
+  t.item(kStaticClass, WS_CHILD | WS_VISIBLE, 2, 2, 40, 8, 10, u"x");
+  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_DISABLED, 2, 12, 40, 14, 11, u"off");
+  t.item(kEditClass, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 2, 30, 80, 12, 12, u"abc");
+  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 2, 50, 40, 14, IDOK, u"OK");
   for (INT_PTR answer : {TRUE, FALSE}) {
     HWND seenFirst = nullptr;
     steps = {[&](HWND h) {
@@ -146,8 +137,8 @@ TEST_F(DialogTest, InitDialogNamesTheFirstTabStopAndANonzeroAnswerFocusesIt) {
 }
 
 TEST_F(DialogTest, EndDialogHidesThenDestroysAndTheProcedureSeesWmDestroy) {
-  TemplateBuilder t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 0, 0, 100, 60, u"End");
-  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5, 40, 14, IDCANCEL, u"Cancel");
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 0, 0, 100, 60, u"End");
+  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5, 40, 14, IDCANCEL, u"Cancel");
   HWND dialog = nullptr;
   bool destroyedAfterEnd = false, visibleAfterEnd = true;
   handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
@@ -190,8 +181,8 @@ INT_PTR CALLBACK defWindowProcStyle(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 TEST_F(DialogTest, ProcedureAnsweringWithDefWindowProcStillWorks) {
-  TemplateBuilder t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 20, 40, 100, 60, u"Def");
-  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5, 40, 14, IDOK, u"OK");
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 20, 40, 100, 60, u"Def");
+  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5, 40, 14, IDOK, u"OK");
   std::fill(dev.screen().pixels.begin(), dev.screen().pixels.end(), 0x00336699);
   // OK tapped: the background was painted white by the class brush.
   HWND dialog = nullptr;
@@ -240,9 +231,9 @@ TEST_F(DialogTest, ModalToItsOwnerWhichComesBackAfterwards) {
   HWND owner = CreateWindowExW(0, u"Owner", u"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
                                nullptr);
   ownerTaps = 0;
-  TemplateBuilder t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 10, 10, 100, 50, u"Modal");
-  t.item(kEdit, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 4, 4, 80, 12, 1017, u"");
-  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 20, 40, 14, 1018, u"Browse");
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 10, 10, 100, 50, u"Modal");
+  t.item(kEditClass, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 4, 4, 80, 12, 1017, u"");
+  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 20, 40, 14, 1018, u"Browse");
   steps = {[&](HWND h) {
              EXPECT_FALSE(IsWindowEnabled(owner));
              EXPECT_EQ(GetParent(h), owner) << "owned by its parent";
@@ -313,8 +304,8 @@ std::vector<unsigned char> dialogResource(const std::vector<WORD>& tmpl) {
 }
 
 TEST_F(DialogTest, TemplatesComeFromTheModulesResourcesByNumberOrName) {
-  TemplateBuilder t(WS_POPUP | DS_SETFONT, 0, 0, 100, 50, u"From resources");
-  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 20, 40, 14, 1019, u"Cancel");
+  DialogTemplate t(WS_POPUP | DS_SETFONT, 0, 0, 100, 50, u"From resources");
+  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 20, 40, 14, 1019, u"Cancel");
   std::vector<unsigned char> res = dialogResource(t.words());
   const HMODULE module = reinterpret_cast<HMODULE>(uintptr_t{0x7C000000});
   dev.resources().addBuiltinModule(module, res.data(), res.size());
@@ -334,19 +325,19 @@ TEST_F(DialogTest, TemplatesComeFromTheModulesResourcesByNumberOrName) {
   EXPECT_EQ(DialogBoxParamW(module, MAKEINTRESOURCEW(500), reinterpret_cast<HWND>(0x1234), proc, 15), 0)
       << "a parent that is not a window";
   // A control of a class nobody registered fails the whole dialog.
-  TemplateBuilder bad(WS_POPUP, 0, 0, 50, 50, u"Bad");
+  DialogTemplate bad(WS_POPUP, 0, 0, 50, 50, u"Bad");
   bad.item(0x0083 /* LISTBOX */, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, 5, u"");
   EXPECT_EQ(run(bad), -1);
   dev.resources().removeBuiltinModule(module);
 }
 
 TEST_F(DialogTest, AHundredDialogsLeaveNothingBehind) {
-  TemplateBuilder t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 0, 0, 140, 90, u"Again");
-  t.item(kButton, WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 4, 4, 60, 10, 1, u"One");
-  t.item(kEdit, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 4, 16, 100, 12, 2, u"path");
-  t.item(kStatic, WS_CHILD | WS_VISIBLE | SS_NOTIFY, 4, 30, 100, 8, 3, u"link");
-  t.item(kCombo, WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | WS_TABSTOP, 4, 42, 80, 30, 4, u"");
-  t.item(kButton, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 70, 40, 14, IDOK, u"OK");
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 0, 0, 140, 90, u"Again");
+  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 4, 4, 60, 10, 1, u"One");
+  t.item(kEditClass, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 4, 16, 100, 12, 2, u"path");
+  t.item(kStaticClass, WS_CHILD | WS_VISIBLE | SS_NOTIFY, 4, 30, 100, 8, 3, u"link");
+  t.item(kComboClass, WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | WS_TABSTOP, 4, 42, 80, 30, 4, u"");
+  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 70, 40, 14, IDOK, u"OK");
   handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
     if (msg == WM_INITDIALOG) {
       SendDlgItemMessageW(h, 4, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"a"));
@@ -379,8 +370,8 @@ TEST_F(DialogTest, AHundredDialogsLeaveNothingBehind) {
 }
 
 TEST_F(DialogTest, DialogItemCallsOnMissingItems) {
-  TemplateBuilder t(WS_POPUP, 0, 0, 60, 40, u"Items");
-  t.item(kStatic, WS_CHILD | WS_VISIBLE, 0, 0, 50, 8, 9, u"text");
+  DialogTemplate t(WS_POPUP, 0, 0, 60, 40, u"Items");
+  t.item(kStaticClass, WS_CHILD | WS_VISIBLE, 0, 0, 50, 8, 9, u"text");
   handler = [&](HWND h, UINT msg, WPARAM, LPARAM) -> INT_PTR {
     if (msg != WM_INITDIALOG) return FALSE;
     EXPECT_EQ(GetDlgItem(h, 8), nullptr);
