@@ -14,7 +14,8 @@ void click(HWND h, int id) { SendDlgItemMessageW(h, id, BM_CLICK, 0, 0); }
 
 TEST_F(ApiDialogTest, AutoRadioButtonsClearTheRestOfTheirGroupOnly) {
   DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 150, 120, TEXT("Radios"));
-  // The first group runs from the start of the dialog to the next WS_GROUP.
+  // The first group runs from the start of the dialog to the next WS_GROUP
+  // (the options page has its radios there, without WS_GROUP).
   t.item(kButtonClass, kChild | BS_AUTORADIOBUTTON, 4, 4, 80, 10, 1009, TEXT("Large"));
   t.item(kButtonClass, kChild | BS_AUTORADIOBUTTON, 4, 16, 80, 10, 1006, TEXT("Normal"));
   t.item(kButtonClass, kChild | WS_TABSTOP, 90, 4, 40, 14, 1018, TEXT("Push"));
