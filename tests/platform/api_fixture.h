@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -228,6 +229,21 @@ inline RECT clientRectOf(HWND dialog, HWND control) {
   ScreenToClient(dialog, &tl);
   ScreenToClient(dialog, &br);
   return RECT{tl.x, tl.y, br.x, br.y};
+}
+
+// Every stock object the platform has, by its GetStockObject number.
+constexpr int kStockObjects[] = {WHITE_BRUSH, LTGRAY_BRUSH, GRAY_BRUSH, DKGRAY_BRUSH, BLACK_BRUSH, NULL_BRUSH,
+                                 WHITE_PEN,   BLACK_PEN,    NULL_PEN,   SYSTEM_FONT,  DEFAULT_GUI_FONT};
+
+// The description of a Tahoma font.
+inline LOGFONTW tahoma(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0) {
+  LOGFONTW lf{};
+  lf.lfHeight = height;
+  lf.lfWeight = weight;
+  lf.lfUnderline = underline;
+  const WCHAR face[] = TEXT("Tahoma");
+  std::memcpy(lf.lfFaceName, face, sizeof face);
+  return lf;
 }
 
 inline WString textOf(HWND h) {

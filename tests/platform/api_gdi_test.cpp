@@ -50,10 +50,8 @@ TEST(ApiRect, SetIntersectOffsetAndPointInside) {
 }
 
 TEST_F(ApiGdiTest, StockObjectsAreDistinctAndDeletingThemIsHarmless) {
-  const int stock[] = {WHITE_BRUSH, LTGRAY_BRUSH, GRAY_BRUSH, DKGRAY_BRUSH, BLACK_BRUSH, NULL_BRUSH,
-                       WHITE_PEN,   BLACK_PEN,    NULL_PEN,   SYSTEM_FONT,  DEFAULT_GUI_FONT};
   std::vector<HGDIOBJ> seen;
-  for (int i : stock) {
+  for (int i : kStockObjects) {
     HGDIOBJ h = GetStockObject(i);
     ASSERT_NE(h, nullptr) << i;
     EXPECT_EQ(GetStockObject(i), h) << "the same handle every time";
@@ -100,13 +98,8 @@ TEST_F(ApiGdiTest, SelectObjectReturnsThePreviousObjectOfTheSameKind) {
 
 TEST_F(ApiGdiTest, GetObjectGivesBackTheDescriptionsObjectsWereMadeFrom) {
   EXPECT_EQ(sizeof(LOGFONTW), 92u);
-  LOGFONTW in{};
-  in.lfHeight = -11;
-  in.lfWeight = 600;
-  in.lfUnderline = 1;
+  LOGFONTW in = tahoma(-11, 600, 1);
   in.lfPitchAndFamily = 0x22;
-  const WCHAR face[] = TEXT("Tahoma");
-  std::memcpy(in.lfFaceName, face, sizeof face);
   HFONT font = CreateFontIndirectW(&in);
   ASSERT_NE(font, nullptr);
 

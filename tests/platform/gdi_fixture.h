@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "api_fixture.h"
 #include "device/device.h"
 #include "gdi/gdi_state.h"
 
@@ -42,12 +43,7 @@ class GdiTest : public ::testing::Test {
   }
 
   HFONT makeFont(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0) {
-    LOGFONTW lf{};
-    lf.lfHeight = height;
-    lf.lfWeight = weight;
-    lf.lfUnderline = underline;
-    const char16_t face[] = u"Tahoma";
-    for (int i = 0; face[i]; ++i) lf.lfFaceName[i] = face[i];
+    LOGFONTW lf = tahoma(height, weight, underline);
     return CreateFontIndirectW(&lf);
   }
 };
