@@ -182,3 +182,11 @@ DWORD_PTR CallStdcall4(void* function, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DW
   DWORD_PTR args[4] = {a, b, c, d};
   return CallProbe(function, args, 4, 0, drift);
 }
+
+HMODULE LoadBesideProgram(LPCWSTR name) {
+  WCHAR path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+  while (length && path[length - 1] != L'\\') length--;
+  lstrcpynW(path + length, name, MAX_PATH - length);
+  return LoadLibraryW(path);
+}

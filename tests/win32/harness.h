@@ -38,6 +38,9 @@ void ChooseFromNextMenu(int downPresses);
 typedef void (*DialogDriver)(HWND dialog);
 void DriveNextDialog(DialogDriver driver);
 
+// Loads a DLL from the folder of this program, not from the search path.
+HMODULE LoadBesideProgram(LPCWSTR name);
+
 // Registry values as stored: their type and their data size in bytes.
 struct StoredValue {
   bool found;

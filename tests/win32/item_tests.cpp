@@ -375,11 +375,7 @@ static void LaunchFailureTests(HWND today) {
 }
 
 void ItemTests() {
-  WCHAR path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
-  while (length && path[length - 1] != L'\\') length--;
-  lstrcpynW(path + length, L"crestitem.dll", MAX_PATH - length);
-  Item = LoadLibraryW(path);
+  Item = LoadBesideProgram(L"crestitem.dll");
   if (!ok(Item != NULL, "load: crestitem.dll loads (error %lu)", GetLastError())) return;
 
   ExportTests();

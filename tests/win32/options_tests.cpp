@@ -318,11 +318,7 @@ static void LanguageTests() {
 }
 
 void OptionsTests() {
-  WCHAR path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
-  while (length && path[length - 1] != L'\\') length--;
-  lstrcpynW(path + length, L"crestitem.dll", MAX_PATH - length);
-  Item = LoadLibraryW(path);
+  Item = LoadBesideProgram(L"crestitem.dll");
   if (!ok(Item != NULL, "options: crestitem.dll loads (error %lu)", Item ? 0 : GetLastError())) return;
   OptionsProc = (DLGPROC)(void*)GetProcAddress(Item, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC));
   Parent = CreateWindowExW(0, L"STATIC", L"Today settings", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 320, NULL,

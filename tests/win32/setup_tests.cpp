@@ -343,11 +343,7 @@ static void UninstallTests(HWND owner) {
 }
 
 void SetupTests() {
-  WCHAR path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
-  while (length && path[length - 1] != L'\\') length--;
-  lstrcpynW(path + length, L"setup.dll", MAX_PATH - length);
-  Setup = LoadLibraryW(path);
+  Setup = LoadBesideProgram(L"setup.dll");
   if (!ok(Setup != NULL, "setup: setup.dll loads (error %lu)", Setup ? 0 : GetLastError())) return;
   HadItemsKey = KeyExists(HKEY_LOCAL_MACHINE, ITEMS_KEY);
   HadTodayKey = KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Today");
