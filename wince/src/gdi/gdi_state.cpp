@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 #include <cstring>
 
 #include "device/trace.h"
@@ -399,16 +400,18 @@ int WINAPI GetDeviceCaps(HDC hdc, int index) {
   return wince_trace_.result(r);
 }
 
+// Sets one of a DC's colours; answers the one it had, or CLR_INVALID for a
+// handle that is no DC.
+static COLORREF swapColor(HDC hdc, COLORREF DcState::*which, COLORREF color) {
+  DcState* d = gdiImpl().dc(hdc);
+  if (!d) return CLR_INVALID;
+  return std::exchange(d->*which, color & 0x00FFFFFF);
+}
+
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) {
   WINCE_TRACE("SetTextColor");
   wince_trace_.args(hdc, color);
-  DcState* d = gdiImpl().dc(hdc);
-  COLORREF previous = CLR_INVALID;
-  if (d) {
-    previous = d->textColor;
-    d->textColor = color & 0x00FFFFFF;
-  }
-  return wince_trace_.result(previous);
+  return wince_trace_.result(swapColor(hdc, &DcState::textColor, color));
 }
 
 COLORREF WINAPI GetTextColor(HDC hdc) {
@@ -421,13 +424,7 @@ COLORREF WINAPI GetTextColor(HDC hdc) {
 COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) {
   WINCE_TRACE("SetBkColor");
   wince_trace_.args(hdc, color);
-  DcState* d = gdiImpl().dc(hdc);
-  COLORREF previous = CLR_INVALID;
-  if (d) {
-    previous = d->bkColor;
-    d->bkColor = color & 0x00FFFFFF;
-  }
-  return wince_trace_.result(previous);
+  return wince_trace_.result(swapColor(hdc, &DcState::bkColor, color));
 }
 
 int WINAPI SetBkMode(HDC hdc, int mode) {

@@ -38,6 +38,13 @@ HBRUSH controlColors(HWND control, HDC dc, UINT message) {
   return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
 }
 
+HDC beginControlPaint(HWND control, PAINTSTRUCT& ps, RECT& client, UINT message) {
+  HDC dc = BeginPaint(control, &ps);
+  GetClientRect(control, &client);
+  FillRect(dc, &client, controlColors(control, dc, message));
+  return dc;
+}
+
 HFONT controlFont(HWND control) {
   Window* w = wm().get(control);
   if (w && w->font) return w->font;

@@ -69,11 +69,8 @@ int indexAt(HWND h, const Edit& e, int x) {
 
 void paintEdit(HWND h, Edit& e) {
   PAINTSTRUCT ps;
-  HDC dc = BeginPaint(h, &ps);
   RECT c;
-  GetClientRect(h, &c);
-  HBRUSH bg = controlColors(h, dc, WM_CTLCOLOREDIT);
-  FillRect(dc, &c, bg);
+  HDC dc = beginControlPaint(h, ps, c, WM_CTLCOLOREDIT);
   HGDIOBJ oldFont = SelectObject(dc, controlFont(h));
   TEXTMETRICW tm{};
   GetTextMetricsW(dc, &tm);

@@ -42,13 +42,10 @@ void loadTemplateIcon(HWND h, Static& s, const CREATESTRUCTW& cs) {
 
 void paintStatic(HWND h, Static& s) {
   PAINTSTRUCT ps;
-  HDC dc = BeginPaint(h, &ps);
   RECT c;
-  GetClientRect(h, &c);
   // The parent chooses the colours: its brush fills the background, and the
   // text colour and background mode it set on the DC are the text's.
-  HBRUSH bg = controlColors(h, dc, WM_CTLCOLORSTATIC);
-  FillRect(dc, &c, bg);
+  HDC dc = beginControlPaint(h, ps, c, WM_CTLCOLORSTATIC);
   DWORD type = controlStyle(h) & kTypeMask;
   if (type == SS_ICON) {
     if (s.icon) DrawIconEx(dc, 0, 0, s.icon, kIconSize, kIconSize, 0, nullptr, DI_NORMAL);

@@ -65,6 +65,10 @@ void registerControlClasses();
 // brush for the background: the parent's, or the white stock brush.
 HBRUSH controlColors(HWND control, HDC dc, UINT message);
 
+// Begins a control's paint: `client` gets its client rectangle, filled with
+// the brush its parent chooses through `message` (see controlColors).
+HDC beginControlPaint(HWND control, PAINTSTRUCT& ps, RECT& client, UINT message);
+
 // The font a control draws with: its WM_SETFONT font, else the system font.
 HFONT controlFont(HWND control);
 
