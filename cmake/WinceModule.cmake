@@ -6,6 +6,26 @@ find_program(LLVM_RC NAMES llvm-rc llvm-rc-14 llvm-rc-15 llvm-rc-16 REQUIRED)
 
 set(WINCE_MODULE_SCRIPTS ${CMAKE_CURRENT_LIST_DIR})
 
+# Compiles one resource script with llvm-rc. llvm-rc takes options with a
+# slash, so an absolute input path such as /ci/... or /home/... would be read
+# as the /C or /H option: "--" ends the options before the input file.
+#   crestune_compile_rc(OUTPUT <res> RC <rc> [INCLUDES dirs...] [DEPENDS files...]
+#                       [COMMENT text])
+function(crestune_compile_rc)
+  cmake_parse_arguments(R "" "OUTPUT;RC;COMMENT" "INCLUDES;DEPENDS" ${ARGN})
+  set(include_args)
+  foreach(dir ${R_INCLUDES})
+    list(APPEND include_args /I ${dir})
+  endforeach()
+  get_filename_component(rc_dir ${R_RC} DIRECTORY)
+  add_custom_command(
+    OUTPUT ${R_OUTPUT}
+    COMMAND ${LLVM_RC} ${include_args} /FO ${R_OUTPUT} -- ${R_RC}
+    DEPENDS ${R_RC} ${R_DEPENDS}
+    WORKING_DIRECTORY ${rc_dir}
+    COMMENT "${R_COMMENT}")
+endfunction()
+
 function(wince_add_module target)
   cmake_parse_arguments(M "" "DEF;RC" "SOURCES;RC_DEPENDS" ${ARGN})
   set(gen ${CMAKE_CURRENT_BINARY_DIR}/${target}_gen)
@@ -16,12 +36,10 @@ function(wince_add_module target)
     DEPENDS ${M_DEF} ${WINCE_MODULE_SCRIPTS}/def_to_exports.cmake
     COMMENT "Export table of ${target} from its .def file")
   get_filename_component(rc_dir ${M_RC} DIRECTORY)
-  add_custom_command(
-    OUTPUT ${gen}/resources.res
-    COMMAND ${LLVM_RC} /I ${rc_dir} /I ${CMAKE_BINARY_DIR}/icons /FO ${gen}/resources.res ${M_RC}
-    DEPENDS ${M_RC} ${M_RC_DEPENDS}
-    WORKING_DIRECTORY ${rc_dir}
-    COMMENT "Resources of ${target}")
+  crestune_compile_rc(OUTPUT ${gen}/resources.res RC ${M_RC}
+                      INCLUDES ${rc_dir} ${CRESTUNE_ICON_DIR}
+                      DEPENDS ${M_RC_DEPENDS}
+                      COMMENT "Resources of ${target}")
   add_custom_command(
     OUTPUT ${gen}/resources.cpp
     COMMAND ${CMAKE_COMMAND} -DIN=${gen}/resources.res -DOUT=${gen}/resources.cpp -P ${WINCE_MODULE_SCRIPTS}/res_to_cpp.cmake

@@ -2,13 +2,11 @@
 # resources_test.rc, with the icons that icongen draws.
 set(res_test_dir ${CMAKE_BINARY_DIR}/testdata)
 file(MAKE_DIRECTORY ${res_test_dir})
-add_custom_command(
-  OUTPUT ${res_test_dir}/resources_test.res
-  COMMAND ${LLVM_RC} /I ${CRESTUNE_ICON_DIR} /FO ${res_test_dir}/resources_test.res
-          ${CMAKE_CURRENT_LIST_DIR}/resources_test.rc
-  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/resources_test.rc ${CRESTUNE_ICON_FILES}
-  WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR}
-  COMMENT "Resources of the resource loader tests")
+crestune_compile_rc(OUTPUT ${res_test_dir}/resources_test.res
+                    RC ${CMAKE_CURRENT_LIST_DIR}/resources_test.rc
+                    INCLUDES ${CRESTUNE_ICON_DIR}
+                    DEPENDS ${CRESTUNE_ICON_FILES}
+                    COMMENT "Resources of the resource loader tests")
 add_custom_target(resources_testdata DEPENDS ${res_test_dir}/resources_test.res)
 add_dependencies(resources_testdata icons)
 add_dependencies(platform_tests resources_testdata)
