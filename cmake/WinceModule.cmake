@@ -7,8 +7,9 @@ find_program(LLVM_RC NAMES llvm-rc llvm-rc-14 llvm-rc-15 llvm-rc-16 REQUIRED)
 set(WINCE_MODULE_SCRIPTS ${CMAKE_CURRENT_LIST_DIR})
 
 # Compiles one resource script with llvm-rc. llvm-rc takes options with a
-# slash, so an absolute input path such as /ci/... or /home/... would be read
-# as the /C or /H option: "--" ends the options before the input file.
+# slash, and an absolute input path that begins like an option with a joined
+# value (/ci/... reads as /C, the code page) would be taken for that option:
+# "--" ends the options before the input file.
 #   crestune_compile_rc(OUTPUT <res> RC <rc> [INCLUDES dirs...] [DEPENDS files...]
 #                       [COMMENT text])
 function(crestune_compile_rc)
