@@ -3,6 +3,13 @@
 # and whose resources are the .rc file compiled by llvm-rc, embedded as the
 # bytes of the .res file. The Win32 build reads the same two files.
 find_program(LLVM_RC NAMES llvm-rc llvm-rc-14 llvm-rc-15 llvm-rc-16 REQUIRED)
+# llvm-rc preprocesses the scripts (#include, #define) with clang; without it
+# it skips the preprocessor and then fails on the first symbolic id.
+find_program(CRESTUNE_RC_CLANG NAMES clang clang-14 clang-15 clang-16)
+if(NOT CRESTUNE_RC_CLANG)
+  message(FATAL_ERROR "llvm-rc needs clang to preprocess the resource scripts: install Debian's clang package "
+                      "(tools/install-deps.sh does)")
+endif()
 
 set(WINCE_MODULE_SCRIPTS ${CMAKE_CURRENT_LIST_DIR})
 
