@@ -127,9 +127,20 @@ bool selectedBrush(DcState& d, COLORREF* color) {
   return !b->nullBrush;
 }
 
-void normalise(int& a, int& b) {
-  if (a > b) std::swap(a, b);
-}
+// What Rectangle and Ellipse draw with: the DC's canvas, its pen and its
+// brush's colour (filled is false for the null brush). The corners are put in
+// order, as GDI accepts them either way round.
+struct ShapeTools {
+  Canvas canvas;
+  const LOGPEN& pen;
+  COLORREF fill = 0;
+  bool filled;
+  ShapeTools(DcState& d, int& left, int& top, int& right, int& bottom)
+      : canvas(Device::current().screen(), d), pen(selectedPen(d)), filled(selectedBrush(d, &fill)) {
+    if (left > right) std::swap(left, right);
+    if (top > bottom) std::swap(top, bottom);
+  }
+};
 
 }  // namespace
 
@@ -169,12 +180,8 @@ BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
   wince_trace_.args(hdc, left, top, right, bottom);
   DcState* d = gdiImpl().dc(hdc);
   if (!d) return wince_trace_.result(FALSE);
-  normalise(left, right);
-  normalise(top, bottom);
-  Canvas canvas(Device::current().screen(), *d);
-  const LOGPEN& pen = selectedPen(*d);
-  COLORREF fill = 0;
-  const bool filled = selectedBrush(*d, &fill);
+  ShapeTools tools(*d, left, top, right, bottom);
+  auto& [canvas, pen, fill, filled] = tools;
   if (pen.lopnStyle == PS_NULL) {
     // Without a pen the filled area is one pixel smaller on the right and
     // at the bottom.
@@ -204,12 +211,8 @@ BOOL WINAPI Ellipse(HDC hdc, int left, int top, int right, int bottom) {
   wince_trace_.args(hdc, left, top, right, bottom);
   DcState* d = gdiImpl().dc(hdc);
   if (!d) return wince_trace_.result(FALSE);
-  normalise(left, right);
-  normalise(top, bottom);
-  Canvas canvas(Device::current().screen(), *d);
-  const LOGPEN& pen = selectedPen(*d);
-  COLORREF fill = 0;
-  const bool filled = selectedBrush(*d, &fill);
+  ShapeTools tools(*d, left, top, right, bottom);
+  auto& [canvas, pen, fill, filled] = tools;
   const int w = pen.lopnStyle == PS_NULL ? 0 : std::max<int>(1, pen.lopnWidth.x);
   const double cx = (left + right) / 2.0, cy = (top + bottom) / 2.0;
   const double rx = (right - left) / 2.0, ry = (bottom - top) / 2.0;
