@@ -123,11 +123,8 @@ void drawButton(HDC dc, const RECT& r, const char16_t* label) {
 
 void paintOpenFile(HWND h, const OpenFileWindow& s) {
   PAINTSTRUCT ps;
-  HDC dc = BeginPaint(h, &ps);
   RECT c;
-  GetClientRect(h, &c);
-  FillRect(dc, &c, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  SetBkMode(dc, TRANSPARENT);
+  HDC dc = beginSystemPaint(h, ps, c);
   HBRUSH navy = CreateSolidBrush(RGB(0, 0, 132));
   RECT bar{0, 0, c.right, kTitleHeight};
   FillRect(dc, &bar, navy);

@@ -47,10 +47,8 @@ void fitClosedHeight(HWND h, Combo& c) {
 
 void paintCombo(HWND h, Combo& c) {
   PAINTSTRUCT ps;
-  HDC dc = BeginPaint(h, &ps);
   RECT r;
-  GetClientRect(h, &r);
-  FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  HDC dc = beginSystemPaint(h, ps, r);
   frameRect(dc, r);
   int arrow = r.bottom;  // a square at the right end
   RECT box{r.right - arrow, 0, r.right, r.bottom};
@@ -63,7 +61,6 @@ void paintCombo(HWND h, Combo& c) {
   }
   if (c.selection >= 0) {
     HGDIOBJ oldFont = SelectObject(dc, controlFont(h));
-    SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, IsWindowEnabled(h) ? RGB(0, 0, 0) : RGB(128, 128, 128));
     RECT text{3, 0, box.left - 1, r.bottom};
     const std::u16string& s = c.items[static_cast<size_t>(c.selection)];
