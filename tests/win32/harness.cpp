@@ -183,6 +183,18 @@ DWORD_PTR CallStdcall4(void* function, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DW
   return CallProbe(function, args, 4, 0, drift);
 }
 
+HWND MakeTestWindow(LPCWSTR className, WNDPROC proc, LPCWSTR title, DWORD style, int x, int y, int width,
+                    int height) {
+  WNDCLASSW wc;
+  ZeroMemory(&wc, sizeof(wc));
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleW(NULL);
+  wc.lpszClassName = className;
+  wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+  RegisterClassW(&wc);  // fails harmlessly once the class exists
+  return CreateWindowExW(0, className, title, style, x, y, width, height, NULL, NULL, GetModuleHandleW(NULL), NULL);
+}
+
 HMODULE LoadBesideProgram(LPCWSTR name) {
   WCHAR path[MAX_PATH];
   DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);

@@ -38,6 +38,11 @@ void ChooseFromNextMenu(int downPresses);
 typedef void (*DialogDriver)(HWND dialog);
 void DriveNextDialog(DialogDriver driver);
 
+// A top-level window of a class this program registers (on first use) with
+// the given procedure and a white background.
+HWND MakeTestWindow(LPCWSTR className, WNDPROC proc, LPCWSTR title, DWORD style, int x, int y, int width,
+                    int height);
+
 // Loads a DLL from the folder of this program, not from the search path.
 HMODULE LoadBesideProgram(LPCWSTR name);
 

@@ -34,18 +34,8 @@ static LRESULT CALLBACK PlayerProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 }
 
 static HWND StartPlayer() {
-  static bool registered;
-  if (!registered) {
-    WNDCLASSW wc;
-    ZeroMemory(&wc, sizeof(wc));
-    wc.lpfnWndProc = PlayerProc;
-    wc.hInstance = GetModuleHandleW(NULL);
-    wc.lpszClassName = L"CrestuneTestPlayer";
-    registered = RegisterClassW(&wc) != 0;
-  }
   PlayerLogCount = 0;
-  return CreateWindowExW(0, L"CrestuneTestPlayer", PLAYER_TITLE, WS_OVERLAPPEDWINDOW, 300, 0, 200, 100, NULL, NULL,
-                         GetModuleHandleW(NULL), NULL);
+  return MakeTestWindow(L"CrestuneTestPlayer", PlayerProc, PLAYER_TITLE, WS_OVERLAPPEDWINDOW, 300, 0, 200, 100);
 }
 
 // Compares the player's log with the expected messages; 0 ends the list.
@@ -85,15 +75,7 @@ static LRESULT CALLBACK TodayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 }
 
 static HWND MakeToday() {
-  WNDCLASSW wc;
-  ZeroMemory(&wc, sizeof(wc));
-  wc.lpfnWndProc = TodayProc;
-  wc.hInstance = GetModuleHandleW(NULL);
-  wc.lpszClassName = L"CrestuneTestToday";
-  wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
-  RegisterClassW(&wc);
-  return CreateWindowExW(0, L"CrestuneTestToday", L"Today", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 320, NULL,
-                         NULL, GetModuleHandleW(NULL), NULL);
+  return MakeTestWindow(L"CrestuneTestToday", TodayProc, L"Today", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 320);
 }
 
 // ---- Settings in the registry -----------------------------------------------
@@ -266,22 +248,23 @@ static void TapTests(HWND today) {
   int y = client.bottom / 2;
   static const UINT play[] = {0x80C8, 0}, pause[] = {0x80C9, 0}, stop[] = {0x80CA, 0}, next[] = {0x80CC, 0},
                     none[] = {0};
-  PlayerLogCount = 0;
-  Tap(45, y, 45, y);
-  ok(PlayerGot(play), "taps: Play sends 0x80C8 %s", DescribeLog());
-  ok(GetCapture() == NULL, "taps: capture released at pen up");
-  PlayerLogCount = 0;
-  Tap(73, y, 73, y);
-  ok(PlayerGot(pause), "taps: Pause sends 0x80C9 %s", DescribeLog());
-  PlayerLogCount = 0;
-  Tap(97, y, 97, y);
-  ok(PlayerGot(stop), "taps: Stop sends 0x80CA %s", DescribeLog());
-  PlayerLogCount = 0;
-  Tap(145, y, 145, y);
-  ok(PlayerGot(next), "taps: Next sends 0x80CC %s", DescribeLog());
-  PlayerLogCount = 0;
-  Tap(45, y, 97, y);
-  ok(PlayerGot(none), "taps: pen down on Play, up on Stop sends nothing %s", DescribeLog());
+  static const struct {
+    int downX, upX;
+    const UINT* expected;
+    const char* what;
+  } taps[] = {
+      {45, 45, play, "Play sends 0x80C8"},
+      {73, 73, pause, "Pause sends 0x80C9"},
+      {97, 97, stop, "Stop sends 0x80CA"},
+      {145, 145, next, "Next sends 0x80CC"},
+      {45, 97, none, "pen down on Play, up on Stop sends nothing"},
+  };
+  for (const auto& t : taps) {
+    PlayerLogCount = 0;
+    Tap(t.downX, y, t.upX, y);
+    ok(PlayerGot(t.expected), "taps: %s %s", t.what, DescribeLog());
+    ok(GetCapture() == NULL, "taps: capture released at pen up after: %s", t.what);
+  }
 
   // A short tap on empty space: the recogniser sees the pen up and leaves it
   // queued; the item captures the pen and the pump delivers the up.

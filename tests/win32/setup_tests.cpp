@@ -29,14 +29,7 @@ static LRESULT CALLBACK ListenerProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 }
 
 static HWND MakeListener() {
-  WNDCLASSW wc;
-  ZeroMemory(&wc, sizeof(wc));
-  wc.lpfnWndProc = ListenerProc;
-  wc.hInstance = GetModuleHandleW(NULL);
-  wc.lpszClassName = L"CrestuneTestListener";
-  RegisterClassW(&wc);
-  return CreateWindowExW(0, L"CrestuneTestListener", L"listener", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
-                         GetModuleHandleW(NULL), NULL);
+  return MakeTestWindow(L"CrestuneTestListener", ListenerProc, L"listener", WS_POPUP, 0, 0, 10, 10);
 }
 
 // ---- The .wmv association -------------------------------------------------------
