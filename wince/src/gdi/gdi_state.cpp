@@ -74,19 +74,15 @@ void Canvas::put(int x, int y, COLORREF color, int alpha) {
 }
 
 void Canvas::fill(const RECT& logical, COLORREF color) {
-  // Per clip rectangle, skipping pixels an earlier rectangle already holds,
-  // so overlapping clip rectangles never paint a pixel twice.
   const RECT s{sx(logical.left), sy(logical.top), sx(logical.right), sy(logical.bottom)};
   const uint32_t v = toScreen(color);
-  for (size_t i = 0; i < clip_.size(); ++i) {
-    const RECT c = intersect(clip_[i], s);
-    for (int y = c.top; y < c.bottom; ++y)
-      for (int x = c.left; x < c.right; ++x) {
-        bool earlier = false;
-        for (size_t j = 0; j < i && !earlier; ++j)
-          earlier = x >= clip_[j].left && x < clip_[j].right && y >= clip_[j].top && y < clip_[j].bottom;
-        if (!earlier) screen_.pixels[static_cast<size_t>(y) * screen_.width + x] = v;
-      }
+  for (const RECT& r : clip_) {
+    const RECT c = intersect(r, s);
+    if (empty(c)) continue;
+    for (int y = c.top; y < c.bottom; ++y) {
+      uint32_t* row = &screen_.pixels[static_cast<size_t>(y) * screen_.width];
+      std::fill(row + c.left, row + c.right, v);
+    }
   }
 }
 
