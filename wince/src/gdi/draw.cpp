@@ -111,20 +111,13 @@ struct PenStroke {
   }
 };
 
-const LOGPEN& selectedPen(DcState& d) {
-  auto& g = gdiImpl();
-  GdiObject* p = g.object(d.pen);
-  if (!p || p->kind != GdiKind::Pen) p = g.object(g.stock[BLACK_PEN]);
-  return p->pen;
-}
+const LOGPEN& selectedPen(DcState& d) { return gdiImpl().selected(d.pen, GdiKind::Pen, BLACK_PEN).pen; }
 
 // The selected brush's colour; false for the null brush.
 bool selectedBrush(DcState& d, COLORREF* color) {
-  auto& g = gdiImpl();
-  GdiObject* b = g.object(d.brush);
-  if (!b || b->kind != GdiKind::Brush) b = g.object(g.stock[WHITE_BRUSH]);
-  *color = b->brushColor;
-  return !b->nullBrush;
+  const GdiObject& b = gdiImpl().selected(d.brush, GdiKind::Brush, WHITE_BRUSH);
+  *color = b.brushColor;
+  return !b.nullBrush;
 }
 
 // What Rectangle and Ellipse draw with: the DC's canvas, its pen and its

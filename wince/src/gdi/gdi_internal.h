@@ -135,7 +135,12 @@ struct GdiState::Impl {
 
   GdiObject* object(HGDIOBJ h);
   DcState* dc(HDC h);
-  HGDIOBJ add(GdiObject o);
+  // Files an object under a new handle; stock objects are not counted
+  // against the program's live objects.
+  HGDIOBJ add(GdiObject o, bool isStock = false);
+  // The object `h` names when it is of `kind`, otherwise the stock object
+  // at `stockIndex`: what a DC draws with when its selection is gone.
+  GdiObject& selected(HGDIOBJ h, GdiKind kind, int stockIndex);
   // A font object realised for the screen, and the object of a DC's font.
   const FontMetrics& metrics(GdiObject& font);
   GdiObject& dcFont(DcState& dc);

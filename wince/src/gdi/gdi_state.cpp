@@ -124,13 +124,7 @@ GdiObject makeFont(const char16_t* face, LONG height, LONG weight) {
 
 GdiState::Impl::Impl() {
   const int dpi = Device::current().screen().dpi;
-  auto addStock = [&](int index, GdiObject o) {
-    o.stock = true;
-    HGDIOBJ h = reinterpret_cast<HGDIOBJ>(nextObject);
-    nextObject += 4;
-    objects.emplace(h, std::move(o));
-    stock[index] = h;
-  };
+  auto addStock = [&](int index, GdiObject o) { stock[index] = add(std::move(o), true); };
   addStock(WHITE_BRUSH, makeBrush(RGB(255, 255, 255)));
   addStock(LTGRAY_BRUSH, makeBrush(RGB(192, 192, 192)));
   addStock(GRAY_BRUSH, makeBrush(RGB(128, 128, 128)));
@@ -158,11 +152,14 @@ DcState* GdiState::Impl::dc(HDC h) {
   return it == dcs.end() ? nullptr : &it->second;
 }
 
-HGDIOBJ GdiState::Impl::add(GdiObject o) {
+HGDIOBJ GdiState::Impl::add(GdiObject o, bool isStock) {
   HGDIOBJ h = reinterpret_cast<HGDIOBJ>(nextObject);
   nextObject += 4;
+  o.stock = isStock;
   objects.emplace(h, std::move(o));
-  Device::current().accounting().acquire(ObjectKind::GdiObject);
+  // Stock objects live as long as the device and are not counted as
+  // objects the program holds.
+  if (!isStock) Device::current().accounting().acquire(ObjectKind::GdiObject);
   return h;
 }
 
@@ -174,11 +171,16 @@ const FontMetrics& GdiState::Impl::metrics(GdiObject& font) {
   return font.metrics;
 }
 
+GdiObject& GdiState::Impl::selected(HGDIOBJ h, GdiKind kind, int stockIndex) {
+  GdiObject* o = object(h);
+  if (!o || o->kind != kind) o = object(stock[stockIndex]);
+  return *o;
+}
+
 GdiObject& GdiState::Impl::dcFont(DcState& d) {
-  GdiObject* f = object(d.font);
-  if (!f) f = object(stock[SYSTEM_FONT]);
-  metrics(*f);
-  return *f;
+  GdiObject& f = selected(d.font, GdiKind::Font, SYSTEM_FONT);
+  metrics(f);
+  return f;
 }
 
 bool GdiState::Impl::selectedAnywhere(HGDIOBJ h) const {
@@ -352,11 +354,7 @@ HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color) {
   wince_trace_.args(iStyle, cWidth, color);
   HPEN h = nullptr;
   if (iStyle == PS_SOLID || iStyle == PS_DASH || iStyle == PS_NULL) {
-    GdiObject o;
-    o.kind = GdiKind::Pen;
-    o.pen.lopnStyle = static_cast<UINT>(iStyle);
-    o.pen.lopnWidth = POINT{std::max(cWidth, 0), 0};
-    o.pen.lopnColor = color & 0x00FFFFFF;
+    GdiObject o = makePen(static_cast<UINT>(iStyle), std::max(cWidth, 0), color & 0x00FFFFFF);
     h = static_cast<HPEN>(gdiImpl().add(std::move(o)));
   } else {
     Device::current().lastError() = ERROR_INVALID_PARAMETER;
@@ -367,10 +365,7 @@ HPEN WINAPI CreatePen(int iStyle, int cWidth, COLORREF color) {
 HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
   WINCE_TRACE("CreateSolidBrush");
   wince_trace_.args(color);
-  GdiObject o;
-  o.kind = GdiKind::Brush;
-  o.brushColor = color & 0x00FFFFFF;
-  HBRUSH h = static_cast<HBRUSH>(gdiImpl().add(std::move(o)));
+  HBRUSH h = static_cast<HBRUSH>(gdiImpl().add(makeBrush(color & 0x00FFFFFF)));
   return wince_trace_.result(h);
 }
 
