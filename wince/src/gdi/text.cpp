@@ -21,17 +21,22 @@ void drawTextRun(Canvas& canvas, DcState& dc, const std::u16string& text, int x,
   auto& g = gdiImpl();
   GdiObject& font = g.dcFont(dc);
   const FontMetrics& m = font.metrics;
-  std::vector<int> pens;  // x of each character, and the end
+  // x of each character, and the end; the glyph map keeps its entries in
+  // place, so the glyphs looked up here are the ones drawn below.
+  std::vector<int> pens;
+  std::vector<const GlyphImage*> glyphs;
   int pen = x;
   for (size_t i = 0; i < text.size(); ++i) {
+    const GlyphImage& gl = g.fonts.glyph(font.font, m, text[i]);
     pens.push_back(pen);
-    pen += dx ? dx[i] : g.fonts.advance(font.font, m, text[i]);
+    glyphs.push_back(&gl);
+    pen += dx ? dx[i] : gl.advance;
   }
   pens.push_back(pen);
   if (dc.bkMode == OPAQUE) canvas.fill(RECT{x, y, pen, y + m.height}, dc.bkColor);
   const int baseline = y + m.ascent;
   for (size_t i = 0; i < text.size(); ++i) {
-    const GlyphImage& gl = g.fonts.glyph(font.font, m, text[i]);
+    const GlyphImage& gl = *glyphs[i];
     const int left = pens[i] + gl.left, top = baseline - gl.top;
     for (int row = 0; row < gl.height; ++row)
       for (int col = 0; col < gl.width; ++col) {
@@ -40,8 +45,7 @@ void drawTextRun(Canvas& canvas, DcState& dc, const std::u16string& text, int x,
       }
   }
   auto line = [&](int x0, int x1, int y0, int thickness) {
-    for (int yy = y0; yy < y0 + thickness; ++yy)
-      for (int xx = x0; xx < x1; ++xx) canvas.put(xx, yy, dc.textColor);
+    canvas.fill(RECT{x0, y0, x1, y0 + thickness}, dc.textColor);
   };
   if (font.font.lfUnderline) line(x, pen, baseline + m.underlinePos, m.underlineThickness);
   if (font.font.lfStrikeOut) line(x, pen, baseline - (m.ascent - m.internalLeading) / 3, m.underlineThickness);
@@ -101,24 +105,31 @@ std::vector<std::u16string> splitLines(const std::u16string& s) {
 }
 
 // Greedy word wrap; a word wider than the rectangle keeps a line of its own.
+// Widths are sums of per-character advances, so a line's width grows by
+// each word's width as the word is added.
 std::vector<std::u16string> wrap(DcState& dc, const std::u16string& s, int width) {
   std::vector<std::u16string> out;
   std::u16string current;
+  int currentWidth = 0;
+  auto startLine = [&](const std::u16string& word) {
+    const size_t k = word.find_first_not_of(u' ');
+    current = k == std::u16string::npos ? std::u16string() : word.substr(k);
+    currentWidth = textWidth(dc, current);
+  };
   size_t i = 0;
   while (i < s.size()) {
     size_t j = i;
     while (j < s.size() && s[j] == u' ') ++j;
     while (j < s.size() && s[j] != u' ') ++j;
-    std::u16string word = s.substr(i, j - i);
+    const std::u16string word = s.substr(i, j - i);
     if (current.empty()) {
-      size_t k = word.find_first_not_of(u' ');
-      current = k == std::u16string::npos ? std::u16string() : word.substr(k);
-    } else if (textWidth(dc, current + word) <= width) {
+      startLine(word);
+    } else if (const int w = textWidth(dc, word); currentWidth + w <= width) {
       current += word;
+      currentWidth += w;
     } else {
       out.push_back(current);
-      size_t k = word.find_first_not_of(u' ');
-      current = k == std::u16string::npos ? std::u16string() : word.substr(k);
+      startLine(word);
     }
     i = j;
   }
