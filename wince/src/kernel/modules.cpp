@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "device/device.h"
 #include "device/trace.h"
@@ -57,10 +58,11 @@ std::filesystem::path resolve(const std::u16string& name) {
 ModuleTable::~ModuleTable() {
   // Libraries still loaded when the device shuts down are detached in
   // reverse order of loading, as the system does at process exit.
-  while (!order_.empty()) {
-    HMODULE last = order_.back();
-    modules_[last].references = 1;
-    free(last);
+  // Handles only grow, so the last entry of the table is the latest loaded.
+  while (!modules_.empty()) {
+    auto last = std::prev(modules_.end());
+    last->second.references = 1;
+    free(last->first);
   }
 }
 
@@ -114,15 +116,13 @@ HMODULE ModuleTable::load(const std::u16string& name) {
   nextHandle_ += 0x10000;
   m.handle = handle;
   modules_.emplace(handle, m);
-  order_.push_back(handle);
   d.accounting().acquire(ObjectKind::Module);
   if (auto entry = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain"))) {
     if (!entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_ATTACH, nullptr)) {
-      entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, nullptr);
-      modules_.erase(handle);
-      order_.erase(std::remove(order_.begin(), order_.end(), handle), order_.end());
-      dlclose(dl);
-      d.accounting().release(ObjectKind::Module);
+      // Unloaded as by its last FreeLibrary: detached, its resources
+      // forgotten, closed.
+      modules_[handle].references = 1;
+      free(handle);
       d.lastError() = ERROR_DLL_INIT_FAILED;
       return nullptr;
     }
@@ -142,7 +142,6 @@ BOOL ModuleTable::free(HMODULE handle) {
   if (auto entry = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain")))
     entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, nullptr);
   modules_.erase(handle);
-  order_.erase(std::remove(order_.begin(), order_.end(), handle), order_.end());
   if (resources) Device::current().resources().forgetResources(resources);
   dlclose(dl);
   Device::current().accounting().release(ObjectKind::Module);

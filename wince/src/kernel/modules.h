@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <map>
 #include <string>
-#include <vector>
 
 namespace wince {
 
@@ -42,8 +41,7 @@ class ModuleTable {
   FARPROC procAddress(HMODULE handle, const char* name, unsigned ordinal);
 
  private:
-  std::map<HMODULE, LoadedModule> modules_;
-  std::vector<HMODULE> order_;  // in order of loading
+  std::map<HMODULE, LoadedModule> modules_;  // handles grow, so in order of loading
   uintptr_t nextHandle_ = 0x10000000;
 };
 
