@@ -51,6 +51,13 @@ const RegValue* RegKey::value(const std::u16string& n) const {
   return it == values.end() ? nullptr : &it->second;
 }
 
+void RegKey::put(const std::u16string& n, DWORD type, std::vector<uint8_t> data) {
+  RegValue& v = values[foldName(n)];
+  if (v.name.empty()) v.name = n;  // an existing value keeps the case it was made with
+  v.type = type;
+  v.data = std::move(data);
+}
+
 const RegRoot kRegRoots[3] = {
     {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "HKCR"},
     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "HKCU"},
@@ -153,6 +160,14 @@ void RegistryStore::Impl::removeKey(const std::shared_ptr<RegKey>& key) {
   if (parent) parent->subkeys.erase(foldName(key->name));
 }
 
+HKEY RegistryStore::Impl::issueHandle(std::shared_ptr<RegKey> key) {
+  const uintptr_t h = nextHandle;
+  nextHandle += 4;
+  handles[h] = std::move(key);
+  accounting.acquire(ObjectKind::Key);
+  return reinterpret_cast<HKEY>(h);
+}
+
 LONG RegistryStore::Impl::open(HKEY base, const char16_t* subKey, HKEY* result) {
   if (!result) return ERROR_INVALID_PARAMETER;
   std::shared_ptr<RegKey> from;
@@ -163,11 +178,7 @@ LONG RegistryStore::Impl::open(HKEY base, const char16_t* subKey, HKEY* result) 
   if (rc != ERROR_SUCCESS) return rc;
   std::shared_ptr<RegKey> k = walk(from, parts);
   if (!k) return ERROR_FILE_NOT_FOUND;
-  uintptr_t h = nextHandle;
-  nextHandle += 4;
-  handles[h] = k;
-  accounting.acquire(ObjectKind::Key);
-  *result = reinterpret_cast<HKEY>(h);
+  *result = issueHandle(std::move(k));
   return ERROR_SUCCESS;
 }
 
@@ -182,11 +193,7 @@ LONG RegistryStore::Impl::create(HKEY base, const char16_t* subKey, HKEY* result
   bool created = false;
   std::shared_ptr<RegKey> k = makePath(from, parts, &created);
   if (created) changed();
-  uintptr_t h = nextHandle;
-  nextHandle += 4;
-  handles[h] = k;
-  accounting.acquire(ObjectKind::Key);
-  *result = reinterpret_cast<HKEY>(h);
+  *result = issueHandle(std::move(k));
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;
 }
@@ -226,11 +233,7 @@ LONG RegistryStore::Impl::setValue(HKEY h, const char16_t* name, DWORD type, con
   std::shared_ptr<RegKey> k;
   LONG rc = resolve(h, k);
   if (rc != ERROR_SUCCESS) return rc;
-  std::u16string n = str16(name);
-  RegValue& v = k->values[foldName(n)];
-  if (v.name.empty()) v.name = n;  // an existing value keeps the case it was made with
-  v.type = type;
-  v.data.assign(data, data + size);
+  k->put(str16(name), type, std::vector<uint8_t>(data, data + size));
   changed();
   return ERROR_SUCCESS;
 }
@@ -357,30 +360,35 @@ RegistryStore::RegistryStore(std::filesystem::path file, Accounting& accounting)
 RegistryStore::~RegistryStore() = default;
 
 void RegistryStore::seedDefaults() {
-  Impl& m = *impl_;
-  ++m.batchDepth;
-  try {
-    auto set = [&](const char* path, const std::string& text) {
-      std::vector<std::u16string> parts;
-      Impl::splitPath(widen(path).c_str(), parts);
-      auto k = m.makePath(m.rootKey(HKEY_CLASSES_ROOT), parts, nullptr);
-      RegValue& v = k->values[u""];
-      v.type = REG_SZ;
-      v.data = stringBytes(text);
-    };
-    set(".wmv", "WMVFile");
-    set("WMVFile\\Shell\\Open\\Command", "\"\\Windows\\wmplayer.exe\" \"%1\"");
-  } catch (...) {
-    --m.batchDepth;
-    throw;
+  // Both values are written out together, once.
+  struct Batch {
+    Impl& m;
+    explicit Batch(Impl& impl) : m(impl) { ++m.batchDepth; }
+    ~Batch() { --m.batchDepth; }
+  };
+  {
+    Batch batch(*impl_);
+    setValue("HKCR\\.wmv", "", REG_SZ, stringBytes("WMVFile"));
+    setValue("HKCR\\WMVFile\\Shell\\Open\\Command", "", REG_SZ,
+             stringBytes("\"\\Windows\\wmplayer.exe\" \"%1\""));
   }
-  --m.batchDepth;
-  m.changed();
+  impl_->changed();
 }
 
 std::string RegistryStore::exportText() const { return formatRegText(impl_->roots); }
 
-RegistryStore::KeyPath RegistryStore::parseKeyPath(const std::string& path) {
+namespace {
+
+// A scripting key path taken apart: its root, the text below the root and
+// that text's key names. Throws DeviceError for a bad root or a malformed
+// path.
+struct SplitKeyPath {
+  HKEY root;
+  std::u16string subKey;
+  std::vector<std::u16string> parts;
+};
+
+SplitKeyPath splitKeyPath(const std::string& path) {
   size_t cut = path.find('\\');
   std::string rootName = path.substr(0, cut);
   const RegRoot* root = findRoot(rootName);
@@ -388,35 +396,28 @@ RegistryStore::KeyPath RegistryStore::parseKeyPath(const std::string& path) {
     throw DeviceError("\"" + rootName +
                       "\" is not a registry root (expected HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, "
                       "HKEY_CURRENT_USER, HKLM, HKCR or HKCU)");
-  KeyPath kp{root->handle, cut == std::string::npos ? std::u16string() : widen(path.substr(cut + 1))};
-  std::vector<std::u16string> parts;
-  if (Impl::splitPath(kp.subKey.c_str(), parts) != ERROR_SUCCESS)
+  SplitKeyPath kp{root->handle, cut == std::string::npos ? std::u16string() : widen(path.substr(cut + 1)), {}};
+  if (RegistryStore::Impl::splitPath(kp.subKey.c_str(), kp.parts) != ERROR_SUCCESS)
     throw DeviceError("\"" + path + "\" is not a valid key path");
   return kp;
 }
 
-namespace {
-
 std::shared_ptr<RegKey> findKey(const RegistryStore::Impl& m, const std::string& keyPath) {
-  auto kp = RegistryStore::parseKeyPath(keyPath);
-  std::vector<std::u16string> parts;
-  RegistryStore::Impl::splitPath(kp.subKey.c_str(), parts);
-  return m.walk(m.rootKey(kp.root), parts);
+  const SplitKeyPath kp = splitKeyPath(keyPath);
+  return m.walk(m.rootKey(kp.root), kp.parts);
 }
 
 }  // namespace
 
+RegistryStore::KeyPath RegistryStore::parseKeyPath(const std::string& path) {
+  SplitKeyPath kp = splitKeyPath(path);
+  return KeyPath{kp.root, std::move(kp.subKey)};
+}
+
 void RegistryStore::setValue(const std::string& keyPath, const std::string& name, DWORD type,
                              std::vector<uint8_t> bytes) {
-  auto kp = parseKeyPath(keyPath);
-  std::vector<std::u16string> parts;
-  Impl::splitPath(kp.subKey.c_str(), parts);
-  auto k = impl_->makePath(impl_->rootKey(kp.root), parts, nullptr);
-  std::u16string n = widen(name);
-  RegValue& v = k->values[foldName(n)];
-  if (v.name.empty()) v.name = n;
-  v.type = type;
-  v.data = std::move(bytes);
+  const SplitKeyPath kp = splitKeyPath(keyPath);
+  impl_->makePath(impl_->rootKey(kp.root), kp.parts, nullptr)->put(widen(name), type, std::move(bytes));
   impl_->changed();
 }
 

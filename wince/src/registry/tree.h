@@ -37,6 +37,8 @@ struct RegKey {
 
   RegKey* child(const std::u16string& name) const;
   const RegValue* value(const std::u16string& name) const;
+  // Sets a value; one that exists keeps the case of its name.
+  void put(const std::u16string& name, DWORD type, std::vector<uint8_t> data);
 };
 
 // The predefined keys, in the order the text file lists them.
@@ -64,6 +66,8 @@ struct RegistryStore::Impl {
   // The key a handle names. ERROR_INVALID_HANDLE for an unknown handle,
   // ERROR_KEY_DELETED when the key has been deleted since it was opened.
   LONG resolve(HKEY h, std::shared_ptr<RegKey>& out) const;
+  // A new handle open on `key`, counted as a live key until closed.
+  HKEY issueHandle(std::shared_ptr<RegKey> key);
 
   // Splits "A\B\C" into its components; one trailing backslash is allowed.
   // ERROR_INVALID_PARAMETER for empty, over-long or unprintable components.
