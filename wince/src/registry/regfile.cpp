@@ -218,9 +218,7 @@ void Parser::keyLine(std::string_view s) {
   size_t cut = path.find('\\');
   const RegRoot* root = findRoot(path.substr(0, cut));
   if (!root) fail("expected a key path beginning HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT or HKEY_CURRENT_USER");
-  std::shared_ptr<RegKey> k;
-  for (int r = 0; r < 3; ++r)
-    if (kRegRoots[r].handle == root->handle) k = roots_[r];
+  std::shared_ptr<RegKey> k = roots_[root - kRegRoots];
   if (cut != std::string::npos) {
     std::vector<std::u16string> parts;
     std::u16string sub = widen(path.substr(cut + 1));
@@ -291,18 +289,12 @@ void Parser::valueLine(std::string_view s) {
     std::u16string text = quoted(s);
     if (!trimLeft(s).empty()) fail("expected the end of the line after the closing quote");
     v.type = REG_SZ;
-    for (char16_t c : text) {
-      v.data.push_back(static_cast<uint8_t>(c & 0xFF));
-      v.data.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    v.data.push_back(0);
-    v.data.push_back(0);
+    v.data = RegistryStore::stringBytes(text);
   } else if (s.starts_with("dword:")) {
     DWORD d;
     if (!parseHex32(s.substr(6), d)) fail("expected 8 hex digits after dword:");
     v.type = REG_DWORD;
-    v.data = {static_cast<uint8_t>(d), static_cast<uint8_t>(d >> 8), static_cast<uint8_t>(d >> 16),
-              static_cast<uint8_t>(d >> 24)};
+    v.data = RegistryStore::dwordBytes(d);
   } else if (s.starts_with("hex:")) {
     v.type = REG_BINARY;
     v.data = hexBytes(s.substr(4));

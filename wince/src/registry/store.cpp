@@ -455,8 +455,9 @@ std::vector<std::string> RegistryStore::subkeys(const std::string& keyPath) cons
   return out;
 }
 
-std::vector<uint8_t> RegistryStore::stringBytes(const std::string& utf8) {
-  std::u16string w = widen(utf8);
+std::vector<uint8_t> RegistryStore::stringBytes(const std::string& utf8) { return stringBytes(widen(utf8)); }
+
+std::vector<uint8_t> RegistryStore::stringBytes(const std::u16string& w) {
   std::vector<uint8_t> out;
   out.reserve((w.size() + 1) * 2);
   for (char16_t c : w) {

@@ -58,6 +58,7 @@ class RegistryStore {
   // Value bytes as the API stores them: UTF-16LE text with its terminator,
   // a little-endian DWORD.
   static std::vector<uint8_t> stringBytes(const std::string& utf8);
+  static std::vector<uint8_t> stringBytes(const std::u16string& text);
   static std::vector<uint8_t> dwordBytes(DWORD v);
 
   struct Impl;
