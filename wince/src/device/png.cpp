@@ -2,12 +2,12 @@
 
 #include <png.h>
 
-#include <cstdio>
-#include <fstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "device/atomic_file.h"
 #include "device/errors.h"
 
 namespace wince {
@@ -27,24 +27,10 @@ void writeRgb(int width, int height, const std::vector<uint8_t>& rgb, const std:
   if (!png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), 0, nullptr))
     throw DeviceError("cannot encode " + file.string() + ": " + image.message);
 
-  std::filesystem::path temp = file;
-  temp += ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(encoded.data()), static_cast<std::streamsize>(size));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      throw DeviceError("cannot write " + file.string());
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, file, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    throw DeviceError("cannot write " + file.string() + ": " + ec.message());
+  try {
+    writeFileAtomically(file, std::string_view(reinterpret_cast<const char*>(encoded.data()), size));
+  } catch (const std::system_error& e) {
+    throw DeviceError("cannot write " + file.string() + ": " + e.code().message());
   }
 }
 

@@ -1,14 +1,11 @@
 #include "registry/store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
+#include "device/atomic_file.h"
 #include "device/device.h"
 #include "device/errors.h"
 #include "registry/tree.h"
@@ -308,44 +305,12 @@ void RegistryStore::Impl::load() {
 
 void RegistryStore::Impl::save() const {
   if (file.empty()) return;
-  const std::string text = formatRegText(roots);
-  std::filesystem::path dir = file.parent_path();
-  if (dir.empty()) dir = ".";
   std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-
-  auto fail = [&](const std::string& what, const std::string& tmp) {
-    int err = errno;
-    if (!tmp.empty()) ::unlink(tmp.c_str());
-    throw DeviceError(file.string() + ": " + what + ": " + std::strerror(err));
-  };
-  // A temporary file beside the real one, so that the rename cannot cross
-  // file systems and a crash leaves either the old or the new registry.
-  std::string tmp = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
-  int fd = ::mkstemp(tmp.data());
-  if (fd < 0) fail("cannot create a temporary file", "");
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      fail("cannot write", tmp);
-    }
-    done += static_cast<size_t>(n);
-  }
-  ::fchmod(fd, 0644);
-  if (::fsync(fd) != 0) {
-    ::close(fd);
-    fail("cannot flush", tmp);
-  }
-  if (::close(fd) != 0) fail("cannot write", tmp);
-  if (::rename(tmp.c_str(), file.c_str()) != 0) fail("cannot replace", tmp);
-  // Make the rename itself durable.
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
+  std::filesystem::create_directories(file.parent_path().empty() ? "." : file.parent_path(), ec);
+  try {
+    writeFileAtomically(file, formatRegText(roots));
+  } catch (const std::system_error& e) {
+    throw DeviceError(file.string() + ": " + e.what());
   }
 }
 
