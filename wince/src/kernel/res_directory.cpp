@@ -1,12 +1,9 @@
 #include "kernel/res_directory.h"
 
-
 namespace wince {
 
 namespace {
 
-uint16_t read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t read32(const unsigned char* p) { return read16(p) | static_cast<uint32_t>(read16(p + 2)) << 16; }
 size_t align4(size_t v) { return (v + 3) & ~size_t{3}; }
 
 // Reads a type or name field at `pos`, no further than `end`; advances pos.
@@ -30,14 +27,6 @@ bool readId(const unsigned char* data, size_t& pos, size_t end, ResourceId& out)
   return true;
 }
 
-// Case folding for resource names: ASCII and Latin-1 letters, as names are in
-// practice.
-char16_t fold(char16_t c) {
-  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 32);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 32);
-  return c;
-}
-
 }  // namespace
 
 ResourceId ResourceId::fromArgument(LPCWSTR p) {
@@ -57,10 +46,9 @@ ResourceId ResourceId::fromArgument(LPCWSTR p) {
 
 bool ResourceId::matches(const ResourceId& other) const {
   if (isOrdinal() || other.isOrdinal()) return isOrdinal() && other.isOrdinal() && ordinal == other.ordinal;
-  if (name.size() != other.name.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i)
-    if (fold(name[i]) != fold(other.name[i])) return false;
-  return true;
+  // Names hold no NUL, so the platform's case-insensitive comparison (ASCII
+  // and Latin-1 letters) sees all of them.
+  return lstrcmpiW(name.c_str(), other.name.c_str()) == 0;
 }
 
 std::string ResourceId::describe() const {

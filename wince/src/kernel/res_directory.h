@@ -20,6 +20,10 @@
 
 namespace wince {
 
+// Little-endian fields of resource data, which need not be aligned.
+inline uint16_t read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+inline uint32_t read32(const unsigned char* p) { return read16(p) | static_cast<uint32_t>(read16(p + 2)) << 16; }
+
 // A resource type or name: an ordinal or a string.
 struct ResourceId {
   uint16_t ordinal = 0;  // meaningful when `name` is empty

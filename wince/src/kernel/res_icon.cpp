@@ -10,9 +10,6 @@ namespace wince {
 
 namespace {
 
-uint16_t read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t read32(const unsigned char* p) { return read16(p) | static_cast<uint32_t>(read16(p + 2)) << 16; }
-
 constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 constexpr uint32_t kBiRgb = 0;
 
