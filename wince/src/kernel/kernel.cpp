@@ -170,14 +170,8 @@ WINBASEAPI int wsprintfW(LPWSTR out, LPCWSTR fmt, ...) {
     }
     int width = 0;
     while (*p >= u'0' && *p <= u'9') width = width * 10 + (*p++ - u'0');
-    bool wideFlag = false;
-    if (*p == u'l') {
-      wideFlag = true;
-      ++p;
-    } else if (*p == u'h') {
-      ++p;
-    }
-    (void)wideFlag;
+    // Size prefixes change nothing: numbers are int-sized, strings UTF-16.
+    if (*p == u'l' || *p == u'h') ++p;
     std::u16string field;
     switch (*p) {
       case u's': {
