@@ -52,15 +52,20 @@ function(wince_add_module target)
     OUTPUT ${gen}/resources.cpp
     COMMAND ${CMAKE_COMMAND} -DIN=${gen}/resources.res -DOUT=${gen}/resources.cpp -P ${WINCE_MODULE_SCRIPTS}/res_to_cpp.cmake
     DEPENDS ${gen}/resources.res ${WINCE_MODULE_SCRIPTS}/res_to_cpp.cmake)
-  add_library(${target} MODULE ${M_SOURCES} ${gen}/exports.cpp ${gen}/resources.cpp)
+  # The library's own sources are compiled once, position-independent, and
+  # go both into the module and into a static library of the same objects,
+  # so that unit tests can call the library's own functions.
+  add_library(${target}_objects OBJECT ${M_SOURCES})
+  set_target_properties(${target}_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  target_link_libraries(${target}_objects PUBLIC wince)
+  target_include_directories(${target}_objects PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_options(${target}_objects PRIVATE ${CRESTUNE_PRODUCT_FLAGS})
+  add_library(${target} MODULE $<TARGET_OBJECTS:${target}_objects> ${gen}/exports.cpp ${gen}/resources.cpp)
   set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".so")
   target_link_libraries(${target} PRIVATE wince)
   target_compile_options(${target} PRIVATE ${CRESTUNE_PRODUCT_FLAGS})
   add_dependencies(${target} icons)
-  # The same sources as a static library, so that unit tests can call the
-  # library's own functions.
-  add_library(${target}_logic STATIC ${M_SOURCES})
+  add_library(${target}_logic STATIC $<TARGET_OBJECTS:${target}_objects>)
   target_link_libraries(${target}_logic PUBLIC wince)
   target_include_directories(${target}_logic PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-  target_compile_options(${target}_logic PRIVATE ${CRESTUNE_PRODUCT_FLAGS})
 endfunction()
