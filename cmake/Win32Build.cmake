@@ -11,7 +11,9 @@ if(NOT CRESTUNE_ICON_DIR OR NOT EXISTS "${CRESTUNE_ICON_DIR}/icon_101.ico")
   message(FATAL_ERROR "The Win32 build needs -DCRESTUNE_ICON_DIR=<folder with icon_101.ico ...>; "
                       "the host build writes them to <host build>/icons")
 endif()
-file(GLOB CRESTUNE_ICON_FILES CONFIGURE_DEPENDS "${CRESTUNE_ICON_DIR}/icon_*.ico")
+# The same two lists as the host build's, for the libraries' RC_DEPENDS.
+file(GLOB CRESTUNE_ITEM_ICON_FILES CONFIGURE_DEPENDS "${CRESTUNE_ICON_DIR}/icon_*.ico")
+file(GLOB CRESTUNE_SETUP_ICON_FILES CONFIGURE_DEPENDS "${CRESTUNE_ICON_DIR}/setup_*.ico")
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
