@@ -19,9 +19,10 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
 
-set(CRESTUNE_WIN32_INCLUDE ${CMAKE_SOURCE_DIR}/win32/include)
-# Nothing but system DLLs (and our aygshell.dll) at load time.
-set(CRESTUNE_WIN32_LINK_FLAGS -static-libgcc -static-libstdc++)
+# Every target: the wide-character platform API, and nothing but system
+# DLLs (and our aygshell.dll) at load time.
+add_compile_definitions(UNICODE _UNICODE)
+add_link_options(-static-libgcc -static-libstdc++)
 
 # A product library as a Win32 DLL: exports from its .def file (which mingw
 # reads as given; ld's stdcall fixup binds an undecorated .def name to a
@@ -31,10 +32,9 @@ function(wince_add_module target)
   get_filename_component(rc_dir ${M_RC} DIRECTORY)
   add_library(${target} SHARED ${M_SOURCES} ${M_DEF} ${M_RC})
   set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".dll")
-  target_include_directories(${target} PRIVATE ${CRESTUNE_WIN32_INCLUDE} ${rc_dir} ${CRESTUNE_ICON_DIR})
-  target_compile_definitions(${target} PRIVATE UNICODE _UNICODE)
+  target_include_directories(${target} PRIVATE ${rc_dir} ${CRESTUNE_ICON_DIR})
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${CRESTUNE_PRODUCT_FLAGS}>)
-  target_link_options(${target} PRIVATE ${CRESTUNE_WIN32_LINK_FLAGS} -Wl,--enable-stdcall-fixup)
+  target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
   target_link_libraries(${target} PRIVATE aygshell)
   set_source_files_properties(${M_RC} PROPERTIES OBJECT_DEPENDS "${M_RC_DEPENDS}")
 endfunction()
@@ -57,7 +57,6 @@ add_subdirectory(${CRESTUNE_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE
 # by every test that includes it.
 target_include_directories(gtest BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/win32/gtest)
 target_sources(gtest PRIVATE ${CMAKE_SOURCE_DIR}/win32/gtest/auto_handle.cpp)
-target_link_options(gtest INTERFACE ${CRESTUNE_WIN32_LINK_FLAGS})
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/win32 ${CMAKE_BINARY_DIR}/win32)
 add_subdirectory(${CMAKE_SOURCE_DIR}/item ${CMAKE_BINARY_DIR}/item)
