@@ -42,43 +42,50 @@ cmake --build "$build" -j "$(nproc)"
 bin=$build/bin
 
 echo "== Export and import tables"
+# The names in a module's export table, one a line, sorted.
+export_names() {
+  $objdump -p "$bin/$1" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+    sed -nE 's/^[[:space:]]+\[ *[0-9]+\] +//p' | sort
+}
+
+# Fails for every DLL that a module imports other than the system DLLs and
+# the extra ones given.
+check_imports() {
+  imports_of=$1
+  shift
+  allowed=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comdlg32.dll msvcrt.dll $* "
+  for dll in $($objdump -p "$bin/$imports_of" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+    case $allowed in
+      *" $(echo "$dll" | tr 'A-Z' 'a-z') "*) ;;
+      *) fail "$imports_of imports $dll" ;;
+    esac
+  done
+}
+
 # Exports of crestitem.dll: ordinals 240 and 241, and no names.
 exports=$($objdump -p "$bin/crestitem.dll" | sed -n '/^Export Address Table --/,/^$/p' |
   sed -n 's/.*+base\[ *\([0-9]*\)\].*/\1/p' | tr '\n' ' ')
 [ "$exports" = "240 241 " ] || fail "crestitem.dll exports ordinals '$exports', not '240 241'"
-names=$($objdump -p "$bin/crestitem.dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
-  grep -cE '^[[:space:]]+\[ *[0-9]+\] ' || true)
+names=$(export_names crestitem.dll | wc -l)
 [ "$names" -eq 0 ] || fail "crestitem.dll exports $names names"
 
 # aygshell.dll exports the two shell calls by their bare names.
-ayg=$($objdump -p "$bin/aygshell.dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
-  sed -nE 's/^[[:space:]]+\[ *[0-9]+\] +//p' | sort | tr '\n' ' ')
+ayg=$(export_names aygshell.dll | tr '\n' ' ')
 [ "$ayg" = "SHInitDialog SHRecognizeGesture " ] || fail "aygshell.dll exports '$ayg'"
 
 # setup.dll: the installer's four hooks by their bare names, and nothing else.
-setup_exports=$($objdump -p "$bin/setup.dll" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
-  sed -nE 's/^[[:space:]]+\[ *[0-9]+\] +//p' | sort | tr '\n' ' ')
+setup_exports=$(export_names setup.dll | tr '\n' ' ')
 [ "$setup_exports" = "Install_Exit Install_Init Uninstall_Exit Uninstall_Init " ] ||
   fail "setup.dll exports '$setup_exports'"
 setup_count=$($objdump -p "$bin/setup.dll" | sed -n '/^Export Address Table --/,/^$/p' | grep -c '+base\[' || true)
 [ "$setup_count" -eq 4 ] || fail "setup.dll exports $setup_count entries, not 4"
 # ... and imports system DLLs only: the installer loads it where no
 # aygshell.dll of ours is to be had.
-for dll in $($objdump -p "$bin/setup.dll" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
-  case $(echo "$dll" | tr 'A-Z' 'a-z') in
-    kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | comdlg32.dll | msvcrt.dll) ;;
-    *) fail "setup.dll imports $dll" ;;
-  esac
-done
+check_imports setup.dll
 
 # Imports: system DLLs and our aygshell.dll only (no libgcc, libstdc++).
 for module in crestitem.dll aygshell.dll crestune_wine_tests.exe platform_tests_win32.exe; do
-  for dll in $($objdump -p "$bin/$module" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
-    case $(echo "$dll" | tr 'A-Z' 'a-z') in
-      kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | comdlg32.dll | msvcrt.dll | aygshell.dll) ;;
-      *) fail "$module imports $dll" ;;
-    esac
-  done
+  check_imports $module aygshell.dll
 done
 $objdump -p "$bin/crestitem.dll" | grep -q 'DLL Name: aygshell.dll' || fail "crestitem.dll does not import aygshell.dll"
 [ $failures -eq 0 ] && echo "tables ok"
