@@ -1,6 +1,7 @@
 // The Today item: its state, its tables and its operations.
 #pragma once
 #include "platform.h"
+#include "settings_keys.h"
 
 #include <aygshell.h>
 #include <todaycmn.h>
@@ -49,11 +50,6 @@ enum UiSlot {
   UI_OPEN_FILE_FILTER,
   UI_NOT_FOUND
 };
-
-#define SETTINGS_KEY TEXT("SOFTWARE\\Halvorn\\WMP Crestune")
-#define PLAYER_PATH_UNITS 1024  // 1023 characters and the terminator: 2048 bytes
-#define PLAYER_PATH_BYTES (PLAYER_PATH_UNITS * (int)sizeof(WCHAR))
-#define DEFAULT_PLAYER_PATH TEXT("wmplayer.exe")
 
 extern ItemContext g_ItemContext;
 extern const UiStrings EnglishStrings;

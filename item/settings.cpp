@@ -84,13 +84,13 @@ void FreeHeapString(LPWSTR* text) {
 // its first 1023 characters.
 static void QueryPlayerPath(HKEY key, WCHAR* buffer) {
   DWORD size = PLAYER_PATH_BYTES;
-  LONG result = RegQueryValueExW(key, TEXT("WMPApplication"), NULL, NULL, (LPBYTE)buffer, &size);
+  LONG result = RegQueryValueExW(key, SETTING_PLAYER_PATH, NULL, NULL, (LPBYTE)buffer, &size);
   if (result == ERROR_MORE_DATA) {
     DWORD needed = size;
     LPBYTE whole = (LPBYTE)LocalAlloc(LPTR, needed + sizeof(WCHAR));
     if (whole) {
       size = needed;
-      if (RegQueryValueExW(key, TEXT("WMPApplication"), NULL, NULL, whole, &size) == ERROR_SUCCESS)
+      if (RegQueryValueExW(key, SETTING_PLAYER_PATH, NULL, NULL, whole, &size) == ERROR_SUCCESS)
         lstrcpynW(buffer, (LPCWSTR)whole, PLAYER_PATH_UNITS);
       LocalFree(whole);
     }
@@ -111,7 +111,7 @@ LONG LoadSettings(ItemContext* context) {
 
   size = sizeof(value);
   value = 0;
-  RegQueryValueExW(key, TEXT("IconSize"), NULL, NULL, (LPBYTE)&value, &size);
+  RegQueryValueExW(key, SETTING_ICON_SIZE, NULL, NULL, (LPBYTE)&value, &size);
   if (value == 1) {
     context->playIconSize = 32;
     context->otherIconSize = 24;
@@ -122,7 +122,7 @@ LONG LoadSettings(ItemContext* context) {
 
   size = sizeof(value);
   value = 0;
-  RegQueryValueExW(key, TEXT("Language"), NULL, NULL, (LPBYTE)&value, &size);
+  RegQueryValueExW(key, SETTING_LANGUAGE, NULL, NULL, (LPBYTE)&value, &size);
   context->language = value ? 1 : 0;
 
   QueryPlayerPath(key, path);
@@ -143,10 +143,10 @@ void SaveSettings(ItemContext* context) {
       ERROR_SUCCESS)
     return;
   iconSize = context->playIconSize == 32 ? 1 : 0;
-  RegSetValueExW(key, TEXT("IconSize"), 0, REG_DWORD, (const BYTE*)&iconSize, sizeof(iconSize));
+  RegSetValueExW(key, SETTING_ICON_SIZE, 0, REG_DWORD, (const BYTE*)&iconSize, sizeof(iconSize));
   if (context->playerPath) {
     lstrcpynW(path, context->playerPath, PLAYER_PATH_UNITS);
-    RegSetValueExW(key, TEXT("WMPApplication"), 0, REG_SZ, (const BYTE*)path, PLAYER_PATH_BYTES);
+    RegSetValueExW(key, SETTING_PLAYER_PATH, 0, REG_SZ, (const BYTE*)path, PLAYER_PATH_BYTES);
   }
   RegCloseKey(key);
 }

@@ -20,7 +20,6 @@ const SetupStrings SpanishSetupStrings = {
 
 #define COMMAND_KEY_FORMAT TEXT("%s\\Shell\\Open\\Command")
 #define COMMAND_KEY_FIXED_UNITS 19  // "\Shell\Open\Command"
-#define DEFAULT_PLAYER TEXT("wmplayer.exe")
 
 BOOL InitLanguageDialog(HWND dialog) {
   HWND list = GetDlgItem(dialog, IDC_LANGUAGE_LIST);
@@ -87,10 +86,10 @@ void WriteInitialSettings(void) {
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, NULL, 0, CRESTUNE_KEY_WRITE, NULL, &key, &disposition) !=
       ERROR_SUCCESS)
     return;
-  RegSetValueExW(key, TEXT("IconSize"), 0, REG_DWORD, (const BYTE*)&iconSize, sizeof(iconSize));
-  if (!FindPlayerFromAssociation(path)) lstrcpynW(path, DEFAULT_PLAYER, PATH_UNITS);
-  RegSetValueExW(key, TEXT("WMPApplication"), 0, REG_SZ, (const BYTE*)path, PATH_BYTES);
-  RegSetValueExW(key, TEXT("Language"), 0, REG_DWORD, (const BYTE*)&language, sizeof(language));
+  RegSetValueExW(key, SETTING_ICON_SIZE, 0, REG_DWORD, (const BYTE*)&iconSize, sizeof(iconSize));
+  if (!FindPlayerFromAssociation(path)) lstrcpynW(path, DEFAULT_PLAYER_PATH, PATH_UNITS);
+  RegSetValueExW(key, SETTING_PLAYER_PATH, 0, REG_SZ, (const BYTE*)path, PATH_BYTES);
+  RegSetValueExW(key, SETTING_LANGUAGE, 0, REG_DWORD, (const BYTE*)&language, sizeof(language));
   RegCloseKey(key);
 }
 

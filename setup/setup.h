@@ -2,6 +2,7 @@
 // settings it writes.
 #pragma once
 #include "../item/platform.h"
+#include "../item/settings_keys.h"
 
 #include <ce_setup.h>
 
@@ -9,9 +10,10 @@
 
 #define ITEM_NAME TEXT("WMP Crestune")
 #define ITEM_KEY_FORMAT TEXT("Software\\Microsoft\\Today\\Items\\%s")
-#define SETTINGS_KEY TEXT("SOFTWARE\\Halvorn\\WMP Crestune")
-#define PATH_UNITS 1024  // every path and text buffer: 2048 bytes
-#define PATH_BYTES (PATH_UNITS * (int)sizeof(WCHAR))
+// Every path and text buffer of the installer is the size of the buffer
+// the stored player path moves through.
+#define PATH_UNITS PLAYER_PATH_UNITS
+#define PATH_BYTES PLAYER_PATH_BYTES
 
 typedef struct SetupStrings {
   LPCWSTR title;
