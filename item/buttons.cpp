@@ -1,6 +1,7 @@
 // The five transport buttons: their icons, layout, drawing and hit test,
 // and the one way the item sends a command to the player.
 #include "crestitem.h"
+#include "resource.h"
 
 TransportButton g_Buttons[BUTTON_COUNT];
 
@@ -13,9 +14,13 @@ typedef struct ButtonIcons {
   int pressedIcon;
 } ButtonIcons;
 
+// In the order of the button records (ButtonIndex).
 static const ButtonIcons IconPairs[BUTTON_COUNT] = {
-    {BUTTON_ID_PLAY, 111, 112},     {BUTTON_ID_PAUSE, 108, 109}, {BUTTON_ID_STOP, 114, 115},
-    {BUTTON_ID_PREVIOUS, 103, 104}, {BUTTON_ID_NEXT, 106, 107},
+    {BUTTON_ID_PLAY, IDI_PLAY, IDI_PLAY_PRESSED},
+    {BUTTON_ID_PAUSE, IDI_PAUSE, IDI_PAUSE_PRESSED},
+    {BUTTON_ID_STOP, IDI_STOP, IDI_STOP_PRESSED},
+    {BUTTON_ID_PREVIOUS, IDI_PREVIOUS, IDI_PREVIOUS_PRESSED},
+    {BUTTON_ID_NEXT, IDI_NEXT, IDI_NEXT_PRESSED},
 };
 
 int IsBetween(LONG value, LONG low, LONG high) { return low <= value && value <= high; }
@@ -75,15 +80,13 @@ int DrawButton(HDC hdc, const TransportButton* button) {
 
 // Loading order: Play first, Pause last; a failure stops the pass.
 static const int LoadOrder[BUTTON_COUNT] = {BUTTON_PLAY, BUTTON_STOP, BUTTON_PREVIOUS, BUTTON_NEXT, BUTTON_PAUSE};
-static const int LoadIds[BUTTON_COUNT] = {BUTTON_ID_PLAY, BUTTON_ID_STOP, BUTTON_ID_PREVIOUS, BUTTON_ID_NEXT,
-                                          BUTTON_ID_PAUSE};
 
 void LoadAllButtons(void) {
   int i;
   for (i = 0; i < BUTTON_COUNT; i++) {
     int index = LoadOrder[i];
     int size = index == BUTTON_PLAY ? g_ItemContext.playIconSize : g_ItemContext.otherIconSize;
-    if (!LoadButton(g_ItemContext.instance, size, &g_Buttons[index], LoadIds[i])) return;
+    if (!LoadButton(g_ItemContext.instance, size, &g_Buttons[index], IconPairs[index].buttonId)) return;
   }
 }
 

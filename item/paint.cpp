@@ -1,8 +1,7 @@
 // The item's two views and its pen input: the title line while the player
 // is away, the five buttons while it runs.
 #include "crestitem.h"
-
-#define APP_ICON_ID 101
+#include "resource.h"
 
 LRESULT OnPaint(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   PAINTSTRUCT ps;
@@ -21,7 +20,7 @@ LRESULT OnPaint(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   watermark.hwnd = hwnd;
   SendMessageW(GetParent(hwnd), TODAYM_DRAWWATERMARK, 0, (LPARAM)&watermark);
 
-  icon = (HICON)LoadImageW(g_ItemContext.instance, MAKEINTRESOURCE(APP_ICON_ID), IMAGE_ICON, 16, 16, 0);
+  icon = (HICON)LoadImageW(g_ItemContext.instance, MAKEINTRESOURCE(IDI_APPLICATION_LOGO), IMAGE_ICON, 16, 16, 0);
   if (icon) {
     DrawIconEx(hdc, 3, 2, icon, 16, 16, 0, NULL, DI_NORMAL);
     DestroyIcon(icon);
