@@ -72,13 +72,15 @@ int InitOptionsDialog(HWND hDlg) {
   info.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN;
   SHInitDialog(&info);
 
-  if (!ActiveStrings) {
-    // No item window yet in this library's life: the stored language
-    // decides, as it would have for the item.
+  if (ActiveStrings) {
+    SetOptionsTexts(hDlg);
     LoadSettings(&g_ItemContext);
+  } else {
+    // No item window yet in this library's life: the settings come first,
+    // so that the stored language decides, as it would have for the item.
+    LoadSettings(&g_ItemContext);
+    SetOptionsTexts(hDlg);
   }
-  SetOptionsTexts(hDlg);
-  LoadSettings(&g_ItemContext);
 
   hdc = GetDC(hDlg);
   ZeroMemory(&window, sizeof(window));
