@@ -62,15 +62,12 @@ static void FocusPlayer(HWND player) { SetFocus(player); }
 
 LRESULT OnCommand(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   HWND player = g_ItemContext.playerWindow;
-  // The whole WPARAM is the command: a notification code, or anything else
-  // above the id, makes it no menu command. Unsigned, so that ids below the
-  // first wrap round to large numbers.
-  WPARAM d = wParam - IDM_MUTE;
   (void)hwnd, (void)message, (void)lParam;
-  if (d > 8) return 0;
   // The player went away since the menu was built: there is nobody to tell.
   if (!player) return 0;
-  switch (IDM_MUTE + d) {
+  // The whole WPARAM is the command: a notification code, or anything else
+  // above the id, makes it no menu command.
+  switch (wParam) {
     case IDM_MUTE:
       SendPlayerCommand(PLAYER_MUTE);
       break;
