@@ -50,9 +50,6 @@ Shape polygon(std::vector<Point> pts) {
 Shape both(Shape a, Shape b) {
   return [=](double x, double y) { return a(x, y) && b(x, y); };
 }
-Shape either(Shape a, Shape b) {
-  return [=](double x, double y) { return a(x, y) || b(x, y); };
-}
 Shape without(Shape a, Shape b) {
   return [=](double x, double y) { return a(x, y) && !b(x, y); };
 }

@@ -30,7 +30,6 @@ Shape ring(double cx, double cy, double outer, double inner);
 Shape rect(double x0, double y0, double x1, double y1);
 Shape polygon(std::vector<Point> points);
 Shape both(Shape a, Shape b);     // intersection
-Shape either(Shape a, Shape b);   // union
 Shape without(Shape a, Shape b);  // a minus b
 
 Paint solid(Color c);

@@ -64,26 +64,11 @@ struct Box {
   }
 };
 
-}  // namespace
-
-IcoEntry encode32(const Image& img) {
-  IcoEntry e{img, 32, {}};
-  infoHeader(e.bytes, img.size, 32, 0);
-  for (int y = img.size - 1; y >= 0; --y) {
-    for (int x = 0; x < img.size; ++x) {
-      const Pixel& p = img.px[static_cast<size_t>(y) * img.size + x];
-      if (p.a == 0) {
-        put32(e.bytes, 0);
-        continue;
-      }
-      e.bytes.insert(e.bytes.end(), {p.b, p.g, p.r, p.a});
-    }
-  }
-  andMask(e.bytes, img);
-  return e;
-}
-
-Image reducePalette(const Image& img, int colours, std::vector<Pixel>* palette) {
+// Reduces an image to at most `colours` opaque colours by median cut; pixels
+// under half opacity become fully transparent, the rest fully opaque.
+// `palette` receives the colours and `indices` each pixel's palette index
+// (-1 for a transparent pixel).
+Image reducePalette(const Image& img, int colours, std::vector<Pixel>& palette, std::vector<int>& indices) {
   std::map<Rgb, int> histogram;
   for (const Pixel& p : img.px)
     if (p.a >= 128) ++histogram[{p.r, p.g, p.b}];
@@ -110,29 +95,49 @@ Image reducePalette(const Image& img, int colours, std::vector<Pixel>* palette) 
     boxes.push_back(std::move(upper));
   }
 
-  std::vector<Pixel> pal;
+  palette.clear();
   for (const Box& b : boxes) {
     if (b.colours.empty()) continue;
     double r = 0, g = 0, bl = 0, n = 0;
     for (auto& [rgb, count] : b.colours) r += rgb[0] * count, g += rgb[1] * count, bl += rgb[2] * count, n += count;
-    pal.push_back({static_cast<uint8_t>(r / n + 0.5), static_cast<uint8_t>(g / n + 0.5), static_cast<uint8_t>(bl / n + 0.5), 255});
+    palette.push_back({static_cast<uint8_t>(r / n + 0.5), static_cast<uint8_t>(g / n + 0.5), static_cast<uint8_t>(bl / n + 0.5), 255});
   }
 
   Image out{img.size, std::vector<Pixel>(img.px.size())};
+  indices.assign(img.px.size(), -1);
   for (size_t i = 0; i < img.px.size(); ++i) {
     const Pixel& p = img.px[i];
     if (p.a < 128) continue;
     int best = 0;
     long bestDistance = -1;
-    for (size_t k = 0; k < pal.size(); ++k) {
-      long dr = p.r - pal[k].r, dg = p.g - pal[k].g, db = p.b - pal[k].b;
+    for (size_t k = 0; k < palette.size(); ++k) {
+      long dr = p.r - palette[k].r, dg = p.g - palette[k].g, db = p.b - palette[k].b;
       long d = dr * dr + dg * dg + db * db;
       if (bestDistance < 0 || d < bestDistance) bestDistance = d, best = static_cast<int>(k);
     }
-    out.px[i] = pal[best];
+    out.px[i] = palette[best];
+    indices[i] = best;
   }
-  if (palette) *palette = pal;
   return out;
+}
+
+}  // namespace
+
+IcoEntry encode32(const Image& img) {
+  IcoEntry e{img, 32, {}};
+  infoHeader(e.bytes, img.size, 32, 0);
+  for (int y = img.size - 1; y >= 0; --y) {
+    for (int x = 0; x < img.size; ++x) {
+      const Pixel& p = img.px[static_cast<size_t>(y) * img.size + x];
+      if (p.a == 0) {
+        put32(e.bytes, 0);
+        continue;
+      }
+      e.bytes.insert(e.bytes.end(), {p.b, p.g, p.r, p.a});
+    }
+  }
+  andMask(e.bytes, img);
+  return e;
 }
 
 IcoEntry encode8(const Image& img) {
@@ -145,9 +150,11 @@ IcoEntry encode8(const Image& img) {
     auto over = [a](uint8_t v) { return static_cast<uint8_t>(v * a + 255 * (1 - a) + 0.5); };
     p = {over(p.r), over(p.g), over(p.b), 255};
   }
-  // Palette slot 0 is black and stands behind the transparent pixels.
+  // Palette slot 0 is black and stands behind the transparent pixels; the
+  // reduced colours follow it.
   std::vector<Pixel> pal;
-  Image reduced = reducePalette(flat, 255, &pal);
+  std::vector<int> indices;
+  Image reduced = reducePalette(flat, 255, pal, indices);
   pal.insert(pal.begin(), Pixel{0, 0, 0, 255});
   IcoEntry e{reduced, 8, {}};
   infoHeader(e.bytes, img.size, 8, 256);
@@ -159,13 +166,8 @@ IcoEntry encode8(const Image& img) {
   for (int y = img.size - 1; y >= 0; --y) {
     std::vector<uint8_t> row(s, 0);
     for (int x = 0; x < img.size; ++x) {
-      const Pixel& p = reduced.px[static_cast<size_t>(y) * img.size + x];
-      if (p.a == 0) continue;
-      for (size_t k = 1; k < pal.size(); ++k)
-        if (pal[k].r == p.r && pal[k].g == p.g && pal[k].b == p.b) {
-          row[x] = static_cast<uint8_t>(k);
-          break;
-        }
+      int index = indices[static_cast<size_t>(y) * img.size + x];
+      if (index >= 0) row[x] = static_cast<uint8_t>(index + 1);
     }
     e.bytes.insert(e.bytes.end(), row.begin(), row.end());
   }

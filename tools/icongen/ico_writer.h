@@ -26,10 +26,6 @@ struct IcoEntry {
 IcoEntry encode32(const Image& image);
 IcoEntry encode8(const Image& image);
 
-// Reduces an image to at most `colours` opaque colours by median cut; pixels
-// under half opacity become fully transparent, the rest fully opaque.
-Image reducePalette(const Image& image, int colours, std::vector<Pixel>* palette = nullptr);
-
 std::vector<uint8_t> icoFile(const std::vector<IcoEntry>& entries);
 bool writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 
