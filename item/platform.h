@@ -1,10 +1,10 @@
 // What differs between the device and a desktop Win32 build, bridged once.
 #pragma once
 #include <windows.h>
-
-#ifdef _WIN32
 #include <commdlg.h>
 #include <shellapi.h>
+
+#ifdef _WIN32
 // Desktop Win32 refuses a query or a write through a key opened with access
 // 0; Windows CE ignores the access mask, and the device code passes 0.
 #define CRESTUNE_KEY_READ KEY_QUERY_VALUE
@@ -13,8 +13,6 @@
 // its version-4 structure.
 #define CRESTUNE_OFN_SIZE OPENFILENAME_SIZE_VERSION_400W
 #else
-#include <commdlg.h>
-#include <shellapi.h>
 #define CRESTUNE_KEY_READ 0
 #define CRESTUNE_KEY_WRITE 0
 #define CRESTUNE_OFN_SIZE sizeof(OPENFILENAME)

@@ -98,32 +98,26 @@ static void QueryPlayerPath(HKEY key, WCHAR* buffer) {
   buffer[PLAYER_PATH_UNITS - 1] = 0;
 }
 
+// Reads one DWORD value of the settings key; a missing value reads as 0.
+static DWORD QueryDword(HKEY key, LPCWSTR name) {
+  DWORD value = 0;
+  DWORD size = sizeof(value);
+  RegQueryValueExW(key, name, NULL, NULL, (LPBYTE)&value, &size);
+  return value;
+}
+
 LONG LoadSettings(ItemContext* context) {
   WCHAR path[PLAYER_PATH_UNITS];
   HKEY key = NULL;
-  DWORD value = 0;
-  DWORD size;
   LONG result;
   ZeroMemory(path, sizeof(path));
   if (!context->playerPath) context->playerPath = CopyHeapString(DEFAULT_PLAYER_PATH);
   result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, CRESTUNE_KEY_READ, &key);
   if (result != ERROR_SUCCESS) return result;
 
-  size = sizeof(value);
-  value = 0;
-  RegQueryValueExW(key, SETTING_ICON_SIZE, NULL, NULL, (LPBYTE)&value, &size);
-  if (value == 1) {
-    context->playIconSize = 32;
-    context->otherIconSize = 24;
-  } else {
-    context->playIconSize = 24;
-    context->otherIconSize = 24;
-  }
-
-  size = sizeof(value);
-  value = 0;
-  RegQueryValueExW(key, SETTING_LANGUAGE, NULL, NULL, (LPBYTE)&value, &size);
-  context->language = value ? 1 : 0;
+  context->playIconSize = QueryDword(key, SETTING_ICON_SIZE) == 1 ? 32 : 24;
+  context->otherIconSize = 24;
+  context->language = QueryDword(key, SETTING_LANGUAGE) ? 1 : 0;
 
   QueryPlayerPath(key, path);
   FreeHeapString(&context->playerPath);
