@@ -43,11 +43,12 @@ inline INT_PTR whileOpen(wince::Device& device, const std::function<INT_PTR()>& 
   return result;
 }
 
-// A tap queued for a modal loop to take.
-inline void queueTap(wince::Device& device, POINT p) {
+// A tap queued for a modal loop to take; held `ms` long, it is a
+// tap-and-hold.
+inline void queueTap(wince::Device& device, POINT p, uint64_t ms = 50) {
   auto& in = device.input();
   in.push(wince::InputEvent{wince::InputEvent::Kind::PenDown, p, 0, 0, {}});
-  in.push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, 50, 0, {}});
+  in.push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, ms, 0, {}});
   in.push(wince::InputEvent{wince::InputEvent::Kind::PenUp, p, 0, 0, {}});
 }
 
@@ -106,16 +107,10 @@ class DeviceTest : public ::testing::Test {
   }
   void wait(uint64_t ms) { device().input().push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, ms, 0, {}}); }
   void tap(int x, int y) {
-    input(wince::InputEvent::Kind::PenDown, x, y);
-    wait(50);
-    input(wince::InputEvent::Kind::PenUp, x, y);
+    testing::queueTap(device(), POINT{x, y});
     windows().runUntilIdle();
   }
-  void hold(int x, int y, uint64_t ms = 1000) {
-    input(wince::InputEvent::Kind::PenDown, x, y);
-    wait(ms);
-    input(wince::InputEvent::Kind::PenUp, x, y);
-  }
+  void hold(int x, int y, uint64_t ms = 1000) { testing::queueTap(device(), POINT{x, y}, ms); }
   // Screen point of a point of the item window.
   POINT onItem(int x, int y) {
     RECT r;
