@@ -11,43 +11,16 @@
 namespace crestune::testing {
 namespace {
 
-using Calls = std::vector<std::string>;
-
 // "Name(args) = result" -> "result"
 std::string resultOf(const std::string& call) {
   size_t at = call.rfind(" = ");
   return at == std::string::npos ? "" : call.substr(at + 3);
 }
-std::string nameOf(const std::string& call) { return call.substr(0, call.find('(')); }
-bool starts(const std::string& call, const std::string& prefix) { return call.rfind(prefix, 0) == 0; }
 
 class CallOrder : public DeviceTest {
  protected:
   void TearDown() override {
     for (const std::string& p : device().takeProblems()) ADD_FAILURE() << p;
-  }
-  void traceOn() {
-    device().trace().clear();
-    device().trace().enable(true);
-  }
-  // The calls recorded since traceOn(), the dialog manager's messages that
-  // only pass through DefWindowProcW left out.
-  Calls traceOff() {
-    device().trace().enable(false);
-    Calls calls;
-    for (const auto& e : device().trace().entries())
-      if (e.name != "DefWindowProcW") calls.push_back(e.call);
-    return calls;
-  }
-  static Calls names(const Calls& calls) {
-    Calls n;
-    for (const std::string& c : calls) n.push_back(nameOf(c));
-    return n;
-  }
-  static std::string text(const Calls& calls) {
-    std::string s;
-    for (const std::string& c : calls) s += c + "\n";
-    return s;
   }
   HWND itemWindow() { return item()->record.hwndCustom; }
   void repaintItem() {

@@ -19,6 +19,10 @@ inline const char* kSettingsKey = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
 inline const char* kItemKey = "HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune";
 inline const char16_t* kItemName = u"WMP Crestune";
 
+// Platform calls as the device's trace records them: "Name(args) = result".
+using Calls = std::vector<std::string>;
+inline bool starts(const std::string& call, const std::string& prefix) { return call.rfind(prefix, 0) == 0; }
+
 // The person's hand while a modal dialog runs: `open` runs the dialog, and
 // each time the device waits for input the next action runs (it may queue
 // input, send messages, or look at the screen). An action that ends the
@@ -145,6 +149,33 @@ class DeviceTest : public ::testing::Test {
     session.player().start();
     nextRefresh();
     session.player().takeNew();
+  }
+
+  // Records the platform calls the product libraries make from here on.
+  void traceOn() {
+    device().trace().clear();
+    device().trace().enable(true);
+  }
+  // The calls recorded since traceOn(), the dialog manager's messages that
+  // only pass through DefWindowProcW left out.
+  Calls traceOff() {
+    device().trace().enable(false);
+    Calls calls;
+    for (const auto& e : device().trace().entries())
+      if (e.name != "DefWindowProcW") calls.push_back(e.call);
+    return calls;
+  }
+  // The names alone, for comparing the order of calls.
+  static Calls names(const Calls& calls) {
+    Calls n;
+    for (const std::string& c : calls) n.push_back(c.substr(0, c.find('(')));
+    return n;
+  }
+  // One call a line, for failure messages.
+  static std::string text(const Calls& calls) {
+    std::string s;
+    for (const std::string& c : calls) s += c + "\n";
+    return s;
   }
 };
 

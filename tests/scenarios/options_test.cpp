@@ -93,10 +93,9 @@ TEST_F(Options, ThePageReadsInTheItemsLanguageWithTheHeadingAndRuleDrawn) {
     SCOPED_TRACE(wince::narrow(want->caption));
     session.stopToday();
     start(want->language, 1);
-    device().trace().clear();
-    device().trace().enable(true);
+    traceOn();
     INT_PTR result = openPage({[&] {
-      device().trace().enable(false);
+      traceOff();
       HWND page = openDialogWindow();
       ASSERT_TRUE(page);
       EXPECT_EQ(want->caption, windowText(page));
@@ -314,11 +313,10 @@ TEST_F(Options, OkStoresTheSizeAndTheItemFollowsAtTheNextRefresh) {
     // No repaint is asked for: the shell learns the height when it next asks.
     windows().runUntilIdle();
     EXPECT_EQ(c.heightBefore, item()->record.cyp);
-    device().trace().clear();
-    device().trace().enable(true);
+    traceOn();
     nextRefresh();
     windows().runUntilIdle();
-    device().trace().enable(false);
+    traceOff();
     EXPECT_EQ(c.heightAfter, item()->record.cyp);
     // The Play button, right of the logo at x 29, with its face at the new size.
     std::string play;

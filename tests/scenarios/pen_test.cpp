@@ -243,13 +243,11 @@ class MenuTrace : public DeviceTest {
     GetWindowRect(item()->record.hwndCustom, &r);
     hold(200, r.top + 18);
     device().input().push(wince::InputEvent{wince::InputEvent::Kind::ChooseMenu, {}, 0, 0, entry});
-    device().trace().clear();
-    device().trace().enable(true);
+    traceOn();
     windows().runUntilIdle();
-    device().trace().enable(false);
-    std::vector<std::string> calls;
-    for (const auto& e : device().trace().entries())
-      if (e.call.find("(" + player()) != std::string::npos) calls.push_back(e.call);
+    Calls calls;
+    for (const std::string& c : traceOff())
+      if (c.find("(" + player()) != std::string::npos) calls.push_back(c);
     return calls;
   }
   std::string player() { return wince::traceArg(static_cast<const void*>(playerWindow_)); }

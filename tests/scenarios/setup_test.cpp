@@ -57,22 +57,14 @@ class Setup : public DeviceTest {
     install(hand);
     ASSERT_TRUE(result.completed) << result.message;
   }
-  // Indexes of traced calls that begin with `prefix`.
+  // Calls recorded between traceOn() and traceOff().
+  Calls calls;
+  // Indexes of the recorded calls that begin with `prefix`.
   std::vector<size_t> callsStarting(const std::string& prefix) {
     std::vector<size_t> at;
-    const auto& e = device().trace().entries();
-    for (size_t i = 0; i < e.size(); ++i)
-      if (e[i].call.rfind(prefix, 0) == 0) at.push_back(i);
+    for (size_t i = 0; i < calls.size(); ++i)
+      if (starts(calls[i], prefix)) at.push_back(i);
     return at;
-  }
-  std::string traceText() {
-    std::string s;
-    for (const auto& e : device().trace().entries()) s += e.call + "\n";
-    return s;
-  }
-  void traceOn() {
-    device().trace().clear();
-    device().trace().enable(true);
   }
 };
 
@@ -141,14 +133,14 @@ TEST_F(Setup, AFirstInstallShowsTheChooserAtOnceAndBroadcastsOnceAtTheEnd) {
     EXPECT_EQ(start, device().clock().now());
     queueTapOnControl(IDOK);
   }});
-  device().trace().enable(false);
+  calls = traceOff();
   ASSERT_TRUE(result.completed) << result.message;
   std::vector<size_t> dialog = callsStarting("DialogBoxIndirectParamW(");
-  ASSERT_EQ(1u, dialog.size()) << traceText();
+  ASSERT_EQ(1u, dialog.size()) << text(calls);
   for (const char* before : {"RegDeleteKeyW(", "SendMessageW(0xffff", "Sleep("})
-    for (size_t i : callsStarting(before)) EXPECT_GT(i, dialog[0]) << traceText();
+    for (size_t i : callsStarting(before)) EXPECT_GT(i, dialog[0]) << text(calls);
   // Install_Exit: one refresh request, no wait.
-  EXPECT_EQ(1u, callsStarting(kBroadcast).size()) << traceText();
+  EXPECT_EQ(1u, callsStarting(kBroadcast).size()) << text(calls);
   EXPECT_TRUE(callsStarting("Sleep(").empty());
 }
 
@@ -162,16 +154,16 @@ TEST_F(Setup, AReinstallRemovesTheOldRegistrationRefreshesAndWaitsBeforeTheChoos
              EXPECT_GE(device().clock().now() - start, 2000u);
            },
            [&] { queueTapOnControl(IDOK); }});
-  device().trace().enable(false);
+  calls = traceOff();
   ASSERT_TRUE(result.completed) << result.message;
   std::vector<size_t> removed = callsStarting("RegDeleteKeyW(HKEY_LOCAL_MACHINE, " + kRegistration + ")");
   std::vector<size_t> broadcast = callsStarting(kBroadcast);
   std::vector<size_t> slept = callsStarting("Sleep(2000)");
   std::vector<size_t> dialog = callsStarting("DialogBoxIndirectParamW(");
-  ASSERT_EQ(1u, removed.size()) << traceText();
-  ASSERT_EQ(2u, broadcast.size()) << traceText();  // before the chooser, and from Install_Exit
-  ASSERT_EQ(1u, slept.size()) << traceText();
-  ASSERT_EQ(1u, dialog.size()) << traceText();
+  ASSERT_EQ(1u, removed.size()) << text(calls);
+  ASSERT_EQ(2u, broadcast.size()) << text(calls);  // before the chooser, and from Install_Exit
+  ASSERT_EQ(1u, slept.size()) << text(calls);
+  ASSERT_EQ(1u, dialog.size()) << text(calls);
   EXPECT_LT(removed[0], broadcast[0]);
   EXPECT_LT(broadcast[0], slept[0]);
   EXPECT_LT(slept[0], dialog[0]);
@@ -196,17 +188,17 @@ TEST_F(Setup, UninstallRemovesBothKeysRefreshesWaitsAndTheItemLeavesTheTodayScre
   traceOn();
   uint64_t start = device().clock().now();
   uninstall();
-  device().trace().enable(false);
+  calls = traceOff();
   EXPECT_TRUE(result.completed) << result.message;
   EXPECT_GE(device().clock().now() - start, 2000u);
   std::vector<size_t> registration = callsStarting("RegDeleteKeyW(HKEY_LOCAL_MACHINE, " + kRegistration + ") = 0");
   std::vector<size_t> settings = callsStarting("RegDeleteKeyW(HKEY_LOCAL_MACHINE, " + kSettings + ")");
   std::vector<size_t> broadcast = callsStarting(kBroadcast);
   std::vector<size_t> slept = callsStarting("Sleep(2000)");
-  ASSERT_EQ(1u, registration.size()) << traceText();
-  ASSERT_EQ(1u, settings.size()) << traceText();
-  ASSERT_EQ(1u, broadcast.size()) << traceText();
-  ASSERT_EQ(1u, slept.size()) << traceText();
+  ASSERT_EQ(1u, registration.size()) << text(calls);
+  ASSERT_EQ(1u, settings.size()) << text(calls);
+  ASSERT_EQ(1u, broadcast.size()) << text(calls);
+  ASSERT_EQ(1u, slept.size()) << text(calls);
   EXPECT_LT(registration[0], settings[0]);
   EXPECT_LT(settings[0], broadcast[0]);
   EXPECT_LT(broadcast[0], slept[0]);
@@ -223,12 +215,12 @@ TEST_F(Setup, UninstallCompletesWhenTheRegistrationIsAlreadyGone) {
   reg().deleteKey(kItemKey);
   traceOn();
   uninstall();
-  device().trace().enable(false);
+  calls = traceOff();
   EXPECT_TRUE(result.completed) << result.message;
   EXPECT_TRUE(windows().messageBoxes().empty());
   EXPECT_FALSE(reg().keyExists(kSettingsKey));
-  EXPECT_EQ(1u, callsStarting(kBroadcast).size()) << traceText();
-  EXPECT_EQ(1u, callsStarting("Sleep(2000)").size()) << traceText();
+  EXPECT_EQ(1u, callsStarting(kBroadcast).size()) << text(calls);
+  EXPECT_EQ(1u, callsStarting("Sleep(2000)").size()) << text(calls);
 }
 
 TEST_F(Setup, TheInstalledItemShowsInTheChosenLanguageAndOptionsKeepIt) {
