@@ -121,6 +121,15 @@ class DeviceTest : public ::testing::Test {
     GetWindowRect(item()->record.hwndCustom, &r);
     return POINT{r.left + x, r.top + y};
   }
+  // A tap-and-hold queued on the empty space beside the buttons, halfway
+  // down the item, and the person's answer to the menu it opens (ChooseMenu
+  // with the entry, or DismissMenu). Answers the point held.
+  POINT queueMenuAnswer(wince::InputEvent::Kind answer, const std::u16string& entry = {}) {
+    POINT p = onItem(200, static_cast<int>(item()->record.cyp) / 2);
+    hold(p.x, p.y);
+    device().input().push(wince::InputEvent{answer, {}, 0, 0, entry});
+    return p;
+  }
   // A modal dialog run with the person's hand doing `actions` (see whileOpen).
   INT_PTR whileOpen(const std::function<INT_PTR()>& open, const std::vector<HandAction>& actions) {
     return testing::whileOpen(device(), open, actions);

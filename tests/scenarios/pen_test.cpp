@@ -84,9 +84,7 @@ TEST_F(Pen, APressedButtonShowsItsPressedFace) {
 
 TEST_F(Pen, HoldOnEmptySpaceOpensTheMenuAtThePen) {
   startWithPlayer();
-  POINT p = onItem(200, 18);
-  hold(p.x, p.y);
-  device().input().push(wince::InputEvent{Kind::ChooseMenu, {}, 0, 0, u"Mute"});
+  POINT p = queueMenuAnswer(Kind::ChooseMenu, u"Mute");
   windows().runUntilIdle();
   ASSERT_EQ(1u, windows().menusShown().size());
   const auto& menu = windows().menusShown().back();
@@ -121,9 +119,7 @@ TEST_F(Pen, MenuCommandsReachThePlayerInOrder) {
                {u"Properties...", {0x80D1}}, {u"Playlist...", {WM_COMMAND}},
                {u"Windows Media Player...", {}}, {u"Close Windows Media Player", {0x80CA, WM_CLOSE}}};
   for (const Case& c : cases) {
-    POINT p = onItem(200, 18);
-    hold(p.x, p.y);
-    device().input().push(wince::InputEvent{Kind::ChooseMenu, {}, 0, 0, c.entry});
+    queueMenuAnswer(Kind::ChooseMenu, c.entry);
     windows().runUntilIdle();
     EXPECT_EQ(c.codes, received()) << wince::narrow(c.entry);
     session.player().hide();  // back to the Today screen for the next entry
@@ -174,9 +170,7 @@ TEST_F(Pen, AThousandTapsPaintsAndMenusLeaveNothingBehind) {
     POINT p = centre(i % 5);
     tap(p.x, p.y);
     if (i % 50 == 0) {
-      POINT q = onItem(200, 18);
-      hold(q.x, q.y);
-      device().input().push(wince::InputEvent{Kind::DismissMenu, {}, 0, 0, {}});
+      queueMenuAnswer(Kind::DismissMenu);
       windows().runUntilIdle();
     }
   }
@@ -239,10 +233,7 @@ class MenuTrace : public DeviceTest {
   std::vector<std::string> callsFor(const char16_t* entry) {
     startWithPlayer();
     playerWindow_ = session.player().window();
-    RECT r;
-    GetWindowRect(item()->record.hwndCustom, &r);
-    hold(200, r.top + 18);
-    device().input().push(wince::InputEvent{wince::InputEvent::Kind::ChooseMenu, {}, 0, 0, entry});
+    queueMenuAnswer(wince::InputEvent::Kind::ChooseMenu, entry);
     traceOn();
     windows().runUntilIdle();
     Calls calls;

@@ -33,9 +33,7 @@ class PlayerWindow : public DeviceTest {
     tap(p.x, p.y);
   }
   void menu(const char16_t* entry) {
-    POINT p = onItem(200, 18);
-    hold(p.x, p.y);
-    device().input().push(wince::InputEvent{Kind::ChooseMenu, {}, 0, 0, entry});
+    queueMenuAnswer(Kind::ChooseMenu, entry);
     windows().runUntilIdle();
   }
   // Screen point of a point of the player's client area.

@@ -231,9 +231,7 @@ TEST_F(Setup, TheInstalledItemShowsInTheChosenLanguageAndOptionsKeepIt) {
   // Install_Exit's refresh request made the shell load the new item.
   ASSERT_TRUE(item());
   EXPECT_EQ(28u, item()->record.cyp);  // IconSize 32 reads as standard buttons
-  POINT p = onItem(200, 14);
-  hold(p.x, p.y);
-  device().input().push({wince::InputEvent::Kind::DismissMenu, {}, 0, 0, {}});
+  queueMenuAnswer(wince::InputEvent::Kind::DismissMenu);
   windows().runUntilIdle();
   ASSERT_FALSE(windows().menusShown().empty());
   const auto& entries = windows().menusShown().back().entries;
