@@ -1,12 +1,11 @@
-// The platform calls the item and the setup library make, in order, as the
+// The platform calls the item makes, in order, as the
 // device's trace records them: painting, the button faces, the options page,
-// the shell calls, and the language chooser's OK.
+// and the shell calls.
 #include "fixture.h"
 
 #include <map>
 
 #include "device/trace.h"
-#include "installer.h"
 
 namespace crestune::testing {
 namespace {
@@ -120,15 +119,12 @@ class OptionsCallOrder : public CallOrder {
     session.startToday();
     ASSERT_TRUE(item());
   }
-  INT_PTR openPage(const std::vector<HandAction>& actions) {
-    return whileOpen([&] { return session.today()->openOptions(kItemName); }, actions);
-  }
 };
 
 TEST_F(OptionsCallOrder, InitialisationFollowsItsStepsAndTheFontsGoLinkFirst) {
   traceOn();
   HWND page = nullptr;
-  openPage({[&] {
+  openOptions({[&] {
     page = openDialogWindow();
     queueTapOnControl(1019);
   }});
@@ -193,7 +189,7 @@ TEST_F(OptionsCallOrder, InitialisationFollowsItsStepsAndTheFontsGoLinkFirst) {
 
 TEST_F(OptionsCallOrder, TheLinkAndBrowseCallTheShellAsTheDeviceExpects) {
   traceOn();
-  openPage({[&] { queueTapOnControl(1014); },
+  openOptions({[&] { queueTapOnControl(1014); },
             [&] { queueTapOnControl(1018); },
             [&] { device().input().push(wince::InputEvent{wince::InputEvent::Kind::CancelFile, {}, 0, 0, {}}); },
             [&] { queueTapOnControl(1019); }});
@@ -237,45 +233,6 @@ TEST_F(CallOrder, MenuCommandsUseTheWholeWParam) {
   }
   SendMessageW(itemWindow(), WM_COMMAND, 338, 0);
   EXPECT_EQ(std::vector<UINT>{0x8037}, received());
-}
-
-class SetupCallOrder : public CallOrder {
- protected:
-  Installer installer{PackageManifest::read(PackageManifest::defaultFile())};
-};
-
-TEST_F(SetupCallOrder, OkReadsTheChoiceThenWritesSizePathAndLanguageInOneKey) {
-  traceOn();
-  whileOpen(
-      [&] {
-        installer.install();
-        return INT_PTR{0};
-      },
-      {[&] { queueTapOnControl(IDOK); }});
-  Calls calls = traceOff();
-  size_t at = 0;
-  while (at < calls.size() && !starts(calls[at], "RegCreateKeyExW(")) ++at;
-  ASSERT_LT(at, calls.size()) << text(calls);
-  ASSERT_GE(at, 2u);
-  EXPECT_TRUE(starts(calls[at - 1], "SendMessageW(") && calls[at - 1].find(", 327, 0, 0)") != std::string::npos)
-      << calls[at - 1];
-  Calls rest(calls.begin() + static_cast<long>(at), calls.end());
-  ASSERT_GE(rest.size(), 12u) << text(calls);
-  EXPECT_EQ((Calls{"RegCreateKeyExW", "RegSetValueExW", "RegOpenKeyExW", "RegQueryValueExW", "RegCloseKey",
-                   "RegOpenKeyExW", "RegQueryValueExW", "RegCloseKey", "RegSetValueExW", "RegSetValueExW",
-                   "RegCloseKey", "EndDialog"}),
-            names(Calls(rest.begin(), rest.begin() + 12)))
-      << text(calls);
-  EXPECT_EQ("RegCreateKeyExW(HKEY_LOCAL_MACHINE, \"SOFTWARE\\Halvorn\\WMP Crestune\", 0, NULL, 0, 0, NULL) = 0", rest[0]);
-  EXPECT_NE(std::string::npos, rest[1].find("\"IconSize\", 0, 4, ")) << rest[1];
-  EXPECT_TRUE(starts(rest[2], "RegOpenKeyExW(HKEY_CLASSES_ROOT, \".wmv\", 0, 0)")) << rest[2];
-  EXPECT_NE(std::string::npos, rest[3].find(", NULL, NULL, NULL, ")) << rest[3];
-  EXPECT_NE(std::string::npos, rest[3].find(", 2048) = 0")) << rest[3];
-  EXPECT_NE(std::string::npos, rest[5].find("\\Shell\\Open\\Command\", 0, 0) = 0")) << rest[5];
-  EXPECT_NE(std::string::npos, rest[8].find("\"WMPApplication\", 0, 1, ")) << rest[8];
-  EXPECT_NE(std::string::npos, rest[8].find(", 2048) = 0")) << rest[8];
-  EXPECT_NE(std::string::npos, rest[9].find("\"Language\", 0, 4, ")) << rest[9];
-  EXPECT_TRUE(starts(rest[11], "EndDialog(") && rest[11].find(", 1) = 1") != std::string::npos) << rest[11];
 }
 
 }  // namespace

@@ -134,6 +134,11 @@ class DeviceTest : public ::testing::Test {
   INT_PTR whileOpen(const std::function<INT_PTR()>& open, const std::vector<HandAction>& actions) {
     return testing::whileOpen(device(), open, actions);
   }
+  // The item's options page, opened from the Today settings as the shell
+  // opens it, with the person's hand doing `actions`.
+  INT_PTR openOptions(const std::vector<HandAction>& actions) {
+    return whileOpen([&] { return session.today()->openOptions(kItemName); }, actions);
+  }
   void queueTapOnControl(int id) { testing::queueTapOnControl(device(), id); }
   // The "ok" that SHInitDialog puts in the navigation bar of a full-screen dialog.
   void queueTapOnDone() {

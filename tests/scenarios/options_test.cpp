@@ -36,9 +36,6 @@ class Options : public DeviceTest {
     session.startToday();
     ASSERT_TRUE(item());
   }
-  INT_PTR openPage(const std::vector<HandAction>& actions) {
-    return whileOpen([&] { return session.today()->openOptions(kItemName); }, actions);
-  }
   std::u16string controlText(int id) { return windowText(GetDlgItem(openDialogWindow(), id)); }
   bool checked(int id) { return SendMessageW(GetDlgItem(openDialogWindow(), id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   LOGFONTW fontOf(int id) {
@@ -94,7 +91,7 @@ TEST_F(Options, ThePageReadsInTheItemsLanguageWithTheHeadingAndRuleDrawn) {
     session.stopToday();
     start(want->language, 1);
     traceOn();
-    INT_PTR result = openPage({[&] {
+    INT_PTR result = openOptions({[&] {
       traceOff();
       HWND page = openDialogWindow();
       ASSERT_TRUE(page);
@@ -136,7 +133,7 @@ TEST_F(Options, ThePageReadsInTheItemsLanguageWithTheHeadingAndRuleDrawn) {
 TEST_F(Options, ThePageKeepsTheLanguageTheItemWasCreatedWith) {
   start(1, 1);
   store("Language", 0);  // changed behind the item's back: the item shows Spanish still
-  INT_PTR result = openPage({[&] {
+  INT_PTR result = openOptions({[&] {
     EXPECT_EQ(u"Configuración", windowText(openDialogWindow()));
     EXPECT_EQ(u"Iconos Grandes", controlText(kLarge));
     queueTapOnControl(kCancel);
@@ -153,7 +150,7 @@ TEST_F(Options, TheStoredSizeAndPathShow) {
     session.stopToday();
     start(0, c.iconSize);
     storePath("\\Storage Card\\Media\\player.exe");
-    INT_PTR result = openPage({[&] {
+    INT_PTR result = openOptions({[&] {
       EXPECT_TRUE(checked(c.checkedId)) << "IconSize " << c.iconSize;
       EXPECT_FALSE(checked(c.uncheckedId)) << "IconSize " << c.iconSize;
       EXPECT_EQ(u"\\Storage Card\\Media\\player.exe", controlText(kPath));
@@ -165,7 +162,7 @@ TEST_F(Options, TheStoredSizeAndPathShow) {
 
 TEST_F(Options, TheScreenShowsTheBlueUnderlinedLinkAndTheCheckedRadio) {
   start(0, 1);
-  INT_PTR result = openPage({[&] {
+  INT_PTR result = openOptions({[&] {
     windows().runUntilIdle();
     auto& screen = device().screen();
     auto rectOf = [&](int id) {
@@ -206,7 +203,7 @@ TEST_F(Options, TheScreenShowsTheBlueUnderlinedLinkAndTheCheckedRadio) {
 
 TEST_F(Options, HeadingsAreBoldAndTheLinkUnderlinedAtEightAndAHalfPoints) {
   start(0, 1);
-  openPage({[&] {
+  openOptions({[&] {
     for (int id : {kDisplayLabel, kPlayerLabel}) {
       LOGFONTW lf = fontOf(id);
       EXPECT_EQ(-11, lf.lfHeight) << id;
@@ -225,7 +222,7 @@ TEST_F(Options, HeadingsAreBoldAndTheLinkUnderlinedAtEightAndAHalfPoints) {
 
 TEST_F(Options, TheCreditLinesSitFifteenPixelsApartAboveTheBottom) {
   start(0, 1);
-  openPage({[&] {
+  openOptions({[&] {
     HWND page = openDialogWindow();
     RECT w;
     GetWindowRect(page, &w);
@@ -246,7 +243,7 @@ TEST_F(Options, TheCreditLinesSitFifteenPixelsApartAboveTheBottom) {
 TEST_F(Options, OnlyOkAndTheCancelButtonEndThePage) {
   start(0, 1);
   std::string before = reg().exportText();
-  INT_PTR result = openPage({
+  INT_PTR result = openOptions({
       [&] {
         HWND page = openDialogWindow();
         // IDCANCEL is no way out; link, Browse and Cancel answer plain clicks only.
@@ -274,7 +271,7 @@ TEST_F(Options, OnlyOkAndTheCancelButtonEndThePage) {
 
 TEST_F(Options, OkWithANotificationCodeStillSaves) {
   start(0, 1);
-  INT_PTR result = openPage({[&] {
+  INT_PTR result = openOptions({[&] {
     SendMessageW(GetDlgItem(openDialogWindow(), kStandard), BM_CLICK, 0, 0);
     SendMessageW(openDialogWindow(), WM_COMMAND, MAKEWPARAM(IDOK, 0x1234), 0);
   }});
@@ -296,7 +293,7 @@ TEST_F(Options, OkStoresTheSizeAndTheItemFollowsAtTheNextRefresh) {
     start(1, c.stored, true);
     nextRefresh();
     ASSERT_EQ(c.heightBefore, item()->record.cyp);
-    INT_PTR result = openPage({[&] { queueTapOnControl(c.tapped); }, [&] { queueTapOnDone(); }});
+    INT_PTR result = openOptions({[&] { queueTapOnControl(c.tapped); }, [&] { queueTapOnDone(); }});
     EXPECT_EQ(IDOK, result);
 
     auto size = reg().getValue(kSettingsKey, "IconSize");
@@ -331,7 +328,7 @@ TEST_F(Options, ALongPathKeepsItsFirst1023Characters) {
   start(0, 1);
   std::u16string longPath = u"\\";
   while (longPath.size() < 1500) longPath += static_cast<char16_t>(u'a' + longPath.size() % 26);
-  INT_PTR result = openPage({[&] {
+  INT_PTR result = openOptions({[&] {
     SetDlgItemTextW(openDialogWindow(), kPath, longPath.c_str());
     queueTapOnDone();
   }});
@@ -346,7 +343,7 @@ TEST_F(Options, BrowseFillsTheFieldAndOnlyOkStoresIt) {
   start(1, 1);
   std::string before = reg().exportText();
   const std::u16string chosen = u"\\Storage Card\\Programs\\Media Player.exe";
-  INT_PTR result = openPage({
+  INT_PTR result = openOptions({
       [&] { queueTapOnControl(kBrowse); },
       [&] { device().input().push({wince::InputEvent::Kind::CancelFile, {}, 0, 0, {}}); },
       [&] {
@@ -369,7 +366,7 @@ TEST_F(Options, BrowseFillsTheFieldAndOnlyOkStoresIt) {
   EXPECT_EQ(u"*.EXE", files[0].pattern);
   EXPECT_EQ(windows().dialogsShown().back().window, files[0].owner);
 
-  result = openPage({[&] { queueTapOnControl(kBrowse); },
+  result = openOptions({[&] { queueTapOnControl(kBrowse); },
                      [&] { device().input().push({wince::InputEvent::Kind::ChooseFile, {}, 0, 0, chosen}); },
                      [&] { queueTapOnDone(); }});
   EXPECT_EQ(IDOK, result);
@@ -380,7 +377,7 @@ TEST_F(Options, BrowseFillsTheFieldAndOnlyOkStoresIt) {
 
 TEST_F(Options, TheContactLinkOpensAMailToTheTeam) {
   start(0, 1);
-  INT_PTR result = openPage({[&] { queueTapOnControl(kLink); }, [&] { queueTapOnControl(kCancel); }});
+  INT_PTR result = openOptions({[&] { queueTapOnControl(kLink); }, [&] { queueTapOnControl(kCancel); }});
   EXPECT_EQ(kCancel, result);
   EXPECT_EQ(std::vector<std::u16string>{u"mailto:team@crestune.org"}, device().shell().mailOpened());
 }
@@ -419,7 +416,7 @@ TEST_F(Options, AHundredVisitsLeaveNoFontDcOrWindowBehind) {
   std::array<int, 4> before{a.live(wince::ObjectKind::GdiObject), a.live(wince::ObjectKind::Dc),
                             a.live(wince::ObjectKind::Window), a.live(wince::ObjectKind::Icon)};
   for (int i = 0; i < 100; ++i) {
-    INT_PTR result = openPage({[&] {
+    INT_PTR result = openOptions({[&] {
       if (i % 10 == 0)
         queueTapOnDone();
       else

@@ -110,6 +110,35 @@ TEST_F(Setup, OkWritesTheFirstSettings) {
   }
 }
 
+TEST_F(Setup, OkReadsTheChoiceThenWritesSizePathAndLanguageInOneKey) {
+  traceOn();
+  install({[&] { queueTapOnControl(IDOK); }});
+  calls = traceOff();
+  size_t at = 0;
+  while (at < calls.size() && !starts(calls[at], "RegCreateKeyExW(")) ++at;
+  ASSERT_LT(at, calls.size()) << text(calls);
+  ASSERT_GE(at, 2u);
+  EXPECT_TRUE(starts(calls[at - 1], "SendMessageW(") && calls[at - 1].find(", 327, 0, 0)") != std::string::npos)
+      << calls[at - 1];
+  Calls rest(calls.begin() + static_cast<long>(at), calls.end());
+  ASSERT_GE(rest.size(), 12u) << text(calls);
+  EXPECT_EQ((Calls{"RegCreateKeyExW", "RegSetValueExW", "RegOpenKeyExW", "RegQueryValueExW", "RegCloseKey",
+                   "RegOpenKeyExW", "RegQueryValueExW", "RegCloseKey", "RegSetValueExW", "RegSetValueExW",
+                   "RegCloseKey", "EndDialog"}),
+            names(Calls(rest.begin(), rest.begin() + 12)))
+      << text(calls);
+  EXPECT_EQ("RegCreateKeyExW(HKEY_LOCAL_MACHINE, \"SOFTWARE\\Halvorn\\WMP Crestune\", 0, NULL, 0, 0, NULL) = 0", rest[0]);
+  EXPECT_NE(std::string::npos, rest[1].find("\"IconSize\", 0, 4, ")) << rest[1];
+  EXPECT_TRUE(starts(rest[2], "RegOpenKeyExW(HKEY_CLASSES_ROOT, \".wmv\", 0, 0)")) << rest[2];
+  EXPECT_NE(std::string::npos, rest[3].find(", NULL, NULL, NULL, ")) << rest[3];
+  EXPECT_NE(std::string::npos, rest[3].find(", 2048) = 0")) << rest[3];
+  EXPECT_NE(std::string::npos, rest[5].find("\\Shell\\Open\\Command\", 0, 0) = 0")) << rest[5];
+  EXPECT_NE(std::string::npos, rest[8].find("\"WMPApplication\", 0, 1, ")) << rest[8];
+  EXPECT_NE(std::string::npos, rest[8].find(", 2048) = 0")) << rest[8];
+  EXPECT_NE(std::string::npos, rest[9].find("\"Language\", 0, 4, ")) << rest[9];
+  EXPECT_TRUE(starts(rest[11], "EndDialog(") && rest[11].find(", 1) = 1") != std::string::npos) << rest[11];
+}
+
 TEST_F(Setup, CancelInEitherLanguageWritesNothingAndStopsTheInstallation) {
   for (const char16_t* language : {u"English", u"Español"}) {
     SCOPED_TRACE(wince::narrow(language));
@@ -239,12 +268,11 @@ TEST_F(Setup, TheInstalledItemShowsInTheChosenLanguageAndOptionsKeepIt) {
   EXPECT_EQ(u"Silencio", entries.front());
   EXPECT_EQ(u"Cerrar Windows Media Player", entries.back());
 
-  INT_PTR ended = whileOpen([&] { return session.today()->openOptions(kItemName); },
-                            {[&] {
-                               EXPECT_EQ(u"Configuración", windowText(openDialogWindow()));
-                               EXPECT_EQ(BST_CHECKED, SendMessageW(GetDlgItem(openDialogWindow(), 1006), BM_GETCHECK, 0, 0));
-                               queueTapOnDone();
-                             }});
+  INT_PTR ended = openOptions({[&] {
+    EXPECT_EQ(u"Configuración", windowText(openDialogWindow()));
+    EXPECT_EQ(BST_CHECKED, SendMessageW(GetDlgItem(openDialogWindow(), 1006), BM_GETCHECK, 0, 0));
+    queueTapOnDone();
+  }});
   EXPECT_EQ(IDOK, ended);
   EXPECT_EQ(1u, storedDword(kSettingsKey, "Language"));
   EXPECT_EQ(0u, storedDword(kSettingsKey, "IconSize"));
