@@ -221,19 +221,5 @@ TEST_F(CallOrder, ATapOnTheTitleStartsThePlayerAndLetsGoOfItsProcess) {
   EXPECT_TRUE(starts(calls[3], "CloseHandle(")) << calls[3];
 }
 
-TEST_F(CallOrder, MenuCommandsUseTheWholeWParam) {
-  startWithPlayer();
-  // A command id with bits set above the low 32 is no menu command.
-  WPARAM wide = static_cast<WPARAM>(338);
-  if (sizeof(WPARAM) > 4) wide |= static_cast<WPARAM>(1) << (8 * sizeof(WPARAM) - 1);
-  for (WPARAM w : {wide, static_cast<WPARAM>(337), static_cast<WPARAM>(347), static_cast<WPARAM>(0x10152)}) {
-    SendMessageW(itemWindow(), WM_COMMAND, w, 0);
-    windows().runUntilIdle();
-    EXPECT_TRUE(received().empty()) << std::hex << w;
-  }
-  SendMessageW(itemWindow(), WM_COMMAND, 338, 0);
-  EXPECT_EQ(std::vector<UINT>{0x8037}, received());
-}
-
 }  // namespace
 }  // namespace crestune::testing

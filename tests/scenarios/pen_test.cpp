@@ -127,12 +127,18 @@ TEST_F(Pen, MenuCommandsReachThePlayerInOrder) {
   EXPECT_FALSE(session.player().running());
 }
 
-TEST_F(Pen, UnknownCommandsDoNothing) {
+TEST_F(Pen, MenuCommandsUseTheWholeWParam) {
   startWithPlayer();
-  HWND w = item()->record.hwndCustom;
-  for (WPARAM wp : {WPARAM{337}, WPARAM{347}, MAKEWPARAM(338, 1)}) SendMessageW(w, WM_COMMAND, wp, 0);
-  windows().runUntilIdle();
-  EXPECT_TRUE(received().empty());
+  // A command id with bits set above the low 32 is no menu command.
+  WPARAM wide = static_cast<WPARAM>(338);
+  if (sizeof(WPARAM) > 4) wide |= static_cast<WPARAM>(1) << (8 * sizeof(WPARAM) - 1);
+  for (WPARAM w : {wide, static_cast<WPARAM>(337), static_cast<WPARAM>(347), static_cast<WPARAM>(0x10152)}) {
+    SendMessageW(item()->record.hwndCustom, WM_COMMAND, w, 0);
+    windows().runUntilIdle();
+    EXPECT_TRUE(received().empty()) << std::hex << w;
+  }
+  SendMessageW(item()->record.hwndCustom, WM_COMMAND, 338, 0);
+  EXPECT_EQ(std::vector<UINT>{0x8037}, received());
 }
 
 TEST_F(Pen, ATapOnTheTitleStartsThePlayer) {
