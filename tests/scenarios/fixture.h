@@ -121,6 +121,28 @@ class DeviceTest : public ::testing::Test {
     GetWindowRect(item()->record.hwndCustom, &r);
     return POINT{r.left + x, r.top + y};
   }
+  struct Box {
+    int left, top, right, bottom;
+  };
+  // The item's buttons, Play, Pause, Stop, Previous, Next, in the item
+  // window's coordinates: the layout it paints with, worked out as it does.
+  std::vector<Box> buttons() {
+    std::vector<Box> v;
+    int x = 29;
+    int h = static_cast<int>(item()->record.cyp);
+    for (int i = 0; i < 5; ++i) {
+      int size = (i == 0) ? (h - 4) : 24;
+      v.push_back({x, (h - size) / 2, x + size, (h - size) / 2 + size});
+      x += size;
+    }
+    return v;
+  }
+  // Centre of a button, in screen coordinates, after the item has painted.
+  POINT centre(int index) {
+    windows().runUntilIdle();
+    Box b = buttons()[static_cast<size_t>(index)];
+    return onItem((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+  }
   // A tap-and-hold queued on the empty space beside the buttons, halfway
   // down the item, and the person's answer to the menu it opens (ChooseMenu
   // with the entry, or DismissMenu). Answers the point held.

@@ -9,30 +9,7 @@ namespace {
 
 using Kind = wince::InputEvent::Kind;
 
-class Pen : public DeviceTest {
- protected:
-  struct Box {
-    int left, top, right, bottom;
-  };
-  // The layout the item paints with, worked out as the item does.
-  std::vector<Box> buttons() {
-    std::vector<Box> v;
-    int x = 29;
-    int h = static_cast<int>(item()->record.cyp);
-    for (int i = 0; i < 5; ++i) {
-      int size = (i == 0) ? (h - 4) : 24;
-      v.push_back({x, (h - size) / 2, x + size, (h - size) / 2 + size});
-      x += size;
-    }
-    return v;
-  }
-  // Centre of a button, in screen coordinates, after the item has painted.
-  POINT centre(int index) {
-    windows().runUntilIdle();
-    Box b = buttons()[static_cast<size_t>(index)];
-    return onItem((b.left + b.right) / 2, (b.top + b.bottom) / 2);
-  }
-};
+class Pen : public DeviceTest {};
 
 TEST_F(Pen, EachButtonSendsItsCommandOnRelease) {
   startWithPlayer();

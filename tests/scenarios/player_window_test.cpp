@@ -23,13 +23,9 @@ class PlayerWindow : public DeviceTest {
   Player& player() { return session.player(); }
   const PlayerState& state() { return player().state(); }
 
-  // The item's buttons, laid out as the item lays them out: Play, Pause,
-  // Stop, Previous, Next.
+  // A tap on one of the item's buttons: Play, Pause, Stop, Previous, Next.
   void itemButton(int index) {
-    int x = 29, h = static_cast<int>(item()->record.cyp);
-    for (int i = 0; i < index; ++i) x += i == 0 ? h - 4 : 24;
-    int size = index == 0 ? h - 4 : 24;
-    POINT p = onItem(x + size / 2, h / 2);
+    POINT p = centre(index);
     tap(p.x, p.y);
   }
   void menu(const char16_t* entry) {
