@@ -49,9 +49,13 @@ class PlayerWindow : public DeviceTest {
   }
   int count(const RECT& r, uint32_t colour) {
     windows().runUntilIdle();
+    const auto& screen = device().screen();
     int n = 0;
     for (int y = r.top; y < r.bottom; ++y)
-      for (int x = r.left; x < r.right; ++x) n += pixel(at(x, y)) == colour;
+      for (int x = r.left; x < r.right; ++x) {
+        POINT p = at(x, y);
+        n += (screen.at(p.x, p.y) & 0xFFFFFF) == colour;
+      }
     return n;
   }
   std::vector<uint32_t> screenNow() {
