@@ -16,11 +16,8 @@ std::string resultOf(const std::string& call) {
   return at == std::string::npos ? "" : call.substr(at + 3);
 }
 
-class CallOrder : public DeviceTest {
+class CallOrder : public StrictDeviceTest {
  protected:
-  void TearDown() override {
-    for (const std::string& p : device().takeProblems()) ADD_FAILURE() << p;
-  }
   HWND itemWindow() { return item()->record.hwndCustom; }
   void repaintItem() {
     InvalidateRect(itemWindow(), nullptr, TRUE);

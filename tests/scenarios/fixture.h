@@ -215,4 +215,13 @@ class DeviceTest : public ::testing::Test {
   }
 };
 
+// A DeviceTest that fails when the device saw the product misuse the
+// platform (the problems it reports) during the test.
+class StrictDeviceTest : public DeviceTest {
+ protected:
+  void TearDown() override {
+    for (const std::string& p : device().takeProblems()) ADD_FAILURE() << p;
+  }
+};
+
 }  // namespace crestune::testing

@@ -15,11 +15,8 @@ constexpr int kLarge = 1009, kStandard = 1006, kDisplayLabel = 1010, kPlayerLabe
               kCopyright = 1013;
 constexpr uint32_t kHeadingBlue = 0x00009C;  // 0x9C0000 as the item gives it: blue 156
 
-class Options : public DeviceTest {
+class Options : public StrictDeviceTest {
  protected:
-  void TearDown() override {
-    for (const std::string& p : device().takeProblems()) ADD_FAILURE() << p;
-  }
   void store(const char* name, DWORD v) { reg().setValue(kSettingsKey, name, REG_DWORD, wince::RegistryStore::dwordBytes(v)); }
   void storePath(const std::string& path) {
     auto bytes = wince::RegistryStore::stringBytes(path);

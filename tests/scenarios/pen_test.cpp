@@ -9,7 +9,7 @@ namespace {
 
 using Kind = wince::InputEvent::Kind;
 
-class Pen : public DeviceTest {};
+class Pen : public StrictDeviceTest {};
 
 TEST_F(Pen, EachButtonSendsItsCommandOnRelease) {
   startWithPlayer();

@@ -22,14 +22,11 @@ const Texts kEnglish{u"Choose Setup Language", u"Select the language for this in
 const Texts kSpanish{u"Selección de Idioma de Configuración",
                      u"Seleccione uno de los siguientes idiomas para la instalación.", u"Aceptar", u"Cancelar"};
 
-class Setup : public DeviceTest {
+class Setup : public StrictDeviceTest {
  protected:
   Installer installer{PackageManifest::read(PackageManifest::defaultFile())};
   InstallResult result;
 
-  void TearDown() override {
-    for (const std::string& p : device().takeProblems()) ADD_FAILURE() << p;
-  }
   // Installs with the person's hand on the language chooser.
   void install(const std::vector<HandAction>& actions) {
     whileOpen([&] { return (result = installer.install()), INT_PTR{0}; }, actions);
