@@ -15,6 +15,28 @@ constexpr int kLarge = 1009, kStandard = 1006, kDisplayLabel = 1010, kPlayerLabe
               kCopyright = 1013;
 constexpr uint32_t kHeadingBlue = 0x00009C;  // 0x9C0000 as the item gives it: blue 156
 
+// The font a control of the dialog was given.
+LOGFONTW fontOf(HWND dialog, int id) {
+  LOGFONTW lf{};
+  HGDIOBJ f = reinterpret_cast<HGDIOBJ>(SendMessageW(GetDlgItem(dialog, id), WM_GETFONT, 0, 0));
+  EXPECT_TRUE(f) << "control " << id << " has no font of its own";
+  EXPECT_EQ(static_cast<int>(sizeof lf), GetObjectW(f, sizeof lf, &lf));
+  return lf;
+}
+
+// The page run straight from the library, as the Today settings can run it
+// before any item window exists: ordinal 241 is its dialog procedure and
+// resource 500 its template.
+INT_PTR runOptionsFrom(wince::Device& device, HMODULE library, const std::vector<HandAction>& actions) {
+  auto proc = reinterpret_cast<DLGPROC>(
+      reinterpret_cast<void (*)()>(GetProcAddress(library, reinterpret_cast<LPCSTR>(MAKEINTRESOURCE(241)))));
+  EXPECT_TRUE(proc);
+  if (!proc) return -1;
+  return whileOpen(
+      device, [&] { return DialogBoxParamW(reinterpret_cast<HINSTANCE>(library), MAKEINTRESOURCE(500), nullptr, proc, 0); },
+      actions);
+}
+
 class Options : public StrictDeviceTest {
  protected:
   void store(const char* name, DWORD v) { reg().setValue(kSettingsKey, name, REG_DWORD, wince::RegistryStore::dwordBytes(v)); }
@@ -35,13 +57,7 @@ class Options : public StrictDeviceTest {
   }
   std::u16string controlText(int id) { return windowText(GetDlgItem(openDialogWindow(), id)); }
   bool checked(int id) { return SendMessageW(GetDlgItem(openDialogWindow(), id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-  LOGFONTW fontOf(int id) {
-    LOGFONTW lf{};
-    HGDIOBJ f = reinterpret_cast<HGDIOBJ>(SendMessageW(GetDlgItem(openDialogWindow(), id), WM_GETFONT, 0, 0));
-    EXPECT_TRUE(f) << "control " << id << " has no font of its own";
-    EXPECT_EQ(static_cast<int>(sizeof lf), GetObjectW(f, sizeof lf, &lf));
-    return lf;
-  }
+  LOGFONTW fontOf(int id) { return testing::fontOf(openDialogWindow(), id); }
   // Screen point of a point of the page's client area.
   POINT onPage(int x, int y) {
     POINT p{x, y};
@@ -386,16 +402,12 @@ TEST_F(Options, OpenedBeforeAnyItemWindowThePageUsesTheStoredLanguage) {
   int heap = a.live(wince::ObjectKind::Heap), icons = a.live(wince::ObjectKind::Icon);
   HMODULE library = LoadLibraryW(u"crestitem.dll");
   ASSERT_TRUE(library);
-  auto proc = reinterpret_cast<DLGPROC>(
-      reinterpret_cast<void (*)()>(GetProcAddress(library, reinterpret_cast<LPCSTR>(MAKEINTRESOURCE(241)))));
-  ASSERT_TRUE(proc);
-  INT_PTR result = whileOpen([&] { return DialogBoxParamW(reinterpret_cast<HINSTANCE>(library), MAKEINTRESOURCE(500), nullptr, proc, 0); },
-                             {[&] {
-                               EXPECT_EQ(u"Configuración", windowText(openDialogWindow()));
-                               EXPECT_EQ(u"Mostrar:", controlText(kDisplayLabel));
-                               EXPECT_TRUE(checked(kStandard));
-                               queueTapOnDone();
-                             }});
+  INT_PTR result = runOptionsFrom(device(), library, {[&] {
+    EXPECT_EQ(u"Configuración", windowText(openDialogWindow()));
+    EXPECT_EQ(u"Mostrar:", controlText(kDisplayLabel));
+    EXPECT_TRUE(checked(kStandard));
+    queueTapOnDone();
+  }});
   // Confirmed with no item window: the settings are stored all the same.
   EXPECT_EQ(IDOK, result);
   EXPECT_EQ(0u, storedDword(kSettingsKey, "IconSize"));
@@ -437,20 +449,14 @@ TEST(OptionsHighDensity, FontsAreTwiceAsTall) {
   wince::Device device(o);
   HMODULE library = LoadLibraryW(u"crestitem.dll");
   ASSERT_TRUE(library);
-  auto proc = reinterpret_cast<DLGPROC>(
-      reinterpret_cast<void (*)()>(GetProcAddress(library, reinterpret_cast<LPCSTR>(MAKEINTRESOURCE(241)))));
-  INT_PTR result = whileOpen(
-      device, [&] { return DialogBoxParamW(reinterpret_cast<HINSTANCE>(library), MAKEINTRESOURCE(500), nullptr, proc, 0); },
-      {[&] {
-        HWND page = openDialogWindow(device);
-        for (int id : {kDisplayLabel, kLink}) {
-          LOGFONTW lf{};
-          GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(GetDlgItem(page, id), WM_GETFONT, 0, 0)), sizeof lf, &lf);
-          EXPECT_EQ(-22, lf.lfHeight) << id;
-          EXPECT_EQ(id == kLink ? 1 : 0, lf.lfUnderline) << id;
-        }
-        queueTapOnControl(device, kCancel);
-      }});
+  INT_PTR result = runOptionsFrom(device, library, {[&] {
+    for (int id : {kDisplayLabel, kLink}) {
+      LOGFONTW lf = fontOf(openDialogWindow(device), id);
+      EXPECT_EQ(-22, lf.lfHeight) << id;
+      EXPECT_EQ(id == kLink ? 1 : 0, lf.lfUnderline) << id;
+    }
+    queueTapOnControl(device, kCancel);
+  }});
   EXPECT_EQ(kCancel, result);
   FreeLibrary(library);
   EXPECT_TRUE(device.takeProblems().empty());
