@@ -152,6 +152,21 @@ bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number) {
   return WriteValue(root, key, name, REG_DWORD, &number, sizeof(number));
 }
 
+void DeleteSettings() {
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, SETTINGS_KEY);
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Halvorn");  // fails while other keys live there
+}
+
+StoredValue Setting(LPCWSTR name) { return ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, name); }
+
+bool StoredPathIs(LPCWSTR path) {
+  StoredValue v = Setting(L"WMPApplication");
+  if (!TextValueIs(v, path) || v.size != 2048) return false;
+  for (DWORD i = (lstrlenW(path) + 1) * sizeof(WCHAR); i < v.size; i++)
+    if (v.data[i]) return false;
+  return true;
+}
+
 // Both probes push the arguments themselves, so the compiler's own stack
 // bookkeeping cannot hide a callee that pops the wrong amount.
 static DWORD_PTR CallProbe(void* function, const DWORD_PTR* args, int count, int callerPops, int* drift) {

@@ -62,6 +62,16 @@ bool WriteValue(HKEY root, LPCWSTR key, LPCWSTR name, DWORD type, const void* da
 bool WriteText(HKEY root, LPCWSTR key, LPCWSTR name, LPCWSTR text);
 bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number);
 
+// The item's settings, under HKEY_LOCAL_MACHINE.
+#define SETTINGS_KEY L"SOFTWARE\\Halvorn\\WMP Crestune"
+// Deletes the settings key, and the company key above it when nothing else
+// lives there.
+void DeleteSettings();
+StoredValue Setting(LPCWSTR name);
+// WMPApplication as the item and the installer store it: the path, then
+// zeros up to exactly 2048 bytes.
+bool StoredPathIs(LPCWSTR path);
+
 // Stack pointer drift of a call, in bytes, for catching calling-convention
 // mismatches: 0 when the callee honours the convention the caller assumed.
 DWORD_PTR CallCdecl2(void* function, DWORD_PTR a, DWORD_PTR b, int* drift);

@@ -7,7 +7,6 @@
 
 #include "harness.h"
 
-#define SETTINGS_KEY L"SOFTWARE\\Halvorn\\WMP Crestune"
 #define PLAYER_TITLE L"Windows Media"
 
 static HMODULE Item;
@@ -77,24 +76,6 @@ static LRESULT CALLBACK TodayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 static HWND MakeToday() {
   return MakeTestWindow(L"CrestuneTestToday", TodayProc, L"Today", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 320);
 }
-
-// ---- Settings in the registry -----------------------------------------------
-
-static void DeleteSettings() {
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, SETTINGS_KEY);
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Halvorn");  // fails while other keys live there
-}
-
-static bool WriteSetting(LPCWSTR name, DWORD type, const void* data, DWORD size) {
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
-    return false;
-  LONG result = RegSetValueExW(key, name, 0, type, (const BYTE*)data, size);
-  RegCloseKey(key);
-  return result == ERROR_SUCCESS;
-}
-
-static bool WriteIconSize(DWORD value) { return WriteSetting(L"IconSize", REG_DWORD, &value, sizeof(value)); }
 
 // ---- The item window ---------------------------------------------------------
 
@@ -217,7 +198,7 @@ static void HeightTests(HWND today) {
 
   for (const auto& s : sizes) {
     DWORD before = ItemRecord.cyp;
-    WriteIconSize(s.iconSize);
+    WriteDword(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"IconSize", s.iconSize);
     RecreateItem(today);
     changed = QueryRefresh();
     ok(ItemRecord.cyp == s.height && changed == (before != s.height),
@@ -235,7 +216,7 @@ static void HeightTests(HWND today) {
 // With IconSize 1 the buttons are Play 32, then Pause, Stop, Previous, Next at
 // 24, from x 29, centred in the item's height.
 static void TapTests(HWND today) {
-  WriteIconSize(1);
+  WriteDword(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"IconSize", 1);
   RecreateItem(today);
   HWND player = StartPlayer();
   QueryRefresh();
@@ -343,8 +324,8 @@ static void CommandTests(HWND today) {
 static void LaunchFailureTests(HWND today) {
   static const WCHAR path[] = L"C:\\nowhere\\player.exe";
   DeleteSettings();
-  WriteIconSize(0);
-  WriteSetting(L"WMPApplication", REG_SZ, path, sizeof(path));
+  WriteDword(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"IconSize", 0);
+  WriteText(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"WMPApplication", path);
   RecreateItem(today);
   QueryRefresh();
   ForgetShown();

@@ -9,7 +9,6 @@
 #include <stdio.h>
 #include <todaycmn.h>
 
-#define SETTINGS_KEY L"SOFTWARE\\Halvorn\\WMP Crestune"
 #define MAILTO_KEY L"mailto\\shell\\open\\command"
 #define MARKER_KEY L"Software\\Crestune Wine Tests"
 #define CONTACT_TEXT L"team@crestune.org"
@@ -20,16 +19,19 @@ static HWND Parent;
 
 // ---- The mail program: this host, started with --mailto <address> -------------
 
+// How many times the mail program has started since InstallMailProgram().
+static DWORD MailLaunches() {
+  StoredValue v = ReadValue(HKEY_CURRENT_USER, MARKER_KEY, L"Launches");
+  return v.found ? *(DWORD*)v.data : 0;
+}
+
 bool RunAsMailProgram() {
   int count = 0;
   LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
   bool isMail = args && count == 3 && lstrcmpW(args[1], L"--mailto") == 0;
   if (isMail) {
-    DWORD launches = 0;
-    StoredValue before = ReadValue(HKEY_CURRENT_USER, MARKER_KEY, L"Launches");
-    if (before.found) launches = *(DWORD*)before.data;
     WriteText(HKEY_CURRENT_USER, MARKER_KEY, L"Address", args[2]);
-    WriteDword(HKEY_CURRENT_USER, MARKER_KEY, L"Launches", launches + 1);
+    WriteDword(HKEY_CURRENT_USER, MARKER_KEY, L"Launches", MailLaunches() + 1);
   }
   LocalFree(args);
   return isMail;
@@ -52,11 +54,6 @@ static void RemoveMailProgram() {
   else
     RegDeleteTreeW(HKEY_CLASSES_ROOT, L"mailto");
   RegDeleteTreeW(HKEY_CURRENT_USER, MARKER_KEY);
-}
-
-static DWORD MailLaunches() {
-  StoredValue v = ReadValue(HKEY_CURRENT_USER, MARKER_KEY, L"Launches");
-  return v.found ? *(DWORD*)v.data : 0;
 }
 
 // ---- Driving the page ------------------------------------------------------------
@@ -177,25 +174,10 @@ static INT_PTR RunPage(int click, LPCWSTR typedPath, Ending ending, bool probeCo
 
 // ---- Registry --------------------------------------------------------------------
 
-static void DeleteSettings() {
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, SETTINGS_KEY);
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Halvorn");  // fails while other keys live there
-}
-
-static StoredValue Setting(LPCWSTR name) { return ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, name); }
-
 static bool SameValue(const StoredValue& a, const StoredValue& b) {
   return a.found == b.found && a.type == b.type && a.size == b.size && memcmp(a.data, b.data, a.size) == 0;
 }
 
-// WMPApplication as the page saves it: the text, then zeros to 2048 bytes.
-static bool StoredPathIs(LPCWSTR path) {
-  StoredValue v = Setting(L"WMPApplication");
-  if (!TextValueIs(v, path) || v.size != 2048) return false;
-  for (DWORD i = (lstrlenW(path) + 1) * sizeof(WCHAR); i < v.size; i++)
-    if (v.data[i]) return false;
-  return true;
-}
 
 // ---- The tests -----------------------------------------------------------------
 

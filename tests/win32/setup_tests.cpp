@@ -7,7 +7,6 @@
 
 #include "harness.h"
 
-#define SETTINGS_KEY L"SOFTWARE\\Halvorn\\WMP Crestune"
 #define ITEM_KEY L"Software\\Microsoft\\Today\\Items\\WMP Crestune"
 #define INSTALL_DIR L"\\Program Files\\Crestune"
 #define TEST_CLASS L"CrestuneTest.wmvfile"
@@ -152,21 +151,11 @@ static bool Spanish(const ChooserTexts& t) {
                    L"Seleccione uno de los siguientes idiomas para la instalación.", L"Aceptar", L"Cancelar");
 }
 
-// WMPApplication holds the path, then zeros up to exactly 2048 bytes.
-static bool PlayerPathIs(LPCWSTR path) {
-  StoredValue v = ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"WMPApplication");
-  if (!TextValueIs(v, path) || v.size != 2048) return false;
-  for (DWORD i = (lstrlenW(path) + 1) * sizeof(WCHAR); i < v.size; i++)
-    if (v.data[i]) return false;
-  return true;
-}
-
 #define ITEMS_KEY L"Software\\Microsoft\\Today\\Items"
 static bool HadItemsKey, HadTodayKey;
 
 static void DeleteKeys() {
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, SETTINGS_KEY);
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Halvorn");  // fails while other keys live there
+  DeleteSettings();
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, ITEM_KEY);
 }
 
@@ -220,8 +209,8 @@ static void ChooserTests() {
   ok(English(Chooser.before), "chooser: English texts at first (%ls | %ls | %ls | %ls)", Chooser.before.title,
      Chooser.before.prompt, Chooser.before.ok, Chooser.before.cancel);
   ok(!Chooser.settingsPresent && Refreshes == 0, "install: nothing written, nothing broadcast before OK");
-  ok(DwordValueIs(ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"IconSize"), 32) &&
-         DwordValueIs(ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"Language"), 0),
+  ok(DwordValueIs(Setting(L"IconSize"), 32) &&
+         DwordValueIs(Setting(L"Language"), 0),
      "install: OK writes IconSize 32 and Language 0");
 
   // Spanish: the texts switch at once, and back again.
@@ -241,15 +230,15 @@ static void ChooserTests() {
 
   answer = RunInstallInit(FALSE, 1, IDOK);
   ok(answer == codeINSTALL_INIT_CONTINUE && Spanish(Chooser.switched) &&
-         DwordValueIs(ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"Language"), 1) &&
-         DwordValueIs(ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"IconSize"), 32),
+         DwordValueIs(Setting(L"Language"), 1) &&
+         DwordValueIs(Setting(L"IconSize"), 32),
      "install: Español then OK answers 0 and writes Language 1, IconSize 32 (answer %d)", answer);
 
   WriteDword(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"Language", 7);
   WriteDword(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"IconSize", 1);
   answer = RunInstallInit(FALSE, 1, IDCANCEL);
-  ok(answer == codeINSTALL_INIT_CANCEL && DwordValueIs(ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"Language"), 7) &&
-         DwordValueIs(ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"IconSize"), 1),
+  ok(answer == codeINSTALL_INIT_CANCEL && DwordValueIs(Setting(L"Language"), 7) &&
+         DwordValueIs(Setting(L"IconSize"), 1),
      "install: Cancel in Spanish answers 1 and leaves earlier settings as they were");
 
   // The player path, from each kind of association.
@@ -260,8 +249,8 @@ static void ChooserTests() {
     else
       RemoveWmvAssociation();
     answer = RunInstallInit(FALSE, -1, IDOK);
-    StoredValue v = ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"WMPApplication");
-    ok(answer == codeINSTALL_INIT_CONTINUE && PlayerPathIs(p.expected),
+    StoredValue v = Setting(L"WMPApplication");
+    ok(answer == codeINSTALL_INIT_CONTINUE && StoredPathIs(p.expected),
        "install: command %ls gives WMPApplication \"%ls\", REG_SZ of 2048 bytes (got \"%ls\", type %lu, %lu bytes)",
        p.command ? p.command : p.associated ? L"(none)" : L"(no .wmv)", p.expected, (LPCWSTR)v.data, v.type, v.size);
   }
