@@ -126,9 +126,11 @@ static void DriveChooser(HWND dialog) {
   SendMessageW(GetDlgItem(dialog, Chooser.endWith), BM_CLICK, 0, 0);
 }
 
-static codeINSTALL_INIT RunInstallInit(BOOL previouslyInstalled, int select, int endWith) {
+static codeINSTALL_INIT RunInstallInit(BOOL previouslyInstalled, int select, int endWith,
+                                       bool backToEnglish = false) {
   ZeroMemory(&Chooser, sizeof(Chooser));
   Chooser.select = select;
+  Chooser.backToEnglish = backToEnglish;
   Chooser.endWith = endWith;
   DriveNextDialog(DriveChooser);
   codeINSTALL_INIT answer = InstallInit(NULL, TRUE, previouslyInstalled, INSTALL_DIR);
@@ -215,13 +217,7 @@ static void ChooserTests() {
 
   // Spanish: the texts switch at once, and back again.
   DeleteKeys();
-  ZeroMemory(&Chooser, sizeof(Chooser));
-  Chooser.select = 1;
-  Chooser.backToEnglish = true;
-  Chooser.endWith = IDCANCEL;
-  DriveNextDialog(DriveChooser);
-  answer = InstallInit(NULL, TRUE, FALSE, INSTALL_DIR);
-  DriveNextDialog(NULL);
+  answer = RunInstallInit(FALSE, 1, IDCANCEL, true);
   ok(Spanish(Chooser.switched), "chooser: Español switches all four texts (%ls | %ls | %ls | %ls)",
      Chooser.switched.title, Chooser.switched.prompt, Chooser.switched.ok, Chooser.switched.cancel);
   ok(English(Chooser.restored), "chooser: English again restores them");
