@@ -1,22 +1,14 @@
 // The registry functions against their documented Windows CE behaviour.
 // Only the platform API is used below the fixture, so these tests are also
 // built for desktop Win32 (platform_tests_win32, run under Wine).
-#include <gtest/gtest.h>
-#include <windows.h>
-
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <memory>
 #include <vector>
 
-#ifndef _WIN32
-#include "device/device.h"
-#endif
+#include "api_fixture.h"
 
 namespace {
-
-using WString = std::basic_string<WCHAR>;
 
 const WCHAR kTestKey[] = TEXT("Software\\CrestuneTest");
 
@@ -48,10 +40,10 @@ LONG deleteTree(HKEY base, LPCWSTR sub) {
 
 class RegistryApi : public ::testing::Test {
  protected:
+  // Made before SetUp and gone after TearDown, so both work on its registry.
+  ApiPlatform platform;
+
   void SetUp() override {
-#ifndef _WIN32
-    device_ = std::make_unique<wince::Device>(wince::DeviceOptions{});
-#endif
     deleteTree(HKEY_CURRENT_USER, kTestKey);
     DWORD disposition = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, NULL, 0, kAccess, NULL, &key_,
@@ -61,9 +53,6 @@ class RegistryApi : public ::testing::Test {
   void TearDown() override {
     if (key_) RegCloseKey(key_);
     deleteTree(HKEY_CURRENT_USER, kTestKey);
-#ifndef _WIN32
-    device_.reset();
-#endif
   }
 
   HKEY create(HKEY base, LPCWSTR sub, DWORD* disposition = NULL) {
@@ -86,9 +75,6 @@ class RegistryApi : public ::testing::Test {
     return rc;
   }
 
-#ifndef _WIN32
-  std::unique_ptr<wince::Device> device_;
-#endif
   HKEY key_ = NULL;
 };
 
