@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
-
 LRESULT check(HWND h, int id) { return SendDlgItemMessageW(h, id, BM_GETCHECK, 0, 0); }
 void click(HWND h, int id) { SendDlgItemMessageW(h, id, BM_CLICK, 0, 0); }
 

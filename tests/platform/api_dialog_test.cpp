@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
-
 // A control's place and size, each mapped from dialog units on its own, as
 // the dialog manager maps them.
 void expectPlaced(HWND dialog, int id, RECT units) {

@@ -132,6 +132,8 @@ class DialogTemplate {
 };
 
 constexpr WORD kButtonClass = 0x0080, kEditClass = 0x0081, kStaticClass = 0x0082, kComboClass = 0x0085;
+// The style every control of the test dialogs starts from.
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
 // A modal dialog from a template in memory whose procedure logs what it
 // receives and, once the dialog is up, runs the test's steps one by one

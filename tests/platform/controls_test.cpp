@@ -10,7 +10,6 @@ namespace {
 using wince::InputEvent;
 using wince::ObjectKind;
 
-constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr uint32_t kWhite = 0x00FFFFFF;
 
 TEST_F(DialogTest, PushButtonClicksOnlyWhenThePenLiftsOnIt) {

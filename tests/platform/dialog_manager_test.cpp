@@ -37,9 +37,9 @@ class DialogTemplates : public DialogTest, public ::testing::WithParamInterface<
 TEST_P(DialogTemplates, ControlsArePlacedInPixelsOfTheDialogFont) {
   const bool extended = GetParam();
   DialogTemplate t(WS_POPUP | WS_CAPTION | DS_SETFONT, 10, 20, 100, 100, u"Layout", extended);
-  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 7, 9, 50, 14, 101, u"Push");
-  t.item(kEditClass, WS_CHILD | WS_VISIBLE | WS_BORDER, 13, 31, 101, 13, 102, u"typed");
-  t.item(kStaticClass, WS_CHILD | WS_VISIBLE | SS_LEFT, 3, 50, 33, 8, 103, u"Label:");
+  t.item(kButtonClass, kChild | BS_PUSHBUTTON, 7, 9, 50, 14, 101, u"Push");
+  t.item(kEditClass, kChild | WS_BORDER, 13, 31, 101, 13, 102, u"typed");
+  t.item(kStaticClass, kChild | SS_LEFT, 3, 50, 33, 8, 103, u"Label:");
   const SIZE base = baseUnitsOf(-11, u"MS Sans Serif");  // 8 points at 96 dpi
   ASSERT_GT(base.cx, 3);
   ASSERT_GT(base.cy, 8);
@@ -92,8 +92,8 @@ TEST_F(DialogTest, CentredDialogAndBaseUnitsOfTheSystemFont) {
 // zero leaves the focus to the procedure.
 TEST_F(DialogTest, InitDialogAnsweringZeroFocusesNothing) {
   DialogTemplate t(WS_POPUP | DS_SETFONT, 0, 0, 150, 80, u"Focus");
-  t.item(kEditClass, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 2, 30, 80, 12, 12, u"abc");
-  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 2, 50, 40, 14, IDOK, u"OK");
+  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP, 2, 30, 80, 12, 12, u"abc");
+  t.item(kButtonClass, kChild | WS_TABSTOP, 2, 50, 40, 14, IDOK, u"OK");
   steps = {[&](HWND h) {
     EXPECT_EQ(GetFocus(), nullptr);
     EndDialog(h, 5);
@@ -109,7 +109,7 @@ TEST_F(DialogTest, InitDialogAnsweringZeroFocusesNothing) {
 // EndDialog itself is checked by ApiDialogTest; here the device's record.
 TEST_F(DialogTest, TheDeviceRecordsAnEndedDialogAndItsResult) {
   DialogTemplate t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 0, 0, 100, 60, u"End");
-  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5, 40, 14, IDCANCEL, u"Cancel");
+  t.item(kButtonClass, kChild | WS_TABSTOP, 5, 5, 40, 14, IDCANCEL, u"Cancel");
   handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
     if (msg == WM_COMMAND && LOWORD(wp) == IDCANCEL) EndDialog(h, 1019);
     return msg == WM_INITDIALOG;
@@ -136,7 +136,7 @@ INT_PTR CALLBACK defWindowProcStyle(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 TEST_F(DialogTest, ProcedureAnsweringWithDefWindowProcStillWorks) {
   DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 20, 40, 100, 60, u"Def");
-  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5, 5, 40, 14, IDOK, u"OK");
+  t.item(kButtonClass, kChild | WS_TABSTOP, 5, 5, 40, 14, IDOK, u"OK");
   std::fill(dev.screen().pixels.begin(), dev.screen().pixels.end(), 0x00336699);
   // OK tapped: the background was painted white by the class brush.
   HWND dialog = nullptr;
@@ -186,8 +186,8 @@ TEST_F(DialogTest, ModalDialogKeepsThePenFromItsOwnerAndTypingFollowsTheFocus) {
                                nullptr);
   ownerTaps = 0;
   DialogTemplate t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 10, 10, 100, 50, u"Modal");
-  t.item(kEditClass, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 4, 4, 80, 12, 1017, u"");
-  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 20, 40, 14, 1018, u"Browse");
+  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP, 4, 4, 80, 12, 1017, u"");
+  t.item(kButtonClass, kChild | WS_TABSTOP, 4, 20, 40, 14, 1018, u"Browse");
   // Owner disabled, Tab and Escape: ApiDialogTest. Here the pen on the owner
   // and typing after Tab has gone round.
   steps = {[&](HWND) {
@@ -256,7 +256,7 @@ std::vector<unsigned char> dialogResource(const std::vector<WORD>& tmpl) {
 
 TEST_F(DialogTest, TemplatesComeFromTheModulesResourcesByNumberOrName) {
   DialogTemplate t(WS_POPUP | DS_SETFONT, 0, 0, 100, 50, u"From resources");
-  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 20, 40, 14, 1019, u"Cancel");
+  t.item(kButtonClass, kChild | WS_TABSTOP, 4, 20, 40, 14, 1019, u"Cancel");
   std::vector<unsigned char> res = dialogResource(t.words());
   const HMODULE module = reinterpret_cast<HMODULE>(uintptr_t{0x7C000000});
   dev.resources().addBuiltinModule(module, res.data(), res.size());
@@ -277,18 +277,18 @@ TEST_F(DialogTest, TemplatesComeFromTheModulesResourcesByNumberOrName) {
       << "a parent that is not a window";
   // A control of a class nobody registered fails the whole dialog.
   DialogTemplate bad(WS_POPUP, 0, 0, 50, 50, u"Bad");
-  bad.item(0x0083 /* LISTBOX */, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, 5, u"");
+  bad.item(0x0083 /* LISTBOX */, kChild, 0, 0, 10, 10, 5, u"");
   EXPECT_EQ(run(bad), -1);
   dev.resources().removeBuiltinModule(module);
 }
 
 TEST_F(DialogTest, AHundredDialogsLeaveNothingBehind) {
   DialogTemplate t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 0, 0, 140, 90, u"Again");
-  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 4, 4, 60, 10, 1, u"One");
-  t.item(kEditClass, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 4, 16, 100, 12, 2, u"path");
-  t.item(kStaticClass, WS_CHILD | WS_VISIBLE | SS_NOTIFY, 4, 30, 100, 8, 3, u"link");
-  t.item(kComboClass, WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | WS_TABSTOP, 4, 42, 80, 30, 4, u"");
-  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4, 70, 40, 14, IDOK, u"OK");
+  t.item(kButtonClass, kChild | BS_AUTORADIOBUTTON, 4, 4, 60, 10, 1, u"One");
+  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 4, 16, 100, 12, 2, u"path");
+  t.item(kStaticClass, kChild | SS_NOTIFY, 4, 30, 100, 8, 3, u"link");
+  t.item(kComboClass, kChild | CBS_DROPDOWNLIST | WS_TABSTOP, 4, 42, 80, 30, 4, u"");
+  t.item(kButtonClass, kChild | WS_TABSTOP, 4, 70, 40, 14, IDOK, u"OK");
   handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
     if (msg == WM_INITDIALOG) {
       SendDlgItemMessageW(h, 4, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"a"));

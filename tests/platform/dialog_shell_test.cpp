@@ -18,7 +18,7 @@ using wince::ObjectKind;
 TEST_F(DialogTest, FullScreenDialogFillsTheScreenBelowTheNavigationBarWithOkInIt) {
   // The options page's template: popup, caption, DS_CONTROL, DS_SETFONT.
   DialogTemplate t(0x80C00440, 0, 0, 167, 169, u"Settings");
-  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 106, 97, 50, 14, 1019, u"Cancel");
+  t.item(kButtonClass, kChild | WS_TABSTOP, 106, 97, 50, 14, 1019, u"Cancel");
   const int windows = live(ObjectKind::Window);
   handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
     if (msg == WM_INITDIALOG) {
@@ -173,8 +173,8 @@ TEST_F(OpenFileTest, CancelledTooSmallAndMalformedRequestsAnswerFalse) {
 
 TEST_F(OpenFileTest, BrowsingFromADialogKeepsTheDialogModalUnderneath) {
   DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 160, 100, u"Options");
-  t.item(kEditClass, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP, 8, 8, 148, 13, 1017, u"old");
-  t.item(kButtonClass, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 106, 30, 50, 14, 1018, u"Browse...");
+  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP, 8, 8, 148, 13, 1017, u"old");
+  t.item(kButtonClass, kChild | WS_TABSTOP, 106, 30, 50, 14, 1018, u"Browse...");
   handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
     if (msg == WM_INITDIALOG) return TRUE;
     if (msg == WM_COMMAND && wp == 1018) {
