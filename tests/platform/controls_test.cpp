@@ -10,8 +10,6 @@ namespace {
 using wince::InputEvent;
 using wince::ObjectKind;
 
-constexpr uint32_t kWhite = 0x00FFFFFF;
-
 TEST_F(DialogTest, PushButtonClicksOnlyWhenThePenLiftsOnIt) {
   DialogTemplate t(WS_POPUP | DS_SETFONT, 0, 0, 150, 80, u"Push");
   t.item(kButtonClass, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 10, 10, 50, 14, 1018, u"Browse...");
@@ -87,10 +85,7 @@ TEST_F(DialogTest, TypingIntoAnEditAndReadingItBack) {
              RECT field;
              GetWindowRect(GetDlgItem(h, 1017), &field);
              // The last characters typed are in view at the right end.
-             int inkRight = 0;
-             for (int x = field.left; x < field.right; ++x)
-               for (int y = field.top + 2; y < field.bottom - 2; ++y)
-                 if (px(x, y) != kWhite) inkRight = std::max(inkRight, x);
+             int inkRight = inkBounds(RECT{field.left, field.top + 2, field.right, field.bottom - 2}).right - 1;
              EXPECT_GT(inkRight, field.right - 20);
              EndDialog(h, 1);
            }};
@@ -127,7 +122,7 @@ TEST_F(DialogTest, StaticAsksItsParentForColoursBeforePainting) {
              EXPECT_GT(count(link, blueish), 10) << "blue text";
              EXPECT_EQ(px(other.right - 2, other.bottom - 2), kWhite) << "zero: the default background";
              EXPECT_EQ(count(other, blueish), 0) << "and black text";
-             EXPECT_GT(count(other, [](uint32_t c) { return c != kWhite; }), 10);
+             EXPECT_GT(ink(other), 10);
              tap(GetDlgItem(h, 1014));
              tap(GetDlgItem(h, 1013));
            },
@@ -154,10 +149,7 @@ TEST_F(DialogTest, IconStaticLoadsItsIconFromTheDialogsModule) {
              GetWindowRect(icon, &r);
              EXPECT_EQ(r.right - r.left, 32);
              EXPECT_EQ(r.bottom - r.top, 32);
-             int ink = 0;
-             for (int y = r.top; y < r.bottom; ++y)
-               for (int x = r.left; x < r.right; ++x) ink += px(x, y) != kWhite;
-             EXPECT_GT(ink, 100) << "the icon is drawn";
+             EXPECT_GT(ink(r), 100) << "the icon is drawn";
              EXPECT_EQ(live(ObjectKind::Icon), icons + 1);
              EndDialog(h, 1);
            }};

@@ -4,6 +4,7 @@
 #pragma once
 #include "api_fixture.h"
 #include "device/device.h"
+#include "gdi_fixture.h"
 #include "gdi/gdi_state.h"
 #include "kernel/resources.h"
 #include "shell/shell_state.h"
@@ -35,5 +36,7 @@ class DialogTest : public ApiDialogTest {
   }
 
   uint32_t px(int x, int y) { return dev.screen().at(x, y); }
+  int ink(RECT area, uint32_t background = kWhite) { return ::ink(dev.screen(), area, background); }
+  RECT inkBounds(RECT area, uint32_t background = kWhite) { return ::inkBounds(dev.screen(), area, background); }
   int live(wince::ObjectKind k) { return dev.accounting().live(k); }
 };
