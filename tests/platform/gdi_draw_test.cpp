@@ -9,9 +9,9 @@ TEST_F(GdiTest, PolylineDrawsEverySegmentButNotTheLastPoint) {
   const POINT rule[] = {{0, 23}, {240, 23}};
   EXPECT_TRUE(Polyline(dc, rule, 2));
   for (int x = 0; x < 240; ++x) ASSERT_EQ(px(x, 23), 0u) << x;
-  EXPECT_EQ(ink(RECT{0, 0, 240, 320}), 240) << "one pixel thick";
+  EXPECT_EQ(ink(), 240) << "one pixel thick";
 
-  std::fill(dev.screen().pixels.begin(), dev.screen().pixels.end(), kWhite);
+  clearScreen();
   const POINT path[] = {{10, 10}, {20, 10}, {20, 15}, {10, 20}};
   Polyline(dc, path, 4);
   EXPECT_EQ(px(10, 10), 0u);
@@ -54,7 +54,7 @@ TEST_F(GdiTest, RectangleAndEllipseOutlineWithThePenAndFillWithTheBrush) {
   EXPECT_EQ(px(15, 15), 0x0000FF00u);
   EXPECT_EQ(px(20, 15), kWhite) << "right edge is exclusive";
   EXPECT_EQ(px(15, 20), kWhite);
-  EXPECT_EQ(ink(RECT{0, 0, 240, 320}), 100);
+  EXPECT_EQ(ink(), 100);
 
   // Without a pen the fill is one pixel smaller on the right and bottom.
   SelectObject(dc, GetStockObject(NULL_PEN));
@@ -104,7 +104,7 @@ TEST_F(GdiTest, DcOriginAndClipRectangles) {
   HDC clipped = dev.gdi().createDc(POINT{50, 100}, {RECT{50, 100, 70, 120}, RECT{90, 100, 110, 120}});
   RECT all{-50, -100, 190, 220};
   FillRect(clipped, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  EXPECT_EQ(ink(RECT{0, 0, 240, 320}), 2 * 400);
+  EXPECT_EQ(ink(), 2 * 400);
   EXPECT_EQ(ink(RECT{50, 100, 70, 120}), 400);
   EXPECT_EQ(ink(RECT{90, 100, 110, 120}), 400);
 
@@ -115,11 +115,11 @@ TEST_F(GdiTest, DcOriginAndClipRectangles) {
   EXPECT_EQ(GetPixel(clipped, 1, 2), RGB(255, 0, 0));
 
   // Text through the clip: never outside the rectangles.
-  std::fill(dev.screen().pixels.begin(), dev.screen().pixels.end(), kWhite);
+  clearScreen();
   SetBkMode(clipped, TRANSPARENT);
   RECT rc{0, 0, 200, 20};
   DrawTextW(clipped, u"MMMMMMMMMMMMMMMM", -1, &rc, DT_SINGLELINE);
-  EXPECT_EQ(ink(RECT{0, 0, 240, 320}), ink(RECT{50, 100, 70, 120}) + ink(RECT{90, 100, 110, 120}));
+  EXPECT_EQ(ink(), ink(RECT{50, 100, 70, 120}) + ink(RECT{90, 100, 110, 120}));
   EXPECT_GT(ink(RECT{90, 100, 110, 120}), 0);
 
   // Drawing off the screen is cut at its edges.

@@ -44,7 +44,12 @@ class GdiTest : public ::testing::Test {
 
   uint32_t px(int x, int y) { return dev.screen().at(x, y); }
 
-  int ink(RECT area, uint32_t background = kWhite) { return ::ink(dev.screen(), area, background); }
+  // Back to a white screen, as the device starts.
+  void clearScreen() { std::fill(dev.screen().pixels.begin(), dev.screen().pixels.end(), kWhite); }
+
+  int ink(RECT area = RECT{0, 0, 240, 320}, uint32_t background = kWhite) {
+    return ::ink(dev.screen(), area, background);
+  }
   RECT inkBounds(RECT area = RECT{0, 0, 240, 320}, uint32_t background = kWhite) {
     return ::inkBounds(dev.screen(), area, background);
   }
