@@ -63,7 +63,7 @@ TEST_F(DialogTest, TypingIntoAnEditAndReadingItBack) {
              EXPECT_EQ(changes, 8);
              SendDlgItemMessageW(h, 1017, EM_LIMITTEXT, 24, 0);
              tap(GetDlgItem(h, 1017));
-             dev.input().push(InputEvent{InputEvent::Kind::Key, {}, 0, VK_END, {}});
+             key(VK_END);
              type(u"xyzw");  // 21 characters + 4 > the limit of 24
            },
            [&](HWND h) {

@@ -140,7 +140,7 @@ TEST_F(DialogTest, ProcedureAnsweringWithDefWindowProcStillWorks) {
   std::fill(dev.screen().pixels.begin(), dev.screen().pixels.end(), 0x00336699);
   // OK tapped: the background was painted white by the class brush.
   HWND dialog = nullptr;
-  dev.input().push(InputEvent{InputEvent::Kind::Wait, {}, 1, 0, {}});
+  platform.letTimePass(1);
   dev.input().setFeeder([&] {
     const auto* open = dev.windows().openDialog();
     if (!open || dialog) return false;
@@ -161,7 +161,7 @@ TEST_F(DialogTest, ProcedureAnsweringWithDefWindowProcStillWorks) {
     if (!open || dialog) return false;
     dialog = open->window;
     PostMessageW(dialog, WM_CLOSE, 0, 0);
-    dev.input().push(InputEvent{InputEvent::Kind::Wait, {}, 1, 0, {}});
+    platform.letTimePass(1);
     return true;
   });
   const int windows = live(ObjectKind::Window);

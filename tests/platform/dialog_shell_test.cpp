@@ -130,10 +130,8 @@ TEST_F(OpenFileTest, ChoosingAFileFillsTheBufferWithItsDevicePath) {
 
   // A tap on a listed file, then on OK: the first row, and the OK button
   // left of Cancel at the bottom right.
-  push(InputEvent::Kind::PenDown, {}, POINT{40, 26 + 20 + 9});
-  push(InputEvent::Kind::PenUp, {}, POINT{40, 26 + 20 + 9});
-  push(InputEvent::Kind::PenDown, {}, POINT{240 - 56 - 8 - 28, 320 - 15});
-  push(InputEvent::Kind::PenUp, {}, POINT{240 - 56 - 8 - 28, 320 - 15});
+  tap(POINT{40, 26 + 20 + 9});
+  tap(POINT{240 - 56 - 8 - 28, 320 - 15});
   ASSERT_TRUE(GetOpenFileNameW(&ofn));
   EXPECT_EQ(std::u16string(file), u"\\Program Files\\Tools\\Player.EXE");
 }
@@ -146,8 +144,7 @@ TEST_F(OpenFileTest, CancelledTooSmallAndMalformedRequestsAnswerFalse) {
   EXPECT_TRUE(shown().chosen.empty());
 
   // Cancel by a tap on its button at the bottom right.
-  push(InputEvent::Kind::PenDown, {}, POINT{240 - 30, 320 - 15});
-  push(InputEvent::Kind::PenUp, {}, POINT{240 - 30, 320 - 15});
+  tap(POINT{240 - 30, 320 - 15});
   EXPECT_FALSE(GetOpenFileNameW(&ofn));
 
   ofn.nMaxFile = 10;
@@ -191,8 +188,7 @@ TEST_F(OpenFileTest, BrowsingFromADialogKeepsTheDialogModalUnderneath) {
     HWND dlg = dev.windows().openDialog()->window;
     RECT b;
     GetWindowRect(GetDlgItem(dlg, 1018), &b);
-    push(InputEvent::Kind::PenDown, {}, POINT{b.left + 3, b.top + 3});
-    push(InputEvent::Kind::PenUp, {}, POINT{b.left + 3, b.top + 3});
+    tap(POINT{b.left + 3, b.top + 3});
     push(InputEvent::Kind::ChooseFile, u"\\Windows\\wmplayer.exe");
     return true;
   });
