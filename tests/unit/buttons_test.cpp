@@ -14,11 +14,16 @@ class Layout : public ::testing::Test {
     wc.lpszClassName = u"LayoutHost";
     RegisterClassW(&wc);
   }
-  void layoutIn(int height, int play, int other) {
+  // Lays the buttons out as they are in an item window of this height.
+  void layOut(int height) {
     HWND w = CreateWindowExW(0, u"LayoutHost", u"", WS_POPUP, 0, 0, 240, height, nullptr, nullptr, nullptr, nullptr);
-    for (int i = 0; i < BUTTON_COUNT; ++i) g_Buttons[i] = TransportButton{0, 0, 0, 0, ButtonIdle, i == 0 ? play : other};
     LayoutButtons(w);
     DestroyWindow(w);
+  }
+  // Fresh buttons, Play of size `play` and the rest of `other`, laid out.
+  void layoutIn(int height, int play, int other) {
+    for (int i = 0; i < BUTTON_COUNT; ++i) g_Buttons[i] = TransportButton{0, 0, 0, 0, ButtonIdle, i == 0 ? play : other};
+    layOut(height);
   }
   std::vector<LONG> lefts() const {
     std::vector<LONG> v;
@@ -57,9 +62,7 @@ TEST_F(Layout, OddHeightsTruncateTowardZero) {
 TEST_F(Layout, AnUnloadedButtonTakesNoWidth) {
   layoutIn(36, 32, 24);
   g_Buttons[BUTTON_PAUSE].size = 0;
-  HWND w = CreateWindowExW(0, u"LayoutHost", u"", WS_POPUP, 0, 0, 240, 36, nullptr, nullptr, nullptr, nullptr);
-  LayoutButtons(w);
-  DestroyWindow(w);
+  layOut(36);
   EXPECT_EQ(61, g_Buttons[BUTTON_PAUSE].left);
   EXPECT_EQ(61, g_Buttons[BUTTON_STOP].left);
 }
