@@ -32,9 +32,10 @@ INT_PTR runOptionsFrom(wince::Device& device, HMODULE library, const std::vector
       reinterpret_cast<void (*)()>(GetProcAddress(library, reinterpret_cast<LPCSTR>(MAKEINTRESOURCE(241)))));
   EXPECT_TRUE(proc);
   if (!proc) return -1;
-  return whileOpen(
-      device, [&] { return DialogBoxParamW(reinterpret_cast<HINSTANCE>(library), MAKEINTRESOURCE(500), nullptr, proc, 0); },
-      actions);
+  auto open = [&] {
+    return DialogBoxParamW(reinterpret_cast<HINSTANCE>(library), MAKEINTRESOURCE(500), nullptr, proc, 0);
+  };
+  return whileOpen(device, open, actions);
 }
 
 class Options : public StrictDeviceTest {

@@ -211,8 +211,7 @@ static void ChooserTests() {
   ok(English(Chooser.before), "chooser: English texts at first (%ls | %ls | %ls | %ls)", Chooser.before.title,
      Chooser.before.prompt, Chooser.before.ok, Chooser.before.cancel);
   ok(!Chooser.settingsPresent && Refreshes == 0, "install: nothing written, nothing broadcast before OK");
-  ok(DwordValueIs(Setting(L"IconSize"), 32) &&
-         DwordValueIs(Setting(L"Language"), 0),
+  ok(DwordValueIs(Setting(L"IconSize"), 32) && DwordValueIs(Setting(L"Language"), 0),
      "install: OK writes IconSize 32 and Language 0");
 
   // Spanish: the texts switch at once, and back again.
@@ -225,8 +224,7 @@ static void ChooserTests() {
      "install: Cancel answers 1 and writes nothing (answer %d)", answer);
 
   answer = RunInstallInit(FALSE, 1, IDOK);
-  ok(answer == codeINSTALL_INIT_CONTINUE && Spanish(Chooser.switched) &&
-         DwordValueIs(Setting(L"Language"), 1) &&
+  ok(answer == codeINSTALL_INIT_CONTINUE && Spanish(Chooser.switched) && DwordValueIs(Setting(L"Language"), 1) &&
          DwordValueIs(Setting(L"IconSize"), 32),
      "install: Español then OK answers 0 and writes Language 1, IconSize 32 (answer %d)", answer);
 
