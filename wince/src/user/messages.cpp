@@ -49,6 +49,77 @@ void postInput(HWND target, UINT message, WPARAM wp, LPARAM lp) {
   wm().queue.push_back(msg);
 }
 
+bool takeTimer(MSG& msg) {
+  auto& m = wm();
+  uint64_t now = Device::current().clock().now();
+  for (Timer& t : m.timers) {
+    if (t.due <= now) {
+      msg = MSG{t.hwnd, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc), static_cast<DWORD>(now), m.pen};
+      t.due = now + std::max<UINT>(t.elapse, 1);  // missed periods are not made up for
+      return true;
+    }
+  }
+  return false;
+}
+
+// The first window, parents before children, that has an update area; the
+// non-client areas of the windows passed on the way are drawn as they come.
+bool takePaint(HWND h, MSG& msg) {
+  auto& m = wm();
+  Window& w = m.windows.at(h);
+  if (!w.destroying && isVisible(w)) {
+    if (w.nonClientDirty) paintNonClient(w);
+    if (!rectEmpty(w.invalid)) {
+      msg = MSG{h, WM_PAINT, 0, 0, static_cast<DWORD>(Device::current().clock().now()), m.pen};
+      return true;
+    }
+  }
+  for (HWND c : w.children)
+    if (takePaint(c, msg)) return true;
+  return false;
+}
+
+// Top-level windows from the bottom up.
+bool takePaint(MSG& msg) {
+  for (HWND t : wm().topLevel)
+    if (takePaint(t, msg)) return true;
+  return false;
+}
+
+uint64_t nextTimerDue() {
+  uint64_t due = UINT64_MAX;
+  for (const Timer& t : wm().timers) due = std::min(due, t.due);
+  return due;
+}
+
+// Time passes up to the next timer, which then runs; the rest of the wait
+// goes back to the front of the queue.
+void passTime(const InputEvent& wait) {
+  Device& d = Device::current();
+  uint64_t end = d.clock().now() + wait.ms;
+  uint64_t due = nextTimerDue();
+  if (due < end) {
+    d.clock().advanceTo(due);
+    InputEvent rest = wait;
+    rest.ms = end - d.clock().now();
+    d.input().pushFront(rest);
+    return;
+  }
+  d.clock().advanceTo(end);
+}
+
+// A message ready now: the first queued one whose window is still there,
+// else a paint, else a timer that is due.
+bool takeReady(MSG& msg) {
+  auto& m = wm();
+  while (!m.queue.empty()) {
+    msg = m.queue.front();
+    m.queue.pop_front();
+    if (!msg.hwnd || m.get(msg.hwnd)) return true;  // else its window has gone
+  }
+  return takePaint(msg) || takeTimer(msg);
+}
+
 }  // namespace
 
 // Turns one input event into messages. Events that only a modal loop of
@@ -83,7 +154,7 @@ void deliverInput(const InputEvent& e) {
       }
       return;
     case InputEvent::Kind::Wait:
-      d.clock().advance(e.ms);
+      passTime(e);
       return;
     default:
       d.reportProblem(std::string("nothing on the screen takes \"") + inputKindName(e.kind) + "\" now");
@@ -91,85 +162,13 @@ void deliverInput(const InputEvent& e) {
   }
 }
 
-namespace {
-
-bool takeTimer(MSG& msg) {
-  auto& m = wm();
-  uint64_t now = Device::current().clock().now();
-  for (Timer& t : m.timers) {
-    if (t.due <= now) {
-      msg = MSG{t.hwnd, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc), static_cast<DWORD>(now), m.pen};
-      t.due = now + std::max<UINT>(t.elapse, 1);  // missed periods are not made up for
-      return true;
-    }
-  }
-  return false;
-}
-
-bool takePaint(MSG& msg) {
-  auto& m = wm();
-  // Top-level windows from the bottom up, parents before children.
-  std::vector<HWND> order;
-  std::function<void(HWND)> walk = [&](HWND h) {
-    order.push_back(h);
-    for (HWND c : m.windows.at(h).children) walk(c);
-  };
-  for (HWND t : m.topLevel) walk(t);
-  for (HWND h : order) {
-    Window& w = m.windows.at(h);
-    if (w.destroying || !isVisible(w)) continue;
-    if (w.nonClientDirty) paintNonClient(w);
-    if (!rectEmpty(w.invalid)) {
-      msg = MSG{h, WM_PAINT, 0, 0, static_cast<DWORD>(Device::current().clock().now()), m.pen};
-      return true;
-    }
-  }
-  return false;
-}
-
-uint64_t nextTimerDue() {
-  uint64_t due = UINT64_MAX;
-  for (const Timer& t : wm().timers) due = std::min(due, t.due);
-  return due;
-}
-
-// Time passes up to the next timer, which then runs; the rest of the wait
-// goes back to the front of the queue.
-void passTime(const InputEvent& wait) {
-  Device& d = Device::current();
-  uint64_t end = d.clock().now() + wait.ms;
-  uint64_t due = nextTimerDue();
-  if (due < end) {
-    d.clock().advanceTo(due);
-    InputEvent rest = wait;
-    rest.ms = end - d.clock().now();
-    d.input().pushFront(rest);
-    return;
-  }
-  d.clock().advanceTo(end);
-}
-
-}  // namespace
-
 bool nextMessage(MSG& msg, bool allowFeeder) {
-  auto& m = wm();
-  Device& d = Device::current();
+  InputQueue& in = Device::current().input();
   for (;;) {
-    if (!m.queue.empty()) {
-      msg = m.queue.front();
-      m.queue.pop_front();
-      if (msg.hwnd && !m.get(msg.hwnd)) continue;  // its window has gone
-      return true;
-    }
-    if (takePaint(msg) || takeTimer(msg)) return true;
-    InputQueue& in = d.input();
+    if (takeReady(msg)) return true;
     if (!allowFeeder && in.empty()) return false;
-    std::optional<InputEvent> e = allowFeeder ? in.next() : in.next();
+    std::optional<InputEvent> e = in.next();
     if (!e) return false;
-    if (e->kind == InputEvent::Kind::Wait) {
-      passTime(*e);
-      continue;
-    }
     deliverInput(*e);
   }
 }
@@ -180,17 +179,7 @@ bool modalLoop(const std::function<bool()>& done, const std::function<bool(const
   Device& d = Device::current();
   while (!done()) {
     MSG msg;
-    if (!m.queue.empty() || [&] {
-          MSG probe;
-          if (takePaint(probe) || takeTimer(probe)) {
-            m.queue.push_front(probe);
-            return true;
-          }
-          return false;
-        }()) {
-      msg = m.queue.front();
-      m.queue.pop_front();
-      if (msg.hwnd && !m.get(msg.hwnd)) continue;
+    if (takeReady(msg)) {
       if (msg.message == WM_QUIT) {
         // A quit request ends the modal loop; it stays for the main loop.
         m.queue.push_front(msg);
@@ -204,10 +193,6 @@ bool modalLoop(const std::function<bool()>& done, const std::function<bool(const
     std::optional<InputEvent> e = d.input().next();
     if (!e) return false;
     if (onInput && onInput(*e)) continue;
-    if (e->kind == InputEvent::Kind::Wait) {
-      passTime(*e);
-      continue;
-    }
     deliverInput(*e);
   }
   return true;
