@@ -115,9 +115,7 @@ void addDoneBar(HWND dialog) {
   w->onDestroyed = [state] { delete state; };
   ShowWindow(bar, SW_SHOWNA);
   // Over the shell's own bar whatever order the windows were shown in.
-  auto& tl = wm().topLevel;
-  tl.erase(std::remove(tl.begin(), tl.end(), bar), tl.end());
-  tl.push_back(bar);
+  raiseTopLevel(bar);
 }
 
 void sizeFullScreen(HWND dialog) {

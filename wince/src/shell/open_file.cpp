@@ -190,12 +190,6 @@ LRESULT CALLBACK openFileProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(h, msg, wp, lp);
 }
 
-HWND topLevelOf(HWND h) {
-  Window* w = wm().get(h);
-  while (w && w->parent) w = wm().get(w->parent);
-  return w ? w->handle : nullptr;
-}
-
 // Shows the dialog and waits for the person's answer: the chosen device
 // path, or empty.
 std::u16string runOpenFile(HWND owner, const ShellState::ShownOpenFile shown) {

@@ -102,8 +102,7 @@ int runDroppedList(HWND h, Combo& c) {
     else
       height = std::max(c.itemHeight + 2, (sh - top) / c.itemHeight * c.itemHeight + 2);
   }
-  HWND owner = h;
-  while (Window* p = m.get(m.get(owner)->parent)) owner = p->handle;
+  HWND owner = topLevelOf(h);
   DroppedList list{&c, controlFont(h), c.selection};
   HWND popup = CreateWindowExW(WS_EX_TOPMOST, kComboListClass, u"", WS_POPUP | WS_BORDER, box.left, top,
                                box.right - box.left, height, owner, nullptr, nullptr, nullptr);

@@ -52,22 +52,6 @@ const char16_t* controlClass(WORD ordinal) {
   return nullptr;
 }
 
-HWND topLevelOf(HWND h) {
-  Window* w = wm().get(h);
-  while (w && w->parent) w = wm().get(w->parent);
-  return w ? w->handle : nullptr;
-}
-
-// The topmost visible top-level window under a screen point.
-HWND topLevelAt(POINT p) {
-  auto& m = wm();
-  for (auto it = m.topLevel.rbegin(); it != m.topLevel.rend(); ++it) {
-    Window* w = m.get(*it);
-    if (w && (w->style & WS_VISIBLE) && rectContains(screenRect(*w), p)) return *it;
-  }
-  return nullptr;
-}
-
 // True when a top-level window is the dialog or owned by it (its done bar,
 // a dropped-down list, a message box it opened).
 bool ownedBy(HWND top, HWND dialog) {
@@ -84,15 +68,10 @@ bool isDescendant(HWND child, HWND ancestor) {
 
 // Owned windows stay above their owner when the owner comes to the top.
 void raiseOwned(HWND owner) {
-  auto& tl = wm().topLevel;
   std::vector<HWND> owned;
-  for (HWND t : tl)
+  for (HWND t : wm().topLevel)
     if (Window* w = wm().get(t); w && w->owner == owner) owned.push_back(t);
-  for (HWND t : owned) {
-    tl.erase(std::remove(tl.begin(), tl.end(), t), tl.end());
-    tl.push_back(t);
-    if (Window* w = wm().get(t); w && isVisible(*w)) invalidateScreen(screenRect(*w));
-  }
+  for (HWND t : owned) raiseTopLevel(t, true);
 }
 
 HFONT createTemplateFont(const DialogTemplate& t) {

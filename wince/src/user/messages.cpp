@@ -14,26 +14,20 @@ namespace {
 // Screen point -> the deepest visible, enabled window under it.
 HWND windowAt(POINT p) {
   auto& m = wm();
-  for (auto it = m.topLevel.rbegin(); it != m.topLevel.rend(); ++it) {
-    Window& w = m.windows.at(*it);
-    if (w.destroying || !(w.style & WS_VISIBLE) || !rectContains(screenRect(w), p)) continue;
-    HWND found = *it;
-    for (bool deeper = true; deeper;) {
-      deeper = false;
-      Window& cur = m.windows.at(found);
-      for (auto c = cur.children.rbegin(); c != cur.children.rend(); ++c) {
-        Window& cw = m.windows.at(*c);
-        if (!cw.destroying && (cw.style & WS_VISIBLE) && !(cw.style & WS_DISABLED) &&
-            rectContains(screenRect(cw), p)) {
-          found = *c;
-          deeper = true;
-          break;
-        }
+  HWND found = topLevelAt(p);
+  for (bool deeper = found != nullptr; deeper;) {
+    deeper = false;
+    Window& cur = m.windows.at(found);
+    for (auto c = cur.children.rbegin(); c != cur.children.rend(); ++c) {
+      Window& cw = m.windows.at(*c);
+      if (!cw.destroying && (cw.style & WS_VISIBLE) && !(cw.style & WS_DISABLED) && rectContains(screenRect(cw), p)) {
+        found = *c;
+        deeper = true;
+        break;
       }
     }
-    return found;
   }
-  return nullptr;
+  return found;
 }
 
 // Client coordinates packed as the platform packs them: each a signed 16-bit
@@ -386,16 +380,10 @@ WINUSERAPI BOOL WINAPI SetForegroundWindow(HWND hWnd) {
   if (!w) return wince_trace_.result(FALSE);
   // The top-level window that holds it becomes the foreground window and
   // comes to the top of the screen.
-  HWND top = hWnd;
-  while (Window* p = wm().get(wm().windows.at(top).parent)) top = p->handle;
-  auto& m = wm();
-  m.foreground = top;
-  auto& tl = m.topLevel;
-  if (!tl.empty() && tl.back() != top) {
-    tl.erase(std::remove(tl.begin(), tl.end(), top), tl.end());
-    tl.push_back(top);
-    if (Window* tw = m.get(top); tw && isVisible(*tw)) invalidateScreen(screenRect(*tw));
-  }
+  HWND top = topLevelOf(hWnd);
+  if (!top) return wince_trace_.result(FALSE);  // its top-level window is being destroyed
+  wm().foreground = top;
+  if (wm().topLevel.back() != top) raiseTopLevel(top, true);
   return wince_trace_.result(TRUE);
 }
 

@@ -84,6 +84,28 @@ bool isVisible(const Window& w) {
   return true;
 }
 
+HWND topLevelOf(HWND h) {
+  Window* w = wm().get(h);
+  while (w && w->parent) w = wm().get(w->parent);
+  return w ? w->handle : nullptr;
+}
+
+HWND topLevelAt(POINT p) {
+  auto& m = wm();
+  for (auto it = m.topLevel.rbegin(); it != m.topLevel.rend(); ++it) {
+    Window* w = m.get(*it);
+    if (w && (w->style & WS_VISIBLE) && rectContains(screenRect(*w), p)) return *it;
+  }
+  return nullptr;
+}
+
+void raiseTopLevel(HWND h, bool repaint) {
+  auto& tl = wm().topLevel;
+  tl.erase(std::remove(tl.begin(), tl.end(), h), tl.end());
+  tl.push_back(h);
+  if (Window* w = wm().get(h); repaint && w && isVisible(*w)) invalidateScreen(screenRect(*w));
+}
+
 std::vector<RECT> visibleRegion(const Window& w, bool clientOnly) {
   if (!isVisible(w)) return {};
   RECT area = clientOnly ? clientScreenRect(w) : screenRect(w);
@@ -304,12 +326,8 @@ WINUSERAPI BOOL WINAPI ShowWindow(HWND hWnd, int cmd) {
     w->style |= WS_VISIBLE;
     SendMessageW(hWnd, WM_SHOWWINDOW, TRUE, 0);
     invalidateScreen(area);
-    if (!w->parent && cmd != SW_SHOWNA) {
-      // A top-level window shown comes to the top.
-      auto& tl = wm().topLevel;
-      tl.erase(std::remove(tl.begin(), tl.end(), hWnd), tl.end());
-      tl.push_back(hWnd);
-    }
+    // A top-level window shown comes to the top.
+    if (!w->parent && cmd != SW_SHOWNA) raiseTopLevel(hWnd);
   } else {
     SendMessageW(hWnd, WM_SHOWWINDOW, FALSE, 0);
     w->style &= ~WS_VISIBLE;

@@ -105,6 +105,14 @@ RECT screenRect(const Window& w);       // window rectangle in screen coordinate
 RECT clientScreenRect(const Window& w);  // client area in screen coordinates
 RECT clientInsets(const Window& w);      // non-client widths: left, top, right, bottom
 bool isVisible(const Window& w);        // the window and all its ancestors visible
+// The top-level window that holds h (h itself when it is top-level); null
+// when h, or one of its ancestors, is not a live window.
+HWND topLevelOf(HWND h);
+// The topmost visible top-level window under a screen point, or null.
+HWND topLevelAt(POINT p);
+// Puts a top-level window above the others. With `repaint`, a visible
+// window repaints where it is (it may have been partly covered).
+void raiseTopLevel(HWND h, bool repaint = false);
 // Part of the screen a window's client area may draw to.
 std::vector<RECT> visibleRegion(const Window& w, bool clientOnly);
 void invalidateScreen(const RECT& r);   // everything shown in r must repaint
