@@ -206,39 +206,30 @@ std::u16string runOpenFile(HWND owner, const ShellState::ShownOpenFile shown) {
     if (ownerDisabled) EnableWindow(top, TRUE);
     return {};
   }
-  m.get(h)->extra = &state;
-  HWND oldCapture = m.capture;
-  m.capture = nullptr;
-  ShowWindow(h, SW_SHOW);
-  UpdateWindow(h);
-  bool ended = modalLoop([&] { return state.done || !m.get(h); },
-                         [&](const InputEvent& e) {
-                           switch (e.kind) {
-                             case InputEvent::Kind::ChooseFile:
-                               state.chosen = e.text;
-                               state.done = true;
-                               return true;
-                             case InputEvent::Kind::CancelFile:
-                               state.chosen.clear();
-                               state.done = true;
-                               return true;
-                             case InputEvent::Kind::Key:
-                               if (e.code == VK_ESCAPE) state.done = true;
-                               if (e.code == VK_RETURN && state.selected >= 0) {
-                                 state.chosen = state.files[static_cast<size_t>(state.selected)];
-                                 state.done = true;
-                               }
-                               return true;
-                             default: return false;
-                           }
-                         });
+  bool ended = runSystemPopup(
+      h, &state, [&] { return state.done || !m.get(h); },
+      [&](const InputEvent& e) {
+        switch (e.kind) {
+          case InputEvent::Kind::ChooseFile:
+            state.chosen = e.text;
+            state.done = true;
+            return true;
+          case InputEvent::Kind::CancelFile:
+            state.chosen.clear();
+            state.done = true;
+            return true;
+          case InputEvent::Kind::Key:
+            if (e.code == VK_ESCAPE) state.done = true;
+            if (e.code == VK_RETURN && state.selected >= 0) {
+              state.chosen = state.files[static_cast<size_t>(state.selected)];
+              state.done = true;
+            }
+            return true;
+          default: return false;
+        }
+      });
   if (!ended && !state.done) d.reportProblem("the open-file dialog was left open: \"" + narrow(shown.title) + "\"");
-  if (m.get(h)) {
-    m.get(h)->extra = nullptr;
-    DestroyWindow(h);
-  }
   if (ownerDisabled && IsWindow(top)) EnableWindow(top, TRUE);
-  if (m.get(oldCapture)) m.capture = oldCapture;
   return state.done ? state.chosen : std::u16string();
 }
 

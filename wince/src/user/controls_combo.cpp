@@ -107,19 +107,14 @@ int runDroppedList(HWND h, Combo& c) {
   HWND popup = CreateWindowExW(WS_EX_TOPMOST, kComboListClass, u"", WS_POPUP | WS_BORDER, box.left, top,
                                box.right - box.left, height, owner, nullptr, nullptr, nullptr);
   if (!popup) return -1;
-  m.get(popup)->extra = &list;
-  HWND oldCapture = m.capture;
-  m.capture = nullptr;
   c.dropped = true;
   m.openList = c.items;
-  ShowWindow(popup, SW_SHOW);
-  UpdateWindow(popup);
 
   int chosen = -1;
   bool done = false, penDownInside = false;
   RECT area{box.left, top, box.right, top + height};
-  bool ended = modalLoop(
-      [&] { return done || !m.get(popup) || !m.get(h); },
+  bool ended = runSystemPopup(
+      popup, &list, [&] { return done || !m.get(popup) || !m.get(h); },
       [&](const InputEvent& e) {
         switch (e.kind) {
           case InputEvent::Kind::ChooseList:
@@ -162,11 +157,6 @@ int runDroppedList(HWND h, Combo& c) {
   if (!ended && !done) d.reportProblem("a drop-down list was left open");
   m.openList.reset();
   c.dropped = false;
-  if (m.get(popup)) {
-    m.get(popup)->extra = nullptr;
-    DestroyWindow(popup);
-  }
-  if (m.get(oldCapture)) m.capture = oldCapture;
   if (m.get(h)) notifyParent(h, CBN_CLOSEUP);
   return chosen;
 }

@@ -147,7 +147,6 @@ WINUSERAPI BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT flags, int x, int y, H
   HWND win = CreateWindowExW(WS_EX_TOPMOST, kClass, u"", WS_POPUP | WS_BORDER, left, top, width, height, nullptr,
                              nullptr, nullptr, nullptr);
   if (!win) return wince_trace_.result(FALSE);
-  m.get(win)->extra = &tracking;
   WindowManager::ShownMenu shown;
   for (const MenuItem& item : menu.items) shown.entries.push_back((item.flags & MF_SEPARATOR) ? u"-" : item.text);
   shown.requested = POINT{x, y};
@@ -155,64 +154,55 @@ WINUSERAPI BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT flags, int x, int y, H
   shown.rect = RECT{left, top, left + width, top + height};
   m.shownMenus.push_back(shown);
   m.menuOpen = true;
-  HWND oldCapture = m.capture;
-  m.capture = nullptr;
-  ShowWindow(win, SW_SHOW);
-  UpdateWindow(win);
 
   UINT_PTR chosen = 0;
   bool done = false;
   RECT screen{left, top, left + width, top + height};
-  bool ended = modalLoop([&] { return done; },
-                         [&](const InputEvent& e) {
-                           switch (e.kind) {
-                             case InputEvent::Kind::ChooseMenu:
-                               for (const MenuItem& item : menu.items)
-                                 if (!(item.flags & MF_SEPARATOR) && item.text == e.text) chosen = item.id, done = true;
-                               if (!done) {
-                                 d.reportProblem("the menu has no entry \"" + narrow(e.text) + "\"");
-                                 done = true;
-                               }
-                               return true;
-                             case InputEvent::Kind::DismissMenu:
-                               done = true;
-                               return true;
-                             case InputEvent::Kind::PenDown:
-                             case InputEvent::Kind::PenMove:
-                             case InputEvent::Kind::PenUp: {
-                               POINT client{e.pt.x - left - 1, e.pt.y - top - 1};
-                               bool inside = rectContains(screen, e.pt);
-                               if (e.kind == InputEvent::Kind::PenDown) {
-                                 if (!inside) {
-                                   done = true;  // a tap outside dismisses the menu
-                                   return true;
-                                 }
-                                 tracking.penDownInside = true;
-                               }
-                               if (!tracking.penDownInside) return true;  // the pen lifting after the hold
-                               int hot = inside ? itemAt(menu, client) : -1;
-                               if (hot != tracking.hot) {
-                                 tracking.hot = hot;
-                                 InvalidateRect(win, nullptr, FALSE);
-                               }
-                               if (e.kind == InputEvent::Kind::PenUp) {
-                                 if (hot >= 0) chosen = menu.items[static_cast<size_t>(hot)].id;
-                                 done = true;
-                               }
-                               return true;
-                             }
-                             default:
-                               return false;
-                           }
-                         });
+  bool ended = runSystemPopup(
+      win, &tracking, [&] { return done; },
+      [&](const InputEvent& e) {
+        switch (e.kind) {
+          case InputEvent::Kind::ChooseMenu:
+            for (const MenuItem& item : menu.items)
+              if (!(item.flags & MF_SEPARATOR) && item.text == e.text) chosen = item.id, done = true;
+            if (!done) {
+              d.reportProblem("the menu has no entry \"" + narrow(e.text) + "\"");
+              done = true;
+            }
+            return true;
+          case InputEvent::Kind::DismissMenu:
+            done = true;
+            return true;
+          case InputEvent::Kind::PenDown:
+          case InputEvent::Kind::PenMove:
+          case InputEvent::Kind::PenUp: {
+            POINT client{e.pt.x - left - 1, e.pt.y - top - 1};
+            bool inside = rectContains(screen, e.pt);
+            if (e.kind == InputEvent::Kind::PenDown) {
+              if (!inside) {
+                done = true;  // a tap outside dismisses the menu
+                return true;
+              }
+              tracking.penDownInside = true;
+            }
+            if (!tracking.penDownInside) return true;  // the pen lifting after the hold
+            int hot = inside ? itemAt(menu, client) : -1;
+            if (hot != tracking.hot) {
+              tracking.hot = hot;
+              InvalidateRect(win, nullptr, FALSE);
+            }
+            if (e.kind == InputEvent::Kind::PenUp) {
+              if (hot >= 0) chosen = menu.items[static_cast<size_t>(hot)].id;
+              done = true;
+            }
+            return true;
+          }
+          default: return false;
+        }
+      });
   if (!ended && !done) d.reportProblem("a menu was left open");
   m.shownMenus.back().chosen = chosen;
   m.menuOpen = false;
-  if (m.get(win)) {
-    m.get(win)->extra = nullptr;
-    DestroyWindow(win);
-  }
-  if (m.get(oldCapture)) m.capture = oldCapture;
   if (flags & TPM_RETURNCMD) return wince_trace_.result(static_cast<BOOL>(chosen));
   if (chosen && !(flags & TPM_NONOTIFY)) PostMessageW(hwnd, WM_COMMAND, chosen, 0);
   return wince_trace_.result(TRUE);

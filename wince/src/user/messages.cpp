@@ -192,6 +192,21 @@ bool modalLoop(const std::function<bool()>& done, const std::function<bool(const
   return true;
 }
 
+bool runSystemPopup(HWND popup, void* state, const std::function<bool()>& done,
+                    const std::function<bool(const InputEvent&)>& onInput) {
+  auto& m = wm();
+  m.get(popup)->extra = state;
+  CaptureSuspended capture;  // given back after the popup has gone
+  ShowWindow(popup, SW_SHOW);
+  UpdateWindow(popup);
+  bool ended = modalLoop(done, onInput);
+  if (Window* w = m.get(popup)) {
+    w->extra = nullptr;
+    DestroyWindow(popup);
+  }
+  return ended;
+}
+
 void runUntilIdle() {
   MSG msg;
   while (nextMessage(msg, false)) {

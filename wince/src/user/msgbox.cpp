@@ -169,44 +169,34 @@ WINUSERAPI int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UIN
   HWND hwnd = CreateWindowExW(0, kClass, title.c_str(), WS_POPUP | WS_CAPTION, x, y, kBoxWidth, height, owner, nullptr,
                               nullptr, nullptr);
   if (!hwnd) return wince_trace_.result(0);
-  m.get(hwnd)->extra = &box;
   m.boxes.push_back(WindowManager::ShownMessageBox{box.text, title, type, owner, 0});
   int index = static_cast<int>(m.boxes.size()) - 1;
   int outer = m.openBox;
   m.openBox = index;
-  HWND oldCapture = m.capture;
-  m.capture = nullptr;
-  ShowWindow(hwnd, SW_SHOW);
-  UpdateWindow(hwnd);
-  bool answered = modalLoop([&] { return box.answer != 0 || !m.get(hwnd); },
-                            [&](const InputEvent& e) {
-                              if (e.kind == InputEvent::Kind::AnswerBox) {
-                                for (const auto& b : box.buttons)
-                                  if (b.id == e.code) box.answer = b.id;
-                                if (!box.answer)
-                                  d.reportProblem("the message box has no button " + std::to_string(e.code));
-                                return true;
-                              }
-                              if (e.kind == InputEvent::Kind::PenDown || e.kind == InputEvent::Kind::PenUp ||
-                                  e.kind == InputEvent::Kind::PenMove) {
-                                // The box is modal: the pen reaches only the box.
-                                Window* bw = m.get(hwnd);
-                                if (bw && rectContains(screenRect(*bw), e.pt)) return false;
-                                return true;
-                              }
-                              return false;
-                            });
+  bool answered = runSystemPopup(
+      hwnd, &box, [&] { return box.answer != 0 || !m.get(hwnd); },
+      [&](const InputEvent& e) {
+        if (e.kind == InputEvent::Kind::AnswerBox) {
+          for (const auto& b : box.buttons)
+            if (b.id == e.code) box.answer = b.id;
+          if (!box.answer) d.reportProblem("the message box has no button " + std::to_string(e.code));
+          return true;
+        }
+        if (e.kind == InputEvent::Kind::PenDown || e.kind == InputEvent::Kind::PenUp ||
+            e.kind == InputEvent::Kind::PenMove) {
+          // The box is modal: the pen reaches only the box.
+          Window* bw = m.get(hwnd);
+          if (bw && rectContains(screenRect(*bw), e.pt)) return false;
+          return true;
+        }
+        return false;
+      });
   if (!answered && !box.answer) {
     d.reportProblem("a message box was left unanswered: \"" + narrow(box.text) + "\"");
     box.answer = (type & 0xF) == MB_OK ? IDOK : IDCANCEL;
   }
   m.boxes[static_cast<size_t>(index)].answer = box.answer;
   m.openBox = outer;
-  if (Window* bw = m.get(hwnd)) {
-    bw->extra = nullptr;
-    DestroyWindow(hwnd);
-  }
-  if (m.get(oldCapture)) m.capture = oldCapture;
   return wince_trace_.result(box.answer);
 }
 

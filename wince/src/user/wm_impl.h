@@ -126,6 +126,27 @@ bool nextMessage(MSG& msg, bool allowFeeder);
 // dialog's loop hands messages to IsDialogMessage); true: taken.
 bool modalLoop(const std::function<bool()>& done, const std::function<bool(const InputEvent&)>& onInput,
                const std::function<bool(const MSG&)>& onMessage = nullptr);
+// Takes the pen capture away while a modal window runs; the window that
+// held it gets it back at the end if it is still there.
+class CaptureSuspended {
+ public:
+  CaptureSuspended() : held_(wm().capture) { wm().capture = nullptr; }
+  ~CaptureSuspended() {
+    if (wm().get(held_)) wm().capture = held_;
+  }
+  CaptureSuspended(const CaptureSuspended&) = delete;
+  CaptureSuspended& operator=(const CaptureSuspended&) = delete;
+
+ private:
+  HWND held_;
+};
+// Runs a popup window of the system (menu, message box, drop-down list,
+// open-file dialog) modally: `state` is its Window::extra while it runs and
+// the capture is suspended; the popup is shown and painted, the loop runs
+// as modalLoop's until done(), then the popup is destroyed. False: the
+// input ran out first.
+bool runSystemPopup(HWND popup, void* state, const std::function<bool()>& done,
+                    const std::function<bool(const InputEvent&)>& onInput);
 void paintNonClient(Window& w);  // caption bar and border
 void deliverInput(const InputEvent& e);
 void runUntilIdle();
