@@ -264,13 +264,11 @@ INT_PTR runDialog(HINSTANCE instance, const DialogTemplate& t, HWND parent, DLGP
     return -1;
   }
   HWND owner = topLevelOf(parent);
-  HWND oldCapture = m.capture;
-  m.capture = nullptr;
+  CaptureSuspended capture;
   std::shared_ptr<DialogState> state;
   HWND h = createDialog(instance, t, owner, proc, param, state);
   if (!h) {
     if (state) giveOwnerBack(*state);
-    if (m.get(oldCapture)) m.capture = oldCapture;
     return state && state->ended ? state->result : -1;
   }
   size_t index = m.shownDialogs.size();
@@ -312,23 +310,18 @@ INT_PTR runDialog(HINSTANCE instance, const DialogTemplate& t, HWND parent, DLGP
                                      (msg.hwnd == h || isDescendant(msg.hwnd, h)) &&
                                      dialogKey(h, static_cast<int>(msg.wParam));
                             });
+  // Destroyed without EndDialog (DefWindowProcW on WM_CLOSE, say), the
+  // dialog answers 0.
   INT_PTR result = 0;
-  if (!m.get(h)) {
-    // Destroyed without EndDialog (DefWindowProcW on WM_CLOSE, say): the
-    // dialog answers 0.
-    result = 0;
-  } else {
-    if (!finished && !state->ended)
-      d.reportProblem("a dialog was left open: \"" + narrow(m.get(h)->text) + "\"");
+  if (Window* w = m.get(h)) {
+    if (!finished && !state->ended) d.reportProblem("a dialog was left open: \"" + narrow(w->text) + "\"");
     result = state->ended ? state->result : 0;
-    giveOwnerBack(*state);
-    DestroyWindow(h);
   }
   giveOwnerBack(*state);
+  if (m.get(h)) DestroyWindow(h);
   m.shownDialogs[index].result = result;
   m.shownDialogs[index].open = false;
   m.openDialogs.erase(std::remove(m.openDialogs.begin(), m.openDialogs.end(), index), m.openDialogs.end());
-  if (m.get(oldCapture)) m.capture = oldCapture;
   return result;
 }
 
@@ -439,8 +432,7 @@ WINUSERAPI BOOL WINAPI EndDialog(HWND hDlg, INT_PTR result) {
   s->ended = true;
   s->result = result;
   // The owner comes back before the dialog goes, so the focus can return.
-  if (s->ownerDisabled && IsWindow(s->owner)) EnableWindow(s->owner, TRUE);
-  s->ownerDisabled = false;
+  giveOwnerBack(*s);
   ShowWindow(hDlg, SW_HIDE);
   if (wm().focus && isDescendant(wm().focus, hDlg)) SetFocus(IsWindow(s->owner) ? s->owner : nullptr);
   return wince_trace_.result(TRUE);
