@@ -104,7 +104,7 @@ HWND barOf(HWND dialog) {
 
 void addDoneBar(HWND dialog) {
   if (barOf(dialog)) return;
-  if (!wm().classes.count(u"#donebar")) registerSystemClass(kDoneBarClass, doneBarProc);
+  registerSystemClass(kDoneBarClass, doneBarProc);
   const int width = Device::current().screen().width;
   HWND bar = CreateWindowExW(WS_EX_TOPMOST, kDoneBarClass, u"", WS_POPUP, 0, 0, width, kNavBarHeight, dialog, nullptr,
                              nullptr, nullptr);

@@ -195,7 +195,7 @@ LRESULT CALLBACK openFileProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 std::u16string runOpenFile(HWND owner, const ShellState::ShownOpenFile shown) {
   auto& m = wm();
   Device& d = Device::current();
-  if (!m.classes.count(u"#openfile")) registerSystemClass(kOpenFileClass, openFileProc);
+  registerSystemClass(kOpenFileClass, openFileProc);
   OpenFileWindow state{shown.title, shown.filterName, shown.files, -1, false, {}};
   HWND top = topLevelOf(owner);
   bool ownerDisabled = top && IsWindowEnabled(top);

@@ -9,16 +9,14 @@ namespace wince {
 void registerControlClasses() {
   struct Entry {
     const char16_t* name;
-    const char16_t* key;
     WNDPROC proc;
   };
   static const Entry kClasses[] = {
-      {u"BUTTON", u"button", buttonProc},        {u"EDIT", u"edit", editProc},
-      {u"STATIC", u"static", staticProc},        {u"COMBOBOX", u"combobox", comboProc},
-      {kComboListClass, u"#combolist", comboListProc},
+      {u"BUTTON", buttonProc},   {u"EDIT", editProc},
+      {u"STATIC", staticProc},   {u"COMBOBOX", comboProc},
+      {kComboListClass, comboListProc},
   };
-  for (const Entry& e : kClasses)
-    if (!wm().classes.count(e.key)) registerSystemClass(e.name, e.proc);
+  for (const Entry& e : kClasses) registerSystemClass(e.name, e.proc);
 }
 
 HBRUSH controlColors(HWND control, HDC dc, UINT message) {

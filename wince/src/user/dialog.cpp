@@ -31,15 +31,6 @@ namespace {
 
 constexpr char16_t kDialogClass[] = u"#32770";
 
-void registerDialogClass() {
-  auto& classes = wm().classes;
-  if (classes.count(u"#32770")) return;
-  registerSystemClass(kDialogClass, DefDlgProcW);
-  // Pocket PC dialogs are white; a dialog procedure that hands
-  // WM_ERASEBKGND to DefWindowProcW gets the same look.
-  classes.at(u"#32770").background = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-}
-
 const char16_t* controlClass(WORD ordinal) {
   switch (ordinal) {
     case 0x0080: return u"BUTTON";
@@ -164,7 +155,9 @@ bool answersDirectly(UINT msg) {
 // Null when the window or a control cannot be created.
 HWND createDialog(HINSTANCE instance, const DialogTemplate& t, HWND owner, DLGPROC proc, LPARAM param,
                   std::shared_ptr<DialogState>& state) {
-  registerDialogClass();
+  // Pocket PC dialogs are white; a dialog procedure that hands
+  // WM_ERASEBKGND to DefWindowProcW gets the same look.
+  registerSystemClass(kDialogClass, DefDlgProcW, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   registerControlClasses();
   Device& d = Device::current();
   state = std::make_shared<DialogState>();

@@ -119,7 +119,7 @@ WINUSERAPI BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT flags, int x, int y, H
   }
   Menu& menu = it->second;
   static const char16_t kClass[] = u"#Menu";
-  if (!m.classes.count(u"#menu")) registerSystemClass(kClass, menuProc);
+  registerSystemClass(kClass, menuProc);
 
   // Size the menu from its entries' text.
   HDC measure = GetDC(nullptr);

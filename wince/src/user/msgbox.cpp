@@ -144,7 +144,7 @@ WINUSERAPI int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UIN
   wince_trace_.args(owner, text, caption, type);
   auto& m = wm();
   static const char16_t kClass[] = u"#MessageBox";
-  if (!m.classes.count(u"#messagebox")) registerSystemClass(kClass, boxProc);
+  registerSystemClass(kClass, boxProc);
   Device& d = Device::current();
   // Without a caption the platform shows "Error".
   std::u16string title = caption ? std::u16string(caption) : std::u16string(u"Error");

@@ -192,10 +192,11 @@ WINUSERAPI BOOL WINAPI UnregisterClassW(LPCWSTR name, HINSTANCE instance) {
 }
 
 namespace wince {
-void registerSystemClass(LPCWSTR name, WNDPROC proc) {
+void registerSystemClass(LPCWSTR name, WNDPROC proc, HBRUSH background) {
   WindowClass c;
   c.name = name;
   c.proc = proc;
+  c.background = background;
   c.system = true;
   wm().classes.emplace(classKey(name), c);
 }

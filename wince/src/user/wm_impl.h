@@ -150,7 +150,9 @@ bool runSystemPopup(HWND popup, void* state, const std::function<bool()>& done,
 void paintNonClient(Window& w);  // caption bar and border
 void deliverInput(const InputEvent& e);
 void runUntilIdle();
-void registerSystemClass(LPCWSTR name, WNDPROC proc);
+// Registers a class of the system the first time it is needed; a class
+// already registered under the name stays as it is.
+void registerSystemClass(LPCWSTR name, WNDPROC proc, HBRUSH background = nullptr);
 // The state a system window (menu, message box, drop-down list) keeps in
 // Window::extra, or null once it is gone.
 template <class T>
