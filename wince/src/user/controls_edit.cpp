@@ -27,15 +27,28 @@ std::u16string& textOfEdit(HWND h) { return wm().get(h)->text; }
 int selStart(const Edit& e) { return std::min(e.anchor, e.caret); }
 int selEnd(const Edit& e) { return std::max(e.anchor, e.caret); }
 
-// Width in pixels of the first n characters, in the control's font.
-int prefixWidth(HWND h, int n) {
-  const std::u16string& t = textOfEdit(h);
-  HDC dc = GetDC(h);
-  HGDIOBJ old = SelectObject(dc, controlFont(h));
+// A screen DC with the control's font selected, for measuring its text.
+class MeasuringDc {
+ public:
+  explicit MeasuringDc(HWND h) : dc_(GetDC(nullptr)), old_(SelectObject(dc_, controlFont(h))) {}
+  ~MeasuringDc() {
+    SelectObject(dc_, old_);
+    ReleaseDC(nullptr, dc_);
+  }
+  MeasuringDc(const MeasuringDc&) = delete;
+  MeasuringDc& operator=(const MeasuringDc&) = delete;
+  operator HDC() const { return dc_; }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// Width in pixels of the first n characters of the text, in the font
+// selected into dc.
+int prefixWidth(HDC dc, const std::u16string& t, int n) {
   SIZE sz{};
   GetTextExtentPoint32W(dc, t.c_str(), std::min<int>(n, static_cast<int>(t.size())), &sz);
-  SelectObject(dc, old);
-  ReleaseDC(h, dc);
   return sz.cx;
 }
 
@@ -48,7 +61,7 @@ int visibleWidth(HWND h) {
 // Keeps the caret in view: a caret past the right edge scrolls the text
 // left, one before the left edge scrolls it back.
 void scrollToCaret(HWND h, Edit& e) {
-  int x = prefixWidth(h, e.caret);
+  int x = prefixWidth(MeasuringDc(h), textOfEdit(h), e.caret);
   int w = visibleWidth(h);
   if (x - e.scroll > w - 1) e.scroll = x - (w - 1);
   if (x < e.scroll) e.scroll = std::max(0, x - w / 4);
@@ -58,10 +71,12 @@ void scrollToCaret(HWND h, Edit& e) {
 // The character boundary nearest to a client x.
 int indexAt(HWND h, const Edit& e, int x) {
   int target = x - kMargin + e.scroll;
-  int n = static_cast<int>(textOfEdit(h).size());
+  const std::u16string& t = textOfEdit(h);
+  int n = static_cast<int>(t.size());
+  MeasuringDc dc(h);
   int best = 0, bestDist = INT32_MAX;
   for (int i = 0; i <= n; ++i) {
-    int d = std::abs(prefixWidth(h, i) - target);
+    int d = std::abs(prefixWidth(dc, t, i) - target);
     if (d < bestDist) best = i, bestDist = d;
   }
   return best;
@@ -82,17 +97,17 @@ void paintEdit(HWND h, Edit& e) {
   ExtTextOutW(dc, left, top, ETO_CLIPPED, &clip, t.c_str(), static_cast<UINT>(t.size()), nullptr);
   if (e.focused && selStart(e) != selEnd(e)) {
     // The selection in the highlight colours.
-    int x0 = left + prefixWidth(h, selStart(e));
+    int x0 = left + prefixWidth(dc, t, selStart(e));
     SetTextColor(dc, RGB(255, 255, 255));
     SetBkColor(dc, RGB(0, 0, 132));
     SetBkMode(dc, OPAQUE);
-    RECT sel{std::max<LONG>(x0, clip.left), top, std::min<LONG>(left + prefixWidth(h, selEnd(e)), clip.right),
+    RECT sel{std::max<LONG>(x0, clip.left), top, std::min<LONG>(left + prefixWidth(dc, t, selEnd(e)), clip.right),
              top + tm.tmHeight};
     ExtTextOutW(dc, x0, top, ETO_CLIPPED | ETO_OPAQUE, &sel, t.c_str() + selStart(e),
                 static_cast<UINT>(selEnd(e) - selStart(e)), nullptr);
   }
   if (e.focused) {
-    int x = left + prefixWidth(h, e.caret);
+    int x = left + prefixWidth(dc, t, e.caret);
     RECT caret{x, top, x + 1, top + tm.tmHeight};
     FillRect(dc, &caret, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   }
@@ -117,7 +132,8 @@ bool deleteSelection(HWND h, Edit& e) {
 // Without ES_AUTOHSCROLL the text may not grow wider than the field.
 bool fits(HWND h) {
   if (controlStyle(h) & ES_AUTOHSCROLL) return true;
-  return prefixWidth(h, static_cast<int>(textOfEdit(h).size())) <= visibleWidth(h);
+  const std::u16string& t = textOfEdit(h);
+  return prefixWidth(MeasuringDc(h), t, static_cast<int>(t.size())) <= visibleWidth(h);
 }
 
 void typeChar(HWND h, Edit& e, char16_t c) {
