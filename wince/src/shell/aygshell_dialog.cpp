@@ -56,8 +56,7 @@ void paintBar(HWND h, const DoneBar& bar) {
 void pressOk(const DoneBar& bar) { PostMessageW(bar.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
 
 LRESULT CALLBACK doneBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  Window* w = wm().get(h);
-  auto* bar = w ? static_cast<DoneBar*>(w->extra) : nullptr;
+  auto* bar = systemWindowState<DoneBar>(h);
   if (!bar) return DefWindowProcW(h, msg, wp, lp);
   RECT c;
   GetClientRect(h, &c);

@@ -163,8 +163,7 @@ void paintOpenFile(HWND h, const OpenFileWindow& s) {
 }
 
 LRESULT CALLBACK openFileProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  Window* w = wm().get(h);
-  auto* s = w ? static_cast<OpenFileWindow*>(w->extra) : nullptr;
+  auto* s = systemWindowState<OpenFileWindow>(h);
   if (!s) return DefWindowProcW(h, msg, wp, lp);
   RECT c;
   GetClientRect(h, &c);

@@ -14,13 +14,8 @@ LRESULT CALLBACK comboProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK comboListProc(HWND, UINT, WPARAM, LPARAM);
 extern const char16_t kComboListClass[];
 
-// The state a control keeps on its window, made on WM_CREATE and freed with
-// the window.
-template <class T>
-T* controlState(HWND h) {
-  Window* w = wm().get(h);
-  return w ? static_cast<T*>(w->extra) : nullptr;
-}
+// The state a control keeps on its window (read with systemWindowState),
+// made on WM_CREATE and freed with the window.
 template <class T>
 T* attachControlState(HWND h) {
   Window* w = wm().get(h);

@@ -126,7 +126,7 @@ LRESULT CALLBACK buttonProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     attachControlState<Button>(h);
     return 0;
   }
-  Button* b = controlState<Button>(h);
+  Button* b = systemWindowState<Button>(h);
   if (!b) return DefWindowProcW(h, msg, wp, lp);
   switch (msg) {
     case WM_PAINT: paintButton(h, *b); return 0;

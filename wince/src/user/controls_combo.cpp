@@ -162,10 +162,10 @@ int runDroppedList(HWND h, Combo& c) {
 }
 
 void dropDown(HWND h) {
-  Combo* c = controlState<Combo>(h);
+  Combo* c = systemWindowState<Combo>(h);
   if (!c || c->dropped) return;
   int chosen = runDroppedList(h, *c);
-  if (!(c = controlState<Combo>(h)) || chosen < 0 || chosen == c->selection) return;
+  if (!(c = systemWindowState<Combo>(h)) || chosen < 0 || chosen == c->selection) return;
   c->selection = chosen;
   InvalidateRect(h, nullptr, TRUE);
   notifyParent(h, CBN_SELCHANGE);
@@ -207,7 +207,7 @@ LRESULT CALLBACK comboProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     fitClosedHeight(h, *c);
     return 0;
   }
-  Combo* c = controlState<Combo>(h);
+  Combo* c = systemWindowState<Combo>(h);
   if (!c) return DefWindowProcW(h, msg, wp, lp);
   const int count = static_cast<int>(c->items.size());
   auto valid = [&](WPARAM i) { return static_cast<int>(i) >= 0 && static_cast<int>(i) < count; };

@@ -194,7 +194,7 @@ LRESULT CALLBACK editProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     attachControlState<Edit>(h);
     return 0;
   }
-  Edit* e = controlState<Edit>(h);
+  Edit* e = systemWindowState<Edit>(h);
   if (!e) return DefWindowProcW(h, msg, wp, lp);
   switch (msg) {
     case WM_PAINT: paintEdit(h, *e); return 0;
@@ -218,7 +218,7 @@ LRESULT CALLBACK editProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_LBUTTONDOWN:
       SetFocus(h);
-      if ((e = controlState<Edit>(h))) moveCaret(h, *e, indexAt(h, *e, static_cast<short>(LOWORD(lp))));
+      if ((e = systemWindowState<Edit>(h))) moveCaret(h, *e, indexAt(h, *e, static_cast<short>(LOWORD(lp))));
       return 0;
     case WM_SETFOCUS:
       e->focused = true;

@@ -82,7 +82,7 @@ LRESULT CALLBACK staticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if ((w->style & kTypeMask) == SS_ICON) loadTemplateIcon(h, *s, *reinterpret_cast<CREATESTRUCTW*>(lp));
     return 0;
   }
-  Static* s = controlState<Static>(h);
+  Static* s = systemWindowState<Static>(h);
   if (!s) return DefWindowProcW(h, msg, wp, lp);
   switch (msg) {
     case WM_PAINT: paintStatic(h, *s); return 0;

@@ -153,8 +153,8 @@ void runUntilIdle();
 // Registers a class of the system the first time it is needed; a class
 // already registered under the name stays as it is.
 void registerSystemClass(LPCWSTR name, WNDPROC proc, HBRUSH background = nullptr);
-// The state a system window (menu, message box, drop-down list) keeps in
-// Window::extra, or null once it is gone.
+// The state a system window (control, menu, message box, drop-down list)
+// keeps in Window::extra, or null once it is gone.
 template <class T>
 T* systemWindowState(HWND h) {
   Window* w = wm().get(h);
