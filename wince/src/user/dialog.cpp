@@ -171,9 +171,9 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate& t, HWND owner, DLGPR
   Window probe;
   probe.style = style;
   RECT in = clientInsets(probe);
-  int width = mulDiv(t.cx, base.cx, 4) + in.left + in.right;
-  int height = mulDiv(t.cy, base.cy, 8) + in.top + in.bottom;
-  int x = mulDiv(t.x, base.cx, 4), y = mulDiv(t.y, base.cy, 8);
+  int width = dialogUnitsX(t.cx, base) + in.left + in.right;
+  int height = dialogUnitsY(t.cy, base) + in.top + in.bottom;
+  int x = dialogUnitsX(t.x, base), y = dialogUnitsY(t.y, base);
   const int sw = d.screen().width, sh = d.screen().height;
   if (t.style & DS_CENTER) {
     x = (sw - width) / 2;
@@ -223,8 +223,8 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate& t, HWND owner, DLGPR
     std::u16string title = item.title;
     if (item.titleIsOrdinal) title = std::u16string{char16_t(0xFFFF), static_cast<char16_t>(item.titleOrdinal)};
     HWND c = CreateWindowExW(item.exStyle, itemClass.c_str(), title.c_str(), item.style | WS_CHILD,
-                             mulDiv(item.x, base.cx, 4), mulDiv(item.y, base.cy, 8), mulDiv(item.cx, base.cx, 4),
-                             mulDiv(item.cy, base.cy, 8), h, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)),
+                             dialogUnitsX(item.x, base), dialogUnitsY(item.y, base), dialogUnitsX(item.cx, base),
+                             dialogUnitsY(item.cy, base), h, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)),
                              instance, const_cast<void*>(item.creationData));
     if (!c) {
       if (t.style & DS_NOFAILCREATE) continue;
@@ -498,10 +498,10 @@ WINUSERAPI BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT r) {
     Device::current().lastError() = ERROR_INVALID_WINDOW_HANDLE;
     return wince_trace_.result(FALSE);
   }
-  r->left = mulDiv(r->left, s->base.cx, 4);
-  r->right = mulDiv(r->right, s->base.cx, 4);
-  r->top = mulDiv(r->top, s->base.cy, 8);
-  r->bottom = mulDiv(r->bottom, s->base.cy, 8);
+  r->left = dialogUnitsX(r->left, s->base);
+  r->right = dialogUnitsX(r->right, s->base);
+  r->top = dialogUnitsY(r->top, s->base);
+  r->bottom = dialogUnitsY(r->bottom, s->base);
   return wince_trace_.result(TRUE);
 }
 

@@ -50,6 +50,11 @@ SIZE fontBaseUnits(HFONT font);
 
 // Rounded a * b / c, as MulDiv computes it; -1 when c is 0.
 int mulDiv(int a, int b, int c);
+// Dialog units to pixels for the base units `base`: a horizontal unit is a
+// quarter of the average character width, a vertical one an eighth of the
+// character height.
+int dialogUnitsX(int v, const SIZE& base);
+int dialogUnitsY(int v, const SIZE& base);
 
 // The dialog a window belongs to: the window itself when it is a dialog,
 // else null.

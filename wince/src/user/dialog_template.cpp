@@ -166,6 +166,9 @@ int mulDiv(int a, int b, int c) {
   return static_cast<int>(negative ? -q : q);
 }
 
+int dialogUnitsX(int v, const SIZE& base) { return mulDiv(v, base.cx, 4); }
+int dialogUnitsY(int v, const SIZE& base) { return mulDiv(v, base.cy, 8); }
+
 SIZE fontBaseUnits(HFONT font) {
   static const char16_t kAlphabet[] = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   HDC dc = GetDC(nullptr);
