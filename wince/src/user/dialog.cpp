@@ -266,7 +266,6 @@ INT_PTR runDialog(HINSTANCE instance, const DialogTemplate& t, HWND parent, DLGP
   }
   size_t index = m.shownDialogs.size();
   m.shownDialogs.push_back(WindowManager::ShownDialog{h, m.get(h)->text, owner, 0, true});
-  m.openDialogs.push_back(index);
   if (!state->ended) {
     ShowWindow(h, SW_SHOWNORMAL);
     raiseOwned(h);
@@ -314,7 +313,6 @@ INT_PTR runDialog(HINSTANCE instance, const DialogTemplate& t, HWND parent, DLGP
   if (m.get(h)) DestroyWindow(h);
   m.shownDialogs[index].result = result;
   m.shownDialogs[index].open = false;
-  m.openDialogs.erase(std::remove(m.openDialogs.begin(), m.openDialogs.end(), index), m.openDialogs.end());
   return result;
 }
 
@@ -356,8 +354,12 @@ void dialogSetFocus(HWND control) {
 
 const std::vector<WindowManager::ShownDialog>& WindowManager::dialogsShown() const { return impl_->shownDialogs; }
 
+// Dialogs nest: the innermost one open is the last one still open.
 const WindowManager::ShownDialog* WindowManager::openDialog() const {
-  return impl_->openDialogs.empty() ? nullptr : &impl_->shownDialogs[impl_->openDialogs.back()];
+  const auto& shown = impl_->shownDialogs;
+  for (auto it = shown.rbegin(); it != shown.rend(); ++it)
+    if (it->open) return &*it;
+  return nullptr;
 }
 
 const std::vector<std::u16string>* WindowManager::openDropDownList() const {

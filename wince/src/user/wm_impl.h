@@ -89,7 +89,6 @@ struct WindowManager::Impl {
   bool penDown = false;
   std::map<HWND, DialogState*> dialogs;  // windows run by the dialog manager
   std::vector<WindowManager::ShownDialog> shownDialogs;
-  std::vector<size_t> openDialogs;              // indexes in shownDialogs, innermost last
   std::optional<std::vector<std::u16string>> openList;  // entries of a dropped-down combo list
 
   Window* get(HWND h) {
