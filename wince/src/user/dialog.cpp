@@ -326,25 +326,25 @@ DialogState* dialogState(HWND hwnd) {
 
 HWND nextTabStop(HWND dialog, HWND from, bool previous) {
   Window* d = wm().get(dialog);
-  if (!d) return nullptr;
-  std::vector<HWND> stops;
-  for (HWND c : d->children) {
+  if (!d || d->children.empty()) return nullptr;
+  auto isStop = [](HWND c) {
     Window* w = wm().get(c);
-    if (w && (w->style & WS_TABSTOP) && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED)) stops.push_back(c);
+    return w && (w->style & WS_TABSTOP) && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
+  };
+  const std::vector<HWND>& all = d->children;
+  const size_t n = all.size();
+  // The control that holds `from`, among the dialog's own children. Without
+  // one the search starts just before the first control (after the last one
+  // going back), so it finds the first (last) stop.
+  Window* holder = wm().get(from);
+  while (holder && holder->parent != dialog) holder = wm().get(holder->parent);
+  size_t pos = previous ? 0 : n - 1;
+  if (holder) pos = static_cast<size_t>(std::find(all.begin(), all.end(), holder->handle) - all.begin());
+  for (size_t step = 1; step <= n; ++step) {
+    size_t i = previous ? (pos + n - step) % n : (pos + step) % n;
+    if (isStop(all[i])) return all[i];
   }
-  if (stops.empty()) return nullptr;
-  // The control that holds `from`, among the dialog's own children.
-  HWND current = from;
-  while (current && GetParent(current) != dialog) current = wm().get(current) ? wm().get(current)->parent : nullptr;
-  if (!current) return previous ? stops.back() : stops.front();
-  const auto& all = d->children;
-  auto at = std::find(all.begin(), all.end(), current);
-  size_t pos = static_cast<size_t>(at - all.begin());
-  for (size_t step = 1; step <= all.size(); ++step) {
-    size_t i = previous ? (pos + all.size() - step) % all.size() : (pos + step) % all.size();
-    if (std::find(stops.begin(), stops.end(), all[i]) != stops.end()) return all[i];
-  }
-  return current;
+  return nullptr;
 }
 
 void dialogSetFocus(HWND control) {
