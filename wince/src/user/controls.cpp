@@ -65,12 +65,4 @@ int controlId(HWND control) {
   return w ? static_cast<int>(w->id) : 0;
 }
 
-void frameRect(HDC dc, const RECT& r) {
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
-  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-  Rectangle(dc, r.left, r.top, r.right, r.bottom);
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
-}
-
 }  // namespace wince

@@ -32,7 +32,4 @@ void notifyParent(HWND control, WORD code);
 DWORD controlStyle(HWND control);
 int controlId(HWND control);
 
-// A black one-pixel frame around r.
-void frameRect(HDC dc, const RECT& r);
-
 }  // namespace wince

@@ -64,6 +64,14 @@ HDC beginSystemPaint(HWND h, PAINTSTRUCT& ps, RECT& client) {
   return dc;
 }
 
+void frameRect(HDC dc, const RECT& r) {
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  Rectangle(dc, r.left, r.top, r.right, r.bottom);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+}
+
 void paintNonClient(Window& w) {
   w.nonClientDirty = false;
   RECT in = clientInsets(w);
@@ -71,9 +79,7 @@ void paintNonClient(Window& w) {
   HDC dc = windowDc(w, nullptr, false);
   RECT whole = screenRect(w);
   int width = whole.right - whole.left, height = whole.bottom - whole.top;
-  HPEN oldPen = static_cast<HPEN>(SelectObject(dc, GetStockObject(BLACK_PEN)));
-  HBRUSH oldBrush = static_cast<HBRUSH>(SelectObject(dc, GetStockObject(NULL_BRUSH)));
-  Rectangle(dc, 0, 0, width, height);
+  frameRect(dc, RECT{0, 0, width, height});
   if (in.top > 1) {
     // The caption bar: the title in white on the system's highlight colour.
     HBRUSH bar = CreateSolidBrush(RGB(0, 0, 132));
@@ -85,8 +91,6 @@ void paintNonClient(Window& w) {
     RECT t{5, 1, width - 4, in.top};
     DrawTextW(dc, w.text.c_str(), -1, &t, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
   }
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
   Device::current().gdi().releaseDc(dc);
 }
 

@@ -162,6 +162,8 @@ T* systemWindowState(HWND h) {
 // Begins the paint of a system window: a white client area and transparent
 // text. Answers the DC; `client` receives the client rectangle.
 HDC beginSystemPaint(HWND h, PAINTSTRUCT& ps, RECT& client);
+// A black one-pixel frame around r.
+void frameRect(HDC dc, const RECT& r);
 // Text of a u16 window-text pointer argument.
 std::u16string textOf(LPCWSTR s);
 
