@@ -60,9 +60,4 @@ DWORD controlStyle(HWND control) {
   return w ? (w->style & 0xFFFF) : 0;
 }
 
-int controlId(HWND control) {
-  Window* w = wm().get(control);
-  return w ? static_cast<int>(w->id) : 0;
-}
-
 }  // namespace wince

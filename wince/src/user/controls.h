@@ -30,6 +30,5 @@ T* attachControlState(HWND h) {
 void notifyParent(HWND control, WORD code);
 // The control's own style bits (the low word).
 DWORD controlStyle(HWND control);
-int controlId(HWND control);
 
 }  // namespace wince

@@ -133,7 +133,6 @@ bool parseDialogTemplate(const void* data, size_t size, DialogTemplate& t) {
     item.cx = r.sword();
     item.cy = r.sword();
     item.id = t.extended ? r.dword() : r.word();
-    if (!t.extended) item.id = static_cast<DWORD>(static_cast<WORD>(item.id));
     r.name(item.classOrdinal, item.className);
     Reader before = r;
     WORD first = before.word();

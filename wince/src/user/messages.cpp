@@ -128,8 +128,6 @@ void deliverInput(const InputEvent& e) {
     case InputEvent::Kind::PenUp: {
       m.pen = e.pt;
       HWND target = m.capture ? m.capture : windowAt(e.pt);
-      if (e.kind == InputEvent::Kind::PenDown) m.penDown = true;
-      if (e.kind == InputEvent::Kind::PenUp) m.penDown = false;
       if (!target) return;
       UINT msg = e.kind == InputEvent::Kind::PenDown ? WM_LBUTTONDOWN
                  : e.kind == InputEvent::Kind::PenUp ? WM_LBUTTONUP
@@ -212,7 +210,6 @@ void runUntilIdle() {
   while (nextMessage(msg, false)) {
     if (msg.message == WM_QUIT) {
       wm().quit = true;
-      wm().quitCode = static_cast<int>(msg.wParam);
       continue;
     }
     TranslateMessage(&msg);
@@ -340,11 +337,6 @@ WINUSERAPI LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT msg, WPARAM wp, LPARAM 
       EndPaint(hWnd, &ps);
       return wince_trace_.result(static_cast<LRESULT>(0));
     }
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORDLG:
-      return wince_trace_.result(static_cast<LRESULT>(0));
   }
   return wince_trace_.result(static_cast<LRESULT>(0));
 }

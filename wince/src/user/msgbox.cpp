@@ -23,6 +23,7 @@ struct BoxState {
   UINT type = 0;
   std::vector<BoxButton> buttons;
   std::vector<std::u16string> lines;
+  int iconSpace = 0;  // room left of the text for the icon
   int answer = 0;
 };
 
@@ -83,8 +84,7 @@ LRESULT CALLBACK boxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     RECT c;
     HDC dc = beginSystemPaint(hwnd, ps, c);
     SetTextColor(dc, RGB(0, 0, 0));
-    int iconSpace = 0;
-    if (box->type & 0xF0) {
+    if (box->iconSpace) {
       // The icon: a round badge, blue "i" for information, red "x" for errors.
       bool error = (box->type & 0xF0) == MB_ICONERROR;
       HBRUSH b = CreateSolidBrush(error ? RGB(200, 30, 30) : RGB(30, 90, 200));
@@ -98,11 +98,10 @@ LRESULT CALLBACK boxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       RECT ir{8, 8, 32, 32};
       DrawTextW(dc, error ? u"x" : u"i", 1, &ir, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
       SetTextColor(dc, RGB(0, 0, 0));
-      iconSpace = 32;
     }
     int y = 10;
     for (const auto& line : box->lines) {
-      RECT r{8 + iconSpace, y, c.right - 8, y + kLineHeight};
+      RECT r{8 + box->iconSpace, y, c.right - 8, y + kLineHeight};
       DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
       y += kLineHeight;
     }
@@ -152,11 +151,11 @@ WINUSERAPI int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UIN
   box.text = textOf(text);
   box.type = type;
   box.buttons = buttonsFor(type);
-  int iconSpace = (type & 0xF0) ? 32 : 0;
+  box.iconSpace = (type & 0xF0) ? 32 : 0;
   HDC measure = GetDC(nullptr);
-  box.lines = wrap(measure, box.text, kBoxWidth - 18 - iconSpace);
+  box.lines = wrap(measure, box.text, kBoxWidth - 18 - box.iconSpace);
   ReleaseDC(nullptr, measure);
-  int clientHeight = 10 + std::max<int>(static_cast<int>(box.lines.size()) * kLineHeight, iconSpace) + 12 + kButtonHeight + 8;
+  int clientHeight = 10 + std::max<int>(static_cast<int>(box.lines.size()) * kLineHeight, box.iconSpace) + 12 + kButtonHeight + 8;
   int buttonsWidth = static_cast<int>(box.buttons.size()) * kButtonWidth + (static_cast<int>(box.buttons.size()) - 1) * 8;
   int bx = (kBoxWidth - 2 - buttonsWidth) / 2;
   for (auto& b : box.buttons) {

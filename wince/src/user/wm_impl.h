@@ -78,7 +78,6 @@ struct WindowManager::Impl {
   HWND focus = nullptr;
   HWND foreground = nullptr;
   bool quit = false;
-  int quitCode = 0;
   uintptr_t nextHandle = 0x20000;
   POINT pen{0, 0};
   std::vector<WindowManager::ShownMessageBox> boxes;
@@ -86,7 +85,6 @@ struct WindowManager::Impl {
   std::map<HMENU, Menu> menus;
   std::vector<WindowManager::ShownMenu> shownMenus;
   bool menuOpen = false;
-  bool penDown = false;
   std::map<HWND, DialogState*> dialogs;  // windows run by the dialog manager
   std::vector<WindowManager::ShownDialog> shownDialogs;
   std::optional<std::vector<std::u16string>> openList;  // entries of a dropped-down combo list
