@@ -16,13 +16,18 @@ constexpr int kIconSize = 32;
 struct Static {
   HICON icon = nullptr;
   bool ownsIcon = false;  // loaded from the template: the control frees it
-};
 
-void dropIcon(Static& s) {
-  if (s.icon && s.ownsIcon) DestroyIcon(s.icon);
-  s.icon = nullptr;
-  s.ownsIcon = false;
-}
+  Static() = default;
+  ~Static() { dropIcon(); }
+  Static(const Static&) = delete;
+  Static& operator=(const Static&) = delete;
+
+  void dropIcon() {
+    if (icon && ownsIcon) DestroyIcon(icon);
+    icon = nullptr;
+    ownsIcon = false;
+  }
+};
 
 // An SS_ICON static names its icon in its title: 0xFFFF and a resource id,
 // or a resource name. The icon takes the control's size.
@@ -72,14 +77,8 @@ HICON setIcon(HWND h, Static& s, HICON icon) {
 
 LRESULT CALLBACK staticProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_CREATE) {
-    Window* w = wm().get(h);
-    Static* s = new Static;
-    w->extra = s;
-    w->onDestroyed = [s] {
-      dropIcon(*s);
-      delete s;
-    };
-    if ((w->style & kTypeMask) == SS_ICON) loadTemplateIcon(h, *s, *reinterpret_cast<CREATESTRUCTW*>(lp));
+    Static* s = attachControlState<Static>(h);
+    if ((controlStyle(h) & kTypeMask) == SS_ICON) loadTemplateIcon(h, *s, *reinterpret_cast<CREATESTRUCTW*>(lp));
     return 0;
   }
   Static* s = systemWindowState<Static>(h);

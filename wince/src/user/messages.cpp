@@ -217,6 +217,20 @@ void runUntilIdle() {
   }
 }
 
+void WindowManager::runUntilIdle() { wince::runUntilIdle(); }
+
+void WindowManager::wait(uint64_t ms) {
+  Device::current().input().push(InputEvent{InputEvent::Kind::Wait, {}, ms, 0, {}});
+  wince::runUntilIdle();
+}
+
+void WindowManager::input(const InputEvent& e) {
+  Device::current().input().push(e);
+  wince::runUntilIdle();
+}
+
+bool WindowManager::quitRequested() const { return impl_->quit; }
+
 }  // namespace wince
 
 using namespace wince;

@@ -198,19 +198,3 @@ WINUSERAPI int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UIN
   m.openBox = outer;
   return wince_trace_.result(box.answer);
 }
-
-namespace wince {
-void WindowManager::runUntilIdle() { wince::runUntilIdle(); }
-
-void WindowManager::wait(uint64_t ms) {
-  Device::current().input().push(InputEvent{InputEvent::Kind::Wait, {}, ms, 0, {}});
-  wince::runUntilIdle();
-}
-
-void WindowManager::input(const InputEvent& e) {
-  Device::current().input().push(e);
-  wince::runUntilIdle();
-}
-
-bool WindowManager::quitRequested() const { return impl_->quit; }
-}  // namespace wince
