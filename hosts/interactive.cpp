@@ -45,6 +45,7 @@ namespace {
 
 using wince::InputEvent;
 
+constexpr const char* kItemName = "WMP Crestune";
 constexpr const char* kItemKey = "HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune";
 constexpr uint32_t kPumpWaitMs = 16;  // about sixty frames a second
 // Virtual keys the platform headers leave out.
@@ -181,13 +182,7 @@ class Interactive {
   // the Crestune item registered.
   void prepare(Session& s) {
     auto& r = s.device().registry();
-    if (!r.keyExists(kItemKey)) {
-      r.setValue(kItemKey, "DLL", REG_SZ, wince::RegistryStore::stringBytes("crestitem.dll"));
-      r.setValue(kItemKey, "Enabled", REG_DWORD, wince::RegistryStore::dwordBytes(1));
-      r.setValue(kItemKey, "Options", REG_DWORD, wince::RegistryStore::dwordBytes(1));
-      r.setValue(kItemKey, "Order", REG_DWORD, wince::RegistryStore::dwordBytes(10));
-      r.setValue(kItemKey, "Type", REG_DWORD, wince::RegistryStore::dwordBytes(4));
-    }
+    if (!r.keyExists(kItemKey)) registerTodayItem(r, kItemName, "crestitem.dll");
     s.startToday();
   }
 

@@ -564,8 +564,6 @@ class Runner {
       check(w);
     } else if (cmd == "item") {
       if (w.size() < 4 || w[1] != "register") throw ScriptError("expected: item register NAME DLL [enabled N] [order N] [options N]");
-      std::string key = "HKLM\\Software\\Microsoft\\Today\\Items\\" + w[2];
-      auto& r = s_.device().registry();
       DWORD enabled = 1, order = 10, options = 1;
       if (w.size() % 2 != 0) throw ScriptError("expected a value after \"" + w.back() + "\"");
       for (size_t i = 4; i + 1 < w.size(); i += 2) {
@@ -574,11 +572,7 @@ class Runner {
         else if (w[i] == "options") options = static_cast<DWORD>(number(w[i + 1], "0 or 1"));
         else throw ScriptError("expected enabled, order or options, found \"" + w[i] + "\"");
       }
-      r.setValue(key, "DLL", REG_SZ, wince::RegistryStore::stringBytes(w[3]));
-      r.setValue(key, "Enabled", REG_DWORD, wince::RegistryStore::dwordBytes(enabled));
-      r.setValue(key, "Options", REG_DWORD, wince::RegistryStore::dwordBytes(options));
-      r.setValue(key, "Order", REG_DWORD, wince::RegistryStore::dwordBytes(order));
-      r.setValue(key, "Type", REG_DWORD, wince::RegistryStore::dwordBytes(4));
+      registerTodayItem(s_.device().registry(), w[2], w[3], enabled, order, options);
     } else if (cmd == "today") {
       need(w, 2, "today start|stop|refresh|reload");
       if (w[1] == "start") s_.startToday();

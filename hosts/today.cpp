@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "device/device.h"
+#include "registry/store.h"
 
 namespace crestune {
 
@@ -39,6 +40,16 @@ const char16_t* kDays[] = {u"Sunday", u"Monday", u"Tuesday", u"Wednesday", u"Thu
 const char16_t* kMonths[] = {u"January", u"February", u"March",     u"April",   u"May",      u"June",
                              u"July",    u"August",   u"September", u"October", u"November", u"December"};
 }  // namespace
+
+void registerTodayItem(wince::RegistryStore& registry, const std::string& name, const std::string& dll,
+                       DWORD enabled, DWORD order, DWORD options) {
+  const std::string key = "HKLM\\Software\\Microsoft\\Today\\Items\\" + name;
+  registry.setValue(key, "DLL", REG_SZ, wince::RegistryStore::stringBytes(dll));
+  registry.setValue(key, "Enabled", REG_DWORD, wince::RegistryStore::dwordBytes(enabled));
+  registry.setValue(key, "Options", REG_DWORD, wince::RegistryStore::dwordBytes(options));
+  registry.setValue(key, "Order", REG_DWORD, wince::RegistryStore::dwordBytes(order));
+  registry.setValue(key, "Type", REG_DWORD, wince::RegistryStore::dwordBytes(tlitCustom));
+}
 
 TodayShell::TodayShell() {
   g_shell = this;

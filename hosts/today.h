@@ -9,7 +9,17 @@
 #include <string>
 #include <vector>
 
+namespace wince {
+class RegistryStore;
+}
+
 namespace crestune {
+
+// Registers a custom Today item under HKLM\Software\Microsoft\Today\Items,
+// as an item's installer does: its library, whether it shows, its place
+// among the items, whether it has an options page.
+void registerTodayItem(wince::RegistryStore& registry, const std::string& name, const std::string& dll,
+                       DWORD enabled = 1, DWORD order = 10, DWORD options = 1);
 
 class TodayShell {
  public:

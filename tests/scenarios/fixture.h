@@ -95,13 +95,7 @@ class DeviceTest : public ::testing::Test {
   wince::RegistryStore& reg() { return device().registry(); }
   wince::WindowManager& windows() { return device().windows(); }
 
-  void registerItem(DWORD enabled = 1) {
-    reg().setValue(kItemKey, "DLL", REG_SZ, wince::RegistryStore::stringBytes("crestitem.dll"));
-    reg().setValue(kItemKey, "Enabled", REG_DWORD, wince::RegistryStore::dwordBytes(enabled));
-    reg().setValue(kItemKey, "Options", REG_DWORD, wince::RegistryStore::dwordBytes(1));
-    reg().setValue(kItemKey, "Order", REG_DWORD, wince::RegistryStore::dwordBytes(10));
-    reg().setValue(kItemKey, "Type", REG_DWORD, wince::RegistryStore::dwordBytes(4));
-  }
+  void registerItem(DWORD enabled = 1) { registerTodayItem(reg(), "WMP Crestune", "crestitem.dll", enabled); }
   void setIconSize(DWORD v) { reg().setValue(kSettingsKey, "IconSize", REG_DWORD, wince::RegistryStore::dwordBytes(v)); }
   TodayShell::Item* item() { return session.today() ? session.today()->find(kItemName) : nullptr; }
   // Time passes until the Today shell's next refresh query.
