@@ -228,6 +228,26 @@ std::string describe(const PlayerMessage& m) {
   return buf;
 }
 
+std::string commandName(const PlayerMessage& m) {
+  namespace pc = player_command;
+  switch (m.message) {
+    case pc::kPlay: return "(Play)";
+    case pc::kPause: return "(Pause)";
+    case pc::kStop: return "(Stop)";
+    case pc::kPrevious: return "(Previous)";
+    case pc::kNext: return "(Next)";
+    case pc::kShuffle: return "(Shuffle)";
+    case pc::kRepeat: return "(Repeat)";
+    case pc::kProperties: return "(Properties)";
+    case pc::kMute: return "(Mute)";
+    case pc::kVolumeUp: return "(Volume Up)";
+    case pc::kVolumeDown: return "(Volume Down)";
+    case WM_CLOSE: return "(WM_CLOSE)";
+    case pc::kCommand: return m.wParam == pc::kPlaylistId ? "(Playlist)" : "(WM_COMMAND)";
+  }
+  return "";
+}
+
 Player::Player() {
   g_player = this;
   WNDCLASSW wc{};

@@ -19,6 +19,9 @@ struct PlayerMessage {
   bool operator==(const PlayerMessage&) const = default;
 };
 std::string describe(const PlayerMessage& m);
+// What a command means, in parentheses ("(Play)", "(Playlist)"); empty for
+// a message that is none of the player's commands.
+std::string commandName(const PlayerMessage& m);
 
 // Where things are on the player's screen, in its client coordinates
 // (the window fills the screen below the navigation bar).

@@ -302,31 +302,12 @@ class Runner {
     out_ << "step " << frames_.size() << ": " << caption << "\n";
     transcript_ << "step " << frames_.size() << ": " << caption << "\n";
     const auto& all = s_.player().transcript();
-    for (; playerSeen_ < all.size(); ++playerSeen_) transcript_ << "  player received " << describe(all[playerSeen_]) << " " << commandName(all[playerSeen_].message, all[playerSeen_].wParam) << "\n";
+    for (; playerSeen_ < all.size(); ++playerSeen_) transcript_ << "  player received " << describe(all[playerSeen_]) << " " << commandName(all[playerSeen_]) << "\n";
     std::string settings = settingsText();
     if (settings != lastSettings_) {
       transcript_ << "  registry: " << settings << "\n";
       lastSettings_ = settings;
     }
-  }
-
-  static std::string commandName(UINT m, WPARAM wp) {
-    switch (m) {
-      case 0x80C8: return "(Play)";
-      case 0x80C9: return "(Pause)";
-      case 0x80CA: return "(Stop)";
-      case 0x80CB: return "(Previous)";
-      case 0x80CC: return "(Next)";
-      case 0x80CD: return "(Shuffle)";
-      case 0x80CE: return "(Repeat)";
-      case 0x80D1: return "(Properties)";
-      case 0x8037: return "(Mute)";
-      case 0x8038: return "(Volume Up)";
-      case 0x8039: return "(Volume Down)";
-      case WM_CLOSE: return "(WM_CLOSE)";
-      case WM_COMMAND: return wp == 0x9C4B ? "(Playlist)" : "(WM_COMMAND)";
-    }
-    return "";
   }
 
   std::string settingsText() {
