@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "device/device.h"
+#include "draw_helpers.h"
 #include "shell/shell_state.h"
 #include "today.h"
 
@@ -74,41 +75,15 @@ int controlAt(const PlayerState& s, int x, int y) {
   return kNone;
 }
 
-// Drawing helpers over the platform's GDI.
-void fill(HDC hdc, RECT r, COLORREF c) {
-  HBRUSH b = CreateSolidBrush(c);
-  FillRect(hdc, &r, b);
-  DeleteObject(b);
-}
+using draw::fill;
+using draw::Font;
+using draw::line;
 
 // A panel with its corners cut by one pixel, which reads as rounded.
 void panel(HDC hdc, RECT r, COLORREF c) {
   fill(hdc, {r.left + 1, r.top, r.right - 1, r.bottom}, c);
   fill(hdc, {r.left, r.top + 1, r.right, r.bottom - 1}, c);
 }
-
-class Font {
- public:
-  Font(HDC hdc, int height, bool bold) : hdc_(hdc) {
-    LOGFONTW lf{};
-    lf.lfHeight = -height;
-    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    lstrcpynW(lf.lfFaceName, u"Tahoma", LF_FACESIZE);
-    font_ = CreateFontIndirectW(&lf);
-    old_ = SelectObject(hdc, font_);
-  }
-  ~Font() {
-    SelectObject(hdc_, old_);
-    DeleteObject(font_);
-  }
-  Font(const Font&) = delete;
-  Font& operator=(const Font&) = delete;
-
- private:
-  HDC hdc_;
-  HFONT font_;
-  HGDIOBJ old_;
-};
 
 void text(HDC hdc, const std::u16string& s, RECT r, COLORREF c, UINT format = DT_LEFT) {
   SetTextColor(hdc, c);
@@ -142,15 +117,6 @@ void ellipse(HDC hdc, RECT r, COLORREF c) {
   SelectObject(hdc, oldPen);
   SelectObject(hdc, oldBrush);
   DeleteObject(b);
-}
-
-void line(HDC hdc, int x1, int y1, int x2, int y2, COLORREF c, int width = 1) {
-  HPEN pen = CreatePen(PS_SOLID, width, c);
-  HGDIOBJ old = SelectObject(hdc, pen);
-  POINT pts[2] = {{x1, y1}, {x2, y2}};
-  Polyline(hdc, pts, 2);
-  SelectObject(hdc, old);
-  DeleteObject(pen);
 }
 
 // The transport symbols, drawn centred in a button.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "device/device.h"
+#include "draw_helpers.h"
 #include "registry/store.h"
 
 namespace crestune {
@@ -28,12 +29,6 @@ std::u16string queryString(HKEY key, const char16_t* name) {
   DWORD size = sizeof buf - sizeof(char16_t);
   if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size) != ERROR_SUCCESS) return {};
   return buf;
-}
-
-void fillRect(HDC hdc, const RECT& r, COLORREF colour) {
-  HBRUSH b = CreateSolidBrush(colour);
-  FillRect(hdc, &r, b);
-  DeleteObject(b);
 }
 
 const char16_t* kDays[] = {u"Sunday", u"Monday", u"Tuesday", u"Wednesday", u"Thursday", u"Friday", u"Saturday"};
@@ -197,7 +192,7 @@ void TodayShell::paintWatermark(HDC hdc, const RECT& rc, HWND target) {
     // The sweep: a lighter band that curves down across the screen.
     int bandCentre = 150 + (origin.x + rc.left) / 4;
     if (std::abs(sy - bandCentre) < 18) base = RGB(std::min(255, GetRValue(base) + 10), 250, 255);
-    fillRect(hdc, row, base);
+    draw::fill(hdc, row, base);
   }
 }
 
@@ -239,12 +234,7 @@ LRESULT TodayShell::handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       SetTextColor(hdc, kTextColor);
       RECT line{30, 0, client.right, kDateLineHeight};
       DrawTextW(hdc, date, -1, &line, DT_SINGLELINE | DT_VCENTER);
-      POINT rule[2] = {{0, kDateLineHeight - 1}, {client.right, kDateLineHeight - 1}};
-      HPEN pen = CreatePen(PS_SOLID, 1, RGB(170, 190, 220));
-      HGDIOBJ old = SelectObject(hdc, pen);
-      Polyline(hdc, rule, 2);
-      SelectObject(hdc, old);
-      DeleteObject(pen);
+      draw::line(hdc, 0, kDateLineHeight - 1, client.right, kDateLineHeight - 1, RGB(170, 190, 220));
       EndPaint(hwnd, &ps);
       return 0;
     }
@@ -261,32 +251,27 @@ LRESULT CALLBACK TodayShell::navProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     GetClientRect(hwnd, &client);
     for (int y = 0; y < client.bottom; ++y) {
       RECT row{0, y, client.right, y + 1};
-      fillRect(hdc, row, RGB(0, 40 + y * 2, 140 + y * 3));
+      draw::fill(hdc, row, RGB(0, 40 + y * 2, 140 + y * 3));
     }
     // The Start flag: four coloured panes.
     const COLORREF panes[4] = {RGB(230, 60, 40), RGB(60, 180, 60), RGB(40, 120, 230), RGB(250, 200, 40)};
     for (int i = 0; i < 4; ++i) {
       RECT pane{5 + (i % 2) * 8, 5 + (i / 2) * 8, 12 + (i % 2) * 8, 12 + (i / 2) * 8};
-      fillRect(hdc, pane, panes[i]);
+      draw::fill(hdc, pane, panes[i]);
     }
     SetBkMode(hdc, TRANSPARENT);
     SetTextColor(hdc, RGB(255, 255, 255));
-    LOGFONTW lf{};
-    lf.lfHeight = -12;
-    lf.lfWeight = FW_BOLD;
-    lstrcpynW(lf.lfFaceName, u"Tahoma", LF_FACESIZE);
-    HFONT font = CreateFontIndirectW(&lf);
-    HGDIOBJ old = SelectObject(hdc, font);
-    RECT start{25, 0, 120, client.bottom};
-    DrawTextW(hdc, u"Start", -1, &start, DT_SINGLELINE | DT_VCENTER);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char16_t time[16];
-    wsprintfW(time, u"%d:%02d", now.wHour, now.wMinute);
-    RECT clock{120, 0, client.right - 6, client.bottom};
-    DrawTextW(hdc, time, -1, &clock, DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
-    SelectObject(hdc, old);
-    DeleteObject(font);
+    {
+      draw::Font font(hdc, 12, true);
+      RECT start{25, 0, 120, client.bottom};
+      DrawTextW(hdc, u"Start", -1, &start, DT_SINGLELINE | DT_VCENTER);
+      SYSTEMTIME now;
+      GetLocalTime(&now);
+      char16_t time[16];
+      wsprintfW(time, u"%d:%02d", now.wHour, now.wMinute);
+      RECT clock{120, 0, client.right - 6, client.bottom};
+      DrawTextW(hdc, time, -1, &clock, DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
+    }
     EndPaint(hwnd, &ps);
     return 0;
   }
