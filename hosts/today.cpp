@@ -178,19 +178,15 @@ INT_PTR TodayShell::openOptions(const std::u16string& name) {
 // pale sweep across it, computed in screen coordinates so that items and the
 // shell join seamlessly.
 void TodayShell::paintWatermark(HDC hdc, const RECT& rc, HWND target) {
-  RECT screenRc;
-  GetWindowRect(target, &screenRc);
-  RECT clientScreen = screenRc;
   POINT origin{0, 0};
   ClientToScreen(target, &origin);
-  (void)clientScreen;
+  // The sweep: a lighter band that curves down across the screen.
+  const int bandCentre = 150 + (origin.x + rc.left) / 4;
   for (int y = rc.top; y < rc.bottom; ++y) {
     int sy = origin.y + y;
     int t = std::clamp((sy - kNavBarHeight) * 255 / 294, 0, 255);
     COLORREF base = RGB(255 - t / 6, 255 - t / 10, 255);
     RECT row{rc.left, y, rc.right, y + 1};
-    // The sweep: a lighter band that curves down across the screen.
-    int bandCentre = 150 + (origin.x + rc.left) / 4;
     if (std::abs(sy - bandCentre) < 18) base = RGB(std::min(255, GetRValue(base) + 10), 250, 255);
     draw::fill(hdc, row, base);
   }
