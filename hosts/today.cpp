@@ -94,22 +94,22 @@ void TodayShell::load() {
     if (RegOpenKeyExW(items, name, 0, 0, &key) != ERROR_SUCCESS) continue;
     auto item = std::make_unique<Item>();
     item->name = name;
-    item->dll = queryString(key, u"DLL");
+    const std::u16string dll = queryString(key, u"DLL");
     TODAYLISTITEM& r = item->record;
     lstrcpynW(r.szName, name, MAX_ITEMNAME);
     r.tlit = static_cast<TODAYLISTITEMTYPE>(queryDword(key, u"Type", tlitCustom));
     r.dwOrder = queryDword(key, u"Order", 0);
     r.fEnabled = queryDword(key, u"Enabled", 1) ? TRUE : FALSE;
     r.fOptions = queryDword(key, u"Options", 0) ? TRUE : FALSE;
-    lstrcpynW(r.szDLLPath, item->dll.c_str(), MAX_PATH);
+    lstrcpynW(r.szDLLPath, dll.c_str(), MAX_PATH);
     RegCloseKey(key);
-    if (r.tlit == tlitCustom && !item->dll.empty()) found.push_back(std::move(item));
+    if (r.tlit == tlitCustom && !dll.empty()) found.push_back(std::move(item));
   }
   RegCloseKey(items);
   std::stable_sort(found.begin(), found.end(),
                    [](const auto& a, const auto& b) { return a->record.dwOrder < b->record.dwOrder; });
   for (auto& item : found) {
-    item->library = LoadLibraryW(item->dll.c_str());
+    item->library = LoadLibraryW(item->record.szDLLPath);
     if (!item->library) continue;
     auto create = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(reinterpret_cast<void (*)()>(
         GetProcAddress(item->library, reinterpret_cast<LPCSTR>(MAKEINTRESOURCE(ORDINAL_INITIALIZEITEM)))));
@@ -145,7 +145,6 @@ void TodayShell::refresh() {
     if (!IsWindow(item->record.hwndCustom)) continue;
     item->lastRefresh = static_cast<BOOL>(SendMessageW(item->record.hwndCustom, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0,
                                                        reinterpret_cast<LPARAM>(&item->record)));
-    ++item->refreshes;
     changed = changed || item->lastRefresh;
   }
   if (changed) layout();

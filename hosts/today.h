@@ -35,11 +35,9 @@ class TodayShell {
 
   struct Item {
     std::u16string name;
-    std::u16string dll;
     HMODULE library = nullptr;
-    TODAYLISTITEM record{};
+    TODAYLISTITEM record{};  // szDLLPath: the library named by its DLL value
     BOOL lastRefresh = FALSE;
-    int refreshes = 0;
   };
 
   HWND window() const { return window_; }
