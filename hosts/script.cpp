@@ -266,13 +266,14 @@ class Runner {
     HWND c = controlById(number(w[2], "a control id"));
     RECT r;
     GetWindowRect(c, &r);
+    const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     if (w[1] == "tap" && w.size() == 3) {
-      tapAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+      tapAt(centre);
     } else if (w[1] == "type" && w.size() == 4) {
-      tapAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+      tapAt(centre);
       push(InputEvent{InputEvent::Kind::Char, {}, 0, 0, wince::widen(w[3])});
     } else if (w[1] == "erase" && w.size() == 4) {
-      tapAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+      tapAt(centre);
       push(InputEvent{InputEvent::Kind::Key, {}, 0, VK_END, {}});
       for (long long i = number(w[3], "a count", 0, 10000); i > 0; --i) push(InputEvent{InputEvent::Kind::Key, {}, 0, VK_BACK, {}});
     } else {
@@ -571,9 +572,7 @@ class Runner {
       wait(number(w[1], "milliseconds", 0, kMaxWait));
     } else if (cmd == "tap") {
       need(w, 3, "tap X Y");
-      pen(InputEvent::Kind::PenDown, number(w[1], "x"), number(w[2], "y"));
-      wait(50);
-      pen(InputEvent::Kind::PenUp, number(w[1], "x"), number(w[2], "y"));
+      tapAt(POINT{static_cast<LONG>(number(w[1], "x")), static_cast<LONG>(number(w[2], "y"))});
     } else if (cmd == "hold") {
       need(w, 4, "hold X Y MILLISECONDS");
       pen(InputEvent::Kind::PenDown, number(w[1], "x"), number(w[2], "y"));
