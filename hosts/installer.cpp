@@ -58,6 +58,16 @@ void closeWindow(HWND window) {
 }
 
 std::string appsKey(const std::string& name) { return "HKLM\\Software\\Apps\\" + name; }
+
+// Copies a library of the build (<romFolder>/<stem>.so for "stem.dll") to a
+// host path, making its folder first. Throws std::filesystem::filesystem_error
+// when either fails.
+void copyBuiltLibrary(const std::string& library, const fs::path& target) {
+  fs::create_directories(target.parent_path());
+  std::string stem = library.substr(0, library.rfind('.'));
+  fs::copy_file(wince::Device::current().options().romFolder / (stem + ".so"), target,
+                fs::copy_options::overwrite_existing);
+}
 }  // namespace
 
 fs::path PackageManifest::defaultFile() {
@@ -105,14 +115,13 @@ bool Installer::installed() const {
   return wince::Device::current().registry().keyExists(appsKey(manifest_.name));
 }
 
-// Copies a library of the build to a device path and loads it from there.
-HMODULE Installer::loadSetup(const std::u16string& devicePath) {
-  wince::Device& d = wince::Device::current();
-  fs::path target = d.hostPath(devicePath);
-  fs::create_directories(target.parent_path());
-  std::string stem = manifest_.setupLibrary.substr(0, manifest_.setupLibrary.rfind('.'));
-  fs::copy_file(d.options().romFolder / (stem + ".so"), target, fs::copy_options::overwrite_existing);
-  return LoadLibraryW(devicePath.c_str());
+// The installer keeps the setup library for the removal, as the device does.
+std::u16string Installer::setupCopy() const { return u"\\Windows\\" + wince::widen(manifest_.name) + u".dll"; }
+
+// Copies the setup library of the build to its device path and loads it from there.
+HMODULE Installer::loadSetup() {
+  copyBuiltLibrary(manifest_.setupLibrary, wince::Device::current().hostPath(setupCopy()));
+  return LoadLibraryW(setupCopy().c_str());
 }
 
 InstallResult Installer::install() {
@@ -121,9 +130,7 @@ InstallResult Installer::install() {
   InstallResult result;
   bool previously = installed();
   HWND window = openWindow(u"Installing " + wince::widen(manifest_.name) + u"...");
-  // The installer keeps the setup library for the removal, as the device does.
-  std::u16string setupCopy = u"\\Windows\\" + wince::widen(manifest_.name) + u".dll";
-  HMODULE setup = loadSetup(setupCopy);
+  HMODULE setup = loadSetup();
   auto initHook = setup ? reinterpret_cast<pfnINSTALL_INIT>(reinterpret_cast<void (*)()>(GetProcAddress(setup, "Install_Init"))) : nullptr;
   auto exitHook = setup ? reinterpret_cast<pfnINSTALL_EXIT>(reinterpret_cast<void (*)()>(GetProcAddress(setup, "Install_Exit"))) : nullptr;
   if (!initHook || !exitHook) {
@@ -134,12 +141,12 @@ InstallResult Installer::install() {
   } else {
     WORD failedFiles = 0, failedKeys = 0, failedValues = 0;
     for (const auto& f : manifest_.files) {
-      std::error_code ec;
       fs::path target = d.hostPath(f.target);
-      fs::create_directories(target.parent_path(), ec);
-      std::string stem = f.library.substr(0, f.library.rfind('.'));
-      fs::copy_file(d.options().romFolder / (stem + ".so"), target, fs::copy_options::overwrite_existing, ec);
-      if (ec) ++failedFiles;
+      try {
+        copyBuiltLibrary(f.library, target);
+      } catch (const fs::filesystem_error&) {
+        ++failedFiles;
+      }
     }
     for (const auto& v : manifest_.values) {
       try {
@@ -159,7 +166,7 @@ InstallResult Installer::install() {
     result.message = manifest_.name + " was installed on the device.";
   }
   if (setup) FreeLibrary(setup);
-  if (!result.completed) std::filesystem::remove(d.hostPath(setupCopy));
+  if (!result.completed) std::filesystem::remove(d.hostPath(setupCopy()));
   closeWindow(window);
   return result;
 }
@@ -173,8 +180,7 @@ InstallResult Installer::uninstall() {
     return result;
   }
   HWND window = openWindow(u"Removing " + wince::widen(manifest_.name) + u"...");
-  std::u16string setupCopy = u"\\Windows\\" + wince::widen(manifest_.name) + u".dll";
-  HMODULE setup = LoadLibraryW(setupCopy.c_str());
+  HMODULE setup = LoadLibraryW(setupCopy().c_str());
   auto initHook = setup ? reinterpret_cast<pfnUNINSTALL_INIT>(reinterpret_cast<void (*)()>(GetProcAddress(setup, "Uninstall_Init"))) : nullptr;
   auto exitHook = setup ? reinterpret_cast<pfnUNINSTALL_EXIT>(reinterpret_cast<void (*)()>(GetProcAddress(setup, "Uninstall_Exit"))) : nullptr;
   if (!initHook || !exitHook) {
@@ -196,7 +202,7 @@ InstallResult Installer::uninstall() {
     result.message = manifest_.name + " was removed from the device.";
   }
   if (setup) FreeLibrary(setup);
-  if (result.completed) fs::remove(d.hostPath(setupCopy));
+  if (result.completed) fs::remove(d.hostPath(setupCopy()));
   closeWindow(window);
   return result;
 }

@@ -41,7 +41,8 @@ class Installer {
   InstallResult uninstall();
 
  private:
-  HMODULE loadSetup(const std::u16string& devicePath);
+  std::u16string setupCopy() const;  // the device path the setup library is kept at
+  HMODULE loadSetup();
   PackageManifest manifest_;
 };
 
