@@ -281,12 +281,20 @@ class Runner {
     }
   }
 
+  // The screen once the device has settled (a modal loop of the device
+  // waiting on this line is left as it is), as a PNG under the output
+  // folder. Answers the file written.
+  std::filesystem::path writeScreen(const std::filesystem::path& name, int scale) {
+    if (!nested_) s_.device().windows().runUntilIdle();
+    std::filesystem::path file = s_.outputFolder / name;
+    if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
+    wince::writePng(s_.device().screen(), file, scale);
+    return file;
+  }
+
   // One step of a story: the screen as it is now, with its caption, and what
   // the player received and the settings became since the step before.
   void step(const std::string& caption) {
-    if (!nested_) s_.device().windows().runUntilIdle();
-    auto& screen = s_.device().screen();
-    SheetFrame frame{caption, screen.width, screen.height, screen.pixels};
     char name[32];
     std::snprintf(name, sizeof name, "%02zu-", frames_.size() + 1);
     std::string slug;
@@ -296,10 +304,9 @@ class Runner {
       if (slug.size() > 40) break;
     }
     while (!slug.empty() && slug.back() == '-') slug.pop_back();
-    std::filesystem::path file = s_.outputFolder / (name + slug + ".png");
-    std::filesystem::create_directories(file.parent_path());
-    wince::writePng(screen, file);
-    frames_.push_back(std::move(frame));
+    writeScreen(name + slug + ".png", 1);
+    const auto& screen = s_.device().screen();
+    frames_.push_back(SheetFrame{caption, screen.width, screen.height, screen.pixels});
     out_ << "step " << frames_.size() << ": " << caption << "\n";
     transcript_ << "step " << frames_.size() << ": " << caption << "\n";
     const auto& all = s_.player().transcript();
@@ -625,11 +632,8 @@ class Runner {
       install(w);
     } else if (cmd == "screenshot") {
       if (w.size() != 2 && !(w.size() == 4 && w[2] == "scale")) throw ScriptError("expected: screenshot FILE [scale N]");
-      if (!nested_) s_.device().windows().runUntilIdle();
-      std::filesystem::path file = s_.outputFolder / w[1];
-      if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
-      wince::writePng(s_.device().screen(), file, w.size() == 4 ? static_cast<int>(number(w[3], "a scale", 1, 8)) : 1);
-      out_ << "screenshot: " << file.string() << "\n";
+      int scale = w.size() == 4 ? static_cast<int>(number(w[3], "a scale", 1, 8)) : 1;
+      out_ << "screenshot: " << writeScreen(w[1], scale).string() << "\n";
     } else if (cmd == "step") {
       need(w, 2, "step CAPTION");
       step(w[1]);
