@@ -371,13 +371,7 @@ class Runner {
       std::memcpy(&d, v.bytes.data(), 4);
       s = "dword " + std::to_string(d);
     } else if (v.type == REG_SZ) {
-      std::u16string text;
-      for (size_t i = 0; i + 1 < v.bytes.size(); i += 2) {
-        char16_t c = static_cast<char16_t>(v.bytes[i] | (v.bytes[i + 1] << 8));
-        if (!c) break;
-        text += c;
-      }
-      s = "sz \"" + wince::narrow(text) + "\"";
+      s = "sz \"" + wince::narrow(wince::RegistryStore::textOf(v.bytes)) + "\"";
     } else {
       s = "type " + std::to_string(v.type);
     }

@@ -123,6 +123,12 @@ TEST(RegistryDevice, ScriptingHelpers) {
   EXPECT_FALSE(reg.deleteKey("HKLM\\SOFTWARE\\Halvorn"));
   EXPECT_THROW(reg.deleteKey("HKLM"), wince::DeviceError);
   EXPECT_TRUE(reg.subkeys("HKLM\\Missing").empty());
+
+  // Stored text reads back up to its terminator; a stray last byte is no character.
+  EXPECT_EQ(u"Caf\u00e9 \U0001F3B5", RegistryStore::textOf(RegistryStore::stringBytes("Caf\u00e9 \U0001F3B5")));
+  EXPECT_EQ(u"a", RegistryStore::textOf(utf16(u"a\0b"s)));
+  EXPECT_EQ(u"ab", RegistryStore::textOf({'a', 0, 'b', 0, 'c'}));
+  EXPECT_EQ(u"", RegistryStore::textOf({}));
 }
 
 // Every kind of value, including those that only hex keeps exact.

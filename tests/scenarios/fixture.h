@@ -79,13 +79,7 @@ inline std::u16string windowText(HWND h) {
 
 // The text of a string value as stored (up to its terminator).
 inline std::u16string storedText(const wince::RegistryStore::Value& v) {
-  std::u16string s;
-  for (size_t i = 0; i + 1 < v.bytes.size(); i += 2) {
-    char16_t c = static_cast<char16_t>(v.bytes[i] | (v.bytes[i + 1] << 8));
-    if (!c) break;
-    s += c;
-  }
-  return s;
+  return wince::RegistryStore::textOf(v.bytes);
 }
 
 class DeviceTest : public ::testing::Test {

@@ -434,6 +434,16 @@ std::vector<uint8_t> RegistryStore::stringBytes(const std::u16string& w) {
   return out;
 }
 
+std::u16string RegistryStore::textOf(const std::vector<uint8_t>& bytes) {
+  std::u16string text;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    char16_t c = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+    if (!c) break;
+    text += c;
+  }
+  return text;
+}
+
 std::vector<uint8_t> RegistryStore::dwordBytes(DWORD v) {
   return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
           static_cast<uint8_t>(v >> 24)};

@@ -60,6 +60,9 @@ class RegistryStore {
   static std::vector<uint8_t> stringBytes(const std::string& utf8);
   static std::vector<uint8_t> stringBytes(const std::u16string& text);
   static std::vector<uint8_t> dwordBytes(DWORD v);
+  // The text of string value bytes: UTF-16LE up to the first terminator (or
+  // the last whole character when there is none).
+  static std::u16string textOf(const std::vector<uint8_t>& bytes);
 
   struct Impl;
   Impl& impl() { return *impl_; }
