@@ -48,9 +48,6 @@ using wince::InputEvent;
 constexpr const char* kItemName = "WMP Crestune";
 constexpr const char* kItemKey = "HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune";
 constexpr uint32_t kPumpWaitMs = 16;  // about sixty frames a second
-// Virtual keys the platform headers leave out.
-constexpr int kVkUp = 0x26;
-constexpr int kVkDown = 0x28;
 
 // The labels of the body, in a 5x7 dot face of their own: the window
 // draws without the device and without a font library.
@@ -326,8 +323,8 @@ class Interactive {
           case SDLK_TAB: code = VK_TAB; break;
           case SDLK_LEFT: code = VK_LEFT; break;
           case SDLK_RIGHT: code = VK_RIGHT; break;
-          case SDLK_UP: code = kVkUp; break;
-          case SDLK_DOWN: code = kVkDown; break;
+          case SDLK_UP: code = VK_UP; break;
+          case SDLK_DOWN: code = VK_DOWN; break;
           case SDLK_DELETE: code = VK_DELETE; break;
           case SDLK_HOME: code = VK_HOME; break;
           case SDLK_END: code = VK_END; break;

@@ -400,7 +400,9 @@ WINUSERAPI LONG WINAPI GetDialogBaseUnits(void);
 #define VK_RETURN 0x0D
 #define VK_ESCAPE 0x1B
 #define VK_LEFT 0x25
+#define VK_UP 0x26
 #define VK_RIGHT 0x27
+#define VK_DOWN 0x28
 #define VK_HOME 0x24
 #define VK_END 0x23
 #define VK_DELETE 0x2E
