@@ -221,14 +221,6 @@ int run(const CommandLine& cl) {
   return crestune::runScript(session, cl.command, lines, std::cout, std::cerr);
 }
 
-// One line: the messages of the file system carry no line breaks, but a
-// message built from a path might.
-std::string oneLine(std::string s) {
-  for (char& c : s)
-    if (c == '\n' || c == '\r') c = ' ';
-  return s;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -247,13 +239,13 @@ int main(int argc, char** argv) {
   try {
     cl = parse(args);
   } catch (const UsageError& e) {
-    std::cerr << "crestune: " << oneLine(e.what) << "\n" << kSynopsis;
+    std::cerr << "crestune: " << crestune::oneLine(e.what) << "\n" << kSynopsis;
     return 2;
   }
   try {
     return run(cl);
   } catch (const std::exception& e) {
-    std::cerr << "crestune: " << oneLine(e.what()) << "\n";
+    std::cerr << "crestune: " << crestune::oneLine(e.what()) << "\n";
     return 1;
   }
 }

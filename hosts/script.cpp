@@ -55,6 +55,12 @@ std::vector<std::string> splitWords(const std::string& line) {
   return words;
 }
 
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
 namespace {
 
 // A failed check or a malformed line: the message says what was expected.
@@ -191,10 +197,7 @@ class Runner {
     failed_ = true;
     // Problems found after the last line are reported at the last line.
     size_t shown = lines_.empty() ? 0 : std::min(lineNo, lines_.size() - 1);
-    std::string text = what;
-    for (char& c : text)
-      if (c == '\n' || c == '\r') c = ' ';
-    err_ << file_ << ":" << (shown + 1) << ": " << text << "\n";
+    err_ << file_ << ":" << (shown + 1) << ": " << oneLine(what) << "\n";
   }
 
   void push(InputEvent e) {

@@ -20,4 +20,9 @@ int runScript(Session& session, const std::string& fileName, const std::vector<s
 // a backslash escapes a double quote or a backslash. Throws std::invalid_argument for an unclosed quote.
 std::vector<std::string> splitWords(const std::string& line);
 
+// The text with its line breaks turned into spaces, for an error that must
+// take one line: a message built from a path or a script's words may hold
+// breaks.
+std::string oneLine(std::string text);
+
 }  // namespace crestune
