@@ -176,10 +176,9 @@ void speaker(HDC hdc, const RECT& b, bool muted) {
   }
 }
 
-std::u16string number(size_t n) {
-  std::u16string s;
-  for (char c : std::to_string(n)) s += static_cast<char16_t>(c);
-  return s;
+// "N of M": where the current track is in the playlist.
+std::u16string trackOfCount(const PlayerState& s) {
+  return decimal(s.trackIndex() + 1) + u" of " + decimal(s.playlist().size());
 }
 
 }  // namespace
@@ -408,7 +407,7 @@ void Player::paint(HDC hdc) {
     }
     Font f(hdc, 12, false);
     text(hdc, t.artist, layout::kArtist, kDimText);
-    text(hdc, u"Track " + number(state_.trackIndex() + 1) + u" of " + number(count), layout::kTrackNumber, kDimText);
+    text(hdc, u"Track " + trackOfCount(state_), layout::kTrackNumber, kDimText);
 
     // State, time and progress.
     RECT mark{layout::kStateLine.left, layout::kStateLine.top + 3, layout::kStateLine.left + 10,
@@ -463,7 +462,7 @@ void Player::paint(HDC hdc) {
       COLORREF c = i >= lit ? kTrough : state_.muted() ? kDimText : kAccent;
       fill(hdc, s, c);
     }
-    text(hdc, number(static_cast<size_t>(state_.volume())), {212, layout::kVolumeUp.top, 236, layout::kVolumeUp.bottom},
+    text(hdc, decimal(static_cast<size_t>(state_.volume())), {212, layout::kVolumeUp.top, 236, layout::kVolumeUp.bottom},
          state_.muted() ? kMuteMark : kDimText, DT_RIGHT);
 
     // Repeat and shuffle: lit when on.
@@ -500,7 +499,7 @@ void Player::paint(HDC hdc) {
       RECT r = rowRect(i);
       bool current = i == state_.trackIndex();
       panel(hdc, r, pressed_ == kFirstRow + static_cast<int>(i) ? kPanelPressed : current ? RGB(30, 70, 120) : kPanel);
-      text(hdc, number(i + 1), {r.left + 4, r.top, r.left + 22, r.bottom}, kDimText, DT_RIGHT);
+      text(hdc, decimal(i + 1), {r.left + 4, r.top, r.left + 22, r.bottom}, kDimText, DT_RIGHT);
       {
         Font b(hdc, 12, true);
         text(hdc, row.title, {r.left + 30, r.top + 2, r.right - 44, r.top + 18}, kText);
@@ -516,11 +515,11 @@ void Player::paint(HDC hdc) {
         {u"Title", t.title},
         {u"Artist", t.artist},
         {u"Album", t.album},
-        {u"Track", number(state_.trackIndex() + 1) + u" of " + number(count)},
+        {u"Track", trackOfCount(state_)},
         {u"Duration", formatTime(t.seconds)},
         {u"Position", formatTime(state_.position())},
         {u"State", stateName(state_.state())},
-        {u"Volume", number(static_cast<size_t>(state_.volume())) + (state_.muted() ? u" (muted)" : u"")},
+        {u"Volume", decimal(static_cast<size_t>(state_.volume())) + (state_.muted() ? u" (muted)" : u"")},
         {u"Repeat", onOff(state_.repeat())},
         {u"Shuffle", onOff(state_.shuffle())},
     };

@@ -23,10 +23,15 @@ const char16_t* stateName(PlayState s) {
   return u"Stopped";
 }
 
+std::u16string decimal(size_t n) {
+  std::u16string s;
+  for (char c : std::to_string(n)) s += static_cast<char16_t>(c);
+  return s;
+}
+
 std::u16string formatTime(int seconds) {
   seconds = std::max(0, seconds);
-  std::u16string s;
-  for (char c : std::to_string(seconds / 60)) s += static_cast<char16_t>(c);
+  std::u16string s = decimal(static_cast<size_t>(seconds / 60));
   s += u':';
   s += static_cast<char16_t>(u'0' + (seconds % 60) / 10);
   s += static_cast<char16_t>(u'0' + seconds % 10);
@@ -76,9 +81,7 @@ void PlayerState::playTrack(size_t index) {
   state_ = PlayState::Playing;
 }
 
-void PlayerState::play() {
-  if (state_ != PlayState::Playing) state_ = PlayState::Playing;
-}
+void PlayerState::play() { state_ = PlayState::Playing; }
 
 // As media players do, Pause on a paused player plays on.
 void PlayerState::pause() {

@@ -95,5 +95,7 @@ class PlayerState {
 const char16_t* stateName(PlayState s);
 // "m:ss"
 std::u16string formatTime(int seconds);
+// The number in decimal digits, as the player's screen shows counts.
+std::u16string decimal(size_t n);
 
 }  // namespace crestune

@@ -172,5 +172,16 @@ TEST(PlayerState, TimeMovesOnlyWhilePlayingAndRunsIntoTheNextTrack) {
   EXPECT_EQ(0u, p.trackIndex());
 }
 
+// What the screen shows of counts and times.
+TEST(PlayerState, NumbersAndTimesAsShown) {
+  EXPECT_EQ(u"0", decimal(0));
+  EXPECT_EQ(u"1203", decimal(1203));
+  EXPECT_EQ(u"0:00", formatTime(0));
+  EXPECT_EQ(u"0:09", formatTime(9));
+  EXPECT_EQ(u"3:34", formatTime(214));
+  EXPECT_EQ(u"100:00", formatTime(6000));
+  EXPECT_EQ(u"0:00", formatTime(-5)) << "no negative time";
+}
+
 }  // namespace
 }  // namespace crestune
