@@ -9,6 +9,7 @@
 #include "registry/store.h"
 #include "script.h"
 #include "session.h"
+#include "today.h"
 #include "user/window_manager.h"
 
 namespace crestune {
@@ -45,8 +46,9 @@ HWND openWindow(const std::u16string& title) {
   wc.lpfnWndProc = installerProc;
   wc.lpszClassName = kWindowClass;
   RegisterClassW(&wc);
-  HWND window = CreateWindowExW(0, kWindowClass, title.c_str(), WS_POPUP | WS_VISIBLE, 0, 26, screen.width,
-                                screen.height - 26, nullptr, nullptr, nullptr, nullptr);
+  HWND window = CreateWindowExW(0, kWindowClass, title.c_str(), WS_POPUP | WS_VISIBLE, 0, TodayShell::kNavBarHeight,
+                                screen.width, screen.height - TodayShell::kNavBarHeight, nullptr, nullptr, nullptr,
+                                nullptr);
   UpdateWindow(window);
   return window;
 }

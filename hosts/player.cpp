@@ -275,7 +275,7 @@ void Player::hide() {
   // forward again reaches it anew.
   if (GetFocus() == window_) SetFocus(nullptr);
   if (GetForegroundWindow() == window_)
-    if (HWND today = FindWindowW(u"DesktopExplorerWindow", nullptr)) SetForegroundWindow(today);
+    if (HWND today = FindWindowW(TodayShell::kWindowClass, nullptr)) SetForegroundWindow(today);
 }
 
 std::vector<PlayerMessage> Player::takeNew() {

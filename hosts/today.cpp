@@ -11,7 +11,6 @@ namespace crestune {
 
 namespace {
 TodayShell* g_shell = nullptr;  // the one Today screen of the device
-constexpr const char16_t* kClass = u"DesktopExplorerWindow";
 constexpr const char16_t* kNavClass = u"HHTaskBar";
 constexpr const char16_t* kItemsKey = u"Software\\Microsoft\\Today\\Items";
 constexpr UINT_PTR kRefreshTimer = 1;
@@ -51,7 +50,7 @@ TodayShell::TodayShell() {
   wince::Device& d = wince::Device::current();
   WNDCLASSW wc{};
   wc.lpfnWndProc = proc;
-  wc.lpszClassName = kClass;
+  wc.lpszClassName = kWindowClass;
   RegisterClassW(&wc);
   WNDCLASSW nav{};
   nav.lpfnWndProc = navProc;
@@ -59,7 +58,7 @@ TodayShell::TodayShell() {
   RegisterClassW(&nav);
   navBar_ = CreateWindowExW(0, kNavClass, u"", WS_POPUP | WS_VISIBLE, 0, 0, d.screen().width, kNavBarHeight, nullptr,
                             nullptr, nullptr, nullptr);
-  window_ = CreateWindowExW(0, kClass, u"Desktop", WS_POPUP | WS_VISIBLE, 0, kNavBarHeight, d.screen().width,
+  window_ = CreateWindowExW(0, kWindowClass, u"Desktop", WS_POPUP | WS_VISIBLE, 0, kNavBarHeight, d.screen().width,
                             d.screen().height - kNavBarHeight, nullptr, nullptr, nullptr, nullptr);
   SetTimer(window_, kRefreshTimer, kRefreshMs, nullptr);
   load();
@@ -71,7 +70,7 @@ TodayShell::~TodayShell() {
   unload();
   if (IsWindow(window_)) DestroyWindow(window_);
   if (IsWindow(navBar_)) DestroyWindow(navBar_);
-  UnregisterClassW(kClass, nullptr);
+  UnregisterClassW(kWindowClass, nullptr);
   UnregisterClassW(kNavClass, nullptr);
   g_shell = nullptr;
 }

@@ -23,6 +23,8 @@ void registerTodayItem(wince::RegistryStore& registry, const std::string& name, 
 
 class TodayShell {
  public:
+  // The class of the Today screen's window, as other programs find it.
+  static constexpr const char16_t* kWindowClass = u"DesktopExplorerWindow";
   static constexpr int kNavBarHeight = 26;
   static constexpr int kDateLineHeight = 20;
   static constexpr UINT kRefreshMs = 2000;
