@@ -109,6 +109,7 @@ class Interactive {
   Interactive(const InteractiveOptions& options, const InteractiveHooks& hooks)
       : options_(options), hooks_(hooks), layout_(interactiveLayout(options.scale)) {}
   ~Interactive() {
+    if (body_) SDL_DestroyTexture(body_);
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
@@ -133,6 +134,7 @@ class Interactive {
       std::cerr << "crestune: cannot open a window: " << SDL_GetError() << "\n";
       return 1;
     }
+    prepareBody();
     Session session(options_.device);
     session_ = &session;
     prepare(session);
@@ -275,6 +277,11 @@ class Interactive {
       case SDL_QUIT:
         quit_ = true;
         return;
+      case SDL_RENDER_TARGETS_RESET:
+      case SDL_RENDER_DEVICE_RESET:
+        // The body's texture lost what was drawn in it.
+        prepareBody();
+        return;
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) quit_ = true;
         // A release the window never saw still lifts the pen.
@@ -360,11 +367,9 @@ class Interactive {
     }
   }
 
-  void present() {
-    if (quit_) return;
-    const wince::Screen& screen = session_->device().screen();
-    if (screen.width == kDeviceWidth && screen.height == kDeviceHeight)
-      SDL_UpdateTexture(texture_, nullptr, screen.pixels.data(), kDeviceWidth * 4);
+  // What never changes: the case with its rim, the speaker slot and the
+  // name above the screen, and the screen's black bezel.
+  void drawBody() {
     const int s = layout_.scale;
     setColour(renderer_, 0x1B1E24);
     SDL_RenderClear(renderer_);
@@ -383,6 +388,38 @@ class Interactive {
     setColour(renderer_, 0x000000);
     SDL_Rect bezel{layout_.screenX - 2 * s, layout_.screenY - 2 * s, (kDeviceWidth + 4) * s, (kDeviceHeight + 4) * s};
     SDL_RenderFillRect(renderer_, &bezel);
+  }
+
+  // The body drawn once into a texture of the window's size, which each
+  // frame then copies. A renderer without target textures draws the body
+  // every frame instead.
+  void prepareBody() {
+    if (body_) SDL_DestroyTexture(body_);
+    body_ = nullptr;
+    if (!SDL_RenderTargetSupported(renderer_)) return;
+    body_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET, layout_.width,
+                              layout_.height);
+    if (body_ && SDL_SetRenderTarget(renderer_, body_) == 0) {
+      drawBody();
+      SDL_SetRenderTarget(renderer_, nullptr);
+      return;
+    }
+    if (body_) SDL_DestroyTexture(body_);
+    body_ = nullptr;
+  }
+
+  void present() {
+    if (quit_) return;
+    const wince::Screen& screen = session_->device().screen();
+    if (screen.width == kDeviceWidth && screen.height == kDeviceHeight)
+      SDL_UpdateTexture(texture_, nullptr, screen.pixels.data(), kDeviceWidth * 4);
+    const int s = layout_.scale;
+    if (body_) {
+      SDL_Rect whole{0, 0, layout_.width, layout_.height};
+      SDL_RenderCopy(renderer_, body_, nullptr, &whole);
+    } else {
+      drawBody();
+    }
     SDL_Rect dest{layout_.screenX, layout_.screenY, kDeviceWidth * s, kDeviceHeight * s};
     SDL_RenderCopy(renderer_, texture_, nullptr, &dest);
     // The buttons: Player lit while the player runs; unset hooks greyed.
@@ -410,7 +447,8 @@ class Interactive {
   bool sdlStarted_ = false;
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* texture_ = nullptr;
+  SDL_Texture* texture_ = nullptr;  // the device's screen
+  SDL_Texture* body_ = nullptr;     // the unchanging body, when the renderer draws into textures
   Session* session_ = nullptr;
   bool quit_ = false;
   int shots_ = 0;
