@@ -4,6 +4,7 @@
 // dialog procedure, pen and typing in a modal dialog, templates from
 // resources, and what a dialog leaves behind.
 #include <cstring>
+#include <vector>
 
 #include "dialog_fixture.h"
 
@@ -169,6 +170,42 @@ TEST_F(DialogTest, ProcedureAnsweringWithDefWindowProcStillWorks) {
   EXPECT_FALSE(IsWindow(dialog));
   EXPECT_EQ(live(ObjectKind::Window), windows);
   dev.input().setFeeder(nullptr);
+}
+
+// A dialog opened from inside another one's procedure: the device's open
+// dialog is the inner one while it runs, and the outer one again after it.
+TEST_F(DialogTest, NestedDialogsAreOpenInnermostFirst) {
+  DialogTemplate outer(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 0, 0, 120, 80, u"Outer");
+  outer.item(kButtonClass, kChild | WS_TABSTOP, 5, 5, 40, 14, 100, u"Inner");
+  outer.item(kButtonClass, kChild | WS_TABSTOP, 5, 25, 40, 14, IDCANCEL, u"Cancel");
+  DialogTemplate inner(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 10, 10, 80, 40, u"Inner");
+  inner.item(kButtonClass, kChild | WS_TABSTOP, 5, 5, 40, 14, IDOK, u"OK");
+  INT_PTR innerResult = -1;
+  handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
+    if (msg == WM_COMMAND && LOWORD(wp) == 100)
+      innerResult = DialogBoxIndirectParamW(nullptr, inner.get(), h, defWindowProcStyle, 0);
+    if (msg == WM_COMMAND && LOWORD(wp) == IDCANCEL) EndDialog(h, 7);
+    return msg == WM_INITDIALOG;
+  };
+  // Each time a loop waits for input: note the open dialog and press its
+  // next button (Inner, then the inner OK, then Cancel).
+  std::vector<std::u16string> seen;
+  dev.input().setFeeder([&] {
+    const auto* open = dev.windows().openDialog();
+    if (!open || seen.size() >= 3) return false;
+    seen.push_back(open->title);
+    const int next[] = {100, IDOK, IDCANCEL};
+    tap(GetDlgItem(open->window, next[seen.size() - 1]));
+    return true;
+  });
+  EXPECT_EQ(run(outer), 7);
+  dev.input().setFeeder(nullptr);
+  EXPECT_EQ(seen, (std::vector<std::u16string>{u"Outer", u"Inner", u"Outer"}));
+  EXPECT_EQ(innerResult, 1);
+  EXPECT_EQ(dev.windows().openDialog(), nullptr);
+  ASSERT_EQ(dev.windows().dialogsShown().size(), 2u);
+  EXPECT_FALSE(dev.windows().dialogsShown()[0].open);
+  EXPECT_FALSE(dev.windows().dialogsShown()[1].open);
 }
 
 int ownerTaps = 0;
