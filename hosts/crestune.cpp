@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "demo.h"
-#include "device/errors.h"
+#include "device_error.h"
 #include "installer.h"
 #include "interactive.h"
 #include "script.h"

@@ -4,13 +4,13 @@
 
 #include <fstream>
 
-#include "device/device.h"
-#include "device/errors.h"
-#include "registry/store.h"
+#include "device.h"
+#include "device_error.h"
+#include "registry_store.h"
 #include "script.h"
 #include "session.h"
 #include "today.h"
-#include "user/window_manager.h"
+#include "window_manager.h"
 
 namespace crestune {
 

@@ -10,11 +10,11 @@
 #include <iostream>
 #include <optional>
 
-#include "device/errors.h"
-#include "device/png.h"
-#include "registry/store.h"
+#include "device_error.h"
+#include "screenshot.h"
+#include "registry_store.h"
 #include "session.h"
-#include "user/window_manager.h"
+#include "window_manager.h"
 
 namespace crestune {
 

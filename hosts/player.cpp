@@ -5,9 +5,9 @@
 #include <tuple>
 #include <utility>
 
-#include "device/device.h"
+#include "device.h"
 #include "draw_helpers.h"
-#include "shell/shell_state.h"
+#include "shell_state.h"
 #include "today.h"
 
 namespace crestune {

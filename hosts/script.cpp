@@ -11,15 +11,14 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "device/errors.h"
-#include "device/png.h"
-#include "registry/store.h"
+#include "device_error.h"
+#include "screenshot.h"
+#include "registry_store.h"
 #include "contact_sheet.h"
 #include "installer.h"
-#include "shell/shell_state.h"
+#include "shell_state.h"
 #include "session.h"
-#include "user/wm_impl.h"
-#include "user/window_manager.h"
+#include "window_manager.h"
 
 namespace crestune {
 
@@ -225,7 +224,7 @@ class Runner {
 
   // The topmost window on the screen that holds a control with this id.
   HWND controlById(long long id) {
-    auto& tl = wince::wm().topLevel;
+    const auto& tl = s_.device().windows().topLevelWindows();
     for (auto it = tl.rbegin(); it != tl.rend(); ++it) {
       if (!IsWindowVisible(*it)) continue;
       if (HWND c = GetDlgItem(*it, static_cast<int>(id))) return c;
@@ -233,7 +232,7 @@ class Runner {
     throw ScriptError("no window on the screen has a control " + std::to_string(id));
   }
   HWND topWindow() {
-    auto& tl = wince::wm().topLevel;
+    const auto& tl = s_.device().windows().topLevelWindows();
     for (auto it = tl.rbegin(); it != tl.rend(); ++it)
       if (IsWindowVisible(*it)) return *it;
     throw ScriptError("nothing is on the screen");
@@ -242,7 +241,7 @@ class Runner {
   // bar of a full-screen dialog, which paints its dialog's title, a menu, a
   // dropped list) are not what a person reads as the title.
   HWND topTitledWindow() {
-    auto& tl = wince::wm().topLevel;
+    const auto& tl = s_.device().windows().topLevelWindows();
     for (auto it = tl.rbegin(); it != tl.rend(); ++it)
       if (IsWindowVisible(*it) && !textOfWindow(*it).empty()) return *it;
     return topWindow();

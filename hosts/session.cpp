@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "device/errors.h"
-#include "user/window_manager.h"
+#include "device_error.h"
+#include "window_manager.h"
 
 namespace crestune {
 

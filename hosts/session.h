@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "device/device.h"
+#include "device.h"
 #include "player.h"
 #include "today.h"
 

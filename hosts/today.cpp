@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "device/device.h"
+#include "device.h"
 #include "draw_helpers.h"
-#include "registry/store.h"
+#include "registry_store.h"
 
 namespace crestune {
 

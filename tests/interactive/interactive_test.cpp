@@ -13,7 +13,7 @@
 
 #include "interactive.h"
 #include "session.h"
-#include "user/window_manager.h"
+#include "window_manager.h"
 
 namespace crestune {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #ifndef _WIN32
-#include "device/device.h"
+#include "device.h"
 #endif
 
 using WString = std::basic_string<WCHAR>;

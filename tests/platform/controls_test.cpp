@@ -137,7 +137,7 @@ TEST_F(DialogTest, IconStaticLoadsItsIconFromTheDialogsModule) {
   std::vector<unsigned char> bytes = testResources();
   ASSERT_FALSE(bytes.empty());
   const HMODULE module = reinterpret_cast<HMODULE>(uintptr_t{0x7D000000});
-  dev.resources().addBuiltinModule(module, bytes.data(), bytes.size());
+  dev.addResourceModule(module, bytes.data(), bytes.size());
   const int icons = live(ObjectKind::Icon);
   DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 143, 70, u"Icon");
   t.item(kStaticClass, kChild | SS_ICON, 4, 5, 20, 20, 0xFFFF, u"", 102);
@@ -155,7 +155,7 @@ TEST_F(DialogTest, IconStaticLoadsItsIconFromTheDialogsModule) {
            }};
   EXPECT_EQ(run(t, nullptr, 0, module), 1);
   EXPECT_EQ(live(ObjectKind::Icon), icons) << "the control frees the icon it loaded";
-  dev.resources().removeBuiltinModule(module);
+  dev.removeResourceModule(module);
 }
 
 TEST_F(DialogTest, ComboBoxNotifiesOnlyWhenThePersonChangesTheSelection) {

@@ -3,12 +3,10 @@
 // key and list input and a look at the screen.
 #pragma once
 #include "api_fixture.h"
-#include "device/device.h"
+#include "device.h"
 #include "gdi_fixture.h"
-#include "gdi/gdi_state.h"
-#include "kernel/resources.h"
-#include "shell/shell_state.h"
-#include "user/window_manager.h"
+#include "shell_state.h"
+#include "window_manager.h"
 
 class DialogTest : public ApiDialogTest {
  protected:

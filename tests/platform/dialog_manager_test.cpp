@@ -296,7 +296,7 @@ TEST_F(DialogTest, TemplatesComeFromTheModulesResourcesByNumberOrName) {
   t.item(kButtonClass, kChild | WS_TABSTOP, 4, 20, 40, 14, 1019, u"Cancel");
   std::vector<unsigned char> res = dialogResource(t.words());
   const HMODULE module = reinterpret_cast<HMODULE>(uintptr_t{0x7C000000});
-  dev.resources().addBuiltinModule(module, res.data(), res.size());
+  dev.addResourceModule(module, res.data(), res.size());
   handler = [&](HWND h, UINT msg, WPARAM, LPARAM lp) -> INT_PTR {
     if (msg != WM_INITDIALOG) return FALSE;
     EXPECT_NE(GetDlgItem(h, 1019), nullptr);
@@ -316,7 +316,7 @@ TEST_F(DialogTest, TemplatesComeFromTheModulesResourcesByNumberOrName) {
   DialogTemplate bad(WS_POPUP, 0, 0, 50, 50, u"Bad");
   bad.item(0x0083 /* LISTBOX */, kChild, 0, 0, 10, 10, 5, u"");
   EXPECT_EQ(run(bad), -1);
-  dev.resources().removeBuiltinModule(module);
+  dev.removeResourceModule(module);
 }
 
 TEST_F(DialogTest, AHundredDialogsLeaveNothingBehind) {
@@ -338,7 +338,7 @@ TEST_F(DialogTest, AHundredDialogsLeaveNothingBehind) {
   // Warm up once: classes get registered, fonts cached.
   steps = {[&](HWND h) { tap(GetDlgItem(h, IDOK)); }};
   ASSERT_EQ(run(t), 7);
-  const int windows = live(ObjectKind::Window), gdi = dev.gdi().liveObjects(), dcs = dev.gdi().liveDcs(),
+  const int windows = live(ObjectKind::Window), gdi = dev.liveGdiObjects(), dcs = dev.liveDcs(),
             icons = live(ObjectKind::Icon);
   for (int i = 0; i < 100; ++i) {
     nextStep = 0;
@@ -351,8 +351,8 @@ TEST_F(DialogTest, AHundredDialogsLeaveNothingBehind) {
     ASSERT_EQ(run(t), 7) << i;
   }
   EXPECT_EQ(live(ObjectKind::Window), windows);
-  EXPECT_EQ(dev.gdi().liveObjects(), gdi);
-  EXPECT_EQ(dev.gdi().liveDcs(), dcs);
+  EXPECT_EQ(dev.liveGdiObjects(), gdi);
+  EXPECT_EQ(dev.liveDcs(), dcs);
   EXPECT_EQ(live(ObjectKind::Icon), icons);
   EXPECT_EQ(dev.windows().dialogsShown().size(), 101u);
 }

@@ -1,9 +1,9 @@
 // Pixels, lines, shapes, fills, icons, DC clipping and screenshots.
 #include <fstream>
 
-#include "device/png.h"
+#include "screenshot.h"
 #include "gdi_fixture.h"
-#include "kernel/resources.h"
+#include "icon_image.h"
 
 TEST_F(GdiTest, PolylineDrawsEverySegmentButNotTheLastPoint) {
   const POINT rule[] = {{0, 23}, {240, 23}};
@@ -101,7 +101,7 @@ TEST_F(GdiTest, FillRectTakesBrushesAndSystemColours) {
 
 TEST_F(GdiTest, DcOriginAndClipRectangles) {
   // Logical (0,0) at screen (50,100); two separate clip rectangles.
-  HDC clipped = dev.gdi().createDc(POINT{50, 100}, {RECT{50, 100, 70, 120}, RECT{90, 100, 110, 120}});
+  HDC clipped = dev.createScreenDc(POINT{50, 100}, {RECT{50, 100, 70, 120}, RECT{90, 100, 110, 120}});
   RECT all{-50, -100, 190, 220};
   FillRect(clipped, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   EXPECT_EQ(ink(), 2 * 400);
@@ -123,12 +123,12 @@ TEST_F(GdiTest, DcOriginAndClipRectangles) {
   EXPECT_GT(ink(RECT{90, 100, 110, 120}), 0);
 
   // Drawing off the screen is cut at its edges.
-  HDC edge = dev.gdi().createDc(POINT{230, 310}, {RECT{0, 0, 1000, 1000}});
+  HDC edge = dev.createScreenDc(POINT{230, 310}, {RECT{0, 0, 1000, 1000}});
   RECT big{0, 0, 100, 100};
   FillRect(edge, &big, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   EXPECT_EQ(ink(RECT{230, 310, 240, 320}), 100);
-  dev.gdi().releaseDc(edge);
-  dev.gdi().releaseDc(clipped);
+  dev.releaseScreenDc(edge);
+  dev.releaseScreenDc(clipped);
 }
 
 TEST_F(GdiTest, DrawIconExBlendsAlphaAndScales) {
@@ -140,7 +140,7 @@ TEST_F(GdiTest, DrawIconExBlendsAlphaAndScales) {
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 2; ++x) img.argb[y * 4 + x] = 0xFFFF0000;
   img.argb[3 * 4 + 3] = 0x800000FF;
-  HICON icon = dev.resources().addIcon(img);
+  HICON icon = dev.createIcon(img);
 
   RECT bg{0, 0, 240, 40};
   FillRect(dc, &bg, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
@@ -166,7 +166,7 @@ TEST_F(GdiTest, DrawIconExBlendsAlphaAndScales) {
   EXPECT_FALSE(DrawIconEx(nullptr, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL));
   EXPECT_TRUE(DrawIcon(dc, 100, 0, icon));
   EXPECT_EQ(px(100 + 15, 31), 0x00FF0000u) << "DrawIcon uses the 32-pixel icon size";
-  dev.resources().destroyIcon(icon);
+  DestroyIcon(icon);
   EXPECT_FALSE(DrawIconEx(dc, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL));
 }
 

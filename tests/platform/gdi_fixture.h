@@ -6,8 +6,7 @@
 #include <algorithm>
 
 #include "api_fixture.h"
-#include "device/device.h"
-#include "gdi/gdi_state.h"
+#include "device.h"
 
 constexpr uint32_t kWhite = 0x00FFFFFF;
 
@@ -38,9 +37,9 @@ inline RECT inkBounds(const wince::Screen& screen, RECT area, uint32_t backgroun
 class GdiTest : public ::testing::Test {
  protected:
   wince::Device dev{wince::DeviceOptions{}};
-  HDC dc = dev.gdi().createDc(POINT{0, 0}, {RECT{0, 0, 240, 320}});
+  HDC dc = dev.createScreenDc(POINT{0, 0}, {RECT{0, 0, 240, 320}});
 
-  void TearDown() override { dev.gdi().releaseDc(dc); }
+  void TearDown() override { dev.releaseScreenDc(dc); }
 
   uint32_t px(int x, int y) { return dev.screen().at(x, y); }
 

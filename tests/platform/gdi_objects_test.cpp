@@ -36,11 +36,11 @@ TEST_F(GdiTest, AccountingBalancesOverCreateSelectDelete) {
   EXPECT_TRUE(DeleteObject(brush));
   EXPECT_EQ(dev.accounting().live(ObjectKind::GdiObject), 0);
 
-  HDC second = dev.gdi().createDc(POINT{0, 0}, {});
+  HDC second = dev.createScreenDc(POINT{0, 0}, {});
   EXPECT_EQ(dev.accounting().live(ObjectKind::Dc), 2);
-  EXPECT_TRUE(dev.gdi().releaseDc(second));
-  EXPECT_FALSE(dev.gdi().releaseDc(second));
-  EXPECT_FALSE(dev.gdi().isDc(second));
+  EXPECT_TRUE(dev.releaseScreenDc(second));
+  EXPECT_FALSE(dev.releaseScreenDc(second));
+  EXPECT_FALSE(dev.isLiveDc(second));
   EXPECT_EQ(dev.accounting().live(ObjectKind::Dc), 1);
 }
 
@@ -57,10 +57,10 @@ TEST_F(GdiTest, DeletingASelectedFontFailsAndKeepsIt) {
 
   // Once the DC is released the object is free again.
   HBRUSH brush = CreateSolidBrush(RGB(9, 9, 9));
-  HDC other = dev.gdi().createDc(POINT{0, 0}, {});
+  HDC other = dev.createScreenDc(POINT{0, 0}, {});
   SelectObject(other, brush);
   EXPECT_FALSE(DeleteObject(brush));
-  dev.gdi().releaseDc(other);
+  dev.releaseScreenDc(other);
   EXPECT_TRUE(DeleteObject(brush));
 }
 
@@ -125,11 +125,11 @@ TEST(GdiDeviceTest, HighDpiDeviceReportsItsDpiAndScalesStockFonts) {
   o.screenWidth = 480;
   o.screenHeight = 640;
   wince::Device dev(o);
-  HDC dc = dev.gdi().createDc(POINT{0, 0}, {RECT{0, 0, 480, 640}});
+  HDC dc = dev.createScreenDc(POINT{0, 0}, {RECT{0, 0, 480, 640}});
   EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 192);
   EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 480);
   LOGFONTW hi{};
   GetObjectW(GetStockObject(SYSTEM_FONT), sizeof hi, &hi);
-  dev.gdi().releaseDc(dc);
+  dev.releaseScreenDc(dc);
   EXPECT_LE(hi.lfHeight, -20);
 }

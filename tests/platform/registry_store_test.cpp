@@ -9,9 +9,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "device/device.h"
-#include "device/errors.h"
-#include "registry/store.h"
+#include "device.h"
+#include "device_error.h"
+#include "registry_store.h"
 
 namespace fs = std::filesystem;
 using wince::RegistryStore;

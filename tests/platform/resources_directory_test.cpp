@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "kernel/res_directory.h"
+#include "resource_directory.h"
 #include "resources_testdata.h"
 
 using wince::ResourceDirectory;

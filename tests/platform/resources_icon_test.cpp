@@ -6,10 +6,9 @@
 
 #include <cstring>
 
-#include "device/device.h"
-#include "kernel/res_directory.h"
-#include "kernel/res_icon.h"
-#include "kernel/resources.h"
+#include "device.h"
+#include "resource_directory.h"
+#include "icon_image.h"
 #include "resources_testdata.h"
 
 namespace {
@@ -30,11 +29,11 @@ class ResourceFunctions : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_FALSE(bytes.empty());
-    dev.resources().addBuiltinModule(module, bytes.data(), bytes.size());
+    dev.addResourceModule(module, bytes.data(), bytes.size());
   }
   int liveIcons() { return dev.accounting().live(wince::ObjectKind::Icon); }
   const IconImage& image(HANDLE h) {
-    const IconImage* img = dev.resources().icon(static_cast<HICON>(h));
+    const IconImage* img = dev.iconImage(static_cast<HICON>(h));
     EXPECT_NE(img, nullptr);
     static const IconImage none;
     return img ? *img : none;
@@ -204,11 +203,11 @@ TEST_F(ResourceFunctions, RawResources) {
 
   // An HRSRC is only good with the module it came from.
   std::vector<unsigned char> copy = bytes;
-  dev.resources().addBuiltinModule(stranger, copy.data(), copy.size());
+  dev.addResourceModule(stranger, copy.data(), copy.size());
   EXPECT_EQ(SizeofResource(stranger, info), 0u);
   EXPECT_EQ(LoadResource(stranger, info), nullptr);
   EXPECT_EQ(SizeofResource(module, reinterpret_cast<HRSRC>(&copy)), 0u);
-  dev.resources().removeBuiltinModule(stranger);
+  dev.removeResourceModule(stranger);
 }
 
 // Hand-made images for the depths icongen does not write.

@@ -5,7 +5,8 @@
 
 #include <map>
 
-#include "device/trace.h"
+#include "device.h"
+#include "trace_format.h"
 
 namespace crestune::testing {
 namespace {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "registry/store.h"
+#include "registry_store.h"
 #include "session.h"
-#include "shell/shell_state.h"
-#include "user/window_manager.h"
+#include "shell_state.h"
+#include "window_manager.h"
 
 namespace crestune::testing {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <map>
 
-#include "device/trace.h"
+#include "device.h"
 
 namespace crestune::testing {
 namespace {

@@ -2,7 +2,8 @@
 // launching the player, and what lands on the screen.
 #include "fixture.h"
 
-#include "device/trace.h"
+#include "device.h"
+#include "trace_format.h"
 
 namespace crestune::testing {
 namespace {

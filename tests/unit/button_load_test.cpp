@@ -5,9 +5,8 @@
 #include <iterator>
 
 #include "crestitem.h"
-#include "device/device.h"
-#include "kernel/resources.h"
-#include "user/window_manager.h"
+#include "device.h"
+#include "window_manager.h"
 
 namespace {
 
@@ -17,7 +16,7 @@ class ButtonLoad : public ::testing::Test {
     std::ifstream f(std::string(CRESTUNE_TEST_DATA) + "/missing_" + variant + ".res", std::ios::binary);
     bytes_.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
     ASSERT_FALSE(bytes_.empty());
-    device.resources().addBuiltinModule(kModule, bytes_.data(), bytes_.size());
+    device.addResourceModule(kModule, bytes_.data(), bytes_.size());
     g_ItemContext.instance = reinterpret_cast<HINSTANCE>(kModule);
     g_ItemContext.playIconSize = 32;
     g_ItemContext.otherIconSize = 24;
@@ -25,7 +24,7 @@ class ButtonLoad : public ::testing::Test {
   }
   void TearDown() override {
     FreeAllButtons();
-    device.resources().removeBuiltinModule(kModule);
+    device.removeResourceModule(kModule);
     g_ItemContext.instance = nullptr;
   }
   std::vector<LONG> states() const {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "crestitem.h"
-#include "device/device.h"
+#include "device.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "crestitem.h"
-#include "device/device.h"
-#include "registry/store.h"
+#include "device.h"
+#include "registry_store.h"
 
 namespace {
 

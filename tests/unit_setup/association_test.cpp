@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "device/device.h"
-#include "registry/store.h"
+#include "device.h"
+#include "registry_store.h"
 #include "setup.h"
 
 namespace {

@@ -1,12 +1,12 @@
-#include "device/device.h"
+#include "device.h"
 
-#include "device/errors.h"
+#include "device_error.h"
 #include "gdi/gdi_state.h"
 #include "kernel/modules.h"
 #include "kernel/resources.h"
-#include "registry/store.h"
-#include "shell/shell_state.h"
-#include "user/window_manager.h"
+#include "registry_store.h"
+#include "shell_state.h"
+#include "window_manager.h"
 
 #include <sstream>
 

@@ -1,4 +1,4 @@
-#include "device/png.h"
+#include "screenshot.h"
 
 #include <png.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "device/atomic_file.h"
-#include "device/errors.h"
+#include "device_error.h"
 
 namespace wince {
 

@@ -6,26 +6,13 @@
 #include <windows.h>
 
 #include <string>
-#include <type_traits>
 
-#include "device/device.h"
+#include "device.h"
+#include "trace_format.h"
 
 namespace wince {
 
 bool traceWanted(const void* returnAddress);
-std::string traceArg(const char16_t* s);
-std::string traceArg(const char* s);
-std::string traceArg(HKEY key);
-std::string traceArg(const void* p);
-template <class T>
-  requires std::is_integral_v<T> || std::is_enum_v<T>
-std::string traceArg(T v) {
-  if constexpr (std::is_signed_v<T>)
-    return std::to_string(static_cast<long long>(v));
-  else
-    return std::to_string(static_cast<unsigned long long>(v));
-}
-
 class CallTrace {
  public:
   CallTrace(const char* name, const void* returnAddress) : name_(name), on_(traceWanted(returnAddress)) {}

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "device/errors.h"
+#include "device_error.h"
 #include "gdi/gdi_internal.h"
 
 namespace wince {

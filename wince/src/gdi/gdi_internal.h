@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "device/device.h"
+#include "device.h"
 #include "gdi/gdi_state.h"
 
 typedef struct FT_LibraryRec_* FT_Library;

@@ -8,9 +8,9 @@
 #include <ctime>
 #include <set>
 
-#include "device/device.h"
+#include "device.h"
 #include "device/trace.h"
-#include "shell/shell_state.h"
+#include "shell_state.h"
 
 using wince::Device;
 

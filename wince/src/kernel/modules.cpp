@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <iterator>
 
-#include "device/device.h"
+#include "device.h"
 #include "device/trace.h"
-#include "kernel/module_abi.h"
+#include "module_abi.h"
 #include "kernel/resources.h"
 
 namespace wince {

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "kernel/module_abi.h"
+#include "module_abi.h"
 
 #include <filesystem>
 #include <map>

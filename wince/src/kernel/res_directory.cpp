@@ -1,4 +1,4 @@
-#include "kernel/res_directory.h"
+#include "resource_directory.h"
 
 namespace wince {
 

@@ -5,10 +5,10 @@
 // LockResource hands it back unchanged.
 #include "kernel/resources.h"
 
-#include "device/device.h"
+#include "device.h"
 #include "device/trace.h"
 #include "kernel/modules.h"
-#include "kernel/res_directory.h"
+#include "resource_directory.h"
 #include "kernel/res_icon.h"
 
 namespace wince {

@@ -7,18 +7,11 @@
 #include <memory>
 #include <vector>
 
+#include "icon_image.h"
+
 namespace wince {
 
-class ResourceDirectory;  // kernel/res_directory.h
-
-// One icon image ready to draw: width x height pixels of 0xAARRGGBB,
-// alpha 0 fully transparent, rows top to bottom. Colour is not
-// premultiplied by alpha.
-struct IconImage {
-  int width = 0;
-  int height = 0;
-  std::vector<uint32_t> argb;
-};
+class ResourceDirectory;  // resource_directory.h
 
 class ResourceState {
  public:

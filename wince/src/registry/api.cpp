@@ -5,8 +5,8 @@
 
 #include <new>
 
-#include "device/device.h"
-#include "device/errors.h"
+#include "device.h"
+#include "device_error.h"
 #include "device/trace.h"
 #include "registry/tree.h"
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "device/device.h"
-#include "device/errors.h"
+#include "device.h"
+#include "device_error.h"
 #include "registry/tree.h"
 
 namespace wince {

@@ -1,4 +1,4 @@
-#include "registry/store.h"
+#include "registry_store.h"
 
 #include <cstring>
 #include <fstream>
@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "device/atomic_file.h"
-#include "device/device.h"
-#include "device/errors.h"
+#include "device.h"
+#include "device_error.h"
 #include "registry/tree.h"
 
 namespace wince {

@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "registry/store.h"
+#include "registry_store.h"
 
 namespace wince {
 

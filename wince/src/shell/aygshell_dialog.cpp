@@ -2,9 +2,9 @@
 // the screen below the navigation bar and puts its "ok" button in that bar.
 #include <aygshell.h>
 
-#include "device/device.h"
+#include "device.h"
 #include "device/trace.h"
-#include "shell/shell_state.h"
+#include "shell_state.h"
 #include "user/wm_impl.h"
 
 namespace wince {

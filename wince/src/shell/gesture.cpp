@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "device/device.h"
+#include "device.h"
 #include "device/trace.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "device/device.h"
+#include "device.h"
 #include "device/trace.h"
-#include "shell/shell_state.h"
+#include "shell_state.h"
 #include "user/wm_impl.h"
 
 namespace wince {

@@ -1,9 +1,9 @@
 // The shell: the device's programs, ShellExecuteEx and running processes.
-#include "shell/shell_state.h"
+#include "shell_state.h"
 
 #include <algorithm>
 
-#include "device/device.h"
+#include "device.h"
 #include "device/trace.h"
 
 namespace wince {

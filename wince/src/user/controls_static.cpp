@@ -2,7 +2,7 @@
 // taps reported with SS_NOTIFY.
 #include <windows.h>
 
-#include "device/device.h"
+#include "device.h"
 #include "user/controls.h"
 #include "user/dialog.h"
 

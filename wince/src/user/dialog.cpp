@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "device/trace.h"
-#include "kernel/res_directory.h"
+#include "resource_directory.h"
 #include "kernel/resources.h"
 #include "user/wm_impl.h"
 

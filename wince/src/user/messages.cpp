@@ -231,6 +231,8 @@ void WindowManager::input(const InputEvent& e) {
 
 bool WindowManager::quitRequested() const { return impl_->quit; }
 
+const std::vector<HWND>& WindowManager::topLevelWindows() const { return impl_->topLevel; }
+
 }  // namespace wince
 
 using namespace wince;

@@ -1,5 +1,5 @@
 // Classes and windows: registration, creation, destruction, geometry, text.
-#include "user/window_manager.h"
+#include "window_manager.h"
 
 #include <algorithm>
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "device/device.h"
-#include "user/window_manager.h"
+#include "device.h"
+#include "window_manager.h"
 
 namespace wince {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "device/device.h"
-#include "device/errors.h"
+#include "device.h"
+#include "device_error.h"
 
 namespace wince {
 

@@ -16,14 +16,19 @@
 #include <utility>
 #include <vector>
 
+#include "icon_image.h"
+
 namespace wince {
 
-class RegistryStore;   // registry/store.h
-class WindowManager;   // user/window_manager.h
-class GdiState;        // gdi/gdi_state.h
-class ModuleTable;     // kernel/modules.h
-class ResourceState;   // kernel/resources.h (icon handles)
-class ShellState;      // shell/shell_state.h
+// The state of each platform library. The registry, the window manager and
+// the shell answer hosts through their own headers in this folder; the
+// graphics, module and resource tables are the stand-in's own.
+class RegistryStore;   // registry_store.h
+class WindowManager;   // window_manager.h
+class ShellState;      // shell_state.h
+class GdiState;
+class ModuleTable;
+class ResourceState;
 
 // Kinds of live objects the device counts, so that tests can check that
 // every handle acquired was released.
@@ -186,6 +191,25 @@ class Device {
 
   // Host path of a device path: "\Windows\x.dll" -> <folder>/Windows/x.dll.
   std::filesystem::path hostPath(const std::u16string& devicePath) const;
+
+  // Objects a test or tool makes directly, without a window or a library.
+  // A DC drawing on the screen from `origin`, clipped to `clip` (screen
+  // rectangles; none: nothing is drawn). Counted as a live DC until released.
+  HDC createScreenDc(POINT origin, std::vector<RECT> clip);
+  // False for a handle that is not a live DC of createScreenDc.
+  bool releaseScreenDc(HDC dc);
+  bool isLiveDc(HDC dc) const;
+  // Live DCs, and live GDI objects made by Create* (stock objects aside).
+  int liveDcs() const;
+  int liveGdiObjects() const;
+  // Resources the device provides for a module handle without loading a
+  // library (compiled .res bytes, which must outlive the entry).
+  void addResourceModule(HMODULE module, const unsigned char* data, size_t size);
+  void removeResourceModule(HMODULE module);
+  // The image of a live icon handle, or null; an icon made from an image
+  // (released with DestroyIcon).
+  const IconImage* iconImage(HICON icon) const;
+  HICON createIcon(IconImage image);
 
  private:
   DeviceOptions options_;

@@ -1,5 +1,7 @@
-// The window manager's state: classes, windows, the message queue, timers,
-// capture, focus and the foreground window.
+// The window manager: classes, windows, the message queue, timers, capture,
+// focus and the foreground window. Hosts see what a person sees of it (the
+// windows on the screen, the menus, boxes and dialogs shown) and drive it
+// (run until idle, let time pass, deliver input).
 #pragma once
 #include <windows.h>
 
@@ -7,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "device/device.h"
+#include "device.h"
 
 namespace wince {
 
@@ -70,6 +72,11 @@ class WindowManager {
   // True when WM_QUIT was taken from the queue.
   bool quitRequested() const;
 
+  // Top-level windows, from the bottom of the z-order to the top (hidden
+  // ones included; IsWindowVisible tells).
+  const std::vector<HWND>& topLevelWindows() const;
+
+  // The window manager's own state (src/user/wm_impl.h).
   struct Impl;
   Impl& impl() { return *impl_; }
 
