@@ -1,4 +1,5 @@
 #include "installer.h"
+#include "words.h"
 
 #include <ce_setup.h>
 
@@ -7,8 +8,6 @@
 #include "device.h"
 #include "device_error.h"
 #include "registry_store.h"
-#include "script.h"
-#include "session.h"
 #include "today.h"
 #include "window_manager.h"
 
@@ -74,7 +73,7 @@ void copyBuiltLibrary(const std::string& library, const fs::path& target) {
 
 fs::path PackageManifest::defaultFile() {
   if (const char* env = std::getenv("CRESTUNE_MANIFEST")) return env;
-  return fs::path(CRESTUNE_SOURCE_DIR) / "hosts" / "package" / "crestune.manifest";
+  return fs::path(CRESTUNE_SOURCE_DIR) / "hosts" / "programs" / "package" / "crestune.manifest";
 }
 
 PackageManifest PackageManifest::read(const fs::path& file) {
