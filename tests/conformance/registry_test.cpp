@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "api_fixture.h"
+#include "fixture.h"
 
 namespace {
 

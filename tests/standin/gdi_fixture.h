@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "api_fixture.h"
+#include "conformance/fixture.h"
 #include "device.h"
 
 constexpr uint32_t kWhite = 0x00FFFFFF;

@@ -1,7 +1,7 @@
 // The dialog manager as Win32 documents it, through the API alone: layout in
 // dialog units, WM_INITDIALOG and the first focus, EndDialog, modality and
 // the dialog's own keys, dialog items, and the ways a dialog fails.
-#include "api_fixture.h"
+#include "fixture.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "api_fixture.h"
+#include "fixture.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // the colours a static asks for, and drop-down combo boxes.
 #include <algorithm>
 
-#include "api_fixture.h"
+#include "fixture.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // fixture of the API tests on a device the test can reach into, with pen,
 // key and list input and a look at the screen.
 #pragma once
-#include "api_fixture.h"
+#include "conformance/fixture.h"
 #include "device.h"
 #include "gdi_fixture.h"
 #include "shell_state.h"
