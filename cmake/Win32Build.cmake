@@ -35,7 +35,7 @@ function(wince_add_module target)
   target_include_directories(${target} PRIVATE ${rc_dir} ${CRESTUNE_ICON_DIR})
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${CRESTUNE_PRODUCT_FLAGS}>)
   target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
-  target_link_libraries(${target} PRIVATE aygshell)
+  target_link_libraries(${target} PRIVATE aygshell crestune_common)
   set_source_files_properties(${M_RC} PROPERTIES OBJECT_DEPENDS "${M_RC_DEPENDS}")
 endfunction()
 

@@ -1,15 +1,13 @@
 // The installer hook: its exports, the language chooser and the first
 // settings it writes.
 #pragma once
-#include "../item/platform.h"
-#include "../item/settings_keys.h"
+#include "platform.h"
+#include "settings_keys.h"
 
 #include <ce_setup.h>
 
 #define SETUP_API extern "C"
 
-#define ITEM_NAME TEXT("WMP Crestune")
-#define ITEM_KEY_FORMAT TEXT("Software\\Microsoft\\Today\\Items\\%s")
 // Every path and text buffer of the installer is the size of the buffer
 // the stored player path moves through.
 #define PATH_UNITS PLAYER_PATH_UNITS

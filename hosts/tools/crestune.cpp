@@ -19,6 +19,7 @@
 #include "device_error.h"
 #include "installer.h"
 #include "interactive.h"
+#include "product_names.h"
 #include "script.h"
 #include "session.h"
 
@@ -170,7 +171,7 @@ int run(const CommandLine& cl) {
     // dialogs they open are answered in the window.
     crestune::InteractiveHooks hooks;
     hooks.options = [](crestune::Session& s) {
-      if (s.today()) s.today()->openOptions(u"WMP Crestune");
+      if (s.today()) s.today()->openOptions(ITEM_NAME);
     };
     hooks.install = [](crestune::Session&) {
       crestune::Installer(crestune::PackageManifest::read(crestune::PackageManifest::defaultFile())).install();

@@ -1,10 +1,14 @@
 #include "demo.h"
 
+#include "product_names.h"
+
 namespace crestune {
 
 std::vector<std::string> demoScript(bool spanish) {
   std::string mute = spanish ? "Silencio" : "Mute";
   std::string close = spanish ? "\"Cerrar Windows Media Player\"" : "\"Close Windows Media Player\"";
+  const std::string item = "\"" + itemName() + "\"";
+  const std::string settings = "\"" + settingsKeyPath() + "\"";
   std::vector<std::string> s = {
       "today start",
       "step \"A fresh Pocket PC: the Today screen\"",
@@ -20,16 +24,16 @@ std::vector<std::string> demoScript(bool spanish) {
   s.insert(s.end(), {
       "control tap 1",
       "check installed",
-      std::string("reg check \"HKLM\\SOFTWARE\\Halvorn\\WMP Crestune\" Language dword ") + (spanish ? "1" : "0"),
-      "check item \"WMP Crestune\" shown",
-      "check height \"WMP Crestune\" 20",
+      "reg check " + settings + " Language dword " + (spanish ? "1" : "0"),
+      "check item " + item + " shown",
+      "check height " + item + " 20",
       "step \"Installed: the item's title view\"",
       "tap 120 56",
       "check running player",
       "step \"A tap on the title starts the player\"",
       "tap 221 39",
       "wait 2000",
-      "check height \"WMP Crestune\" 28",
+      "check height " + item + " 28",
       "step \"Back on Today: the five buttons\"",
       "pen down 41 60",
       "step \"Play pressed\"",
@@ -46,36 +50,36 @@ std::vector<std::string> demoScript(bool spanish) {
       "menu choose " + mute,
       "check player 0x8037",
       "step \"" + mute + "\"",
-      "options open \"WMP Crestune\"",
+      "options open " + item,
       "step \"The options page\"",
       "control tap 1009",
       "check control 1009 checked",
       "step \"Large buttons chosen\"",
       "options ok",
       "check result 1",
-      "reg check \"HKLM\\SOFTWARE\\Halvorn\\WMP Crestune\" IconSize dword 1",
+      "reg check " + settings + " IconSize dword 1",
       "wait 2000",
-      "check height \"WMP Crestune\" 36",
+      "check height " + item + " 36",
       "step \"After the next refresh: the larger Play button\"",
-      "options open \"WMP Crestune\"",
+      "options open " + item,
       "control tap 1006",
       "step \"Standard buttons chosen\"",
       "options ok",
-      "reg check \"HKLM\\SOFTWARE\\Halvorn\\WMP Crestune\" IconSize dword 0",
+      "reg check " + settings + " IconSize dword 0",
       "wait 2000",
-      "check height \"WMP Crestune\" 28",
+      "check height " + item + " 28",
       "step \"After the next refresh: the smaller item\"",
       "hold 200 60 1000",
       "menu choose " + close,
       "check player 0x80CA 0x0010",
       "check stopped player",
       "wait 2000",
-      "check height \"WMP Crestune\" 20",
+      "check height " + item + " 20",
       "step \"Player closed: the title view again\"",
       "uninstall",
       "check installed",
-      "check item \"WMP Crestune\" absent",
-      "reg check \"HKLM\\SOFTWARE\\Halvorn\\WMP Crestune\" missing",
+      "check item " + item + " absent",
+      "reg check " + settings + " missing",
       "step \"Uninstalled: the item is gone\"",
       std::string("sheet contact-sheet.png \"Crestune on the emulated Pocket PC") + (spanish ? " (Español)" : "") + "\"",
       // Four moments side by side: the title view, the buttons, the menu and

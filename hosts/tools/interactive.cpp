@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "device_error.h"
+#include "product_names.h"
 #include "screenshot.h"
 #include "registry_store.h"
 #include "session.h"
@@ -45,8 +46,6 @@ namespace {
 
 using wince::InputEvent;
 
-constexpr const char* kItemName = "WMP Crestune";
-constexpr const char* kItemKey = "HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune";
 constexpr uint32_t kPumpWaitMs = 16;  // about sixty frames a second
 
 // The labels of the body, in a 5x7 dot face of their own: the window
@@ -181,7 +180,7 @@ class Interactive {
   // the Crestune item registered.
   void prepare(Session& s) {
     auto& r = s.device().registry();
-    if (!r.keyExists(kItemKey)) registerTodayItem(r, kItemName, "crestitem.dll");
+    if (!r.keyExists(todayItemKeyPath(itemName()))) registerTodayItem(r, itemName(), "crestitem.dll");
     s.startToday();
   }
 
