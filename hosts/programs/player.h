@@ -86,7 +86,6 @@ class Player {
   LRESULT handle(HWND, UINT, WPARAM, LPARAM);
   void changed();  // the state moved: time it and draw it again
   void tap(int control);
-  void paint(HDC hdc);
   HWND window_ = nullptr;
   std::vector<PlayerMessage> transcript_;
   size_t taken_ = 0;
