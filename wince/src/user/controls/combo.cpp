@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "user/controls.h"
+#include "user/controls/controls.h"
 #include "user/dialog.h"
 
 namespace wince {

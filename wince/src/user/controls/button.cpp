@@ -1,7 +1,7 @@
 // BUTTON: push buttons, automatic radio buttons and check boxes.
 #include <windows.h>
 
-#include "user/controls.h"
+#include "user/controls/controls.h"
 #include "user/dialog.h"
 
 namespace wince {

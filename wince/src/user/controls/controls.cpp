@@ -1,6 +1,6 @@
 // The system's controls: registration of their classes and what they share
 // (colours from the parent, fonts, notifications).
-#include "user/controls.h"
+#include "user/controls/controls.h"
 
 #include "user/dialog.h"
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "user/controls.h"
+#include "user/controls/controls.h"
 #include "user/dialog.h"
 
 namespace wince {

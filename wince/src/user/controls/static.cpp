@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "device.h"
-#include "user/controls.h"
+#include "user/controls/controls.h"
 #include "user/dialog.h"
 
 namespace wince {
