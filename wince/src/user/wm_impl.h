@@ -150,6 +150,8 @@ void runUntilIdle();
 // Registers a class of the system the first time it is needed; a class
 // already registered under the name stays as it is.
 void registerSystemClass(LPCWSTR name, WNDPROC proc, HBRUSH background = nullptr);
+// A class name as Impl::classes keys it: class names match whatever their case.
+std::u16string classKey(LPCWSTR name);
 // The state a system window (control, menu, message box, drop-down list)
 // keeps in Window::extra, or null once it is gone.
 template <class T>
