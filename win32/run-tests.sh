@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the Win32 DLLs with mingw-w64, checks their export and import
 # tables, and runs the Win32 test host under Wine, headless, then the
-# platform tests built for Win32 (platform_tests_win32.exe) in the same
+# conformance tests built for Win32 (conformance_tests_win32.exe) in the same
 # Wine session.
 #
 #   win32/run-tests.sh <host build folder> <output folder>
@@ -84,14 +84,14 @@ setup_count=$($objdump -p "$bin/setup.dll" | sed -n '/^Export Address Table --/,
 check_imports setup.dll
 
 # Imports: system DLLs and our aygshell.dll only (no libgcc, libstdc++).
-for module in crestitem.dll aygshell.dll crestune_wine_tests.exe platform_tests_win32.exe; do
+for module in crestitem.dll aygshell.dll crestune_wine_tests.exe conformance_tests_win32.exe; do
   check_imports $module aygshell.dll
 done
 $objdump -p "$bin/crestitem.dll" | grep -q 'DLL Name: aygshell.dll' || fail "crestitem.dll does not import aygshell.dll"
 [ $failures -eq 0 ] && echo "tables ok"
 
 echo "== Wine"
-rm -rf "$prefix" "$out/platform-tests.log" "$out/platform-tests.status"
+rm -rf "$prefix" "$out/conformance-tests.log" "$out/conformance-tests.status"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # One X display for the prefix's first start and the tests: a desktop that
 # Wine starts without a display stays without one for the session.
@@ -104,8 +104,8 @@ timeout 180 xvfb-run -a sh -c '
   wineboot -i >"$1/wineboot.log" 2>&1 || { echo "wineboot -i failed" >&2; exit 3; }
   wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >>"$1/wineboot.log" 2>&1
   wine crestune_wine_tests.exe; result=$?
-  wine platform_tests_win32.exe --gtest_brief=1 >"$1/platform-tests.log" 2>&1
-  echo $? >"$1/platform-tests.status"
+  wine conformance_tests_win32.exe --gtest_brief=1 >"$1/conformance-tests.log" 2>&1
+  echo $? >"$1/conformance-tests.status"
   wineserver -k
   exit $result' sh "$out" >"$out/wine-tests.log" 2>"$out/wine-stderr.log" || status=$?
 tr -d '\r' <"$out/wine-tests.log" | grep -vE '^(ok: |[0-9]+ passed, )' || true
@@ -118,9 +118,9 @@ fi
 
 echo "${summary:-0 passed, 1 failed}"
 
-# The platform tests: GoogleTest's brief output names only the failures.
-platform_log=$(tr -d '\r' <"$out/platform-tests.log" 2>/dev/null || true)
-platform_status=$(cat "$out/platform-tests.status" 2>/dev/null || echo none)
+# The conformance tests: GoogleTest's brief output names only the failures.
+platform_log=$(tr -d '\r' <"$out/conformance-tests.log" 2>/dev/null || true)
+platform_status=$(cat "$out/conformance-tests.status" 2>/dev/null || echo none)
 ran=$(echo "$platform_log" | sed -nE 's/^\[==========\] ([0-9]+) tests? from .* ran\..*/\1/p')
 passed=$(echo "$platform_log" | sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\./\1/p')
 skipped=$(echo "$platform_log" | sed -nE 's/^\[  SKIPPED \] ([0-9]+) tests?\./\1/p')
@@ -128,9 +128,9 @@ failed=$((${ran:-0} - ${passed:-0} - ${skipped:-0}))
 echo "$platform_log" | grep -vE '^(Running main\(\)|\[  (PASSED|SKIPPED) +\]|\[==========\])' |
   grep -vE '^[0-9a-f]{4}:(err|fixme|warn):' || true
 if [ -z "$ran" ]; then
-  fail "the platform tests did not finish (exit $platform_status; see $out/platform-tests.log)"
+  fail "the conformance tests did not finish (exit $platform_status; see $out/conformance-tests.log)"
 elif [ "$platform_status" != 0 ] || [ "$failed" -ne 0 ]; then
   failures=$((failures + 1))
 fi
-echo "platform tests under Wine: ${passed:-0} passed, $failed failed, ${skipped:-0} skipped"
+echo "conformance tests under Wine: ${passed:-0} passed, $failed failed, ${skipped:-0} skipped"
 [ $failures -eq 0 ]
