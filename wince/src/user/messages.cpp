@@ -1,8 +1,6 @@
-// Messages: sending, posting, the queue, timers, the default procedure, and
-// the way a person's input becomes messages.
+// Messages: sending, posting, the queue, the default procedure, and the way
+// a person's input becomes messages.
 #include <windows.h>
-
-#include <algorithm>
 
 #include "device/trace.h"
 #include "user/wm_impl.h"
@@ -10,25 +8,6 @@
 namespace wince {
 
 namespace {
-
-// Screen point -> the deepest visible, enabled window under it.
-HWND windowAt(POINT p) {
-  auto& m = wm();
-  HWND found = topLevelAt(p);
-  for (bool deeper = found != nullptr; deeper;) {
-    deeper = false;
-    Window& cur = m.windows.at(found);
-    for (auto c = cur.children.rbegin(); c != cur.children.rend(); ++c) {
-      Window& cw = m.windows.at(*c);
-      if (!cw.destroying && (cw.style & WS_VISIBLE) && !(cw.style & WS_DISABLED) && rectContains(screenRect(cw), p)) {
-        found = *c;
-        deeper = true;
-        break;
-      }
-    }
-  }
-  return found;
-}
 
 // Client coordinates packed as the platform packs them: each a signed 16-bit
 // word, so a point left of or above the window is negative.
@@ -41,19 +20,6 @@ LPARAM packPoint(HWND h, POINT screen) {
 void postInput(HWND target, UINT message, WPARAM wp, LPARAM lp) {
   MSG msg{target, message, wp, lp, static_cast<DWORD>(Device::current().clock().now()), wm().pen};
   wm().queue.push_back(msg);
-}
-
-bool takeTimer(MSG& msg) {
-  auto& m = wm();
-  uint64_t now = Device::current().clock().now();
-  for (Timer& t : m.timers) {
-    if (t.due <= now) {
-      msg = MSG{t.hwnd, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc), static_cast<DWORD>(now), m.pen};
-      t.due = now + std::max<UINT>(t.elapse, 1);  // missed periods are not made up for
-      return true;
-    }
-  }
-  return false;
 }
 
 // The first window, parents before children, that has an update area; the
@@ -78,28 +44,6 @@ bool takePaint(MSG& msg) {
   for (HWND t : wm().topLevel)
     if (takePaint(t, msg)) return true;
   return false;
-}
-
-uint64_t nextTimerDue() {
-  uint64_t due = UINT64_MAX;
-  for (const Timer& t : wm().timers) due = std::min(due, t.due);
-  return due;
-}
-
-// Time passes up to the next timer, which then runs; the rest of the wait
-// goes back to the front of the queue.
-void passTime(const InputEvent& wait) {
-  Device& d = Device::current();
-  uint64_t end = d.clock().now() + wait.ms;
-  uint64_t due = nextTimerDue();
-  if (due < end) {
-    d.clock().advanceTo(due);
-    InputEvent rest = wait;
-    rest.ms = end - d.clock().now();
-    d.input().pushFront(rest);
-    return;
-  }
-  d.clock().advanceTo(end);
 }
 
 // A message ready now: the first queued one whose window is still there,
@@ -356,73 +300,3 @@ WINUSERAPI LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT msg, WPARAM wp, LPARAM 
   }
   return wince_trace_.result(static_cast<LRESULT>(0));
 }
-
-WINUSERAPI UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
-  auto& m = wm();
-  if (hWnd && !windowOf(hWnd)) return 0;
-  uint64_t due = Device::current().clock().now() + std::max<UINT>(elapse, 1);
-  for (Timer& t : m.timers) {
-    if (t.hwnd == hWnd && t.id == id) {
-      t = Timer{hWnd, id, elapse, due, proc};
-      return id ? id : 1;
-    }
-  }
-  m.timers.push_back(Timer{hWnd, id, elapse, due, proc});
-  return id ? id : 1;
-}
-
-WINUSERAPI BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR id) {
-  auto& t = wm().timers;
-  auto it = std::find_if(t.begin(), t.end(), [&](const Timer& x) { return x.hwnd == hWnd && x.id == id; });
-  if (it == t.end()) return FALSE;
-  t.erase(it);
-  return TRUE;
-}
-
-WINUSERAPI HWND WINAPI SetCapture(HWND hWnd) {
-  WINCE_TRACE("SetCapture");
-  wince_trace_.args(hWnd);
-  HWND old = wm().capture;
-  if (windowOf(hWnd)) wm().capture = hWnd;
-  return wince_trace_.result(old);
-}
-
-WINUSERAPI BOOL WINAPI ReleaseCapture(void) {
-  WINCE_TRACE("ReleaseCapture");
-  wince_trace_.args();
-  wm().capture = nullptr;
-  return wince_trace_.result(TRUE);
-}
-
-WINUSERAPI HWND WINAPI GetCapture(void) { return wm().capture; }
-
-WINUSERAPI BOOL WINAPI SetForegroundWindow(HWND hWnd) {
-  WINCE_TRACE("SetForegroundWindow");
-  wince_trace_.args(hWnd);
-  Window* w = windowOf(hWnd);
-  if (!w) return wince_trace_.result(FALSE);
-  // The top-level window that holds it becomes the foreground window and
-  // comes to the top of the screen.
-  HWND top = topLevelOf(hWnd);
-  if (!top) return wince_trace_.result(FALSE);  // its top-level window is being destroyed
-  wm().foreground = top;
-  if (wm().topLevel.back() != top) raiseTopLevel(top, true);
-  return wince_trace_.result(TRUE);
-}
-
-WINUSERAPI HWND WINAPI GetForegroundWindow(void) { return wm().foreground; }
-
-WINUSERAPI HWND WINAPI SetFocus(HWND hWnd) {
-  WINCE_TRACE("SetFocus");
-  wince_trace_.args(hWnd);
-  auto& m = wm();
-  HWND old = m.focus;
-  if (hWnd && !windowOf(hWnd)) return wince_trace_.result(static_cast<HWND>(nullptr));
-  if (old == hWnd) return wince_trace_.result(old);
-  m.focus = hWnd;
-  if (old && m.get(old)) SendMessageW(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hWnd), 0);
-  if (hWnd && m.get(hWnd)) SendMessageW(hWnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
-  return wince_trace_.result(old);
-}
-
-WINUSERAPI HWND WINAPI GetFocus(void) { return wm().focus; }

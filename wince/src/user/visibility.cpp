@@ -24,6 +24,24 @@ HWND topLevelAt(POINT p) {
   return nullptr;
 }
 
+HWND windowAt(POINT p) {
+  auto& m = wm();
+  HWND found = topLevelAt(p);
+  for (bool deeper = found != nullptr; deeper;) {
+    deeper = false;
+    Window& cur = m.windows.at(found);
+    for (auto c = cur.children.rbegin(); c != cur.children.rend(); ++c) {
+      Window& cw = m.windows.at(*c);
+      if (!cw.destroying && (cw.style & WS_VISIBLE) && !(cw.style & WS_DISABLED) && rectContains(screenRect(cw), p)) {
+        found = *c;
+        deeper = true;
+        break;
+      }
+    }
+  }
+  return found;
+}
+
 std::vector<RECT> visibleRegion(const Window& w, bool clientOnly) {
   if (!isVisible(w)) return {};
   RECT area = clientOnly ? clientScreenRect(w) : screenRect(w);

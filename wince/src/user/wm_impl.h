@@ -107,6 +107,8 @@ bool isVisible(const Window& w);        // the window and all its ancestors visi
 HWND topLevelOf(HWND h);
 // The topmost visible top-level window under a screen point, or null.
 HWND topLevelAt(POINT p);
+// The deepest visible, enabled window under a screen point, or null.
+HWND windowAt(POINT p);
 // Puts a top-level window above the others. With `repaint`, a visible
 // window repaints where it is (it may have been partly covered).
 void raiseTopLevel(HWND h, bool repaint = false);
@@ -146,6 +148,12 @@ bool runSystemPopup(HWND popup, void* state, const std::function<bool()>& done,
                     const std::function<bool(const InputEvent&)>& onInput);
 void paintNonClient(Window& w);  // caption bar and border
 void deliverInput(const InputEvent& e);
+// A WM_TIMER for the first timer due now, whose next period starts now.
+// False: no timer is due.
+bool takeTimer(MSG& msg);
+// Device time passes for a wait event up to the next timer that falls due
+// within it; the rest of the wait goes back to the front of the input queue.
+void passTime(const InputEvent& wait);
 void runUntilIdle();
 // Registers a class of the system the first time it is needed; a class
 // already registered under the name stays as it is.
