@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device.h"
+#include "user/rect.h"
 #include "window_manager.h"
 
 namespace wince {
@@ -174,12 +175,5 @@ HDC beginSystemPaint(HWND h, PAINTSTRUCT& ps, RECT& client);
 void frameRect(HDC dc, const RECT& r);
 // Text of a u16 window-text pointer argument.
 std::u16string textOf(LPCWSTR s);
-
-// Rectangle arithmetic.
-bool rectEmpty(const RECT& r);
-RECT rectIntersect(const RECT& a, const RECT& b);
-RECT rectUnion(const RECT& a, const RECT& b);
-std::vector<RECT> rectSubtract(const std::vector<RECT>& from, const RECT& hole);
-bool rectContains(const RECT& r, POINT p);
 
 }  // namespace wince
