@@ -1,6 +1,6 @@
 // The system's controls in a dialog as Win32 documents them, driven by
-// messages alone: radio groups and check boxes, edit text and its limit,
-// the colours a static asks for, and drop-down combo boxes.
+// messages alone: radio groups and check boxes, edit text, its limit and a
+// full field, the colours a static asks for, and drop-down combo boxes.
 #include <algorithm>
 
 #include "fixture.h"
@@ -68,6 +68,7 @@ TEST_F(ApiDialogTest, AutoRadioButtonsClearTheRestOfTheirGroupOnly) {
 TEST_F(ApiDialogTest, EditTextIsReadBackTruncatedAndTheLimitHoldsForTypingOnly) {
   DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 160, 80, TEXT("Edit"));
   t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 8, 8, 148, 13, 1017, TEXT(""));
+  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP, 8, 30, 30, 13, 1020, TEXT(""));
   int changes = 0;
   handler = [&](HWND, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
     if (msg == WM_COMMAND && wp == MAKEWPARAM(1017, EN_CHANGE)) ++changes;
@@ -93,6 +94,18 @@ TEST_F(ApiDialogTest, EditTextIsReadBackTruncatedAndTheLimitHoldsForTypingOnly) 
     EXPECT_EQ(textOf(edit), WString(TEXT("helloxy")));
     EXPECT_TRUE(SetDlgItemTextW(h, 1017, TEXT("\\Windows\\wmplayer.exe")));
     EXPECT_EQ(GetWindowTextLengthW(edit), 21);
+    // A limit of 0 lifts it.
+    SendMessageW(edit, EM_LIMITTEXT, 0, 0);
+    SendMessageW(edit, EM_SETSEL, 21, 21);
+    for (int i = 0; i < 40; ++i) SendMessageW(edit, WM_CHAR, 'm', 1);
+    EXPECT_EQ(GetWindowTextLengthW(edit), 21 + 40);
+
+    // Without ES_AUTOHSCROLL typing stops where the field is full.
+    HWND narrow = GetDlgItem(h, 1020);
+    SetFocus(narrow);
+    for (int i = 0; i < 60; ++i) SendMessageW(narrow, WM_CHAR, 'w', 1);
+    EXPECT_GT(GetWindowTextLengthW(narrow), 0);
+    EXPECT_LT(GetWindowTextLengthW(narrow), 20);
     EndDialog(h, 1);
   }};
   EXPECT_EQ(run(t), 1);
@@ -152,6 +165,10 @@ TEST_F(ApiDialogTest, DropDownListKeepsItsEntriesAndSelectionWithoutNotifying) {
   steps = {[&](HWND h) {
     auto send = [h](int id, UINT msg, WPARAM wp, LPARAM lp = 0) { return SendDlgItemMessageW(h, id, msg, wp, lp); };
     auto str = [](const WCHAR* s) { return reinterpret_cast<LPARAM>(s); };
+    RECT box, dropped{0, 0, 0, 30};
+    GetWindowRect(GetDlgItem(h, 1000), &box);
+    MapDialogRect(h, &dropped);
+    EXPECT_LT(box.bottom - box.top, dropped.bottom * 2 / 3) << "closed, the box is one entry high";
     EXPECT_EQ(send(1000, CB_GETCURSEL, 0), CB_ERR) << "nothing chosen yet";
     EXPECT_EQ(send(1000, CB_ADDSTRING, 0, str(TEXT("English"))), 0);
     EXPECT_EQ(send(1000, CB_ADDSTRING, 0, str(spanish.c_str())), 1);

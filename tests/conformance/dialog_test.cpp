@@ -1,6 +1,8 @@
-// The dialog manager as Win32 documents it, through the API alone: layout in
-// dialog units, WM_INITDIALOG and the first focus, EndDialog, modality and
-// the dialog's own keys, dialog items, and the ways a dialog fails.
+// The dialog manager as Win32 documents it, through the API alone: dialog
+// units and where they put the dialog and its controls, WM_INITDIALOG and the
+// first focus, EndDialog and a procedure that leaves the rest to
+// DefWindowProcW, modality and the dialog's own keys, dialog items, and the
+// ways a dialog fails.
 #include "fixture.h"
 
 namespace {
@@ -16,6 +18,24 @@ void expectPlaced(HWND dialog, int id, RECT units) {
   EXPECT_EQ(place.right, got.right - got.left) << id;
   EXPECT_EQ(place.bottom, got.bottom - got.top) << id;
 }
+
+// A font's dialog base units as Win32 documents them, measured apart from
+// the dialog manager: half the average width of the 52 letters, rounded,
+// and the character height.
+SIZE baseUnitsOf(HFONT font) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE sz{};
+  const WString letters = TEXT("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  GetTextExtentPoint32W(dc, letters.c_str(), 52, &sz);
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return SIZE{(sz.cx / 26 + 1) / 2, tm.tmHeight};
+}
+
+LONG rounded(LONG v, LONG num, LONG den) { return (v * num + den / 2) / den; }
 
 class ApiDialogTemplates : public ApiDialogTest, public ::testing::WithParamInterface<bool> {};
 
@@ -51,6 +71,42 @@ TEST_P(ApiDialogTemplates, ControlsSitWhereTheirDialogUnitsMapAndShareTheDialogF
     HDC screen = GetDC(nullptr);
     EXPECT_EQ(lf.lfHeight, -((8 * GetDeviceCaps(screen, LOGPIXELSY) + 36) / 72));
     ReleaseDC(nullptr, screen);
+
+    // A dialog unit is a quarter of the font's base width across and an
+    // eighth of its base height down.
+    const SIZE base = baseUnitsOf(font);
+    EXPECT_GT(base.cx, 3);
+    EXPECT_GT(base.cy, 8);
+    RECT place{10, 20, 100, 100};
+    EXPECT_TRUE(MapDialogRect(h, &place));
+    EXPECT_EQ(place.left, rounded(10, base.cx, 4));
+    EXPECT_EQ(place.top, rounded(20, base.cy, 8));
+    EXPECT_EQ(place.right, rounded(100, base.cx, 4));
+    EXPECT_EQ(place.bottom, rounded(100, base.cy, 8));
+
+    // Without an owner the template's place is on the screen.
+    RECT window;
+    GetWindowRect(h, &window);
+    POINT origin{0, 0};
+    ClientToScreen(h, &origin);
+#ifndef _WIN32
+    // The stand-in puts the window's corner there, desktop the client area's.
+    EXPECT_EQ(window.left, place.left);
+    EXPECT_EQ(window.top, place.top);
+    EXPECT_EQ(origin.x, window.left + 1) << "a border of one";
+    EXPECT_EQ(origin.y, window.top + 1 + 20) << "and a caption bar of 20";
+    EXPECT_EQ(window.bottom - window.top, client.bottom + 20 + 2);
+#else
+    EXPECT_EQ(origin.x, place.left);
+    EXPECT_EQ(origin.y, place.top);
+    RECT frame{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)));
+    EXPECT_EQ(window.left, frame.left);
+    EXPECT_EQ(window.top, frame.top);
+    EXPECT_EQ(window.right, frame.right);
+    EXPECT_EQ(window.bottom, frame.bottom);
+#endif
     EndDialog(h, 42);
     return TRUE;
   };
@@ -80,6 +136,49 @@ TEST_F(ApiDialogTest, InitDialogNamesTheFirstEnabledTabStopAndTrueFocusesItWithI
     EndDialog(h, 5);
   }};
   EXPECT_EQ(run(t), 5);
+}
+
+TEST_F(ApiDialogTest, InitDialogAnsweringFalseLeavesTheFocusToTheProcedure) {
+  DialogTemplate t(WS_POPUP | DS_SETFONT, 0, 0, 150, 80, TEXT("Focus"));
+  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP, 2, 30, 80, 12, 12, TEXT("abc"));
+  t.item(kButtonClass, kChild | WS_TABSTOP, 2, 50, 40, 14, IDOK, TEXT("OK"));
+  handler = [&](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
+  steps = {[&](HWND h) {
+#ifndef _WIN32
+    EXPECT_EQ(GetFocus(), nullptr);
+#else
+    // Desktop gives the first tab stop the focus when it activates the dialog.
+    EXPECT_EQ(GetFocus(), GetDlgItem(h, 12));
+#endif
+    EndDialog(h, 5);
+  }};
+  EXPECT_EQ(run(t), 5);
+}
+
+TEST_F(ApiDialogTest, WithoutAFontTheSystemFontMeasuresTheDialogAndDsCenterCentresIt) {
+  const LONG units = GetDialogBaseUnits();
+  EXPECT_GT(LOWORD(units), 3);
+  EXPECT_GT(HIWORD(units), 8);
+  DialogTemplate t(WS_POPUP | WS_CAPTION | DS_CENTER, 0, 0, 100, 40, TEXT("Centre"));
+  handler = [&](HWND h, UINT msg, WPARAM, LPARAM) -> INT_PTR {
+    if (msg != WM_INITDIALOG) return FALSE;
+    RECT client, window;
+    GetClientRect(h, &client);
+    GetWindowRect(h, &window);
+    EXPECT_EQ(client.right, rounded(100, LOWORD(units), 4));
+    EXPECT_EQ(client.bottom, rounded(40, HIWORD(units), 8));
+#ifndef _WIN32
+    const RECT area{0, 0, 240, 320};  // the stand-in centres on its whole screen
+#else
+    RECT area{};  // desktop on the work area
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+#endif
+    EXPECT_EQ(window.left, area.left + (area.right - area.left - (window.right - window.left)) / 2);
+    EXPECT_EQ(window.top, area.top + (area.bottom - area.top - (window.bottom - window.top)) / 2);
+    EndDialog(h, 1);
+    return TRUE;
+  };
+  EXPECT_EQ(run(t), 1);
 }
 
 TEST_F(ApiDialogTest, EndDialogHidesAtOnceAndTheDialogIsDestroyedWhenItsLoopEnds) {
@@ -112,6 +211,32 @@ TEST_F(ApiDialogTest, EndDialogHidesAtOnceAndTheDialogIsDestroyedWhenItsLoopEnds
   EXPECT_FALSE(IsWindow(dialog));
   EXPECT_EQ(commandsWith(MAKEWPARAM(IDCANCEL, BN_CLICKED)), 1);
   EXPECT_FALSE(EndDialog(dialog, 1)) << "not a window any more";
+}
+
+TEST_F(ApiDialogTest, AProcedureAnsweringWithDefWindowProcStillEndsAndWmCloseDestroysTheDialog) {
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 20, 40, 100, 60, TEXT("Def"));
+  t.item(kButtonClass, kChild | WS_TABSTOP, 5, 5, 40, 14, IDOK, TEXT("OK"));
+  // Written the way the product writes its procedures: what it does not
+  // handle goes to DefWindowProcW, and that answer is returned.
+  handler = [](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> INT_PTR {
+    if (msg == WM_INITDIALOG) return TRUE;
+    if (msg == WM_COMMAND) return LOWORD(wp) == IDOK ? EndDialog(h, 1) : 0;
+    return DefWindowProcW(h, msg, wp, lp);
+  };
+  steps = {[](HWND h) { SendDlgItemMessageW(h, IDOK, BM_CLICK, 0, 0); }};
+  EXPECT_EQ(run(t), 1);
+
+  // DefWindowProcW destroys the dialog on WM_CLOSE, without EndDialog: the
+  // loop ends all the same and the dialog answers 0.
+  HWND dialog = nullptr;
+  nextStep = 0;
+  steps = {[&](HWND h) {
+    dialog = h;
+    PostMessageW(h, WM_CLOSE, 0, 0);
+  }};
+  EXPECT_EQ(run(t), 0);
+  EXPECT_NE(dialog, nullptr);
+  EXPECT_FALSE(IsWindow(dialog));
 }
 
 LRESULT CALLBACK ownerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(h, msg, wp, lp); }
