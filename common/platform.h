@@ -1,10 +1,11 @@
 // What differs between the device and a desktop Win32 build, bridged once.
+// A device compiler defines _WIN32 too; _WIN32_WCE tells the device apart.
 #pragma once
 #include <windows.h>
 #include <commdlg.h>
 #include <shellapi.h>
 
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(_WIN32_WCE)
 // Desktop Win32 refuses a query or a write through a key opened with access
 // 0; Windows CE ignores the access mask, and the device code passes 0.
 #define CRESTUNE_KEY_READ KEY_QUERY_VALUE
@@ -12,7 +13,7 @@
 // The device's OPENFILENAME is the 76-byte layout that desktop Win32 knows as
 // its version-4 structure.
 #define CRESTUNE_OFN_SIZE OPENFILENAME_SIZE_VERSION_400W
-#else
+#else  // the device, and the stand-in that plays it
 #define CRESTUNE_KEY_READ 0
 #define CRESTUNE_KEY_WRITE 0
 #define CRESTUNE_OFN_SIZE sizeof(OPENFILENAME)

@@ -10,7 +10,6 @@ int ItemHeight = 20;
 static BOOL ClassRegistered = FALSE;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  (void)reserved;
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       g_ItemContext.instance = instance;
@@ -21,7 +20,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       FreeHeapString(&g_ItemContext.playerPath);
       FreeAllButtons();
       if (ClassRegistered) {
-        if (!UnregisterClassW(g_ItemContext.className, g_ItemContext.instance))
+        // A box is shown only when the library is freed (reserved NULL):
+        // while the process exits, under the loader lock, a box can hang it.
+        if (!UnregisterClassW(g_ItemContext.className, g_ItemContext.instance) && reserved == NULL)
           MessageBoxW(NULL, TEXT("UnregisterClass()"), NULL, MB_OK);
         ClassRegistered = FALSE;
       }
@@ -83,6 +84,9 @@ LRESULT OnCreate(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   (void)hwnd, (void)message, (void)wParam, (void)lParam;
   LoadSettings(&g_ItemContext);
   ActiveStrings = StringsForLanguage(g_ItemContext.language);
+  // The options page may have loaded faces before any item window existed;
+  // they are released here, not lost, before the faces are loaded anew.
+  FreeAllButtons();
   LoadAllButtons();
   return 0;
 }

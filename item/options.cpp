@@ -243,6 +243,11 @@ CRESTUNE_EXPORT INT_PTR CALLBACK OptionsDialogProc(HWND hDlg, UINT message, WPAR
       return OnOptionsCommand(hDlg, wParam);
     case WM_CTLCOLORSTATIC:
       return OnOptionsCtlColorStatic(wParam, lParam);
+    case WM_CLOSE:
+      // Closed from outside: as Cancel. DefWindowProcW would destroy the
+      // modal page without EndDialog and leave its owner disabled.
+      EndDialog(hDlg, IDC_CANCEL_BUTTON);
+      return 1;
   }
   return DefWindowProcW(hDlg, message, wParam, lParam);
 }

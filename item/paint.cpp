@@ -157,7 +157,9 @@ void LaunchPlayer(HWND hwnd) {
   info.lpVerb = TEXT("open");
   info.lpFile = g_ItemContext.playerPath;
   info.nShow = SW_SHOWNORMAL;
-  if (ShellExecuteEx(&info)) {
+  // A path of MAX_PATH units or more names no file, and shells overrun their
+  // own buffers on it: it never reaches the shell, the box says not found.
+  if ((!info.lpFile || lstrlenW(info.lpFile) < MAX_PATH) && ShellExecuteEx(&info)) {
     if (info.hProcess) CloseHandle(info.hProcess);
     return;
   }

@@ -87,6 +87,9 @@ static void QueryPlayerPath(HKEY key, WCHAR* buffer) {
   LONG result = RegQueryValueExW(key, SETTING_PLAYER_PATH, NULL, NULL, (LPBYTE)buffer, &size);
   if (result == ERROR_MORE_DATA) {
     DWORD needed = size;
+    // What the short read left is not the path: unless the whole value is
+    // read below, the path is empty.
+    buffer[0] = 0;
     LPBYTE whole = (LPBYTE)LocalAlloc(LPTR, needed + sizeof(WCHAR));
     if (whole) {
       size = needed;

@@ -117,6 +117,10 @@ INT_PTR CALLBACK LanguageDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
       return InitLanguageDialog(dialog);
     case WM_COMMAND:
       return OnLanguageCommand(dialog, message, wParam, lParam);
+    case WM_CLOSE:
+      // Closed from outside: as Cancel. DefWindowProcW would destroy the
+      // modal dialog without EndDialog and leave its owner disabled.
+      return EndDialog(dialog, 0);
   }
   return DefWindowProcW(dialog, message, wParam, lParam);
 }

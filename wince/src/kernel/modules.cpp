@@ -59,11 +59,8 @@ ModuleTable::~ModuleTable() {
   // Libraries still loaded when the device shuts down are detached in
   // reverse order of loading, as the system does at process exit.
   // Handles only grow, so the last entry of the table is the latest loaded.
-  while (!modules_.empty()) {
-    auto last = std::prev(modules_.end());
-    last->second.references = 1;
-    free(last->first);
-  }
+  // Their DllMain learns it from a non-NULL lpReserved, as there.
+  while (!modules_.empty()) unload(std::prev(modules_.end())->first, kProcessExit);
 }
 
 const LoadedModule* ModuleTable::find(HMODULE handle) const {
@@ -137,15 +134,20 @@ BOOL ModuleTable::free(HMODULE handle) {
     return FALSE;
   }
   if (--it->second.references > 0) return TRUE;
+  unload(handle, nullptr);
+  return TRUE;
+}
+
+void ModuleTable::unload(HMODULE handle, void* reserved) {
+  auto it = modules_.find(handle);
   void* dl = it->second.dl;
   const unsigned char* resources = it->second.resourceData;
   if (auto entry = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain")))
-    entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, nullptr);
-  modules_.erase(handle);
+    entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, reserved);
+  modules_.erase(it);
   if (resources) Device::current().resources().forgetResources(resources);
   dlclose(dl);
   Device::current().accounting().release(ObjectKind::Module);
-  return TRUE;
 }
 
 FARPROC ModuleTable::procAddress(HMODULE handle, const char* name, unsigned ordinal) {

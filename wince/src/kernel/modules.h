@@ -41,6 +41,11 @@ class ModuleTable {
   FARPROC procAddress(HMODULE handle, const char* name, unsigned ordinal);
 
  private:
+  // Detaches and unloads a module whatever its count. DllMain's lpReserved:
+  // NULL when the library is freed, non-NULL when the process exits.
+  void unload(HMODULE handle, void* reserved);
+  static inline int processExitMark_ = 0;
+  static constexpr void* kProcessExit = &processExitMark_;
   std::map<HMODULE, LoadedModule> modules_;  // handles grow, so in order of loading
   uintptr_t nextHandle_ = 0x10000000;
 };
