@@ -35,7 +35,6 @@ RECT rowRect(size_t i) {
 
 bool inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
-
 // A panel with its corners cut by one pixel, which reads as rounded.
 void panel(HDC hdc, RECT r, COLORREF c) {
   fill(hdc, {r.left + 1, r.top, r.right - 1, r.bottom}, c);
