@@ -1,6 +1,5 @@
-// The dialog manager: modal dialogs built from templates, the default dialog
-// procedure, dialog items, dialog units, and the keys a dialog takes for
-// itself (Tab, Enter, Escape).
+// The dialog manager: modal dialogs built from templates and run in their
+// own loop, dialog items, and dialog units.
 #include "user/dialog.h"
 
 #include <windows.h>
@@ -14,18 +13,6 @@
 #include "user/wm_impl.h"
 
 namespace wince {
-
-struct DialogState {
-  HWND hwnd = nullptr;
-  DLGPROC proc = nullptr;
-  HFONT font = nullptr;  // the template's font; null: the system font
-  SIZE base{};           // dialog base units of that font
-  HWND owner = nullptr;
-  bool ownerDisabled = false;  // the dialog disabled its owner and gives it back
-  bool ended = false;
-  INT_PTR result = 0;
-  LRESULT msgResult = 0;  // DWL_MSGRESULT
-};
 
 namespace {
 
@@ -51,12 +38,6 @@ bool ownedBy(HWND top, HWND dialog) {
   return false;
 }
 
-bool isDescendant(HWND child, HWND ancestor) {
-  for (Window* w = wm().get(child); w; w = wm().get(w->parent))
-    if (w->handle == ancestor) return true;
-  return false;
-}
-
 // Owned windows stay above their owner when the owner comes to the top.
 void raiseOwned(HWND owner) {
   std::vector<HWND> owned;
@@ -75,80 +56,6 @@ HFONT createTemplateFont(const DialogTemplate& t) {
   lf.lfItalic = t.italic;
   lstrcpynW(lf.lfFaceName, t.face.c_str(), LF_FACESIZE);
   return CreateFontIndirectW(&lf);
-}
-
-HWND defaultButton(HWND dialog) {
-  Window* d = wm().get(dialog);
-  if (!d) return nullptr;
-  for (HWND c : d->children)
-    if (SendMessageW(c, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) return c;
-  return nullptr;
-}
-
-void sendCommand(HWND dialog, int id) {
-  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-// The keys a dialog keeps for itself, as IsDialogMessage has them.
-bool dialogKey(HWND dialog, int key) {
-  HWND focus = wm().focus;
-  if (focus && !isDescendant(focus, dialog)) return false;
-  switch (key) {
-    case VK_TAB:
-      if (HWND next = nextTabStop(dialog, focus, false)) dialogSetFocus(next);
-      return true;
-    case VK_RETURN: {
-      if (focus && (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON))) {
-        sendCommand(dialog, GetDlgCtrlID(focus));
-        return true;
-      }
-      HWND def = defaultButton(dialog);
-      sendCommand(dialog, def ? GetDlgCtrlID(def) : IDOK);
-      return true;
-    }
-    case VK_ESCAPE:
-      sendCommand(dialog, IDCANCEL);
-      return true;
-  }
-  return false;
-}
-
-LRESULT defaultDialogMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_ERASEBKGND: {
-      auto dc = reinterpret_cast<HDC>(wp);
-      auto brush = reinterpret_cast<HBRUSH>(SendMessageW(hwnd, WM_CTLCOLORDLG, wp, reinterpret_cast<LPARAM>(hwnd)));
-      if (!brush) brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-      RECT r;
-      GetClientRect(hwnd, &r);
-      FillRect(dc, &r, brush);
-      return 1;
-    }
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC: {
-      auto dc = reinterpret_cast<HDC>(wp);
-      SetTextColor(dc, RGB(0, 0, 0));
-      SetBkColor(dc, RGB(255, 255, 255));
-      return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
-    }
-    case WM_CLOSE:
-      PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDCANCEL)));
-      return 0;
-    case WM_SETFOCUS:
-      if (HWND first = nextTabStop(hwnd, nullptr, false)) dialogSetFocus(first);
-      return 0;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-// Messages whose answer is the dialog procedure's own return value; for
-// every other message the answer is DWL_MSGRESULT.
-bool answersDirectly(UINT msg) {
-  return (msg >= 0x0132 && msg <= WM_CTLCOLORSTATIC) || msg == WM_INITDIALOG || msg == 0x0039 /* WM_COMPAREITEM */ ||
-         msg == 0x002E /* WM_VKEYTOITEM */ || msg == 0x002F /* WM_CHARTOITEM */ || msg == 0x0037 /* WM_QUERYDRAGICON */;
 }
 
 // Builds the dialog: window, font, controls, WM_INITDIALOG, initial focus.
@@ -324,34 +231,6 @@ DialogState* dialogState(HWND hwnd) {
   return it == dialogs.end() || !wm().get(hwnd) ? nullptr : it->second;
 }
 
-HWND nextTabStop(HWND dialog, HWND from, bool previous) {
-  Window* d = wm().get(dialog);
-  if (!d || d->children.empty()) return nullptr;
-  auto isStop = [](HWND c) {
-    Window* w = wm().get(c);
-    return w && (w->style & WS_TABSTOP) && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED);
-  };
-  const std::vector<HWND>& all = d->children;
-  const size_t n = all.size();
-  // The control that holds `from`, among the dialog's own children. Without
-  // one the search starts just before the first control (after the last one
-  // going back), so it finds the first (last) stop.
-  Window* holder = wm().get(from);
-  while (holder && holder->parent != dialog) holder = wm().get(holder->parent);
-  size_t pos = previous ? 0 : n - 1;
-  if (holder) pos = static_cast<size_t>(std::find(all.begin(), all.end(), holder->handle) - all.begin());
-  for (size_t step = 1; step <= n; ++step) {
-    size_t i = previous ? (pos + n - step) % n : (pos + step) % n;
-    if (isStop(all[i])) return all[i];
-  }
-  return nullptr;
-}
-
-void dialogSetFocus(HWND control) {
-  SetFocus(control);
-  if (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(control, EM_SETSEL, 0, -1);
-}
-
 const std::vector<WindowManager::ShownDialog>& WindowManager::dialogsShown() const { return impl_->shownDialogs; }
 
 // Dialogs nest: the innermost one open is the last one still open.
@@ -369,23 +248,6 @@ const std::vector<std::u16string>* WindowManager::openDropDownList() const {
 }  // namespace wince
 
 using namespace wince;
-
-WINUSERAPI LRESULT WINAPI DefDlgProcW(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  DialogState* s = dialogState(hwnd);
-  if (!s) return DefWindowProcW(hwnd, msg, wp, lp);
-  s->msgResult = 0;
-  DLGPROC proc = s->proc;
-  INT_PTR r = proc ? proc(hwnd, msg, wp, lp) : 0;
-  if (msg == WM_SETTEXT) {
-    // The navigation bar of a full-screen dialog shows its title.
-    for (HWND t : wm().topLevel)
-      if (Window* w = wm().get(t); w && w->owner == hwnd) InvalidateRect(t, nullptr, TRUE);
-  }
-  if (!r && wm().get(hwnd)) return defaultDialogMessage(hwnd, msg, wp, lp);
-  if (answersDirectly(msg)) return r;
-  s = dialogState(hwnd);
-  return s ? s->msgResult : 0;
-}
 
 WINUSERAPI INT_PTR WINAPI DialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND parent, DLGPROC proc, LPARAM param) {
   WINCE_TRACE("DialogBoxParamW");

@@ -56,9 +56,21 @@ int mulDiv(int a, int b, int c);
 int dialogUnitsX(int v, const SIZE& base);
 int dialogUnitsY(int v, const SIZE& base);
 
+// What the dialog manager keeps for a dialog it runs.
+struct DialogState {
+  HWND hwnd = nullptr;
+  DLGPROC proc = nullptr;
+  HFONT font = nullptr;  // the template's font; null: the system font
+  SIZE base{};           // dialog base units of that font
+  HWND owner = nullptr;
+  bool ownerDisabled = false;  // the dialog disabled its owner and gives it back
+  bool ended = false;
+  INT_PTR result = 0;
+  LRESULT msgResult = 0;  // DWL_MSGRESULT
+};
+
 // The dialog a window belongs to: the window itself when it is a dialog,
 // else null.
-struct DialogState;
 DialogState* dialogState(HWND hwnd);
 
 // Registers the predefined control classes (BUTTON, EDIT, STATIC, COMBOBOX)
@@ -83,5 +95,9 @@ HWND nextTabStop(HWND dialog, HWND from, bool previous);
 // Gives a control of a dialog the focus as the dialog manager does: an edit
 // control gets all of its text selected.
 void dialogSetFocus(HWND control);
+// The keys a dialog keeps for itself, as IsDialogMessage has them: true when
+// the dialog took `key` (Tab, Enter or Escape while the focus is in the
+// dialog or nowhere).
+bool dialogKey(HWND dialog, int key);
 
 }  // namespace wince

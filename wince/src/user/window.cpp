@@ -15,6 +15,12 @@ HWND topLevelOf(HWND h) {
   return w ? w->handle : nullptr;
 }
 
+bool isDescendant(HWND child, HWND ancestor) {
+  for (Window* w = wm().get(child); w; w = wm().get(w->parent))
+    if (w->handle == ancestor) return true;
+  return false;
+}
+
 }  // namespace wince
 
 using namespace wince;

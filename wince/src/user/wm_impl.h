@@ -15,7 +15,7 @@
 
 namespace wince {
 
-struct DialogState;  // user/dialog.cpp
+struct DialogState;  // user/dialog.h
 
 struct WindowClass {
   std::u16string name;
@@ -106,6 +106,9 @@ bool isVisible(const Window& w);        // the window and all its ancestors visi
 // The top-level window that holds h (h itself when it is top-level); null
 // when h, or one of its ancestors, is not a live window.
 HWND topLevelOf(HWND h);
+// True when `child` is `ancestor` or lies inside it (a child, a child's
+// child...).
+bool isDescendant(HWND child, HWND ancestor);
 // The topmost visible top-level window under a screen point, or null.
 HWND topLevelAt(POINT p);
 // The deepest visible, enabled window under a screen point, or null.
