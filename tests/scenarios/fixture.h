@@ -15,6 +15,10 @@
 
 namespace crestune::testing {
 
+// The registry keys and the item's name are spelt out in the tests, here and
+// in the item and setup tests, and not taken from the libraries' shared
+// headers in common/ on purpose: a test that used the product's constant
+// could not catch a wrong one.
 inline const char* kSettingsKey = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
 inline const char* kItemKey = "HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune";
 inline const char16_t* kItemName = u"WMP Crestune";
@@ -82,6 +86,10 @@ inline std::u16string storedText(const wince::RegistryStore::Value& v) {
   return wince::RegistryStore::textOf(v.bytes);
 }
 
+// The two layouts of the item's buttons: a large Play button (IconSize 1,
+// and an item with no settings at all) or five buttons alike.
+enum class IconSize { Large, Standard };
+
 class DeviceTest : public ::testing::Test {
  protected:
   Session session;
@@ -113,22 +121,23 @@ class DeviceTest : public ::testing::Test {
     int left, top, right, bottom;
   };
   // The item's buttons, Play, Pause, Stop, Previous, Next, in the item
-  // window's coordinates: the layout it paints with, worked out as it does.
-  std::vector<Box> buttons() {
-    std::vector<Box> v;
-    int x = 29;
-    int h = static_cast<int>(item()->record.cyp);
-    for (int i = 0; i < 5; ++i) {
-      int size = (i == 0) ? (h - 4) : 24;
-      v.push_back({x, (h - size) / 2, x + size, (h - size) / 2 + size});
-      x += size;
-    }
-    return v;
+  // window's coordinates: side by side from x 29, each as wide and tall as
+  // its icon (Play 32 when large, all others 24), centred down an item 4
+  // taller than Play. Neighbours share an edge.
+  static const std::vector<Box>& buttons(IconSize size = IconSize::Large) {
+    static const std::vector<Box> large = {
+        {29, 2, 61, 34}, {61, 6, 85, 30}, {85, 6, 109, 30}, {109, 6, 133, 30}, {133, 6, 157, 30}};
+    static const std::vector<Box> standard = {
+        {29, 2, 53, 26}, {53, 2, 77, 26}, {77, 2, 101, 26}, {101, 2, 125, 26}, {125, 2, 149, 26}};
+    return size == IconSize::Large ? large : standard;
   }
-  // Centre of a button, in screen coordinates, after the item has painted.
-  POINT centre(int index) {
+  static DWORD itemHeight(IconSize size) { return size == IconSize::Large ? 36 : 28; }
+  // Centre of a button, in screen coordinates, after the item has painted
+  // at the height of that layout.
+  POINT centre(int index, IconSize size = IconSize::Large) {
     windows().runUntilIdle();
-    Box b = buttons()[static_cast<size_t>(index)];
+    EXPECT_EQ(itemHeight(size), item()->record.cyp) << "the item's height with these buttons";
+    const Box& b = buttons(size).at(static_cast<size_t>(index));
     return onItem((b.left + b.right) / 2, (b.top + b.bottom) / 2);
   }
   // A tap-and-hold queued on the empty space beside the buttons, halfway

@@ -12,23 +12,63 @@ using Kind = wince::InputEvent::Kind;
 
 class Pen : public StrictDeviceTest {};
 
-TEST_F(Pen, EachButtonSendsItsCommandOnRelease) {
-  startWithPlayer();
-  const UINT codes[] = {0x80C8, 0x80C9, 0x80CA, 0x80CB, 0x80CC};
+// The buttons of both layouts, each where the layout puts it.
+class PenOnButtons : public Pen, public ::testing::WithParamInterface<IconSize> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == IconSize::Standard) setIconSize(0);
+    startWithPlayer();
+  }
+  const std::vector<Box>& boxes() { return buttons(GetParam()); }
+};
+
+constexpr UINT kButtonCodes[] = {0x80C8, 0x80C9, 0x80CA, 0x80CB, 0x80CC};
+
+TEST_P(PenOnButtons, EachButtonSendsItsCommandOnRelease) {
   for (int i = 0; i < 5; ++i) {
-    POINT p = centre(i);
+    POINT p = centre(i, GetParam());
     tap(p.x, p.y);
-    EXPECT_EQ(std::vector<UINT>{codes[i]}, received()) << "button " << i;
+    EXPECT_EQ(std::vector<UINT>{kButtonCodes[i]}, received()) << "button " << i;
   }
   EXPECT_EQ(nullptr, GetCapture());
 }
 
-TEST_F(Pen, TheSharedEdgeBelongsToTheLeftButton) {
-  startWithPlayer();
-  POINT p = onItem(61, 20);  // Play's right edge is Pause's left edge
-  tap(p.x, p.y);
-  EXPECT_EQ(std::vector<UINT>{0x80C8}, received());
+TEST_P(PenOnButtons, TheSharedEdgeBelongsToTheLeftButtonAndTheLastColumnIsInside) {
+  windows().runUntilIdle();
+  for (int i = 0; i < 5; ++i) {
+    const Box& b = boxes()[static_cast<size_t>(i)];
+    POINT p = onItem(b.right, (b.top + b.bottom) / 2);  // where the next one starts
+    tap(p.x, p.y);
+    EXPECT_EQ(std::vector<UINT>{kButtonCodes[i]}, received()) << "right edge of button " << i;
+  }
+  const Box& next = boxes().back();
+  POINT beyond = onItem(next.right + 1, (next.top + next.bottom) / 2);
+  tap(beyond.x, beyond.y);
+  EXPECT_TRUE(received().empty()) << "one past Next";
 }
+
+TEST_P(PenOnButtons, EachFaceSitsWhereTheLayoutPutsIt) {
+  windows().runUntilIdle();
+  ASSERT_EQ(itemHeight(GetParam()), item()->record.cyp);
+  auto& screen = device().screen();
+  auto light = [](uint32_t px) { return (px & 0xFF) > 0xC0 && ((px >> 8) & 0xFF) > 0xC0; };
+  for (int i = 0; i < 5; ++i) {
+    const Box& b = boxes()[static_cast<size_t>(i)];
+    // A round face: light just inside its top edge at the centre, and the
+    // watermark in its corners, where the circle does not reach.
+    POINT top = onItem((b.left + b.right) / 2, b.top + 3);
+    EXPECT_TRUE(light(screen.at(top.x, top.y))) << "button " << i;
+    POINT corner = onItem(b.left, b.top);
+    uint32_t watermark = screen.at(onItem(200, b.top).x, onItem(200, b.top).y);
+    EXPECT_EQ(watermark, screen.at(corner.x, corner.y)) << "corner of button " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLayouts, PenOnButtons,
+                         ::testing::Values(IconSize::Large, IconSize::Standard),
+                         [](const ::testing::TestParamInfo<IconSize>& info) {
+                           return info.param == IconSize::Large ? "Large" : "Standard";
+                         });
 
 TEST_F(Pen, DraggingOffAButtonSendsNothing) {
   startWithPlayer();
@@ -164,23 +204,6 @@ TEST_F(Pen, AThousandTapsPaintsAndMenusLeaveNothingBehind) {
   EXPECT_EQ(0, a.live(wince::ObjectKind::Menu));
   EXPECT_EQ(0, a.live(wince::ObjectKind::Dc));
   EXPECT_EQ(0, a.live(wince::ObjectKind::Process));
-}
-
-TEST_F(Pen, EachFaceSitsWhereTheLayoutPutsIt) {
-  startWithPlayer();
-  windows().runUntilIdle();
-  auto& screen = device().screen();
-  auto light = [](uint32_t px) { return (px & 0xFF) > 0xC0 && ((px >> 8) & 0xFF) > 0xC0; };
-  for (int i = 0; i < 5; ++i) {
-    Box b = buttons()[static_cast<size_t>(i)];
-    // A round face: light just inside its top edge at the centre, and the
-    // watermark in its corners, where the circle does not reach.
-    POINT top = onItem((b.left + b.right) / 2, b.top + 3);
-    EXPECT_TRUE(light(screen.at(top.x, top.y))) << "button " << i;
-    POINT corner = onItem(b.left, b.top);
-    uint32_t watermark = screen.at(onItem(200, b.top).x, onItem(200, b.top).y);
-    EXPECT_EQ(watermark, screen.at(corner.x, corner.y)) << "corner of button " << i;
-  }
 }
 
 TEST_F(Pen, TheTitleIsDrawnInTheHostsColourFromX30) {
