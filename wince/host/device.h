@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "faults.h"
 #include "icon_image.h"
 
 namespace wince {
@@ -174,6 +175,8 @@ class Device {
   InputQueue& input() { return input_; }
   Trace& trace() { return trace_; }
   Accounting& accounting() { return accounting_; }
+  // Failures planned for the product libraries' next calls.
+  FaultPlan& faults() { return faults_; }
   DWORD& lastError() { return lastError_; }
 
   RegistryStore& registry() { return *registry_; }
@@ -218,6 +221,7 @@ class Device {
   InputQueue input_;
   Trace trace_;
   Accounting accounting_;
+  FaultPlan faults_;
   DWORD lastError_ = 0;
   std::vector<std::string> problems_;
   std::unique_ptr<RegistryStore> registry_;

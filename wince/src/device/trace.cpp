@@ -38,6 +38,14 @@ std::string traceArg(const void* p) {
   return buf;
 }
 
+bool CallTrace::failure(DWORD* error) {
+  if (!Device::exists()) return false;
+  Device& d = Device::current();
+  if (d.faults().empty() || !d.modules().isProductAddress(caller_)) return false;
+  injected_ = d.faults().take(name_, error);
+  return injected_;
+}
+
 void CallTrace::appendResult(const std::string& r) {
   // Entries are never removed while a call is open, so the index still holds.
   auto& entries = const_cast<std::vector<TraceEntry>&>(Device::current().trace().entries());

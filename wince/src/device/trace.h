@@ -15,7 +15,8 @@ namespace wince {
 bool traceWanted(const void* returnAddress);
 class CallTrace {
  public:
-  CallTrace(const char* name, const void* returnAddress) : name_(name), on_(traceWanted(returnAddress)) {}
+  CallTrace(const char* name, const void* returnAddress)
+      : name_(name), caller_(returnAddress), on_(traceWanted(returnAddress)) {}
   template <class... A>
   void args(const A&... a) {
     if (!on_) return;
@@ -29,15 +30,28 @@ class CallTrace {
   }
   template <class R>
   R result(R r) {
-    if (on_ && index_ != npos) appendResult(traceArg(r));
+    if (on_ && index_ != npos) appendResult(traceArg(r) + (injected_ ? " (failure injected)" : ""));
     return r;
+  }
+
+  // True when a failure of this call is planned for a product library's
+  // call (FaultPlan): the call then fails with `*error` instead of running.
+  bool failure(DWORD* error);
+  // Fails a call whose failure result says nothing more: sets the error
+  // GetLastError gives and answers `failed`.
+  template <class R>
+  R fail(DWORD error, R failed) {
+    Device::current().lastError() = error;
+    return result(failed);
   }
 
  private:
   static constexpr size_t npos = static_cast<size_t>(-1);
   void appendResult(const std::string& r);
   const char* name_;
+  const void* caller_;
   bool on_;
+  bool injected_ = false;
   size_t index_ = npos;
 };
 

@@ -336,6 +336,7 @@ int WINAPI GetObjectW(HGDIOBJ h, int c, LPVOID pv) {
 HFONT WINAPI CreateFontIndirectW(const LOGFONTW* lplf) {
   WINCE_TRACE("CreateFontIndirectW");
   wince_trace_.args(static_cast<const void*>(lplf));
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, HFONT{});
   HFONT h = nullptr;
   if (lplf) {
     GdiObject o;

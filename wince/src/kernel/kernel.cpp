@@ -28,6 +28,7 @@ std::set<void*>& liveBlocks() {
 WINBASEAPI HLOCAL WINAPI LocalAlloc(UINT uFlags, size_t uBytes) {
   WINCE_TRACE("LocalAlloc");
   wince_trace_.args(uFlags, uBytes);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, static_cast<HLOCAL>(nullptr));
   void* p = (uFlags & LMEM_ZEROINIT) ? std::calloc(1, uBytes ? uBytes : 1) : std::malloc(uBytes ? uBytes : 1);
   if (!p) {
     Device::current().lastError() = ERROR_NOT_ENOUGH_MEMORY;

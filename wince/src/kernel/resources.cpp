@@ -138,6 +138,7 @@ HICON loadIcon(HINSTANCE module, LPCWSTR name, int cx, int cy) {
 HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType) {
   WINCE_TRACE("FindResourceW");
   wince_trace_.args(hModule, lpName, lpType);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, HRSRC{});
   Device& dev = Device::current();
   if (!lpName || !lpType) {
     dev.lastError() = ERROR_INVALID_PARAMETER;
@@ -160,6 +161,7 @@ HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType) {
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
   WINCE_TRACE("LoadResource");
   wince_trace_.args(hModule, hResInfo);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, HGLOBAL{});
   const wince::ResourceEntry* e = entryOf(hModule, hResInfo);
   if (!e) {
     Device::current().lastError() = ERROR_INVALID_HANDLE;
@@ -188,6 +190,7 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
 HANDLE WINAPI LoadImageW(HINSTANCE hInst, LPCWSTR name, UINT type, int cx, int cy, UINT fuLoad) {
   WINCE_TRACE("LoadImageW");
   wince_trace_.args(hInst, name, type, cx, cy, fuLoad);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, HANDLE{});
   if (type != IMAGE_ICON) {
     // Bitmaps and cursors are not kept by this device.
     Device::current().lastError() = ERROR_INVALID_PARAMETER;

@@ -32,6 +32,7 @@ LONG withStore(F&& f) {
 LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
   WINCE_TRACE("RegOpenKeyExW");
   wince_trace_.args(hKey, lpSubKey, ulOptions, samDesired);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.result(static_cast<LONG>(e));
   // Windows CE has no key security: the access asked for is not checked.
   LONG rc = withStore([&](RegistryStore::Impl& r) { return r.open(hKey, lpSubKey, phkResult); });
   return wince_trace_.result(rc);
@@ -43,6 +44,7 @@ LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR 
   WINCE_TRACE("RegCreateKeyExW");
   wince_trace_.args(hKey, lpSubKey, Reserved, static_cast<const char16_t*>(lpClass), dwOptions, samDesired,
                     static_cast<const void*>(lpSecurityAttributes));
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.result(static_cast<LONG>(e));
   // Keys keep no class, options or security on this device.
   LONG rc = withStore([&](RegistryStore::Impl& r) { return r.create(hKey, lpSubKey, phkResult, lpdwDisposition); });
   return wince_trace_.result(rc);
@@ -53,6 +55,7 @@ LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
   WINCE_TRACE("RegQueryValueExW");
   wince_trace_.args(hKey, lpValueName, static_cast<const void*>(lpReserved), static_cast<const void*>(lpType),
                     static_cast<const void*>(lpData), lpcbData ? *lpcbData : 0u);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.result(static_cast<LONG>(e));
   LONG rc = lpReserved ? ERROR_INVALID_PARAMETER : withStore([&](RegistryStore::Impl& r) {
     return r.queryValue(hKey, lpValueName, lpType, lpData, lpcbData);
   });
@@ -63,6 +66,7 @@ LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD
                            DWORD cbData) {
   WINCE_TRACE("RegSetValueExW");
   wince_trace_.args(hKey, lpValueName, Reserved, dwType, static_cast<const void*>(lpData), cbData);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.result(static_cast<LONG>(e));
   LONG rc = withStore([&](RegistryStore::Impl& r) { return r.setValue(hKey, lpValueName, dwType, lpData, cbData); });
   return wince_trace_.result(rc);
 }
@@ -70,6 +74,7 @@ LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD
 LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
   WINCE_TRACE("RegDeleteValueW");
   wince_trace_.args(hKey, lpValueName);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.result(static_cast<LONG>(e));
   LONG rc = withStore([&](RegistryStore::Impl& r) { return r.deleteValue(hKey, lpValueName); });
   return wince_trace_.result(rc);
 }
@@ -77,6 +82,7 @@ LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
 LONG WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
   WINCE_TRACE("RegDeleteKeyW");
   wince_trace_.args(hKey, lpSubKey);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.result(static_cast<LONG>(e));
   // As on Windows CE, the key goes with all its subkeys and values.
   LONG rc = withStore([&](RegistryStore::Impl& r) { return r.deleteKey(hKey, lpSubKey); });
   return wince_trace_.result(rc);
@@ -89,6 +95,7 @@ LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcch
   wince_trace_.args(hKey, dwIndex, static_cast<const void*>(lpName), lpcchName ? *lpcchName : 0u,
                     static_cast<const void*>(lpReserved), static_cast<const void*>(lpClass),
                     static_cast<const void*>(lpftLastWriteTime));
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.result(static_cast<LONG>(e));
   LONG rc = lpReserved ? ERROR_INVALID_PARAMETER : withStore([&](RegistryStore::Impl& r) {
     return r.enumKey(hKey, dwIndex, lpName, lpcchName, lpClass, lpcchClass);
   });

@@ -257,6 +257,11 @@ WINBASEAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW ofn) {
   Device& d = Device::current();
   ShellState& shell = d.shell();
   shell.commonDialogError() = 0;
+  if (DWORD e; wince_trace_.failure(&e)) {
+    // A common dialog reports its failure through CommDlgExtendedError.
+    shell.commonDialogError() = e;
+    return wince_trace_.result(FALSE);
+  }
   // The structure of this build: the device's 76-byte layout.
   if (!ofn || ofn->lStructSize != sizeof(OPENFILENAMEW)) {
     shell.commonDialogError() = CDERR_STRUCTSIZE;

@@ -83,6 +83,12 @@ SHSTDAPI BOOL WINAPI ShellExecuteEx(LPSHELLEXECUTEINFO info) {
     d.lastError() = ERROR_INVALID_PARAMETER;
     return wince_trace_.result(FALSE);
   }
+  if (DWORD e; wince_trace_.failure(&e)) {
+    // The shell's own code for the failure rides along in hInstApp.
+    info->hProcess = nullptr;
+    info->hInstApp = reinterpret_cast<HINSTANCE>(e == ERROR_FILE_NOT_FOUND ? SE_ERR_FNF : SE_ERR_NOASSOC);
+    return wince_trace_.fail(e, FALSE);
+  }
   info->hProcess = nullptr;
   std::u16string file = info->lpFile;
   std::u16string verb = info->lpVerb ? info->lpVerb : u"open";
