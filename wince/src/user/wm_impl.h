@@ -1,4 +1,5 @@
-// Inside of the window manager, shared by the user/*.cpp files.
+// Inside of the window manager, shared by the files of user/ and the
+// shell's own windows.
 #pragma once
 #include <windows.h>
 
@@ -96,29 +97,55 @@ struct WindowManager::Impl {
   }
 };
 
-// Helpers shared by the window manager's files.
+// Helpers shared by the window manager's files, by the file that defines them.
+
+// window_manager.cpp: the state and the lookups.
 WindowManager::Impl& wm();
 Window* windowOf(HWND h);  // null (and ERROR_INVALID_WINDOW_HANDLE) for a handle that is not a live window
-RECT screenRect(const Window& w);       // window rectangle in screen coordinates
-RECT clientScreenRect(const Window& w);  // client area in screen coordinates
-RECT clientInsets(const Window& w);      // non-client widths: left, top, right, bottom
-bool isVisible(const Window& w);        // the window and all its ancestors visible
+// Text of a u16 window-text pointer argument.
+std::u16string textOf(LPCWSTR s);
+
+// class.cpp: classes.
+// Registers a class of the system the first time it is needed; a class
+// already registered under the name stays as it is.
+void registerSystemClass(LPCWSTR name, WNDPROC proc, HBRUSH background = nullptr);
+// A class name as Impl::classes keys it: class names match whatever their case.
+std::u16string classKey(LPCWSTR name);
+// The state a system window (control, menu, message box, drop-down list)
+// keeps in Window::extra, or null once it is gone.
+template <class T>
+T* systemWindowState(HWND h) {
+  Window* w = wm().get(h);
+  return w ? static_cast<T*>(w->extra) : nullptr;
+}
+
+// window.cpp: the window tree.
 // The top-level window that holds h (h itself when it is top-level); null
 // when h, or one of its ancestors, is not a live window.
 HWND topLevelOf(HWND h);
 // True when `child` is `ancestor` or lies inside it (a child, a child's
 // child...).
 bool isDescendant(HWND child, HWND ancestor);
+
+// winpos.cpp: positions and the order of top-level windows.
+RECT screenRect(const Window& w);       // window rectangle in screen coordinates
+RECT clientScreenRect(const Window& w);  // client area in screen coordinates
+RECT clientInsets(const Window& w);      // non-client widths: left, top, right, bottom
+// Puts a top-level window above the others. With `repaint`, a visible
+// window repaints where it is (it may have been partly covered).
+void raiseTopLevel(HWND h, bool repaint = false);
+
+// visibility.cpp: what is visible where.
+bool isVisible(const Window& w);  // the window and all its ancestors visible
 // The topmost visible top-level window under a screen point, or null.
 HWND topLevelAt(POINT p);
 // The deepest visible, enabled window under a screen point, or null.
 HWND windowAt(POINT p);
-// Puts a top-level window above the others. With `repaint`, a visible
-// window repaints where it is (it may have been partly covered).
-void raiseTopLevel(HWND h, bool repaint = false);
 // Part of the screen a window's client area may draw to.
 std::vector<RECT> visibleRegion(const Window& w, bool clientOnly);
-void invalidateScreen(const RECT& r);   // everything shown in r must repaint
+void invalidateScreen(const RECT& r);  // everything shown in r must repaint
+
+// messages.cpp: the queue, the loops and input.
 // The next message to handle; input is taken from the device's input queue
 // and the feeder is asked for more only when allowFeeder. False: nothing to
 // do (no message, no input).
@@ -129,6 +156,25 @@ bool nextMessage(MSG& msg, bool allowFeeder);
 // dialog's loop hands messages to IsDialogMessage); true: taken.
 bool modalLoop(const std::function<bool()>& done, const std::function<bool(const InputEvent&)>& onInput,
                const std::function<bool(const MSG&)>& onMessage = nullptr);
+// Runs a popup window of the system (menu, message box, drop-down list,
+// open-file dialog) modally: `state` is its Window::extra while it runs and
+// the capture is suspended; the popup is shown and painted, the loop runs
+// as modalLoop's until done(), then the popup is destroyed. False: the
+// input ran out first.
+bool runSystemPopup(HWND popup, void* state, const std::function<bool()>& done,
+                    const std::function<bool(const InputEvent&)>& onInput);
+void deliverInput(const InputEvent& e);
+void runUntilIdle();
+
+// timer.cpp: timers.
+// A WM_TIMER for the first timer due now, whose next period starts now.
+// False: no timer is due.
+bool takeTimer(MSG& msg);
+// Device time passes for a wait event up to the next timer that falls due
+// within it; the rest of the wait goes back to the front of the input queue.
+void passTime(const InputEvent& wait);
+
+// focus.cpp: focus and capture.
 // Takes the pen capture away while a modal window runs; the window that
 // held it gets it back at the end if it is still there.
 class CaptureSuspended {
@@ -143,40 +189,13 @@ class CaptureSuspended {
  private:
   HWND held_;
 };
-// Runs a popup window of the system (menu, message box, drop-down list,
-// open-file dialog) modally: `state` is its Window::extra while it runs and
-// the capture is suspended; the popup is shown and painted, the loop runs
-// as modalLoop's until done(), then the popup is destroyed. False: the
-// input ran out first.
-bool runSystemPopup(HWND popup, void* state, const std::function<bool()>& done,
-                    const std::function<bool(const InputEvent&)>& onInput);
+
+// paint.cpp: the non-client area and the paint of system windows.
 void paintNonClient(Window& w);  // caption bar and border
-void deliverInput(const InputEvent& e);
-// A WM_TIMER for the first timer due now, whose next period starts now.
-// False: no timer is due.
-bool takeTimer(MSG& msg);
-// Device time passes for a wait event up to the next timer that falls due
-// within it; the rest of the wait goes back to the front of the input queue.
-void passTime(const InputEvent& wait);
-void runUntilIdle();
-// Registers a class of the system the first time it is needed; a class
-// already registered under the name stays as it is.
-void registerSystemClass(LPCWSTR name, WNDPROC proc, HBRUSH background = nullptr);
-// A class name as Impl::classes keys it: class names match whatever their case.
-std::u16string classKey(LPCWSTR name);
-// The state a system window (control, menu, message box, drop-down list)
-// keeps in Window::extra, or null once it is gone.
-template <class T>
-T* systemWindowState(HWND h) {
-  Window* w = wm().get(h);
-  return w ? static_cast<T*>(w->extra) : nullptr;
-}
 // Begins the paint of a system window: a white client area and transparent
 // text. Answers the DC; `client` receives the client rectangle.
 HDC beginSystemPaint(HWND h, PAINTSTRUCT& ps, RECT& client);
 // A black one-pixel frame around r.
 void frameRect(HDC dc, const RECT& r);
-// Text of a u16 window-text pointer argument.
-std::u16string textOf(LPCWSTR s);
 
 }  // namespace wince
