@@ -12,11 +12,20 @@ namespace crestune {
 
 class Session;
 
-// Runs the script's lines; answers the process exit status (0 when every
-// line ran and every check held). Errors are written to `err` as one line
-// each: "<file>:<line>: <what>".
+// Checks every line's shape (its command, its number of words, its numbers
+// and their ranges, its keywords, its quotes) without touching a device.
+// Answers false after writing the first mistake to `err` as one line,
+// "<file>:<line>: <what was expected>, <what was found>".
+bool checkScript(const std::string& fileName, const std::vector<std::string>& lines, std::ostream& err);
+
+// Checks the script as checkScript does and then runs its lines; answers
+// the process exit status (0 when every line ran and every check held).
+// Errors are written to `err` as one line each: "<file>:<line>: <what>".
 int runScript(Session& session, const std::string& fileName, const std::vector<std::string>& lines, std::ostream& out,
               std::ostream& err);
 
+// The commands a script may use, each as its usage on one line and what it
+// does, indented, on the next.
+void writeScriptCommands(std::ostream& out);
 
 }  // namespace crestune

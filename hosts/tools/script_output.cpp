@@ -1,0 +1,110 @@
+// Script commands that leave something behind: screenshots, the steps of a
+// story with their contact sheet and transcript, and printed lines.
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+
+#include "player.h"
+#include "product_names.h"
+#include "screenshot.h"
+#include "script_runner.h"
+#include "window_manager.h"
+
+namespace crestune::script {
+
+namespace {
+
+// The screen once the device has settled (a modal loop of the device
+// waiting on this line is left as it is), as a PNG under the output folder.
+// Answers the file written.
+std::filesystem::path writeScreen(Session& s, bool nested, const std::filesystem::path& name, int scale) {
+  if (!nested) s.device().windows().runUntilIdle();
+  std::filesystem::path file = s.outputFolder / name;
+  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
+  wince::writePng(s.device().screen(), file, scale);
+  return file;
+}
+
+// A step's file name: its number and the caption's words in lower case.
+std::string stepFileName(size_t number, const std::string& caption) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%02zu-", number);
+  std::string slug;
+  for (char c : caption) {
+    if (std::isalnum(static_cast<unsigned char>(c))) slug += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    else if (!slug.empty() && slug.back() != '-') slug += '-';
+    if (slug.size() > 40) break;
+  }
+  while (!slug.empty() && slug.back() == '-') slug.pop_back();
+  return name + slug + ".png";
+}
+
+}  // namespace
+
+std::string Runner::settingsText() {
+  auto& r = s_.device().registry();
+  const std::string key = settingsKeyPath();
+  const std::string item = todayItemKeyPath(itemName());
+  std::string s = std::string("Today item ") + (r.keyExists(item) ? "registered" : "not registered") + "; settings ";
+  if (!r.keyExists(key)) return s + "absent";
+  for (const char* name : {"IconSize", "Language", "WMPApplication"}) {
+    auto v = r.getValue(key, name);
+    s += std::string(name) + "=" + (v ? show(*v) : "none") + (std::string(name) == "WMPApplication" ? "" : ", ");
+  }
+  return s;
+}
+
+void Runner::screenshot(const Line& l) {
+  int scale = l.has("scale") ? static_cast<int>(l.number("scale")) : 1;
+  out_ << "screenshot: " << writeScreen(s_, nested_ > 0, l["FILE"], scale).string() << "\n";
+}
+
+// One step of a story: the screen as it is now, with its caption, and what
+// the player received and the settings became since the step before.
+void Runner::takeStep(const Line& l) {
+  const std::string& caption = l["CAPTION"];
+  writeScreen(s_, nested_ > 0, stepFileName(frames_.size() + 1, caption), 1);
+  const auto& screen = s_.device().screen();
+  frames_.push_back(SheetFrame{caption, screen.width, screen.height, screen.pixels});
+  out_ << "step " << frames_.size() << ": " << caption << "\n";
+  transcript_ << "step " << frames_.size() << ": " << caption << "\n";
+  const auto& all = s_.player().transcript();
+  for (; playerSeen_ < all.size(); ++playerSeen_)
+    transcript_ << "  player received " << describe(all[playerSeen_]) << " " << commandName(all[playerSeen_]) << "\n";
+  std::string settings = settingsText();
+  if (settings != lastSettings_) {
+    transcript_ << "  registry: " << settings << "\n";
+    lastSettings_ = settings;
+  }
+}
+
+void Runner::sheet(const Line& l) {
+  std::filesystem::path file = s_.outputFolder / l["FILE"];
+  std::vector<SheetFrame> chosen;
+  for (const std::string& word : l.rest) {
+    long long n = readNumber(word, "a step number", 1, 10000);
+    if (n > static_cast<long long>(frames_.size()))
+      throw ScriptError("there is no step " + word + " (the steps so far: 1 to " + std::to_string(frames_.size()) + ")");
+    chosen.push_back(frames_[static_cast<size_t>(n - 1)]);
+  }
+  if (l.rest.empty()) chosen = frames_;
+  writeContactSheet(l["TITLE"], chosen, l.rest.empty() ? 4 : static_cast<int>(chosen.size()), file);
+  out_ << "contact sheet: " << file.string() << "\n";
+}
+
+void Runner::transcript(const Line& l) {
+  std::filesystem::path file = s_.outputFolder / l["FILE"];
+  std::ofstream t(file);
+  t << transcript_.str();
+  if (!t) throw ScriptError("cannot write " + file.string());
+  out_ << "transcript: " << file.string() << "\n";
+}
+
+void Runner::echo(const Line& l) {
+  for (size_t i = 0; i < l.rest.size(); ++i) out_ << (i > 0 ? " " : "") << l.rest[i];
+  out_ << "\n";
+}
+
+}  // namespace crestune::script
