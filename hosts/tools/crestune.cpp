@@ -27,20 +27,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* kSynopsis =
-    "usage: crestune demo [--language english|spanish] [--out DIR]\n"
-    "       crestune run SCRIPT [--device DIR] [--out DIR]\n"
-    "       crestune install --device DIR [--language english|spanish] [--cancel]\n"
-    "       crestune uninstall --device DIR\n"
-    "       crestune interactive [--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE] [--screenshots DIR]\n";
+// The commands as help shows them: what follows "crestune NAME" in the
+// synopsis, and one line of what the command does.
+struct CommandHelp {
+  const char* name;
+  const char* arguments;
+  const char* about;
+};
 
-const char* kDetails =
-    "commands:\n"
-    "  demo          the whole story on a fresh device: screenshots, a contact sheet, a transcript\n"
-    "  run           run the scenario script SCRIPT on the emulated device\n"
-    "  install       install the Crestune package as the device's installer does\n"
-    "  uninstall     remove the Crestune package again\n"
-    "  interactive   the device in a desktop window: the mouse is the pen\n"
+const CommandHelp kCommandHelp[] = {
+    {"demo", "[--language english|spanish] [--out DIR]",
+     "the whole story on a fresh device: screenshots, a contact sheet, a transcript"},
+    {"run", "SCRIPT [--device DIR] [--out DIR]", "run the scenario script SCRIPT on the emulated device"},
+    {"install", "--device DIR [--language english|spanish] [--cancel]",
+     "install the Crestune package as the device's installer does"},
+    {"uninstall", "--device DIR", "remove the Crestune package again"},
+    {"interactive", "[--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE] [--screenshots DIR]",
+     "the device in a desktop window: the mouse is the pen"},
+    {"help", "[COMMAND]", "this text, or one command's (help run adds the commands of a script)"},
+};
+
+const char* kOptions =
     "options:\n"
     "  --device DIR                keep the device in DIR between runs (default: a fresh temporary device)\n"
     "  --out DIR                   where screenshots and the demo's files go (default: the current folder;\n"
@@ -51,6 +58,27 @@ const char* kDetails =
     "  --screenshot-on-exit FILE   write the last frame of the window as PNG\n"
     "  --transcript FILE           write what the player received, a command a line, and its state\n"
     "  --screenshots DIR           F12 in the window writes the screen there (shot-1.png, ...)\n";
+
+std::string synopsisLine(const CommandHelp& c, bool first) {
+  return std::string(first ? "usage: " : "       ") + "crestune " + c.name + " " + c.arguments + "\n";
+}
+
+std::string aboutLine(const CommandHelp& c) {
+  std::string name = c.name;
+  return "  " + name + std::string(name.size() < 14 ? 14 - name.size() : 1, ' ') + c.about + "\n";
+}
+
+std::string synopsis() {
+  std::string s;
+  for (const CommandHelp& c : kCommandHelp) s += synopsisLine(c, s.empty());
+  return s;
+}
+
+std::string details() {
+  std::string s = "commands:\n";
+  for (const CommandHelp& c : kCommandHelp) s += aboutLine(c);
+  return s + kOptions;
+}
 
 struct UsageError {
   std::string what;
@@ -190,6 +218,8 @@ int run(const CommandLine& cl) {
   if (cl.command == "run") {
     const std::string& script = cl.positional[0];
     std::vector<std::string> lines = readScript(script);
+    // A script that cannot run is refused before any folder is made.
+    if (!crestune::checkScript(script, lines, std::cerr)) return 1;
     fs::path out = cl.has("--out") ? outputFolder(cl.get("--out")) : fs::path();
     crestune::Session session(device);
     if (!out.empty()) session.outputFolder = out;
@@ -222,25 +252,45 @@ int run(const CommandLine& cl) {
   return crestune::runScript(session, cl.command, lines, std::cout, std::cerr);
 }
 
+// `crestune help COMMAND`: the command's synopsis and what it does; for
+// run, every command a script may use.
+void helpFor(const std::vector<std::string>& args) {
+  if (args.size() > 2) throw UsageError{"help takes one command, found " + std::to_string(args.size() - 1)};
+  for (const CommandHelp& c : kCommandHelp) {
+    if (args[1] != c.name) continue;
+    std::cout << synopsisLine(c, true) << aboutLine(c);
+    if (args[1] == "run") {
+      std::cout << "script commands, one a line (# starts a comment; double quotes group words):\n";
+      crestune::writeScriptCommands(std::cout);
+    }
+    return;
+  }
+  throw UsageError{"unknown command " + args[1]};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
-    std::cerr << "crestune: no command given\n" << kSynopsis;
+    std::cerr << "crestune: no command given\n" << synopsis();
     return 2;
   }
   bool help = args[0] == "help";
   for (const std::string& a : args) help = help || a == "--help" || a == "-h";
-  if (help) {
-    std::cout << kSynopsis << kDetails;
-    return 0;
-  }
   CommandLine cl;
   try {
+    if (help && args[0] == "help" && args.size() > 1 && args[1].rfind("-", 0) != 0) {
+      helpFor(args);
+      return 0;
+    }
+    if (help) {
+      std::cout << synopsis() << details();
+      return 0;
+    }
     cl = parse(args);
   } catch (const UsageError& e) {
-    std::cerr << "crestune: " << crestune::oneLine(e.what) << "\n" << kSynopsis;
+    std::cerr << "crestune: " << crestune::oneLine(e.what) << "\n" << synopsis();
     return 2;
   }
   try {
