@@ -63,7 +63,9 @@ TEST_F(Faults, AnInjectedFailureIsTracedAndTakenOnlyByTheProduct) {
 }
 
 // The path longer than the buffer is read twice; when the second read
-// fails, what the first left behind is not taken for the path.
+// fails, the path is empty. (The platform leaves the buffer's contents
+// undefined after the first, short read; this device and desktop Win32
+// leave it untouched, so what a device might leave there is not shown.)
 TEST_F(Faults, AFailedSecondReadOfALongPathLeavesItEmpty) {
   storePath("\\Windows\\" + std::string(1100, 'p') + ".exe");
   registerItem();

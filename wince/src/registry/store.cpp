@@ -216,10 +216,6 @@ LONG RegistryStore::Impl::queryValue(HKEY h, const char16_t* name, DWORD* type, 
   if (type) *type = v->type;
   if (data) {
     if (*size < needed) {
-      // The buffer's contents are undefined then; it gets what fits, as
-      // the system's own registry gives it, so that no caller may take a
-      // cut value for the whole.
-      if (*size) std::memcpy(data, v->data.data(), *size);
       *size = needed;
       return ERROR_MORE_DATA;
     }

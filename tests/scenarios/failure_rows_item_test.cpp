@@ -1,0 +1,158 @@
+// What the Today item does when a platform call fails under it, one test a
+// failure the item documents (docs/failure-rows.md lists them): what the
+// person sees, that nothing is half-written, and that every object it took
+// is given back.
+#include "fixture.h"
+
+namespace crestune::testing {
+namespace {
+
+using Kind = wince::InputEvent::Kind;
+constexpr int kLargeButtons = 1009, kPath = 1017;
+
+class ItemFailure : public StrictDeviceTest {
+ protected:
+  wince::FaultPlan& plan() { return device().faults(); }
+  std::string live() { return device().accounting().report(); }
+  void store(const char* name, DWORD v) { reg().setValue(kSettingsKey, name, REG_DWORD, wince::RegistryStore::dwordBytes(v)); }
+  // The item on the Today screen with the settings a person chose.
+  void startItem() {
+    store("IconSize", 0);
+    store("Language", 1);
+    reg().setValue(kSettingsKey, "WMPApplication", REG_SZ, wince::RegistryStore::stringBytes("\\Windows\\wmplayer.exe"));
+    registerItem();
+    session.startToday();
+    ASSERT_TRUE(item());
+  }
+  // The item's window painted now.
+  void repaint() {
+    InvalidateRect(item()->record.hwndCustom, nullptr, TRUE);
+    windows().runUntilIdle();
+  }
+  // Ink (anything but the Today screen's own background) across the title.
+  int titleInk() {
+    RECT r{};
+    GetWindowRect(item()->record.hwndCustom, &r);
+    uint32_t background = device().screen().at(r.right - 2, r.top + 2);
+    int ink = 0;
+    for (int y = r.top; y < r.top + 20; ++y)
+      for (int x = r.left + 30; x < r.left + 200; ++x) ink += device().screen().at(x, y) != background;
+    return ink;
+  }
+  void tapTitle(bool answerBox) {
+    POINT p = onItem(100, 10);
+    input(Kind::PenDown, p.x, p.y);
+    input(Kind::PenUp, p.x, p.y);
+    if (answerBox) device().input().push(wince::InputEvent{Kind::AnswerBox, {}, 0, IDOK, {}});
+    windows().runUntilIdle();
+  }
+  // Everything the item took is given back once the shell has stopped.
+  void expectAllGivenBack(const std::string& before) {
+    session.stopToday();
+    EXPECT_EQ(before, live());
+  }
+};
+
+// The settings key missing, or there and unreadable: the item comes up with
+// what a library holds on its first load: large Play, English, wmplayer.exe.
+TEST_F(ItemFailure, UnreadableSettingsGiveTheFirstLoadsDefaults) {
+  for (bool keyThere : {false, true}) {
+    SCOPED_TRACE(keyThere ? "the key there, opening it fails" : "no key");
+    const std::string before = live();
+    if (keyThere) {
+      store("IconSize", 0);
+      store("Language", 1);
+      plan().add("RegOpenKeyExW");
+    } else {
+      reg().deleteKey(kSettingsKey);
+    }
+    registerItem();
+    session.player().start();
+    session.startToday();
+    ASSERT_TRUE(item());
+    EXPECT_EQ(36u, item()->record.cyp) << "large Play";
+    queueMenuAnswer(Kind::DismissMenu);
+    windows().runUntilIdle();
+    ASSERT_FALSE(windows().menusShown().empty());
+    EXPECT_EQ(u"Mute", windows().menusShown().back().entries.front()) << "English";
+    session.player().close();
+    nextRefresh();
+    tapTitle(false);
+    EXPECT_TRUE(session.player().running()) << "wmplayer.exe started";
+    EXPECT_TRUE(windows().messageBoxes().empty());
+    session.player().close();
+    expectAllGivenBack(before);
+    reg().deleteKey(kSettingsKey);
+  }
+}
+
+TEST_F(ItemFailure, ASettingsKeyThatCannotBeCreatedStoresNothingAndSaysNothing) {
+  startItem();
+  const std::string stored = reg().exportText();
+  plan().add("RegCreateKeyExW");
+  INT_PTR result = openOptions({[&] {
+    SendMessageW(GetDlgItem(openDialogWindow(), kLargeButtons), BM_CLICK, 0, 0);
+    queueTapOnDone();
+  }});
+  EXPECT_EQ(IDOK, result);
+  EXPECT_EQ(stored, reg().exportText());
+  EXPECT_TRUE(windows().messageBoxes().empty());
+}
+
+TEST_F(ItemFailure, ANormalFaceThatFailsToLoadIsReportedAndStopsTheLoad) {
+  const std::string before = live();
+  plan().add("LoadImageW");
+  device().input().push(wince::InputEvent{Kind::AnswerBox, {}, 0, IDOK, {}});
+  session.player().start();
+  startItem();
+  ASSERT_EQ(1u, windows().messageBoxes().size());
+  const auto& box = windows().messageBoxes()[0];
+  EXPECT_EQ(0u, box.text.rfind(u"Button:140, Size:24, Instance:", 0)) << wince::narrow(box.text);
+  EXPECT_EQ(u"Error", box.caption) << "the system's own caption";
+  EXPECT_EQ(nullptr, box.owner);
+  EXPECT_EQ(static_cast<UINT>(MB_OK), box.type);
+  EXPECT_EQ(0, device().accounting().live(wince::ObjectKind::Icon)) << "nothing after Play was tried";
+  session.player().close();
+  expectAllGivenBack(before);
+}
+
+TEST_F(ItemFailure, APressedFaceThatFailsToLoadStopsTheLoadSilently) {
+  const std::string before = live();
+  plan().add("LoadImageW", 0, 1, 1);  // Play's normal face loads, its pressed face does not
+  startItem();
+  EXPECT_TRUE(windows().messageBoxes().empty());
+  EXPECT_EQ(1, device().accounting().live(wince::ObjectKind::Icon)) << "Play keeps its normal face";
+  expectAllGivenBack(before);
+}
+
+// Painting goes on without the application icon and without the title
+// font: the title is drawn in the font the DC already holds.
+TEST_F(ItemFailure, PaintingGoesOnWithoutTheLogoOrTheTitleFont) {
+  const std::string before = live();
+  startItem();
+  const int inked = titleInk();
+  ASSERT_GT(inked, 0);
+  plan().add("LoadImageW");
+  plan().add("CreateFontIndirectW");
+  repaint();
+  EXPECT_TRUE(plan().empty()) << "both calls were made";
+  EXPECT_GT(titleInk(), 0) << "the title is still drawn";
+  EXPECT_TRUE(windows().messageBoxes().empty());
+  expectAllGivenBack(before);
+}
+
+TEST_F(ItemFailure, APlayerThatCannotStartIsReportedAndTheNextTapTriesAgain) {
+  startItem();
+  plan().add("ShellExecuteEx");
+  tapTitle(true);
+  ASSERT_EQ(1u, windows().messageBoxes().size());
+  EXPECT_EQ(u"\"\\Windows\\wmplayer.exe\" no encontrado.", windows().messageBoxes()[0].text);
+  EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), windows().messageBoxes()[0].type);
+  EXPECT_FALSE(session.player().running());
+  tapTitle(false);
+  EXPECT_TRUE(session.player().running());
+  EXPECT_EQ(1u, windows().messageBoxes().size());
+}
+
+}  // namespace
+}  // namespace crestune::testing
