@@ -53,6 +53,42 @@ class ItemFailure : public StrictDeviceTest {
   }
 };
 
+// Neither a class that could not be registered nor a window that could not
+// be created is reported: the shell gets no window, and unloading later
+// finds no class of this copy's to unregister.
+TEST_F(ItemFailure, NoClassOrNoWindowMeansNoItemAndNoMessage) {
+  for (const char* call : {"RegisterClassW", "CreateWindowExW"}) {
+    SCOPED_TRACE(call);
+    const std::string before = live();
+    plan().add(call);
+    registerItem();
+    session.startToday();
+    EXPECT_TRUE(plan().empty());
+    EXPECT_FALSE(item() && item()->record.hwndCustom) << "no window";
+    expectAllGivenBack(before);
+    EXPECT_TRUE(windows().messageBoxes().empty());
+  }
+}
+
+TEST_F(ItemFailure, AClassThatCannotBeUnregisteredIsReportedAndTheUnloadGoesOn) {
+  const std::string before = live();
+  startItem();
+  HMODULE library = item()->library;
+  plan().add("UnregisterClassW");
+  device().input().push(wince::InputEvent{Kind::AnswerBox, {}, 0, IDOK, {}});
+  session.stopToday();
+  ASSERT_EQ(1u, windows().messageBoxes().size());
+  const auto& box = windows().messageBoxes()[0];
+  EXPECT_EQ(u"UnregisterClass()", box.text);
+  EXPECT_EQ(u"Error", box.caption) << "the system's own caption";
+  EXPECT_EQ(nullptr, box.owner);
+  EXPECT_EQ(static_cast<UINT>(MB_OK), box.type);
+  EXPECT_EQ(0, device().accounting().live(wince::ObjectKind::Module)) << "the library is gone all the same";
+  // The class the failed call left registered is the only thing left.
+  EXPECT_TRUE(UnregisterClassW(u"_WMPCrestuneClass", reinterpret_cast<HINSTANCE>(library)));
+  EXPECT_EQ(before, live());
+}
+
 // The settings key missing, or there and unreadable: the item comes up with
 // what a library holds on its first load: large Play, English, wmplayer.exe.
 TEST_F(ItemFailure, UnreadableSettingsGiveTheFirstLoadsDefaults) {
@@ -138,6 +174,22 @@ TEST_F(ItemFailure, PaintingGoesOnWithoutTheLogoOrTheTitleFont) {
   EXPECT_TRUE(plan().empty()) << "both calls were made";
   EXPECT_GT(titleInk(), 0) << "the title is still drawn";
   EXPECT_TRUE(windows().messageBoxes().empty());
+  expectAllGivenBack(before);
+}
+
+// Without a menu nothing shows and nothing is said; the item goes on.
+TEST_F(ItemFailure, AMenuThatCannotBeMadeShowsNothing) {
+  const std::string before = live();
+  session.player().start();
+  startItem();
+  plan().add("CreatePopupMenu");
+  POINT p = onItem(200, 14);
+  hold(p.x, p.y);
+  windows().runUntilIdle();
+  EXPECT_TRUE(plan().empty());
+  EXPECT_TRUE(windows().menusShown().empty());
+  EXPECT_TRUE(windows().messageBoxes().empty());
+  session.player().close();
   expectAllGivenBack(before);
 }
 

@@ -35,6 +35,7 @@ const std::vector<FaultPlan::Injectable>& FaultPlan::injectable() {
       {"CreatePopupMenu", ERROR_NOT_ENOUGH_MEMORY},
       {"TrackPopupMenuEx", ERROR_NOT_ENOUGH_MEMORY},
       {"DialogBoxParamW", ERROR_RESOURCE_NAME_NOT_FOUND},
+      {"DialogBoxIndirectParamW", ERROR_NOT_ENOUGH_MEMORY},
   };
   return calls;
 }

@@ -30,6 +30,7 @@ using namespace wince;
 WINUSERAPI ATOM WINAPI RegisterClassW(const WNDCLASSW* wc) {
   WINCE_TRACE("RegisterClassW");
   wince_trace_.args(wc ? wc->lpszClassName : nullptr);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, static_cast<ATOM>(0));
   if (!wc || !wc->lpszClassName || !wc->lpfnWndProc) {
     Device::current().lastError() = ERROR_INVALID_PARAMETER;
     return wince_trace_.result(static_cast<ATOM>(0));
@@ -54,6 +55,7 @@ WINUSERAPI ATOM WINAPI RegisterClassW(const WNDCLASSW* wc) {
 WINUSERAPI BOOL WINAPI UnregisterClassW(LPCWSTR name, HINSTANCE instance) {
   WINCE_TRACE("UnregisterClassW");
   wince_trace_.args(name, instance);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, FALSE);
   auto& classes = wm().classes;
   auto it = classes.find(classKey(name));
   if (it == classes.end() || it->second.system || it->second.instance != instance) {

@@ -255,6 +255,7 @@ WINUSERAPI INT_PTR WINAPI DialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND
     wince_trace_.args(instance, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(name)), parent, param);
   else
     wince_trace_.args(instance, name, parent, param);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, static_cast<INT_PTR>(-1));
   Device& d = Device::current();
   const ResourceDirectory* dir = d.resources().directory(instance);
   const ResourceEntry* entry = dir ? dir->find(ResourceId(uint16_t{5}), ResourceId::fromArgument(name)) : nullptr;
@@ -270,6 +271,7 @@ WINUSERAPI INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMP
                                                   LPARAM param) {
   WINCE_TRACE("DialogBoxIndirectParamW");
   wince_trace_.args(instance, static_cast<const void*>(tmpl), parent, param);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, static_cast<INT_PTR>(-1));
   DialogTemplate t;
   if (!parseDialogTemplate(tmpl, SIZE_MAX, t)) {
     Device::current().lastError() = ERROR_INVALID_PARAMETER;

@@ -71,6 +71,7 @@ using namespace wince;
 WINUSERAPI HMENU WINAPI CreatePopupMenu(void) {
   WINCE_TRACE("CreatePopupMenu");
   wince_trace_.args();
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, HMENU{});
   auto& m = wm();
   HMENU h = reinterpret_cast<HMENU>(m.nextHandle);
   m.nextHandle += 4;
@@ -110,6 +111,7 @@ WINUSERAPI BOOL WINAPI DestroyMenu(HMENU hMenu) {
 WINUSERAPI BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT flags, int x, int y, HWND hwnd, LPTPMPARAMS) {
   WINCE_TRACE("TrackPopupMenuEx");
   wince_trace_.args(hMenu, flags, x, y, hwnd);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, FALSE);
   auto& m = wm();
   Device& d = Device::current();
   auto it = menus().find(hMenu);

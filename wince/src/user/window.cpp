@@ -30,6 +30,7 @@ WINUSERAPI HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR
                                        LPVOID param) {
   WINCE_TRACE("CreateWindowExW");
   wince_trace_.args(exStyle, className, windowName, style, x, y, width, height, parent, menu, instance, param);
+  if (DWORD e; wince_trace_.failure(&e)) return wince_trace_.fail(e, HWND{});
   auto& m = wm();
   Device& d = Device::current();
   auto cit = m.classes.find(classKey(className));
