@@ -193,6 +193,25 @@ TEST_F(ItemFailure, AMenuThatCannotBeMadeShowsNothing) {
   expectAllGivenBack(before);
 }
 
+// Between two refresh queries the item still holds the player's window
+// after the player has gone: what it sends then is lost, quietly.
+TEST_F(ItemFailure, CommandsToAPlayerThatHasGoneAreLostQuietly) {
+  session.player().start();
+  startItem();
+  ASSERT_EQ(28u, item()->record.cyp);
+  session.player().close();
+  const auto& play = buttons(IconSize::Standard)[0];
+  POINT p = onItem((play.left + play.right) / 2, (play.top + play.bottom) / 2);
+  tap(p.x, p.y);
+  queueMenuAnswer(Kind::ChooseMenu, u"Silencio");
+  windows().runUntilIdle();
+  EXPECT_FALSE(session.player().running());
+  EXPECT_TRUE(windows().messageBoxes().empty());
+  EXPECT_EQ(28u, item()->record.cyp) << "unchanged until the next query";
+  nextRefresh();
+  EXPECT_EQ(20u, item()->record.cyp);
+}
+
 TEST_F(ItemFailure, APlayerThatCannotStartIsReportedAndTheNextTapTriesAgain) {
   startItem();
   plan().add("ShellExecuteEx");

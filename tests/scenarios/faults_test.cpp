@@ -4,7 +4,6 @@
 #include "fixture.h"
 
 #include "device_error.h"
-#include "installer.h"
 
 namespace crestune::testing {
 namespace {
@@ -76,26 +75,6 @@ TEST_F(Faults, AFailedSecondReadOfALongPathLeavesItEmpty) {
   tapTitle();
   ASSERT_EQ(1u, windows().messageBoxes().size());
   EXPECT_EQ(u"\"\" no found.", windows().messageBoxes()[0].text);
-}
-
-TEST_F(Faults, ARegistrationThatCannotBeDeletedStopsTheRemovalAndKeepsTheSettings) {
-  Installer installer{PackageManifest::read(PackageManifest::defaultFile())};
-  InstallResult result;
-  whileOpen([&] { return (result = installer.install()), INT_PTR{0}; }, {[&] { queueTapOnControl(IDOK); }});
-  ASSERT_TRUE(result.completed) << result.message;
-  const std::string before = reg().exportText();
-  plan().add("RegDeleteKeyW");
-  device().input().push(wince::InputEvent{Kind::AnswerBox, {}, 0, IDOK, {}});
-  result = installer.uninstall();
-  EXPECT_TRUE(result.cancelled);
-  EXPECT_FALSE(result.completed);
-  ASSERT_EQ(1u, windows().messageBoxes().size());
-  const auto& box = windows().messageBoxes()[0];
-  EXPECT_EQ(u"RemoveTodayItem()", box.text);
-  EXPECT_EQ(u"Uninstall WMP Crestune Error", box.caption);
-  EXPECT_TRUE(box.owner) << "owned by the installer's window";
-  EXPECT_EQ(before, reg().exportText()) << "both keys kept";
-  EXPECT_TRUE(installer.installed());
 }
 
 }  // namespace
