@@ -271,6 +271,14 @@ bool Shape::match(const std::vector<std::string>& words, Line& line, Misfit& mis
   return true;
 }
 
+bool Shape::admits(size_t count) const {
+  if (count < fixed_.size()) return false;
+  // Options take two words each; a last word takes one.
+  size_t extra = count - fixed_.size();
+  if (tailRepeats_) return true;
+  return extra <= 2 * options_.size() + (hasTail_ ? 1 : 0) && (hasTail_ || extra % 2 == 0);
+}
+
 size_t Shape::wordCount() const {
   size_t n = 0;
   for (const Token& t : fixed_) n += t.placeholder.empty() ? 1 : 0;
@@ -300,13 +308,30 @@ size_t chooseShape(const std::vector<Shape>& shapes, const std::vector<std::stri
   size_t furthest = 0;
   for (const auto& m : misfits) furthest = std::max(furthest, m.at);
   if (furthest == 0) throw ScriptError("unknown command \"" + words[0] + "\"");
-  // The shapes that went furthest tell what was expected there: a word of
+  // Past the sub-command, the shapes the line could have by its number of
+  // words, or whose every fixed word it has, are the ones its writer meant,
+  // if there are any: `reg check KEY there` is a key's check with a wrong
+  // word, not a value's check cut short.
+  std::vector<bool> near(shapes.size());
+  if (furthest >= 2) {
+    auto meant = [&](size_t i) {
+      return misfits[i].at >= 2 && (shapes[i].admits(words.size()) || misfits[i].at >= shapes[i].fixedSize());
+    };
+    size_t counted = 0;
+    for (size_t i = 0; i < shapes.size(); ++i)
+      if (meant(i)) counted = std::max(counted, misfits[i].at);
+    if (counted) furthest = counted;
+    for (size_t i = 0; i < shapes.size(); ++i) near[i] = misfits[i].at == furthest && (!counted || meant(i));
+  } else {
+    for (size_t i = 0; i < shapes.size(); ++i) near[i] = misfits[i].at == furthest;
+  }
+  // The nearest shapes tell what was expected where they failed: a word of
   // theirs, or (when one of them ran out of words or had too many) their
   // whole usage.
   std::vector<std::string> wanted, usages;
   bool allWords = true;
   for (size_t i = 0; i < shapes.size(); ++i) {
-    if (misfits[i].at != furthest) continue;
+    if (!near[i]) continue;
     usages.push_back(shapes[i].usage());
     allWords = allWords && !misfits[i].wanted.empty();
     for (const auto& w : misfits[i].wanted)

@@ -70,6 +70,10 @@ class Shape {
   // How many of the fixed words are words rather than placeholders: of two
   // shapes a line has, the one with more says more about it.
   size_t wordCount() const;
+  // Whether a line of this many words could have the shape.
+  bool admits(size_t count) const;
+  // How many words come before the optional ones.
+  size_t fixedSize() const { return fixed_.size(); }
 
  private:
   std::string usage_;
