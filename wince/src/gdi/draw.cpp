@@ -248,37 +248,83 @@ DWORD WINAPI GetSysColor(int nIndex) {
   return wince_trace_.result(static_cast<DWORD>(c));
 }
 
+namespace {
+
+// An icon at its own size with DI_NORMAL: the opaque runs of each row
+// copied, the partly transparent ones blended; `part` is in screen
+// coordinates and (left, top) is where the icon's first pixel goes.
+void blitRuns(Canvas& canvas, const PreparedIcon& icon, int left, int top, const RECT& part) {
+  const int width = icon.image.width;
+  for (int y = part.top; y < part.bottom; ++y) {
+    const int j = y - top;
+    const uint32_t* src = icon.rgb.data() + static_cast<size_t>(j) * width;
+    const uint32_t* argb = icon.image.argb.data() + static_cast<size_t>(j) * width;
+    uint32_t* dst = canvas.row(y) + left;
+    const int from = part.left - left, to = part.right - left;
+    for (uint32_t k = icon.rows[j]; k < icon.rows[j + 1]; ++k) {
+      const IconRun& run = icon.runs[k];
+      const int a = std::max(run.x, from), b = std::min(run.x + run.length, to);
+      if (a >= b) continue;
+      if (run.opaque) {
+        std::copy(src + a, src + b, dst + a);
+      } else {
+        for (int i = a; i < b; ++i) dst[i] = blendPixel(dst[i], src[i], static_cast<int>(argb[i] >> 24));
+      }
+    }
+  }
+}
+
+// Any size and any of DI_NORMAL, DI_IMAGE, DI_MASK: each pixel from the
+// nearest source pixel.
+void blitScaled(Canvas& canvas, const PreparedIcon& icon, int left, int top, int w, int h, UINT flags,
+                const RECT& part) {
+  const IconImage& image = icon.image;
+  for (int y = part.top; y < part.bottom; ++y) {
+    const int sy = static_cast<int>(static_cast<long long>(y - top) * image.height / h);
+    const uint32_t* src = image.argb.data() + static_cast<size_t>(sy) * image.width;
+    uint32_t* dst = canvas.row(y);
+    for (int x = part.left; x < part.right; ++x) {
+      const uint32_t argb = src[static_cast<long long>(x - left) * image.width / w];
+      const int alpha = static_cast<int>(argb >> 24);
+      const uint32_t colour = argb & 0x00FFFFFF;
+      if ((flags & DI_NORMAL) == DI_NORMAL) {
+        if (alpha > 0) dst[x] = alpha >= 255 ? colour : blendPixel(dst[x], colour, alpha);
+      } else if (flags & DI_IMAGE) {
+        dst[x] = colour;
+      } else if ((flags & DI_MASK) && alpha >= 128) {
+        dst[x] = 0;
+      }
+    }
+  }
+}
+
+}  // namespace
+
 BOOL WINAPI DrawIconEx(HDC hdc, int xLeft, int yTop, HICON hIcon, int cxWidth, int cyWidth, UINT istepIfAniCur,
                        HBRUSH hbrFlickerFreeDraw, UINT diFlags) {
   WINCE_TRACE("DrawIconEx");
   wince_trace_.args(hdc, xLeft, yTop, static_cast<const void*>(hIcon), cxWidth, cyWidth, istepIfAniCur,
                     static_cast<const void*>(hbrFlickerFreeDraw), diFlags);
   DcState* d = gdiImpl().dc(hdc);
-  const IconImage* icon = Device::current().resources().icon(hIcon);
-  if (!d || !icon || icon->width <= 0 || icon->height <= 0) return wince_trace_.result(FALSE);
-  const int w = cxWidth > 0 ? cxWidth : icon->width;
-  const int h = cyWidth > 0 ? cyWidth : icon->height;
+  const PreparedIcon* icon = Device::current().resources().prepared(hIcon);
+  if (!d || !icon || icon->image.width <= 0 || icon->image.height <= 0) return wince_trace_.result(FALSE);
+  const int w = cxWidth > 0 ? cxWidth : icon->image.width;
+  const int h = cyWidth > 0 ? cyWidth : icon->image.height;
   Canvas canvas(Device::current().screen(), *d);
+  const RECT area{xLeft, yTop, xLeft + w, yTop + h};
   if (hbrFlickerFreeDraw) {
     COLORREF bg = 0;
     bool null = false;
-    if (brushColor(hbrFlickerFreeDraw, &bg, &null) && !null) canvas.fill(RECT{xLeft, yTop, xLeft + w, yTop + h}, bg);
+    if (brushColor(hbrFlickerFreeDraw, &bg, &null) && !null) canvas.fill(area, bg);
   }
-  for (int j = 0; j < h; ++j) {
-    const int sy = static_cast<int>(static_cast<long long>(j) * icon->height / h);
-    for (int i = 0; i < w; ++i) {
-      const int sx = static_cast<int>(static_cast<long long>(i) * icon->width / w);
-      const uint32_t argb = icon->argb[static_cast<size_t>(sy) * icon->width + sx];
-      const int alpha = static_cast<int>(argb >> 24);
-      const COLORREF c = toColorRef(argb & 0x00FFFFFF);
-      if ((diFlags & DI_NORMAL) == DI_NORMAL)
-        canvas.put(xLeft + i, yTop + j, c, alpha);
-      else if (diFlags & DI_IMAGE)
-        canvas.put(xLeft + i, yTop + j, c);
-      else if ((diFlags & DI_MASK) && alpha >= 128)
-        canvas.put(xLeft + i, yTop + j, RGB(0, 0, 0));
-    }
-  }
+  const int left = canvas.sx(xLeft), top = canvas.sy(yTop);
+  const bool ownSize = w == icon->image.width && h == icon->image.height;
+  canvas.clipped(area, [&](const RECT& part) {
+    if (ownSize && (diFlags & DI_NORMAL) == DI_NORMAL)
+      blitRuns(canvas, *icon, left, top, part);
+    else
+      blitScaled(canvas, *icon, left, top, w, h, diFlags, part);
+  });
   return wince_trace_.result(TRUE);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -95,8 +96,60 @@ struct DcState {
   int bkMode = OPAQUE;
 };
 
+// A few rectangles kept in place, more on the heap: a DC's clip is one or
+// a handful of rectangles, and a drawing call should not allocate for it.
+class RectList {
+ public:
+  RectList() = default;
+  RectList(const RectList& o) { *this = o; }
+  RectList& operator=(const RectList& o) {
+    if (this == &o) return *this;
+    n_ = 0;
+    heap_.clear();
+    for (const RECT& r : o) push_back(r);
+    return *this;
+  }
+  void push_back(const RECT& r) {
+    if (n_ < kInline) {
+      inline_[n_] = r;
+    } else {
+      if (n_ == kInline) heap_.assign(inline_, inline_ + kInline);
+      heap_.push_back(r);
+    }
+    ++n_;
+  }
+  const RECT* begin() const { return n_ <= kInline ? inline_ : heap_.data(); }
+  const RECT* end() const { return begin() + n_; }
+  int size() const { return n_; }
+  bool empty() const { return n_ == 0; }
+
+ private:
+  static constexpr int kInline = 6;
+  RECT inline_[kInline];
+  std::vector<RECT> heap_;
+  int n_ = 0;
+};
+
+inline COLORREF toColorRef(uint32_t rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+inline uint32_t toScreen(COLORREF c) {
+  return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
+}
+
+// src (0x00RRGGBB) over dst at alpha 1..254, each channel rounded to nearest.
+inline uint32_t blendPixel(uint32_t dst, uint32_t src, int alpha) {
+  uint32_t out = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int s = (src >> shift) & 0xFF, d = (dst >> shift) & 0xFF;
+    const int v = (s * alpha + d * (255 - alpha) + 127) / 255;
+    out |= static_cast<uint32_t>(v) << shift;
+  }
+  return out;
+}
+
 // Where one drawing call may put pixels: a DC's clip, narrowed to the screen
-// and optionally to one more rectangle, with the DC's origin applied.
+// and optionally to one more rectangle, with the DC's origin applied. Calls
+// that draw areas (fills, icons, glyphs) clip once per rectangle with
+// `clipped` and then write whole row spans; `put` is for single points.
 class Canvas {
  public:
   Canvas(Screen& screen, const DcState& dc);
@@ -112,15 +165,34 @@ class Canvas {
   void fill(const RECT& logical, COLORREF color);
   // Screen pixel as COLORREF.
   COLORREF get(int x, int y) const;
+  // Screen row y.
+  uint32_t* row(int y) { return &screen_.pixels[static_cast<size_t>(y) * screen_.width]; }
+  // Calls f(part) for each part of a logical rectangle that may be drawn, in
+  // screen coordinates; the parts never overlap, so each pixel is drawn once.
+  template <class F>
+  void clipped(const RECT& logical, F&& f) {
+    const RECT s{sx(logical.left), sy(logical.top), sx(logical.right), sy(logical.bottom)};
+    if (overlapping_) {
+      // Clip rectangles that overlap: one pixel at a time, as put does.
+      for (int y = s.top; y < s.bottom; ++y)
+        for (int x = s.left; x < s.right; ++x)
+          if (visible(x, y)) f(RECT{x, y, x + 1, y + 1});
+      return;
+    }
+    for (const RECT& r : clip_) {
+      const RECT c{std::max(r.left, s.left), std::max(r.top, s.top), std::min(r.right, s.right),
+                   std::min(r.bottom, s.bottom)};
+      if (c.left < c.right && c.top < c.bottom) f(c);
+    }
+  }
 
  private:
+  void noteOverlaps();
   Screen& screen_;
   POINT origin_;
-  std::vector<RECT> clip_;
+  RectList clip_;
+  bool overlapping_ = false;
 };
-
-COLORREF toColorRef(uint32_t rgb);
-uint32_t toScreen(COLORREF c);
 
 struct GdiState::Impl {
   Impl();

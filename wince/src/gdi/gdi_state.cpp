@@ -15,14 +15,6 @@ namespace wince {
 
 // ---- Colours and canvas --------------------------------------------------
 
-COLORREF toColorRef(uint32_t rgb) {
-  return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
-uint32_t toScreen(COLORREF c) {
-  return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
-}
-
 namespace {
 RECT intersect(const RECT& a, const RECT& b) {
   return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
@@ -37,16 +29,25 @@ Canvas::Canvas(Screen& screen, const DcState& dc) : screen_(screen), origin_(dc.
     RECT c = intersect(r, bounds);
     if (!empty(c)) clip_.push_back(c);
   }
+  noteOverlaps();
+}
+
+void Canvas::noteOverlaps() {
+  overlapping_ = false;
+  for (const RECT* a = clip_.begin(); a != clip_.end(); ++a)
+    for (const RECT* b = a + 1; b != clip_.end(); ++b)
+      if (!empty(intersect(*a, *b))) overlapping_ = true;
 }
 
 void Canvas::restrict(const RECT& logical) {
   const RECT s{sx(logical.left), sy(logical.top), sx(logical.right), sy(logical.bottom)};
-  std::vector<RECT> out;
+  RectList out;
   for (const RECT& r : clip_) {
     RECT c = intersect(r, s);
     if (!empty(c)) out.push_back(c);
   }
-  clip_ = std::move(out);
+  clip_ = out;
+  noteOverlaps();
 }
 
 bool Canvas::visible(int x, int y) const {
@@ -60,17 +61,7 @@ void Canvas::put(int x, int y, COLORREF color, int alpha) {
   if (alpha <= 0 || !visible(px, py)) return;
   uint32_t& dst = screen_.pixels[static_cast<size_t>(py) * screen_.width + px];
   const uint32_t src = toScreen(color);
-  if (alpha >= 255) {
-    dst = src;
-    return;
-  }
-  uint32_t out = 0;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const int s = (src >> shift) & 0xFF, d = (dst >> shift) & 0xFF;
-    const int v = (s * alpha + d * (255 - alpha) + 127) / 255;
-    out |= static_cast<uint32_t>(v) << shift;
-  }
-  dst = out;
+  dst = alpha >= 255 ? src : blendPixel(dst, src, alpha);
 }
 
 void Canvas::fill(const RECT& logical, COLORREF color) {

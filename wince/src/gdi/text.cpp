@@ -35,14 +35,20 @@ void drawTextRun(Canvas& canvas, DcState& dc, const std::u16string& text, int x,
   pens.push_back(pen);
   if (dc.bkMode == OPAQUE) canvas.fill(RECT{x, y, pen, y + m.height}, dc.bkColor);
   const int baseline = y + m.ascent;
+  const uint32_t colour = toScreen(dc.textColor);
   for (size_t i = 0; i < text.size(); ++i) {
     const GlyphImage& gl = *glyphs[i];
     const int left = pens[i] + gl.left, top = baseline - gl.top;
-    for (int row = 0; row < gl.height; ++row)
-      for (int col = 0; col < gl.width; ++col) {
-        const int cov = gl.coverage[static_cast<size_t>(row) * gl.width + col];
-        if (cov) canvas.put(left + col, top + row, dc.textColor, cov);
+    const int screenLeft = canvas.sx(left), screenTop = canvas.sy(top);
+    // The glyph's coverage as alpha over what is there, row span by row span.
+    canvas.clipped(RECT{left, top, left + gl.width, top + gl.height}, [&](const RECT& part) {
+      for (int py = part.top; py < part.bottom; ++py) {
+        const uint8_t* cov = &gl.coverage[static_cast<size_t>(py - screenTop) * gl.width + (part.left - screenLeft)];
+        uint32_t* dst = canvas.row(py) + part.left;
+        for (int px = 0, n = part.right - part.left; px < n; ++px)
+          if (const int a = cov[px]) dst[px] = a >= 255 ? colour : blendPixel(dst[px], colour, a);
       }
+    });
   }
   auto line = [&](int x0, int x1, int y0, int thickness) {
     canvas.fill(RECT{x0, y0, x1, y0 + thickness}, dc.textColor);

@@ -5,6 +5,9 @@
 // LockResource hands it back unchanged.
 #include "kernel/resources.h"
 
+#include <iterator>
+#include <tuple>
+
 #include "device.h"
 #include "device/trace.h"
 #include "kernel/modules.h"
@@ -21,8 +24,37 @@ constexpr DWORD kErrorInvalidIconHandle = 1402;  // ERROR_INVALID_ICON_HANDLE
 constexpr DWORD kErrorInvalidData = 13;          // ERROR_INVALID_DATA
 }  // namespace
 
+PreparedIcon::PreparedIcon(IconImage img) : image(std::move(img)) {
+  const size_t count = static_cast<size_t>(image.width) * image.height;
+  rgb.resize(count);
+  for (size_t i = 0; i < count && i < image.argb.size(); ++i) rgb[i] = image.argb[i] & 0x00FFFFFF;
+  rows.reserve(static_cast<size_t>(image.height) + 1);
+  for (int y = 0; y < image.height; ++y) {
+    rows.push_back(static_cast<uint32_t>(runs.size()));
+    const uint32_t* row = image.argb.data() + static_cast<size_t>(y) * image.width;
+    for (int x = 0; x < image.width;) {
+      const uint32_t alpha = row[x] >> 24;
+      if (alpha == 0) {
+        ++x;
+        continue;
+      }
+      const bool opaque = alpha == 255;
+      int end = x + 1;
+      while (end < image.width && (row[end] >> 24) != 0 && ((row[end] >> 24) == 255) == opaque) ++end;
+      runs.push_back(IconRun{x, end - x, opaque});
+      x = end;
+    }
+  }
+  rows.push_back(static_cast<uint32_t>(runs.size()));
+}
+
 struct ResourceState::Impl {
-  std::map<HICON, IconImage> icons;
+  std::map<HICON, std::shared_ptr<const PreparedIcon>> icons;
+  struct Loaded {
+    const ResourceDirectory* dir;
+    std::shared_ptr<const PreparedIcon> icon;
+  };
+  std::map<std::tuple<const void*, int, int>, Loaded> loaded;  // by group entry and size
   uintptr_t next = 0x30000000;
   struct Builtin {
     const unsigned char* data;
@@ -38,9 +70,14 @@ struct ResourceState::Impl {
   const ResourceDirectory* parse(const unsigned char* data, size_t size) {
     if (!data || !size) return nullptr;
     auto it = parsed.find(data);
+    if (it != parsed.end() && it->second.size != size) forgetLoaded(it->second.dir.get());
     if (it == parsed.end() || it->second.size != size)
       it = parsed.insert_or_assign(data, Parsed{size, std::make_unique<ResourceDirectory>(data, size)}).first;
     return it->second.dir.get();
+  }
+  // Drops the icons loaded from a directory that is about to go.
+  void forgetLoaded(const ResourceDirectory* dir) {
+    for (auto l = loaded.begin(); l != loaded.end();) l = l->second.dir == dir ? loaded.erase(l) : std::next(l);
   }
 };
 
@@ -48,16 +85,33 @@ ResourceState::ResourceState() : impl_(std::make_unique<Impl>()) {}
 ResourceState::~ResourceState() = default;
 
 const IconImage* ResourceState::icon(HICON handle) const {
-  auto it = impl_->icons.find(handle);
-  return it == impl_->icons.end() ? nullptr : &it->second;
+  const PreparedIcon* p = prepared(handle);
+  return p ? &p->image : nullptr;
 }
 
-HICON ResourceState::addIcon(IconImage image) {
+const PreparedIcon* ResourceState::prepared(HICON handle) const {
+  auto it = impl_->icons.find(handle);
+  return it == impl_->icons.end() ? nullptr : it->second.get();
+}
+
+HICON ResourceState::addIcon(IconImage image) { return addIcon(std::make_shared<PreparedIcon>(std::move(image))); }
+
+HICON ResourceState::addIcon(std::shared_ptr<const PreparedIcon> icon) {
   HICON h = reinterpret_cast<HICON>(impl_->next);
   impl_->next += 4;
-  impl_->icons.emplace(h, std::move(image));
+  impl_->icons.emplace(h, std::move(icon));
   Device::current().accounting().acquire(ObjectKind::Icon);
   return h;
+}
+
+std::shared_ptr<const PreparedIcon> ResourceState::loaded(const void* group, int cx, int cy) const {
+  auto it = impl_->loaded.find({group, cx, cy});
+  return it == impl_->loaded.end() ? nullptr : it->second.icon;
+}
+
+void ResourceState::keepLoaded(const ResourceDirectory* dir, const void* group, int cx, int cy,
+                               std::shared_ptr<const PreparedIcon> icon) {
+  impl_->loaded[{group, cx, cy}] = Impl::Loaded{dir, std::move(icon)};
 }
 
 bool ResourceState::destroyIcon(HICON handle) {
@@ -84,7 +138,14 @@ void ResourceState::removeBuiltinModule(HMODULE handle) {
   impl_->builtins.erase(it);
 }
 
-void ResourceState::forgetResources(const unsigned char* data) { impl_->parsed.erase(data); }
+void ResourceState::forgetResources(const unsigned char* data) {
+  auto it = impl_->parsed.find(data);
+  if (it == impl_->parsed.end()) return;
+  // Icons loaded from these resources go with them; handles still live
+  // keep their images.
+  impl_->forgetLoaded(it->second.dir.get());
+  impl_->parsed.erase(it);
+}
 
 const ResourceDirectory* ResourceState::directoryOwning(const void* entry) const {
   if (!entry) return nullptr;
@@ -120,8 +181,15 @@ HICON loadIcon(HINSTANCE module, LPCWSTR name, int cx, int cy) {
     dev.lastError() = ERROR_RESOURCE_DATA_NOT_FOUND;
     return nullptr;
   }
+  // The same group at the same size gives the same image: decoded and
+  // prepared once, shared by every handle loaded on it.
+  const wince::ResourceId id = wince::ResourceId::fromArgument(name);
+  const wince::ResourceEntry* group = dir->find(wince::ResourceId(14), id);  // RT_GROUP_ICON
+  if (group) {
+    if (auto ready = dev.resources().loaded(group, cx, cy)) return dev.resources().addIcon(std::move(ready));
+  }
   wince::IconLoadError error;
-  auto image = wince::loadIconImage(*dir, wince::ResourceId::fromArgument(name), cx, cy, &error);
+  auto image = wince::loadIconImage(*dir, id, cx, cy, &error);
   if (!image) {
     switch (error) {
       case wince::IconLoadError::TypeNotFound: dev.lastError() = ERROR_RESOURCE_TYPE_NOT_FOUND; break;
@@ -130,7 +198,9 @@ HICON loadIcon(HINSTANCE module, LPCWSTR name, int cx, int cy) {
     }
     return nullptr;
   }
-  return dev.resources().addIcon(std::move(*image));
+  auto ready = std::make_shared<const wince::PreparedIcon>(std::move(*image));
+  if (group) dev.resources().keepLoaded(dir, group, cx, cy, ready);
+  return dev.resources().addIcon(std::move(ready));
 }
 
 }  // namespace

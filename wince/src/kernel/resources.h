@@ -13,6 +13,23 @@ namespace wince {
 
 class ResourceDirectory;  // resource_directory.h
 
+// An icon image made ready to draw when it is loaded: its colours as the
+// screen holds them, and for each row the runs of pixels that show, each
+// wholly opaque (copied) or partly transparent (blended). Transparent
+// pixels are in no run.
+struct IconRun {
+  int x;
+  int length;
+  bool opaque;
+};
+struct PreparedIcon {
+  explicit PreparedIcon(IconImage image);
+  IconImage image;
+  std::vector<uint32_t> rgb;   // 0x00RRGGBB, row by row
+  std::vector<IconRun> runs;   // row by row
+  std::vector<uint32_t> rows;  // height + 1 entries: where each row's runs begin
+};
+
 class ResourceState {
  public:
   ResourceState();
@@ -22,7 +39,16 @@ class ResourceState {
 
   // The live icon a handle names, or null.
   const IconImage* icon(HICON handle) const;
+  const PreparedIcon* prepared(HICON handle) const;
   HICON addIcon(IconImage image);
+  // A new handle on an image already prepared (icons loaded again from the
+  // same resource share one).
+  HICON addIcon(std::shared_ptr<const PreparedIcon> icon);
+  // The image LoadImageW made before for this group resource and size, or
+  // null; kept until the module's resources are forgotten.
+  std::shared_ptr<const PreparedIcon> loaded(const void* group, int cx, int cy) const;
+  void keepLoaded(const ResourceDirectory* dir, const void* group, int cx, int cy,
+                  std::shared_ptr<const PreparedIcon> icon);
   bool destroyIcon(HICON handle);
 
   // The resources of a module: one the device provides itself (below), or
