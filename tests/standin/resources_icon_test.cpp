@@ -179,6 +179,31 @@ TEST_F(ResourceFunctions, DestroyIconBalancesLoads) {
   EXPECT_EQ(liveIcons(), 0);
 }
 
+// An icon loaded again is a handle of its own on the same picture: one
+// destroyed leaves the other whole, and so does its module going away; the
+// module's resources coming back at another address load afresh.
+TEST_F(ResourceFunctions, IconsLoadedAgainAreHandlesOfTheirOwn) {
+  HANDLE first = load(111, 24, 24), second = load(111, 24, 24);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(first, second);
+  const std::vector<uint32_t> picture = image(first).argb;
+  EXPECT_EQ(image(second).argb, picture);
+  EXPECT_NE(image(load(111, 32, 32)).argb, picture) << "another size is another picture";
+  EXPECT_TRUE(DestroyIcon(static_cast<HICON>(first)));
+  EXPECT_EQ(image(second).argb, picture);
+
+  dev.removeResourceModule(module);
+  EXPECT_EQ(image(second).argb, picture) << "a live handle keeps its picture after its module goes";
+  std::vector<unsigned char> moved = bytes;
+  dev.addResourceModule(module, moved.data(), moved.size());
+  HANDLE again = load(111, 24, 24);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(image(again).argb, picture);
+  dev.removeResourceModule(module);
+  EXPECT_EQ(load(111, 24, 24), nullptr) << "nothing is loaded from a module that is gone";
+}
+
 TEST_F(ResourceFunctions, RawResources) {
   HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(7), RT_RCDATA);
   ASSERT_NE(info, nullptr);
