@@ -180,13 +180,20 @@ void TodayShell::paintWatermark(HDC hdc, const RECT& rc, HWND target) {
   ClientToScreen(target, &origin);
   // The sweep: a lighter band that curves down across the screen.
   const int bandCentre = 150 + (origin.x + rc.left) / 4;
-  for (int y = rc.top; y < rc.bottom; ++y) {
+  auto colourAt = [&](int y) {
     int sy = origin.y + y;
     int t = std::clamp((sy - kNavBarHeight) * 255 / 294, 0, 255);
     COLORREF base = RGB(255 - t / 6, 255 - t / 10, 255);
-    RECT row{rc.left, y, rc.right, y + 1};
     if (std::abs(sy - bandCentre) < 18) base = RGB(std::min(255, GetRValue(base) + 10), 250, 255);
-    draw::fill(hdc, row, base);
+    return base;
+  };
+  // The colour changes every few rows: one fill for each band of rows alike.
+  for (int y = rc.top; y < rc.bottom;) {
+    const COLORREF base = colourAt(y);
+    int end = y + 1;
+    while (end < rc.bottom && colourAt(end) == base) ++end;
+    draw::fill(hdc, RECT{rc.left, y, rc.right, end}, base);
+    y = end;
   }
 }
 
