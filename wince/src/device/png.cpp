@@ -20,9 +20,8 @@ void writeRgb(int width, int height, const std::vector<uint8_t>& rgb, const std:
   image.width = static_cast<png_uint_32>(width);
   image.height = static_cast<png_uint_32>(height);
   image.format = PNG_FORMAT_RGB;
-  png_alloc_size_t size = 0;
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr))
-    throw DeviceError("cannot encode " + file.string() + ": " + image.message);
+  // Encoded once, into room for the largest PNG the image can make.
+  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
   std::vector<uint8_t> encoded(size);
   if (!png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), 0, nullptr))
     throw DeviceError("cannot encode " + file.string() + ": " + image.message);
