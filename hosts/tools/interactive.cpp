@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <optional>
 
 #include "device_error.h"
+#include "interactive_draw.h"
 #include "product_names.h"
 #include "screenshot.h"
 #include "registry_store.h"
@@ -46,60 +48,13 @@ namespace {
 
 using wince::InputEvent;
 
-constexpr uint32_t kPumpWaitMs = 16;  // about sixty frames a second
+constexpr uint32_t kPumpWaitMs = 16;     // about sixty frames a second
+constexpr uint32_t kIdleWaitMs = 60000;  // the longest sleep of a window with no timer due
 
-// The labels of the body, in a 5x7 dot face of their own: the window
-// draws without the device and without a font library.
-const char* glyph(char c) {
-  switch (c) {
-    case 'A': return "01110100011000111111100011000110001";
-    case 'C': return "01110100011000010000100001000101110";
-    case 'E': return "11111100001000011110100001000011111";
-    case 'I': return "01110001000010000100001000010001110";
-    case 'L': return "10000100001000010000100001000011111";
-    case 'N': return "10001110011010110011100011000110001";
-    case 'O': return "01110100011000110001100011000101110";
-    case 'P': return "11110100011000111110100001000010000";
-    case 'R': return "11110100011000111110101001001010001";
-    case 'S': return "01111100001000001110000010000111110";
-    case 'T': return "11111001000010000100001000010000100";
-    case 'U': return "10001100011000110001100011000101110";
-    case 'Y': return "10001100010101000100001000010000100";
-  }
-  return nullptr;
-}
-
-int textWidth(const std::string& s, int dot) { return s.empty() ? 0 : (static_cast<int>(s.size()) * 6 - 1) * dot; }
-
-void drawText(SDL_Renderer* r, const std::string& s, int x, int y, int dot) {
-  for (char c : s) {
-    if (const char* g = glyph(c))
-      for (int i = 0; i < 35; ++i)
-        if (g[i] == '1') {
-          SDL_Rect d{x + (i % 5) * dot, y + (i / 5) * dot, dot, dot};
-          SDL_RenderFillRect(r, &d);
-        }
-    x += 6 * dot;
-  }
-}
-
-// A rectangle with rounded corners, one row at a time.
-void fillRounded(SDL_Renderer* r, int x, int y, int w, int h, int radius) {
-  radius = std::min({radius, w / 2, h / 2});
-  for (int row = 0; row < h; ++row) {
-    int inset = 0;
-    int dy = row < radius ? radius - row : row >= h - radius ? row - (h - radius - 1) : 0;
-    if (dy > 0) {
-      double dx = radius - SDL_sqrt(static_cast<double>(radius * radius - (dy - 0.5) * (dy - 0.5)));
-      inset = static_cast<int>(dx + 0.5);
-    }
-    SDL_RenderDrawLine(r, x + inset, y + row, x + w - 1 - inset, y + row);
-  }
-}
-
-void setColour(SDL_Renderer* r, uint32_t rgb) {
-  SDL_SetRenderDrawColor(r, static_cast<Uint8>(rgb >> 16), static_cast<Uint8>(rgb >> 8), static_cast<Uint8>(rgb), 255);
-}
+using frame_draw::drawText;
+using frame_draw::fillRounded;
+using frame_draw::setColour;
+using frame_draw::textWidth;
 
 enum FrameButton { kPlayerButton, kOptionsButton, kInstallButton, kUninstallButton };
 
@@ -115,10 +70,12 @@ class Interactive {
     if (sdlStarted_) SDL_Quit();
   }
 
-  int run() {
+  // The window, its renderer and the screen's texture; false (with the
+  // reason in error()) when the desktop gives none.
+  bool openWindow() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-      std::cerr << "crestune: cannot open a window: " << SDL_GetError() << "\n";
-      return 1;
+      error_ = SDL_GetError();
+      return false;
     }
     sdlStarted_ = true;
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
@@ -130,10 +87,27 @@ class Interactive {
       texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kDeviceWidth,
                                    kDeviceHeight);
     if (!texture_) {
-      std::cerr << "crestune: cannot open a window: " << SDL_GetError() << "\n";
-      return 1;
+      error_ = SDL_GetError();
+      return false;
     }
     prepareBody();
+    return true;
+  }
+  const std::string& error() const { return error_; }
+
+  // Shows a session's device without running it (FrameProbe).
+  void attach(Session& session) { session_ = &session; }
+  // A frame drawn whether or not anything changed.
+  void frame() {
+    changed_ = true;
+    present();
+  }
+
+  int run() {
+    if (!openWindow()) {
+      std::cerr << "crestune: cannot open a window: " << error_ << "\n";
+      return 1;
+    }
     Session session(options_.device);
     session_ = &session;
     prepare(session);
@@ -229,13 +203,24 @@ class Interactive {
     if (options_.onPump) options_.onPump(*session_, pumps_);
     ++pumps_;
     SDL_Event e;
-    if (SDL_WaitEventTimeout(&e, static_cast<int>(kPumpWaitMs))) {
+    if (SDL_WaitEventTimeout(&e, static_cast<int>(waitMs()))) {
       handle(e);
       while (!quit_ && SDL_PollEvent(&e)) handle(e);
     }
     uint64_t now = SDL_GetTicks64();
     if (now > lastTick_) push(InputEvent{InputEvent::Kind::Wait, {}, now - lastTick_, 0, {}});
     lastTick_ = now;
+  }
+
+  // How long to sleep for events: a frame's time while the pen or a body
+  // button is down (the tap-and-hold recogniser needs time to pass) or a
+  // test feeds events; otherwise until the device's next timer.
+  uint32_t waitMs() const {
+    if (penDown_ || pressedButton_ >= 0 || options_.onPump) return kPumpWaitMs;
+    const uint64_t due = session_->device().windows().nextTimerDue();
+    const uint64_t now = session_->device().clock().now();
+    if (due <= now) return 1;
+    return static_cast<uint32_t>(std::min<uint64_t>(due - now, kIdleWaitMs));
   }
 
   void push(InputEvent e) {
@@ -280,8 +265,10 @@ class Interactive {
       case SDL_RENDER_DEVICE_RESET:
         // The body's texture lost what was drawn in it.
         prepareBody();
+        changed_ = true;
         return;
       case SDL_WINDOWEVENT:
+        changed_ = true;  // shown, exposed, moved: the desktop may want the frame again
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) quit_ = true;
         // A release the window never saw still lifts the pen.
         if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) liftPen();
@@ -407,9 +394,19 @@ class Interactive {
     body_ = nullptr;
   }
 
+  // What the frame shows beyond the device's screen: the pressed body
+  // button and whether the player runs.
+  int bodyState() const { return (pressedButton_ + 1) * 2 + (session_->player().running() ? 1 : 0); }
+
+  // Presents a frame when the device's screen or the body changed since the
+  // last one (or the desktop asked for it again).
   void present() {
     if (quit_) return;
     const wince::Screen& screen = session_->device().screen();
+    if (!changed_ && bodyState() == shownBody_ && screen.pixels == shownPixels_) return;
+    changed_ = false;
+    shownBody_ = bodyState();
+    shownPixels_ = screen.pixels;
     if (screen.width == kDeviceWidth && screen.height == kDeviceHeight)
       SDL_UpdateTexture(texture_, nullptr, screen.pixels.data(), kDeviceWidth * 4);
     const int s = layout_.scale;
@@ -457,6 +454,10 @@ class Interactive {
   int pendingAction_ = -1;
   int pumps_ = 0;
   uint64_t lastTick_ = 0;
+  std::string error_;
+  bool changed_ = true;                 // present the next frame whatever it shows
+  int shownBody_ = -1;                  // bodyState() of the frame presented last
+  std::vector<uint32_t> shownPixels_;  // the device's screen in that frame
 };
 
 }  // namespace
@@ -465,11 +466,42 @@ int runInteractive(const InteractiveOptions& options, const InteractiveHooks& ho
   Interactive window(options, hooks);
   return window.run();
 }
+
+struct FrameProbe::Impl {
+  InteractiveOptions options;
+  InteractiveHooks hooks;
+  Interactive window;
+  bool open = false;
+  Impl(Session& s, int scale) : options(withScale(scale)), window(options, hooks) {
+    // Headless: the offscreen driver draws with the software renderer.
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    open = window.openWindow();
+    if (open) window.attach(s);
+  }
+  static InteractiveOptions withScale(int scale) {
+    InteractiveOptions o;
+    o.scale = scale;
+    return o;
+  }
+};
+
+FrameProbe::FrameProbe(Session& session, int scale) : impl_(std::make_unique<Impl>(session, scale)) {}
+FrameProbe::~FrameProbe() = default;
+bool FrameProbe::open() const { return impl_->open; }
+std::string FrameProbe::error() const { return impl_->window.error(); }
+void FrameProbe::frame() { impl_->window.frame(); }
 #else
 int runInteractive(const InteractiveOptions&, const InteractiveHooks&) {
   std::cerr << "crestune: this crestune was built without SDL2: no window\n";
   return 1;
 }
+
+struct FrameProbe::Impl {};
+FrameProbe::FrameProbe(Session&, int) {}
+FrameProbe::~FrameProbe() = default;
+bool FrameProbe::open() const { return false; }
+std::string FrameProbe::error() const { return "built without SDL2"; }
+void FrameProbe::frame() {}
 #endif
 
 }  // namespace crestune

@@ -5,6 +5,7 @@
 #pragma once
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,9 @@ struct InteractiveOptions {
   std::filesystem::path screenshots;       // where F12 writes the screen (shot-1.png, shot-2.png...)
   // Called each time the window takes the desktop's events, in a modal loop
   // of the device too, with the number of times before: a test feeds its
-  // own events (SDL_PushEvent) from here.
+  // own events (SDL_PushEvent) from here. With it set, the window looks for
+  // events at least every frame's time, as it does while the pen is down;
+  // without, an idle window sleeps until an event or the device's next timer.
   std::function<void(Session&, int)> onPump;
 };
 
@@ -52,5 +55,23 @@ struct InteractiveLayout {
 };
 InteractiveLayout interactiveLayout(int scale);
 
+// The window's drawing without its loop, for timing a frame: a window on
+// SDL's offscreen driver showing a session's device.
+class FrameProbe {
+ public:
+  explicit FrameProbe(Session& session, int scale = 2);
+  ~FrameProbe();
+  FrameProbe(const FrameProbe&) = delete;
+  FrameProbe& operator=(const FrameProbe&) = delete;
+  bool open() const;
+  std::string error() const;  // why it did not open
+  // One frame as the window draws it when the screen has changed: the
+  // screen uploaded, the body and its buttons drawn, the frame presented.
+  void frame();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace crestune

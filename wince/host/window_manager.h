@@ -71,6 +71,9 @@ class WindowManager {
   void input(const InputEvent& e);
   // True when WM_QUIT was taken from the queue.
   bool quitRequested() const;
+  // Device time (ms) at which the next timer falls due; UINT64_MAX when no
+  // timer runs. Nothing happens on the device before then without input.
+  uint64_t nextTimerDue() const;
 
   // Top-level windows, from the bottom of the z-order to the top (hidden
   // ones included; IsWindowVisible tells).

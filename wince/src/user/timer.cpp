@@ -47,6 +47,8 @@ void passTime(const InputEvent& wait) {
   d.clock().advanceTo(end);
 }
 
+uint64_t WindowManager::nextTimerDue() const { return wince::nextTimerDue(); }
+
 }  // namespace wince
 
 using namespace wince;
