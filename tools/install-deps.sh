@@ -3,7 +3,7 @@
 # says which are missing (as anyone else).
 set -euo pipefail
 # llvm brings llvm-rc, which runs clang as the resource scripts' preprocessor.
-packages=(cmake g++ make llvm clang libgtest-dev libfreetype-dev libpng-dev libsdl2-dev
+packages=(cmake g++ make llvm clang libgtest-dev libbenchmark-dev libfreetype-dev libpng-dev libsdl2-dev
           fonts-dejavu-core fonts-dejavu-extra
           g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool python3)
 if [ "$(id -u)" = 0 ]; then

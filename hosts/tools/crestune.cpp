@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench.h"
 #include "demo.h"
 #include "device_error.h"
 #include "installer.h"
@@ -44,6 +45,8 @@ const CommandHelp kCommandHelp[] = {
     {"uninstall", "--device DIR", "remove the Crestune package again"},
     {"interactive", "[--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE] [--screenshots DIR]",
      "the device in a desktop window: the mouse is the pen"},
+    {"bench", "[--quick] [--json FILE] [--compare FILE] [--filter NAME]",
+     "time the device's everyday operations: median, minimum, operations per second"},
     {"help", "[COMMAND]", "this text, or one command's (help run adds the commands of a script)"},
 };
 
@@ -57,7 +60,11 @@ const char* kOptions =
     "  --scale N                   window pixels per device pixel, 1 to 4 (default 2)\n"
     "  --screenshot-on-exit FILE   write the last frame of the window as PNG\n"
     "  --transcript FILE           write what the player received, a command a line, and its state\n"
-    "  --screenshots DIR           F12 in the window writes the screen there (shot-1.png, ...)\n";
+    "  --screenshots DIR           F12 in the window writes the screen there (shot-1.png, ...)\n"
+    "  --quick                     a few short runs of each operation (proves the bench runs)\n"
+    "  --json FILE                 write the bench's figures as JSON\n"
+    "  --compare FILE              the Wine run's figures (win32/bench.sh) beside the stand-in's, with the ratio\n"
+    "  --filter NAME               only the operations whose name holds NAME\n";
 
 std::string synopsisLine(const CommandHelp& c, bool first) {
   return std::string(first ? "usage: " : "       ") + "crestune " + c.name + " " + c.arguments + "\n";
@@ -98,6 +105,7 @@ const std::map<std::string, CommandShape>& commands() {
       {"install", {0, nullptr, {"--device", "--language", "--cancel"}}},
       {"uninstall", {0, nullptr, {"--device"}}},
       {"interactive", {0, nullptr, {"--device", "--scale", "--screenshot-on-exit", "--transcript", "--screenshots"}}},
+      {"bench", {0, nullptr, {"--quick", "--json", "--compare", "--filter"}}},
   };
   return all;
 }
@@ -107,7 +115,7 @@ const std::map<std::string, const char*>& valueOptions() {
   static const std::map<std::string, const char*> all = {
       {"--device", "a folder"},   {"--out", "a folder"},          {"--language", "english or spanish"},
       {"--scale", "1, 2, 3 or 4"}, {"--screenshot-on-exit", "a file"}, {"--transcript", "a file"},
-      {"--screenshots", "a folder"},
+      {"--screenshots", "a folder"}, {"--json", "a file"}, {"--compare", "a file"}, {"--filter", "a name"},
   };
   return all;
 }
@@ -135,7 +143,7 @@ CommandLine parse(const std::vector<std::string>& args) {
     const std::string& a = args[i];
     if (a.size() > 1 && a[0] == '-') {
       auto value = valueOptions().find(a);
-      if (value == valueOptions().end() && a != "--cancel") throw UsageError{"unknown option " + a};
+      if (value == valueOptions().end() && a != "--cancel" && a != "--quick") throw UsageError{"unknown option " + a};
       if (!shape->second.options.count(a)) throw UsageError{cl.command + " does not take " + a};
       if (cl.has(a)) throw UsageError{a + " is given twice"};
       std::string v;
@@ -214,6 +222,14 @@ int run(const CommandLine& cl) {
     options.transcript = cl.get("--transcript");
     options.screenshots = cl.get("--screenshots");
     return crestune::runInteractive(options, hooks);
+  }
+  if (cl.command == "bench") {
+    crestune::BenchOptions options;
+    options.quick = cl.has("--quick");
+    options.json = cl.get("--json");
+    options.compare = cl.get("--compare");
+    options.filter = cl.get("--filter");
+    return crestune::runBench(options, std::cout, std::cerr);
   }
   if (cl.command == "run") {
     const std::string& script = cl.positional[0];

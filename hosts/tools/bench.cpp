@@ -1,0 +1,253 @@
+// `crestune bench`: the operations timed with Google Benchmark, repeated,
+// summed up as median and minimum; the table, the JSON file, and the table
+// beside the Wine run's figures.
+#include "bench.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+#include <thread>
+
+#include "bench_ops.h"
+#include "device_error.h"
+#include "words.h"
+
+namespace crestune {
+
+const std::vector<BenchOperation>& benchOperations() {
+  static const std::vector<BenchOperation> all = {
+      {"refresh_query", "the item's refresh query, nothing changed"},
+      {"paint_title", "the item's paint, title view"},
+      {"paint_buttons", "the item's paint, buttons view"},
+      {"tap", "a tap on Play: pressed face, Play sent, face again"},
+      {"hold_menu", "tap-and-hold: the menu shown and dismissed"},
+      {"options", "the options page opened and confirmed"},
+      {"install_uninstall", "install and uninstall, no virtual waits"},
+      {"demo", "the whole demo, no PNGs written"},
+      {"png_screenshot", "one PNG screenshot of the screen"},
+      {"interactive_frame", "one frame of the interactive window, headless"},
+  };
+  return all;
+}
+
+namespace {
+
+// Collects the median and minimum of each operation from Google
+// Benchmark's aggregates.
+class Collector : public benchmark::BenchmarkReporter {
+ public:
+  bool ReportContext(const Context&) override { return true; }
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs) {
+      BenchFigure& f = figure(r.run_name.function_name);
+      if (r.error_occurred) {
+        errors.push_back(r.run_name.function_name + ": " + r.error_message);
+        continue;
+      }
+      if (r.run_type != Run::RT_Aggregate) continue;
+      if (r.aggregate_name == "median") f.median = r.GetAdjustedRealTime();
+      if (r.aggregate_name == "min") f.min = r.GetAdjustedRealTime();
+      f.runs = static_cast<int>(r.repetitions);
+    }
+  }
+  BenchFigure& figure(const std::string& name) {
+    for (BenchFigure& f : figures)
+      if (f.name == name) return f;
+    figures.push_back(BenchFigure{name, {}, 0, 0, 0});
+    return figures.back();
+  }
+  std::vector<BenchFigure> figures;
+  std::vector<std::string> errors;
+};
+
+double minimum(const std::vector<double>& v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
+
+std::string formatTime(double ns) {
+  char buf[32];
+  if (ns <= 0) return "-";
+  if (ns < 1e3)
+    std::snprintf(buf, sizeof buf, "%.0f ns", ns);
+  else if (ns < 1e6)
+    std::snprintf(buf, sizeof buf, "%.2f us", ns / 1e3);
+  else if (ns < 1e9)
+    std::snprintf(buf, sizeof buf, "%.2f ms", ns / 1e6);
+  else
+    std::snprintf(buf, sizeof buf, "%.2f s", ns / 1e9);
+  return buf;
+}
+
+std::string formatRate(double ns) {
+  char buf[32];
+  if (ns <= 0) return "-";
+  std::snprintf(buf, sizeof buf, "%.0f", 1e9 / ns);
+  return buf;
+}
+
+const BenchFigure* find(const std::vector<BenchFigure>* figures, const std::string& name) {
+  if (!figures) return nullptr;
+  for (const BenchFigure& f : *figures)
+    if (f.name == name) return &f;
+  return nullptr;
+}
+
+std::string aboutOf(const std::string& name) {
+  for (const BenchOperation& op : benchOperations())
+    if (name == op.name) return op.about;
+  return {};
+}
+
+}  // namespace
+
+std::string benchMachine() {
+  std::ifstream in("/proc/cpuinfo");
+  std::string model, line;
+  while (model.empty() && std::getline(in, line))
+    if (line.rfind("model name", 0) == 0 && line.find(':') != std::string::npos) model = line.substr(line.find(':') + 2);
+  unsigned cores = std::thread::hardware_concurrency();
+  return std::to_string(cores) + (cores == 1 ? " core, " : " cores, ") + (model.empty() ? "unknown CPU" : model);
+}
+
+void writeBenchTable(std::ostream& out, const std::vector<BenchFigure>& figures, const std::vector<BenchFigure>* other) {
+  std::ostringstream head;
+  head << std::left << std::setw(19) << "operation" << std::right << std::setw(11) << "median" << std::setw(11)
+       << "min" << std::setw(11) << "ops/s";
+  if (other) head << std::setw(11) << "Wine" << std::setw(10) << "ratio";
+  out << head.str() << "  what\n";
+  for (const BenchFigure& f : figures) {
+    std::ostringstream row;
+    row << std::left << std::setw(19) << f.name << std::right << std::setw(11) << formatTime(f.median) << std::setw(11)
+        << formatTime(f.min) << std::setw(11) << formatRate(f.median);
+    if (other) {
+      const BenchFigure* w = find(other, f.name);
+      std::string ratio = "-";
+      if (w && w->median > 0 && f.median > 0) {
+        char buf[32];
+        // How many times faster the stand-in is than Wine.
+        std::snprintf(buf, sizeof buf, "1/%.0f", w->median / f.median);
+        ratio = buf;
+      }
+      row << std::setw(11) << (w ? formatTime(w->median) : "-") << std::setw(10) << ratio;
+    }
+    out << row.str() << "  " << (f.about.empty() ? aboutOf(f.name) : f.about) << "\n";
+  }
+}
+
+std::string benchJson(const std::vector<BenchFigure>& figures, const std::string& machine) {
+  std::ostringstream o;
+  o << std::fixed << std::setprecision(1);
+  o << "{\n  \"machine\": \"" << machine << "\",\n  \"unit\": \"ns\",\n  \"operations\": [\n";
+  for (size_t i = 0; i < figures.size(); ++i) {
+    const BenchFigure& f = figures[i];
+    o << "    {\"name\": \"" << f.name << "\", \"median\": " << f.median << ", \"min\": " << f.min
+      << ", \"ops_per_second\": " << (f.median > 0 ? 1e9 / f.median : 0) << ", \"runs\": " << f.runs << "}"
+      << (i + 1 < figures.size() ? "," : "") << "\n";
+  }
+  o << "  ]\n}\n";
+  return o.str();
+}
+
+std::vector<BenchFigure> readBenchFigures(const std::string& file) {
+  std::ifstream in(file);
+  if (!in) throw wince::DeviceError("cannot read " + file);
+  std::vector<BenchFigure> figures;
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream words(line);
+    BenchFigure f;
+    std::string rest;
+    if (!(words >> f.name >> f.median >> f.min >> f.runs) || (words >> rest) || f.median < 0 || f.min < 0)
+      throw wince::DeviceError(file + ":" + std::to_string(number) + ": expected NAME MEDIAN_NS MIN_NS RUNS, found " +
+                               oneLine(line));
+    figures.push_back(f);
+  }
+  return figures;
+}
+
+int runBench(const BenchOptions& options, std::ostream& out, std::ostream& err) {
+  std::vector<BenchFigure> wine;
+  if (!options.compare.empty()) wine = readBenchFigures(options.compare);
+
+  // Google Benchmark reads its own flags once; the suite sets what it needs
+  // through the registered benchmarks instead.
+  static bool initialised = false;
+  if (!initialised) {
+    char name[] = "crestune-bench";
+    char* argv[] = {name, nullptr};
+    int argc = 1;
+    benchmark::Initialize(&argc, argv);
+    initialised = true;
+  }
+  benchmark::ClearRegisteredBenchmarks();
+
+  bench::Devices devices;
+  std::vector<std::string> problems;
+  // The operations run in the order of the table.
+  std::vector<std::string> order;
+  for (const BenchOperation& op : benchOperations())
+    if (options.filter.empty() || std::string(op.name).find(options.filter) != std::string::npos)
+      order.push_back(op.name);
+  for (const std::string& name : order) {
+    auto* b = benchmark::RegisterBenchmark(name.c_str(), [&devices, name](benchmark::State& state) {
+      bench::Prepared p = bench::prepare(name, devices);
+      if (!p.run) {
+        state.SkipWithError(p.check().c_str());
+        for (auto _ : state) {
+        }
+        return;
+      }
+      p.run();
+      if (std::string problem = p.check(); !problem.empty()) {
+        state.SkipWithError(problem.c_str());
+        for (auto _ : state) {
+        }
+        return;
+      }
+      for (auto _ : state) p.run();
+    });
+    const bool slow = name == "demo" || name == "install_uninstall";
+    b->Unit(benchmark::kNanosecond)
+        ->UseRealTime()
+        ->Repetitions(options.quick ? 3 : 9)
+        ->MinTime(options.quick ? 0.001 : slow ? 0.5 : 0.2)
+        ->ReportAggregatesOnly(true)
+        ->ComputeStatistics("min", minimum);
+  }
+  Collector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  benchmark::ClearRegisteredBenchmarks();
+  devices.end();
+
+  std::vector<BenchFigure> figures;
+  for (const std::string& name : order) {
+    BenchFigure f = collector.figure(name);
+    f.about = aboutOf(name);
+    if (f.median > 0) figures.push_back(f);
+  }
+  const std::string machine = benchMachine();
+  out << "crestune bench" << (options.quick ? " --quick" : "") << ": median and minimum of "
+      << (options.quick ? 3 : 9) << " runs, wall-clock time per operation, on " << machine << "\n";
+  writeBenchTable(out, figures, wine.empty() ? nullptr : &wine);
+  for (const std::string& e : collector.errors) err << "crestune: bench: " << oneLine(e) << "\n";
+  if (!options.json.empty()) {
+    std::ofstream json(options.json);
+    json << benchJson(figures, machine);
+    if (!json) {
+      err << "crestune: cannot write " << options.json << "\n";
+      return 1;
+    }
+  }
+  // An operation that cannot run here (no window to be had) is said, not failed.
+  for (const std::string& e : collector.errors)
+    if (e.find("no headless window") == std::string::npos) return 1;
+  return 0;
+}
+
+}  // namespace crestune

@@ -1,0 +1,56 @@
+// crestune bench as a person runs it: the table, the JSON file, the Wine
+// figures set beside the stand-in's, and what it refuses. No figure is
+// checked against a time: only that each is there and well formed.
+#include <regex>
+
+#include "cli_run.h"
+
+namespace clitest {
+namespace {
+
+// The table's row of an operation, or "".
+std::string rowOf(const std::string& table, const std::string& name) {
+  std::istringstream in(table);
+  for (std::string l; std::getline(in, l);)
+    if (l.rfind(name + " ", 0) == 0) return l;
+  return "";
+}
+
+TEST_F(CliTest, BenchPrintsATableAndWritesJson) {
+  Result r = crestune({"bench", "--quick", "--filter", "query", "--json", path("figures.json").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("operation"), std::string::npos);
+  EXPECT_NE(r.out.find("ops/s"), std::string::npos);
+  const std::string row = rowOf(r.out, "refresh_query");
+  EXPECT_TRUE(std::regex_search(row, std::regex(R"(^refresh_query +[0-9.]+ [nu]s +[0-9.]+ [nu]s +[0-9]+ )"))) << row;
+  EXPECT_EQ(rowOf(r.out, "tap"), "") << "the filter leaves the other operations out";
+  const std::string json = readFile(path("figures.json"));
+  EXPECT_TRUE(std::regex_search(json, std::regex(R"("name": "refresh_query", "median": [0-9.]+, "min": [0-9.]+)")))
+      << json;
+  EXPECT_NE(json.find("\"machine\""), std::string::npos);
+}
+
+TEST_F(CliTest, BenchSetsWineFiguresBesideItsOwn) {
+  writeFile(path("wine.txt"), "# from Wine\r\nrefresh_query 90000 80000 9\r\ntap 2500000 2000000 9\r\n");
+  Result r = crestune({"bench", "--quick", "--filter", "query", "--compare", path("wine.txt").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string row = rowOf(r.out, "refresh_query");
+  EXPECT_TRUE(std::regex_search(row, std::regex(R"( 90\.00 us +1/[0-9]+ )"))) << row;
+  EXPECT_NE(r.out.find("Wine"), std::string::npos);
+}
+
+TEST_F(CliTest, BenchRefusesWhatItCannotRead) {
+  writeFile(path("wine.txt"), "refresh_query 90000 80000 9\ntap fast\n");
+  Result r = crestune({"bench", "--quick", "--compare", path("wine.txt").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "") << "nothing runs before the figures are read";
+  ASSERT_EQ(r.errLines().size(), 1u) << r.err;
+  EXPECT_NE(r.err.find("wine.txt:2: expected NAME MEDIAN_NS MIN_NS RUNS, found tap fast"), std::string::npos) << r.err;
+
+  EXPECT_EQ(crestune({"bench", "--compare", path("missing.txt").string()}).status, 1);
+  EXPECT_EQ(crestune({"bench", "now"}).status, 2);
+  EXPECT_EQ(crestune({"bench", "--json"}).status, 2);
+}
+
+}  // namespace
+}  // namespace clitest
