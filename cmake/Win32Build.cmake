@@ -24,6 +24,10 @@ set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
 add_compile_definitions(UNICODE _UNICODE)
 add_link_options(-static-libgcc -static-libstdc++)
 
+# The product throws nothing and catches nothing: its DLLs carry no unwind
+# tables (.eh_frame) for code that never unwinds.
+set(CRESTUNE_NO_UNWIND_FLAGS -fno-asynchronous-unwind-tables -fno-unwind-tables)
+
 # A product library as a Win32 DLL: exports from its .def file (which mingw
 # reads as given; ld's stdcall fixup binds an undecorated .def name to a
 # CALLBACK function's decorated symbol), resources compiled by windres.
@@ -33,7 +37,8 @@ function(wince_add_module target)
   add_library(${target} SHARED ${M_SOURCES} ${M_DEF} ${M_RC})
   set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".dll")
   target_include_directories(${target} PRIVATE ${rc_dir} ${CRESTUNE_ICON_DIR})
-  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${CRESTUNE_PRODUCT_FLAGS}>)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${CRESTUNE_PRODUCT_FLAGS}>
+                                           $<$<COMPILE_LANGUAGE:CXX>:${CRESTUNE_NO_UNWIND_FLAGS}>)
   target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
   target_link_libraries(${target} PRIVATE aygshell crestune_common)
   set_source_files_properties(${M_RC} PROPERTIES OBJECT_DEPENDS "${M_RC_DEPENDS}")
