@@ -116,7 +116,7 @@ void writeBenchTable(std::ostream& out, const std::vector<BenchFigure>& figures,
   std::ostringstream head;
   head << std::left << std::setw(19) << "operation" << std::right << std::setw(11) << "median" << std::setw(11)
        << "min" << std::setw(11) << "ops/s";
-  if (other) head << std::setw(11) << "Wine" << std::setw(10) << "ratio";
+  if (other) head << std::setw(11) << "Wine" << std::setw(10) << "ratio";  // stand-in / Wine
   out << head.str() << "  what\n";
   for (const BenchFigure& f : figures) {
     std::ostringstream row;
@@ -126,9 +126,12 @@ void writeBenchTable(std::ostream& out, const std::vector<BenchFigure>& figures,
       const BenchFigure* w = find(other, f.name);
       std::string ratio = "-";
       if (w && w->median > 0 && f.median > 0) {
+        // This side's time over Wine's: "1/N" when it is N times faster.
         char buf[32];
-        // How many times faster the stand-in is than Wine.
-        std::snprintf(buf, sizeof buf, "1/%.0f", w->median / f.median);
+        if (f.median < w->median)
+          std::snprintf(buf, sizeof buf, "1/%.0f", w->median / f.median);
+        else
+          std::snprintf(buf, sizeof buf, "%.1f", f.median / w->median);
         ratio = buf;
       }
       row << std::setw(11) << (w ? formatTime(w->median) : "-") << std::setw(10) << ratio;

@@ -83,3 +83,6 @@ void OptionsTests();
 void SetupTests();
 // In a copy of the host started as a mail program: records its argument.
 bool RunAsMailProgram();
+// --bench: times the operations `crestune bench` times, on the real DLLs
+// (bench.cpp); answers the exit status.
+int RunBench(bool quick);
