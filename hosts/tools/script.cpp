@@ -40,6 +40,11 @@ const CommandRow kCommands[] = {
     {"reg dump", "prints the registry as REGEDIT5 text", &Runner::regDump, nullptr},
     {"item register NAME DLL [enabled N] [order N] [options N]", "registers a Today item as the package does",
      &Runner::itemRegister, nullptr},
+    {"fail CALL [error N] [times N] [after N]",
+     "the product's next calls of a platform function fail as the platform documents (after N calls that run, "
+     "times N of them, with error N or the call's usual one)",
+     &Runner::failCall, nullptr},
+    {"fail clear", "drops the failures still planned", &Runner::failClear, nullptr},
 
     {"today start", "starts the Today shell", &Runner::todayStart, nullptr},
     {"today stop", "stops the Today shell", &Runner::todayStop, nullptr},

@@ -107,6 +107,14 @@ void Runner::regCheckKey(const Line& l) {
 
 void Runner::regDump(const Line&) { out_ << s_.device().registry().exportText(); }
 
+void Runner::failCall(const Line& l) {
+  auto option = [&](const char* name, long long otherwise) { return l.has(name) ? l.number(name) : otherwise; };
+  s_.device().faults().add(l["CALL"], static_cast<DWORD>(option("error", 0)), static_cast<int>(option("times", 1)),
+                           static_cast<int>(option("after", 0)));
+}
+
+void Runner::failClear(const Line&) { s_.device().faults().clear(); }
+
 void Runner::itemRegister(const Line& l) {
   auto flag = [&](const char* option, DWORD otherwise) {
     return l.has(option) ? static_cast<DWORD>(l.number(option)) : otherwise;

@@ -43,6 +43,8 @@ struct Runner {
   void regCheckMissing(const Line& l);
   void regCheckKey(const Line& l);
   void regDump(const Line& l);
+  void failCall(const Line& l);
+  void failClear(const Line& l);
   void itemRegister(const Line& l);
 
   // The device's programs and the person's hand.

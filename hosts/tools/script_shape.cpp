@@ -58,6 +58,14 @@ void message(const std::string& w) {
   if (parts.size() > 2) readNumber(parts[2], "an lParam", INT_MIN, UINT_MAX);
 }
 
+// A platform function the device can make fail for the product.
+void failingCall(const std::string& w) {
+  if (wince::FaultPlan::knows(w)) return;
+  std::string calls;
+  for (const auto& c : wince::FaultPlan::injectable()) calls += std::string(calls.empty() ? "" : ", ") + c.call;
+  throw ScriptError("expected a call that can fail (" + calls + "), found \"" + w + "\"");
+}
+
 void fileName(const std::string& w) {
   if (w.empty()) throw ScriptError("expected a file name, found \"\"");
 }
@@ -95,6 +103,10 @@ const std::vector<Kind>& kinds() {
       {"options N", "a flag", true, 0, 1, nullptr},
       {"scale N", "a scale", true, 1, 8, nullptr},
       {"result N", "a result", true, INT_MIN, INT_MAX, nullptr},
+      {"error N", "an error code", true, 0, UINT_MAX, nullptr},
+      {"times N", "a count of failures", true, 1, 1000000, nullptr},
+      {"after N", "a count of calls", true, 0, 1000000, nullptr},
+      {"CALL", "a call", false, 0, 0, failingCall},
       {"KEY", "a registry key", false, 0, 0, registryKey},
       {"BYTES", "hex bytes", false, 0, 0, hexBytes},
       {"RRGGBB", "a colour", false, 0, 0, colour},

@@ -57,6 +57,8 @@ const BadLine kBadLines[] = {
     {"control erase 1017 10001", "expected a count from 0 to 10000, found 10001"},
     {"item register A a.dll enabled 2", "expected a flag from 0 to 1, found 2"},
     {"item register A a.dll order 4294967296", "expected an order from 0 to 4294967295, found 4294967296"},
+    {"fail LoadImageW times 0", "expected a count of failures from 1 to 1000000, found 0"},
+    {"fail LoadImageW error -1", "expected an error code from 0 to 4294967295, found -1"},
     {"screenshot a.png scale 9", "expected a scale from 1 to 8, found 9"},
     {"sheet s.png Title 1 0", "expected a step number from 1 to 10000, found 0"},
     {"check player 0x80C8:0x100000000", "expected a wParam from 0 to 4294967295, found 0x100000000"},
