@@ -224,7 +224,14 @@ LRESULT TodayShell::handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       HDC hdc = BeginPaint(hwnd, &ps);
       RECT client;
       GetClientRect(hwnd, &client);
-      paintWatermark(hdc, client, hwnd);
+      // Only the rows to be repainted: the DC draws nothing outside them.
+      RECT rows{client.left, std::max(client.top, ps.rcPaint.top), client.right,
+                std::min(client.bottom, ps.rcPaint.bottom)};
+      paintWatermark(hdc, rows, hwnd);
+      if (ps.rcPaint.top >= kDateLineHeight) {
+        EndPaint(hwnd, &ps);
+        return 0;
+      }
       // The date line, the first row of the Today screen.
       SYSTEMTIME now;
       GetLocalTime(&now);
@@ -250,7 +257,7 @@ LRESULT CALLBACK TodayShell::navProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     HDC hdc = BeginPaint(hwnd, &ps);
     RECT client;
     GetClientRect(hwnd, &client);
-    for (int y = 0; y < client.bottom; ++y) {
+    for (int y = std::max<LONG>(0, ps.rcPaint.top); y < std::min(client.bottom, ps.rcPaint.bottom); ++y) {
       RECT row{0, y, client.right, y + 1};
       draw::fill(hdc, row, RGB(0, 40 + y * 2, 140 + y * 3));
     }
