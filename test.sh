@@ -11,6 +11,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== bench, quick: it runs and prints its table (figures: docs/performance.md)"
+timeout 120 build/bin/crestune bench --quick
+
 echo "== sanitizer build (ASan, UBSan) and tests"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCRESTUNE_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
