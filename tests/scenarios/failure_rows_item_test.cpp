@@ -12,14 +12,11 @@ constexpr int kLargeButtons = 1009, kPath = 1017;
 
 class ItemFailure : public StrictDeviceTest {
  protected:
-  wince::FaultPlan& plan() { return device().faults(); }
-  std::string live() { return device().accounting().report(); }
-  void store(const char* name, DWORD v) { reg().setValue(kSettingsKey, name, REG_DWORD, wince::RegistryStore::dwordBytes(v)); }
   // The item on the Today screen with the settings a person chose.
   void startItem() {
-    store("IconSize", 0);
-    store("Language", 1);
-    reg().setValue(kSettingsKey, "WMPApplication", REG_SZ, wince::RegistryStore::stringBytes("\\Windows\\wmplayer.exe"));
+    storeSetting("IconSize", 0);
+    storeSetting("Language", 1);
+    storePath("\\Windows\\wmplayer.exe");
     registerItem();
     session.startToday();
     ASSERT_TRUE(item());
@@ -39,17 +36,10 @@ class ItemFailure : public StrictDeviceTest {
       for (int x = r.left + 30; x < r.left + 200; ++x) ink += device().screen().at(x, y) != background;
     return ink;
   }
-  void tapTitle(bool answerBox) {
-    POINT p = onItem(100, 10);
-    input(Kind::PenDown, p.x, p.y);
-    input(Kind::PenUp, p.x, p.y);
-    if (answerBox) device().input().push(wince::InputEvent{Kind::AnswerBox, {}, 0, IDOK, {}});
-    windows().runUntilIdle();
-  }
   // Everything the item took is given back once the shell has stopped.
   void expectAllGivenBack(const std::string& before) {
     session.stopToday();
-    EXPECT_EQ(before, live());
+    EXPECT_EQ(before, liveObjects());
   }
 };
 
@@ -59,7 +49,7 @@ class ItemFailure : public StrictDeviceTest {
 TEST_F(ItemFailure, NoClassOrNoWindowMeansNoItemAndNoMessage) {
   for (const char* call : {"RegisterClassW", "CreateWindowExW"}) {
     SCOPED_TRACE(call);
-    const std::string before = live();
+    const std::string before = liveObjects();
     plan().add(call);
     registerItem();
     session.startToday();
@@ -71,7 +61,7 @@ TEST_F(ItemFailure, NoClassOrNoWindowMeansNoItemAndNoMessage) {
 }
 
 TEST_F(ItemFailure, AClassThatCannotBeUnregisteredIsReportedAndTheUnloadGoesOn) {
-  const std::string before = live();
+  const std::string before = liveObjects();
   startItem();
   HMODULE library = item()->library;
   plan().add("UnregisterClassW");
@@ -86,7 +76,7 @@ TEST_F(ItemFailure, AClassThatCannotBeUnregisteredIsReportedAndTheUnloadGoesOn) 
   EXPECT_EQ(0, device().accounting().live(wince::ObjectKind::Module)) << "the library is gone all the same";
   // The class the failed call left registered is the only thing left.
   EXPECT_TRUE(UnregisterClassW(u"_WMPCrestuneClass", reinterpret_cast<HINSTANCE>(library)));
-  EXPECT_EQ(before, live());
+  EXPECT_EQ(before, liveObjects());
 }
 
 // The settings key missing, or there and unreadable: the item comes up with
@@ -94,10 +84,10 @@ TEST_F(ItemFailure, AClassThatCannotBeUnregisteredIsReportedAndTheUnloadGoesOn) 
 TEST_F(ItemFailure, UnreadableSettingsGiveTheFirstLoadsDefaults) {
   for (bool keyThere : {false, true}) {
     SCOPED_TRACE(keyThere ? "the key there, opening it fails" : "no key");
-    const std::string before = live();
+    const std::string before = liveObjects();
     if (keyThere) {
-      store("IconSize", 0);
-      store("Language", 1);
+      storeSetting("IconSize", 0);
+      storeSetting("Language", 1);
       plan().add("RegOpenKeyExW");
     } else {
       reg().deleteKey(kSettingsKey);
@@ -136,7 +126,7 @@ TEST_F(ItemFailure, ASettingsKeyThatCannotBeCreatedStoresNothingAndSaysNothing) 
 }
 
 TEST_F(ItemFailure, ANormalFaceThatFailsToLoadIsReportedAndStopsTheLoad) {
-  const std::string before = live();
+  const std::string before = liveObjects();
   plan().add("LoadImageW");
   device().input().push(wince::InputEvent{Kind::AnswerBox, {}, 0, IDOK, {}});
   session.player().start();
@@ -153,7 +143,7 @@ TEST_F(ItemFailure, ANormalFaceThatFailsToLoadIsReportedAndStopsTheLoad) {
 }
 
 TEST_F(ItemFailure, APressedFaceThatFailsToLoadStopsTheLoadSilently) {
-  const std::string before = live();
+  const std::string before = liveObjects();
   plan().add("LoadImageW", 0, 1, 1);  // Play's normal face loads, its pressed face does not
   startItem();
   EXPECT_TRUE(windows().messageBoxes().empty());
@@ -164,7 +154,7 @@ TEST_F(ItemFailure, APressedFaceThatFailsToLoadStopsTheLoadSilently) {
 // Painting goes on without the application icon and without the title
 // font: the title is drawn in the font the DC already holds.
 TEST_F(ItemFailure, PaintingGoesOnWithoutTheLogoOrTheTitleFont) {
-  const std::string before = live();
+  const std::string before = liveObjects();
   startItem();
   const int inked = titleInk();
   ASSERT_GT(inked, 0);
@@ -179,7 +169,7 @@ TEST_F(ItemFailure, PaintingGoesOnWithoutTheLogoOrTheTitleFont) {
 
 // Without a menu nothing shows and nothing is said; the item goes on.
 TEST_F(ItemFailure, AMenuThatCannotBeMadeShowsNothing) {
-  const std::string before = live();
+  const std::string before = liveObjects();
   session.player().start();
   startItem();
   plan().add("CreatePopupMenu");

@@ -14,14 +14,11 @@ constexpr int kLarge = 1009, kStandard = 1006, kPath = 1017, kBrowse = 1018, kCa
 
 class PageFailure : public StrictDeviceTest {
  protected:
-  wince::FaultPlan& plan() { return device().faults(); }
-  std::string live() { return device().accounting().report(); }
-  void store(const char* name, DWORD v) { reg().setValue(kSettingsKey, name, REG_DWORD, wince::RegistryStore::dwordBytes(v)); }
   // The item on the Today screen: standard buttons, English, the usual player.
   void startItem() {
-    store("IconSize", 0);
-    store("Language", 0);
-    reg().setValue(kSettingsKey, "WMPApplication", REG_SZ, wince::RegistryStore::stringBytes("\\Windows\\wmplayer.exe"));
+    storeSetting("IconSize", 0);
+    storeSetting("Language", 0);
+    storePath("\\Windows\\wmplayer.exe");
     registerItem();
     session.startToday();
     ASSERT_TRUE(item());
@@ -33,7 +30,7 @@ class PageFailure : public StrictDeviceTest {
 // The page shows what the item holds when the stored settings cannot be read.
 TEST_F(PageFailure, UnreadableSettingsShowWhatTheItemHolds) {
   startItem();
-  store("IconSize", 1);  // changed behind the item's back
+  storeSetting("IconSize", 1);  // changed behind the item's back
   plan().add("RegOpenKeyExW");
   INT_PTR result = openOptions({[&] {
     EXPECT_TRUE(checked(kStandard)) << "the size the item was created with";
@@ -49,7 +46,7 @@ TEST_F(PageFailure, UnreadableSettingsShowWhatTheItemHolds) {
 // nothing is reported and no font is left behind.
 TEST_F(PageFailure, FontsThatCannotBeMadeAreNotMissed) {
   startItem();
-  const std::string before = live();
+  const std::string before = liveObjects();
   plan().add("CreateFontIndirectW", 0, 2);
   INT_PTR result = openOptions({[&] {
     EXPECT_FALSE(controlText(kLink).empty());
@@ -58,7 +55,7 @@ TEST_F(PageFailure, FontsThatCannotBeMadeAreNotMissed) {
   EXPECT_EQ(kCancel, result);
   EXPECT_TRUE(plan().empty());
   EXPECT_TRUE(windows().messageBoxes().empty());
-  EXPECT_EQ(before, live());
+  EXPECT_EQ(before, liveObjects());
 }
 
 TEST_F(PageFailure, AnOpenFileDialogThatFailsLeavesThePathAsItWas) {
@@ -99,11 +96,7 @@ TEST_F(PageFailure, AnEmptyPathIsStoredAndOnlyTheLaunchComplains) {
   EXPECT_EQ(u"", storedText(*path));
   EXPECT_EQ(2048u, path->bytes.size());
   EXPECT_TRUE(windows().messageBoxes().empty());
-  POINT p = onItem(100, 10);
-  input(Kind::PenDown, p.x, p.y);
-  input(Kind::PenUp, p.x, p.y);
-  device().input().push(wince::InputEvent{Kind::AnswerBox, {}, 0, IDOK, {}});
-  windows().runUntilIdle();
+  tapTitle();
   ASSERT_EQ(1u, windows().messageBoxes().size());
   EXPECT_EQ(u"\"\" no found.", windows().messageBoxes()[0].text);
 }

@@ -15,7 +15,6 @@ class SetupFailure : public StrictDeviceTest {
  protected:
   Installer installer{PackageManifest::read(PackageManifest::defaultFile())};
   InstallResult result;
-  wince::FaultPlan& plan() { return device().faults(); }
   // Installs, confirming the language dialog if it shows.
   void install(bool dialogShows = true) {
     std::vector<HandAction> hand;

@@ -12,18 +12,6 @@ using Kind = wince::InputEvent::Kind;
 
 class Faults : public StrictDeviceTest {
  protected:
-  wince::FaultPlan& plan() { return device().faults(); }
-  void storePath(const std::string& path) {
-    reg().setValue(kSettingsKey, "WMPApplication", REG_SZ, wince::RegistryStore::stringBytes(path));
-  }
-  // A tap on the item's title, answering the box it may show.
-  void tapTitle() {
-    POINT p = onItem(100, 10);
-    input(Kind::PenDown, p.x, p.y);
-    input(Kind::PenUp, p.x, p.y);
-    device().input().push(wince::InputEvent{Kind::AnswerBox, {}, 0, IDOK, {}});
-    windows().runUntilIdle();
-  }
 };
 
 TEST(FaultPlan, OnlyKnownCallsCanFailAndEachPlanRunsOut) {

@@ -98,7 +98,25 @@ class DeviceTest : public ::testing::Test {
   wince::WindowManager& windows() { return device().windows(); }
 
   void registerItem(DWORD enabled = 1) { registerTodayItem(reg(), "WMP Crestune", "crestitem.dll", enabled); }
-  void setIconSize(DWORD v) { reg().setValue(kSettingsKey, "IconSize", REG_DWORD, wince::RegistryStore::dwordBytes(v)); }
+  void setIconSize(DWORD v) { storeSetting("IconSize", v); }
+  void storeSetting(const char* name, DWORD v) {
+    reg().setValue(kSettingsKey, name, REG_DWORD, wince::RegistryStore::dwordBytes(v));
+  }
+  void storePath(const std::string& path) {
+    reg().setValue(kSettingsKey, "WMPApplication", REG_SZ, wince::RegistryStore::stringBytes(path));
+  }
+  // Failures planned for the product's next platform calls.
+  wince::FaultPlan& plan() { return device().faults(); }
+  // The live objects of each kind, as one line to compare before and after.
+  std::string liveObjects() { return device().accounting().report(); }
+  // A tap on the item's title, answering OK to the box it may show.
+  void tapTitle(bool answerBox = true) {
+    POINT p = onItem(100, 10);
+    input(wince::InputEvent::Kind::PenDown, p.x, p.y);
+    input(wince::InputEvent::Kind::PenUp, p.x, p.y);
+    if (answerBox) device().input().push(wince::InputEvent{wince::InputEvent::Kind::AnswerBox, {}, 0, IDOK, {}});
+    windows().runUntilIdle();
+  }
   TodayShell::Item* item() { return session.today() ? session.today()->find(kItemName) : nullptr; }
   // Time passes until the Today shell's next refresh query.
   void nextRefresh() { windows().wait(TodayShell::kRefreshMs); }

@@ -172,13 +172,9 @@ TEST_F(Pen, ATapOnTheTitleStartsThePlayer) {
 
 TEST_F(Pen, AMissingPlayerProgramIsReported) {
   registerItem();
-  reg().setValue(kSettingsKey, "WMPApplication", REG_SZ, wince::RegistryStore::stringBytes("\\nowhere\\player.exe"));
+  storePath("\\nowhere\\player.exe");
   session.startToday();
-  POINT p = onItem(100, 10);
-  input(Kind::PenDown, p.x, p.y);
-  input(Kind::PenUp, p.x, p.y);
-  device().input().push(wince::InputEvent{Kind::AnswerBox, {}, 0, IDOK, {}});
-  windows().runUntilIdle();
+  tapTitle();
   ASSERT_EQ(1u, windows().messageBoxes().size());
   EXPECT_EQ(u"\"\\nowhere\\player.exe\" no found.", windows().messageBoxes()[0].text);
   EXPECT_EQ(u"WMPCrestune", windows().messageBoxes()[0].caption);
