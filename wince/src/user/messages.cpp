@@ -232,6 +232,9 @@ WINUSERAPI BOOL WINAPI PeekMessageW(LPMSG msg, HWND hWnd, UINT, UINT, UINT remov
     if (remove & PM_REMOVE) m.queue.erase(it);
     return TRUE;
   }
+  // Nothing posted: like GetMessageW, a peek that removes what it finds turns
+  // input already waiting into messages and answers a paint or a due timer.
+  if (!hWnd && (remove & PM_REMOVE)) return nextMessage(*msg, false) ? TRUE : FALSE;
   return FALSE;
 }
 

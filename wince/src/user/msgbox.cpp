@@ -117,6 +117,12 @@ LRESULT CALLBACK boxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     EndPaint(hwnd, &ps);
     return 0;
   }
+  // A box is a dialog: a command naming one of its buttons answers it.
+  if (msg == WM_COMMAND && box) {
+    for (const auto& b : box->buttons)
+      if (b.id == static_cast<int>(LOWORD(wp))) box->answer = b.id;
+    return 0;
+  }
   if (msg == WM_LBUTTONUP && box) {
     POINT p{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
     for (const auto& b : box->buttons)

@@ -57,6 +57,14 @@ WINUSERAPI UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR id, UINT elapse, TIMERPR
   auto& m = wm();
   if (hWnd && !windowOf(hWnd)) return 0;
   uint64_t due = Device::current().clock().now() + std::max<UINT>(elapse, 1);
+  if (!hWnd) {
+    // A timer of no window: the id asked for is ignored, each gets its own.
+    UINT_PTR fresh = 0x100;
+    while (std::any_of(m.timers.begin(), m.timers.end(), [&](const Timer& t) { return !t.hwnd && t.id == fresh; }))
+      ++fresh;
+    m.timers.push_back(Timer{nullptr, fresh, elapse, due, proc});
+    return fresh;
+  }
   for (Timer& t : m.timers) {
     if (t.hwnd == hWnd && t.id == id) {
       t = Timer{hWnd, id, elapse, due, proc};
