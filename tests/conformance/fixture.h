@@ -29,10 +29,43 @@ class ApiPlatform {
     device.input().push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, ms, 0, {}});
   }
   std::vector<std::string> problems() { return device.takeProblems(); }
+  // Lets `ms` of time pass, handling every message on the way; then
+  // handles what is left.
+  void wait(DWORD ms) {
+    letTimePass(ms);
+    pump();
+  }
 #else
   void letTimePass(DWORD) {}
   std::vector<std::string> problems() { return {}; }
+  void wait(DWORD ms) {
+    DWORD end = GetTickCount() + ms;
+    do {
+      pump();
+      Sleep(1);
+    } while (static_cast<LONG>(GetTickCount() - end) < 0);
+    pump();
+  }
 #endif
+  // The message being dispatched by pump(), so that a window procedure can
+  // tell a posted message from a sent one; null outside pump().
+  static const MSG*& dispatching() {
+    static const MSG* m = nullptr;
+    return m;
+  }
+  // Handles every message ready now (posted ones, paints, due timers), as a
+  // program's PeekMessageW loop does.
+  static void pump() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (m.message == WM_QUIT) continue;
+      TranslateMessage(&m);
+      const MSG* outer = dispatching();
+      dispatching() = &m;
+      DispatchMessageW(&m);
+      dispatching() = outer;
+    }
+  }
 };
 
 // A DLGTEMPLATE (or DLGTEMPLATEEX) written word by word, as a resource
