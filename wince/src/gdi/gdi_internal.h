@@ -135,15 +135,17 @@ inline uint32_t toScreen(COLORREF c) {
   return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
 }
 
-// src (0x00RRGGBB) over dst at alpha 1..254, each channel rounded to nearest.
+// src (0x00RRGGBB) over dst at alpha 1..254, each channel rounded to the
+// nearest: (s * a + d * (255 - a) + 127) / 255. Red and blue go together in
+// the two 16-bit halves of one word, and x / 255 is (x + 1 + (x >> 8)) >> 8,
+// exact for every x these sums reach.
 inline uint32_t blendPixel(uint32_t dst, uint32_t src, int alpha) {
-  uint32_t out = 0;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const int s = (src >> shift) & 0xFF, d = (dst >> shift) & 0xFF;
-    const int v = (s * alpha + d * (255 - alpha) + 127) / 255;
-    out |= static_cast<uint32_t>(v) << shift;
-  }
-  return out;
+  const uint32_t a = static_cast<uint32_t>(alpha), b = 255 - a;
+  uint32_t rb = (src & 0xFF00FF) * a + (dst & 0xFF00FF) * b + 0x7F007F;
+  uint32_t g = ((src >> 8) & 0xFF) * a + ((dst >> 8) & 0xFF) * b + 0x7F;
+  rb = ((rb + 0x10001 + ((rb >> 8) & 0xFF00FF)) >> 8) & 0xFF00FF;
+  g = ((g + 1 + (g >> 8)) >> 8) & 0xFF;
+  return rb | g << 8;
 }
 
 // Where one drawing call may put pixels: a DC's clip, narrowed to the screen
