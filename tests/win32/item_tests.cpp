@@ -319,23 +319,44 @@ static void CommandTests(HWND today) {
   ok(PlayerLogCount == 0, "commands: a command to the closed player goes nowhere");
 }
 
-// In the title view a tap starts the player program; a program that is not
-// there is reported by name.
-static void LaunchFailureTests(HWND today) {
-  static const WCHAR path[] = L"C:\\nowhere\\player.exe";
-  DeleteSettings();
-  WriteDword(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"IconSize", 0);
+// A tap on the title of an item whose stored player is `path`: the boxes it
+// shows are recorded (see Box).
+static void TapTitleWithPlayer(HWND today, const WCHAR* path) {
   WriteText(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"WMPApplication", path);
   RecreateItem(today);
   QueryRefresh();
   ForgetShown();
   Tap(100, 10, 100, 10);
   PumpFor(300);
+}
+
+// In the title view a tap starts the player program; a program that is not
+// there is reported by name.
+static void LaunchFailureTests(HWND today) {
+  DeleteSettings();
+  WriteDword(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"IconSize", 0);
+  TapTitleWithPlayer(today, L"C:\\nowhere\\player.exe");
   const ShownBox* box = Box(0);
   ok(BoxesShown() == 1 && box && lstrcmpW(box->text, L"\"C:\\nowhere\\player.exe\" no found.") == 0 &&
          lstrcmpW(box->caption, L"WMPCrestune") == 0,
      "launch: a missing player is reported as \"<path>\" no found. in a box captioned WMPCrestune (%d shown: %ls | %ls)",
      BoxesShown(), box ? box->caption : L"", box ? box->text : L"");
+
+  // A stored path of MAX_PATH units or more names no file; the shell, which
+  // overruns its own buffers on such a path, never sees it.
+  static const int lengths[] = {MAX_PATH, 1023};
+  for (int units : lengths) {
+    WCHAR longPath[1024];
+    lstrcpyW(longPath, L"C:\\");
+    for (int i = 3; i < units - 4; ++i) longPath[i] = L'p';
+    lstrcpyW(longPath + units - 4, L".exe");
+    TapTitleWithPlayer(today, longPath);
+    box = Box(0);
+    int length = box ? lstrlenW(box->text) : 0;
+    ok(BoxesShown() == 1 && length > 16 && length < 200 && lstrcmpW(box->text + length - 16, L"p.exe\" no found.") == 0,
+       "launch: a %d-unit path is reported in a bounded box without reaching the shell (%d shown, %d long)", units,
+       BoxesShown(), length);
+  }
 }
 
 void ItemTests() {
