@@ -81,6 +81,9 @@ void AygshellTests();
 void ItemTests();
 void OptionsTests();
 void SetupTests();
+// Writes the item's views and the options page's heading, rule and link as
+// PPM pictures into pixels\ (pixel_capture.cpp).
+void PixelCaptures();
 // In a copy of the host started as a mail program: records its argument.
 bool RunAsMailProgram();
 // --bench: times the operations `crestune bench` times, on the real DLLs

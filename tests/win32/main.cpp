@@ -1,8 +1,9 @@
 // The Win32 test host: loads crestitem.dll and aygshell.dll as the Today
 // shell would, and setup.dll as the CAB installer would, and checks them
-// against the real platform (Wine). Started with --mailto it is the mail
-// program of the options page's contact link instead; with --bench (or
-// --bench-quick) it times the item's operations instead of testing them.
+// against the real platform (Wine), then leaves what the item paints in
+// pixels\ for the host to compare with the stand-in. Started with --mailto
+// it is the mail program of the options page's contact link instead; with
+// --bench (or --bench-quick) it times the item's operations instead of testing them.
 #include <stdio.h>
 #include <string.h>
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   ItemTests();
   OptionsTests();
   SetupTests();
+  PixelCaptures();
   printf("%d passed, %d failed\n", PassedChecks(), FailedChecks());
   return FailedChecks() ? 1 : 0;
 }
