@@ -169,8 +169,9 @@ TEST_F(MessageApi, ValidatedAndHiddenWindowsAreNotPainted) {
   InvalidateRect(b, nullptr, TRUE);
   platform.pump();
   UpdateWindow(b);
-  for (const Received& r : rec.log())
+  for (const Received& r : rec.log()) {
     if (r.hwnd != top) EXPECT_NE(r.message, static_cast<UINT>(WM_PAINT));  // the parent repaints where b was
+  }
 }
 
 TEST_F(MessageApi, CaptureBelongsToOneWindowAtATime) {
