@@ -23,6 +23,11 @@ class RegistryStore {
   ~RegistryStore();
   RegistryStore(const RegistryStore&) = delete;
   RegistryStore& operator=(const RegistryStore&) = delete;
+  // A store kept in memory only, holding the keys and values of REGEDIT5
+  // text as the file holds it (UTF-8 with or without a byte-order mark, or
+  // UTF-16LE). Damaged text throws DeviceError naming `source` and the line.
+  static std::unique_ptr<RegistryStore> fromText(const std::string& text, const std::string& source,
+                                                 Accounting& accounting);
 
   // What a device has when it leaves the factory (the .wmv association...).
   void seedDefaults();
