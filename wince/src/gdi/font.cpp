@@ -16,6 +16,12 @@ namespace {
 const char* const kFontFiles[2] = {CRESTUNE_FONT_DIR "/DejaVuSansCondensed.ttf", CRESTUNE_FONT_DIR "/DejaVuSansCondensed-Bold.ttf"};
 
 bool isBold(const LOGFONTW& lf) { return lf.lfWeight >= FW_SEMIBOLD; }
+
+// The tallest font the engine draws, in pixels: a taller one is drawn at
+// this height, which is already taller than a VGA device's screen. A glyph's
+// bitmap grows with the square of its height, and a dialog template or a
+// LOGFONTW may ask for tens of thousands of pixels.
+constexpr LONG kTallestFont = 640;
 }  // namespace
 
 FontEngine::FontEngine() {
@@ -37,7 +43,9 @@ FT_Face FontEngine::face(bool bold) {
   return f;
 }
 
-FontMetrics FontEngine::realise(const LOGFONTW& lf, int dpi) {
+FontMetrics FontEngine::realise(const LOGFONTW& asked, int dpi) {
+  LOGFONTW lf = asked;
+  lf.lfHeight = std::clamp(lf.lfHeight, -kTallestFont, kTallestFont);
   FT_Face f = face(isBold(lf));
   const double upem = f->units_per_EM;
   const double asc = f->ascender;
