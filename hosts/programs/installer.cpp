@@ -3,7 +3,10 @@
 
 #include <ce_setup.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
+#include <sstream>
 
 #include "device.h"
 #include "device_error.h"
@@ -69,6 +72,73 @@ void copyBuiltLibrary(const std::string& library, const fs::path& target) {
   fs::copy_file(wince::Device::current().options().romFolder / (stem + ".so"), target,
                 fs::copy_options::overwrite_existing);
 }
+
+// A DWORD written in decimal or as 0x and hex digits; false for anything else
+// or a number past 32 bits.
+bool readDword(const std::string& text, DWORD& out) {
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const std::string digits = hex ? text.substr(2) : text;
+  if (digits.empty() || digits.size() > (hex ? 8u : 10u)) return false;
+  uint64_t v = 0;
+  for (char c : digits) {
+    int d = -1;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    if (d < 0) return false;
+    v = v * (hex ? 16 : 10) + static_cast<uint64_t>(d);
+  }
+  if (v > 0xFFFFFFFFu) return false;
+  out = static_cast<DWORD>(v);
+  return true;
+}
+
+// Well-formed UTF-8: no stray or missing continuation bytes, no overlong
+// forms (which would hide a control character or a separator), no
+// surrogates, nothing past U+10FFFF.
+bool utf8(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char b = static_cast<unsigned char>(s[i]);
+    const int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra < 0 || s.size() - i <= static_cast<size_t>(extra)) return false;
+    uint32_t c = extra == 0 ? b : b & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+      const unsigned char n = static_cast<unsigned char>(s[i + k]);
+      if ((n & 0xC0) != 0x80) return false;
+      c = c << 6 | (n & 0x3F);
+    }
+    static const uint32_t kLeast[4] = {0, 0x80, 0x800, 0x10000};
+    if (c < kLeast[extra] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+// One name of a file or a key, as the installer makes both from it: printable,
+// no separator, not "." or "..".
+bool plainName(const std::string& s) {
+  if (s.empty() || s.size() > 255 || s == "." || s == "..") return false;
+  for (unsigned char c : s)
+    if (c < 0x20 || c == 0x7F || c == '\\' || c == '/') return false;
+  return true;
+}
+
+// An absolute device path ("\Windows\x.dll") whose host path stays inside
+// the device's folder.
+bool devicePath(const std::string& s) {
+  if (s.size() < 2 || s[0] != '\\') return false;
+  for (size_t start = 1; start <= s.size();) {
+    size_t end = std::min(s.find('\\', start), s.size());
+    if (!plainName(s.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// A library of the build, copied from its .so in the ROM folder.
+bool libraryName(const std::string& s) {
+  return plainName(s) && s.size() > 4 && s.compare(s.size() - 4, 4, ".dll") == 0;
+}
 }  // namespace
 
 fs::path PackageManifest::defaultFile() {
@@ -79,13 +149,22 @@ fs::path PackageManifest::defaultFile() {
 PackageManifest PackageManifest::read(const fs::path& file) {
   std::ifstream in(file);
   if (!in) throw wince::DeviceError("cannot read the package manifest " + file.string());
+  std::ostringstream text;
+  text << in.rdbuf();
+  return parse(text.str(), file.string());
+}
+
+PackageManifest PackageManifest::parse(const std::string& text, const std::string& source) {
+  std::istringstream in(text);
   PackageManifest m;
   int lineNo = 0;
   for (std::string line; std::getline(in, line);) {
     ++lineNo;
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // a manifest saved with CRLF line ends
     auto bad = [&](const std::string& what) {
-      return wince::DeviceError(file.string() + ":" + std::to_string(lineNo) + ": " + what);
+      return wince::DeviceError(source + ":" + std::to_string(lineNo) + ": " + what);
     };
+    if (!utf8(line)) throw bad("expected UTF-8 text");
     std::vector<std::string> w;
     try {
       w = splitWords(line);
@@ -93,20 +172,37 @@ PackageManifest PackageManifest::read(const fs::path& file) {
       throw bad(e.what());
     }
     if (w.empty()) continue;
+    auto need = [&](bool ok, const std::string& what, const std::string& found) {
+      if (!ok) throw bad("expected " + what + ", found \"" + found + "\"");
+    };
+    const std::string kDevicePath = "a device path such as \\Windows\\x.dll";
+    const std::string kLibrary = "a library of the build such as crestitem.dll";
     if (w[0] == "package" && w.size() == 3) {
+      need(plainName(w[1]), "a package name without separators", w[1]);
+      need(devicePath(w[2]), kDevicePath, w[2]);
       m.name = w[1];
       m.installFolder = wince::widen(w[2]);
     } else if (w[0] == "setup" && w.size() == 2) {
+      need(libraryName(w[1]), kLibrary, w[1]);
       m.setupLibrary = w[1];
     } else if (w[0] == "file" && w.size() == 3) {
+      need(libraryName(w[1]), kLibrary, w[1]);
+      need(devicePath(w[2]), kDevicePath, w[2]);
       m.files.push_back({w[1], wince::widen(w[2])});
     } else if (w[0] == "reg" && w.size() == 5 && (w[3] == "sz" || w[3] == "dword")) {
+      try {
+        wince::RegistryStore::parseKeyPath(w[1]);
+      } catch (const wince::DeviceError& e) {
+        throw bad(e.what());
+      }
+      DWORD number;
+      need(w[3] == "sz" || readDword(w[4], number), "a number of 32 bits, decimal or 0x hex", w[4]);
       m.values.push_back({w[1], w[2], w[3], w[4]});
     } else {
       throw bad("expected package, setup, file or reg, found \"" + line + "\"");
     }
   }
-  if (m.name.empty() || m.setupLibrary.empty()) throw wince::DeviceError(file.string() + ": no package or setup line");
+  if (m.name.empty() || m.setupLibrary.empty()) throw wince::DeviceError(source + ": no package or setup line");
   return m;
 }
 
@@ -151,10 +247,13 @@ InstallResult Installer::install() {
     }
     for (const auto& v : manifest_.values) {
       try {
-        if (v.type == "dword")
-          reg.setValue(v.key, v.name, REG_DWORD, wince::RegistryStore::dwordBytes(static_cast<DWORD>(std::stoul(v.data, nullptr, 0))));
-        else
+        DWORD number = 0;
+        if (v.type != "dword")
           reg.setValue(v.key, v.name, REG_SZ, wince::RegistryStore::stringBytes(v.data));
+        else if (readDword(v.data, number))
+          reg.setValue(v.key, v.name, REG_DWORD, wince::RegistryStore::dwordBytes(number));
+        else
+          ++failedValues;
       } catch (const std::exception&) {
         ++failedValues;
       }

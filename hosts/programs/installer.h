@@ -24,6 +24,8 @@ struct PackageManifest {
   std::vector<Value> values;
   // Throws wince::DeviceError naming the line for a malformed manifest.
   static PackageManifest read(const std::filesystem::path& file);
+  // The same from the manifest's text; `source` names it in errors.
+  static PackageManifest parse(const std::string& text, const std::string& source);
   static std::filesystem::path defaultFile();
 };
 
