@@ -1,8 +1,8 @@
 // The open-file dialog's failures that come before anything is shown: a
 // structure of a size the platform does not know.
-#include <commdlg.h>
-
 #include "fixture.h"
+// After <windows.h>, which it needs.
+#include <commdlg.h>
 
 namespace {
 

@@ -382,6 +382,7 @@ WINUSERAPI LONG WINAPI GetDialogBaseUnits(void);
 #define CBS_DROPDOWN 0x0002L
 #define CBS_DROPDOWNLIST 0x0003L
 #define CBS_SORT 0x0100L
+#define CB_OKAY 0
 #define CB_ERR (-1)
 #define CB_GETCOUNT 0x0146
 #define CB_ADDSTRING 0x0143
