@@ -5,6 +5,7 @@
 // through their union cut into pieces that do not overlap.
 #include <windows.h>
 
+#include <cstdlib>
 #include <random>
 
 #include "gdi_fixture.h"
@@ -107,6 +108,48 @@ TEST_F(SpanDrawing, IconsMatchTheOnePixelAtATimeModel) {
                                              << clip.size() << " clip rectangles";
     dev.releaseScreenDc(d);
     DestroyIcon(icon);
+  }
+}
+
+// Polyline one point at a time: Bresenham, the end point left out.
+void modelLine(Screen s, const std::vector<RECT>& clip, POINT origin, POINT a, POINT b, uint32_t colour) {
+  int x0 = a.x, y0 = a.y;
+  const int dx = std::abs(b.x - x0), dy = -std::abs(b.y - y0), sx = x0 < b.x ? 1 : -1, sy = y0 < b.y ? 1 : -1;
+  int err = dx + dy;
+  while (x0 != b.x || y0 != b.y) {
+    if (s.visible(clip, origin.x + x0, origin.y + y0))
+      s.pixels[static_cast<size_t>(origin.y + y0) * s.width + origin.x + x0] = colour;
+    const int e2 = 2 * err;
+    if (e2 >= dy) err += dy, x0 += sx;
+    if (e2 <= dx) err += dx, y0 += sy;
+  }
+}
+
+TEST_F(SpanDrawing, LinesAlongRowsAndColumnsMatchThePointByPointModel) {
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<RECT> clip;
+    for (int n = 1 + upTo(3); n > 0; --n) clip.push_back(randomRect());
+    const POINT origin{upTo(40) - 20, upTo(40) - 20};
+    HDC d = dev.createScreenDc(origin, clip);
+    const uint32_t colour = static_cast<uint32_t>(rnd()) & 0xFFFFFF;
+    HPEN pen = CreatePen(PS_SOLID, upTo(2), RGB(colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF));
+    HGDIOBJ old = SelectObject(d, pen);
+    POINT a{upTo(280) - 20, upTo(360) - 20}, b = a;
+    switch (upTo(3)) {
+      case 0: b.x = upTo(280) - 20; break;  // along a row, either way
+      case 1: b.y = upTo(360) - 20; break;  // along a column
+      default: b = POINT{upTo(280) - 20, upTo(360) - 20};
+    }
+    randomScreen();
+    std::vector<uint32_t> expected = dev.screen().pixels;
+    modelLine(Screen{240, 320, expected}, clip, origin, a, b, colour);
+    POINT points[2] = {a, b};
+    ASSERT_TRUE(Polyline(d, points, 2));
+    ASSERT_EQ(dev.screen().pixels, expected) << a.x << "," << a.y << " to " << b.x << "," << b.y;
+    SelectObject(d, old);
+    DeleteObject(pen);
+    dev.releaseScreenDc(d);
   }
 }
 
