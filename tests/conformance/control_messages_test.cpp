@@ -10,7 +10,10 @@ struct Op {
   LPARAM lParam;
   LPCWSTR text;  // when set, the lParam sent instead
   LRESULT answer;
+  const char* wineDeparts = nullptr;  // how Wine answers otherwise than Windows documents, or null
 };
+// An answer the platform does not document: sent, not checked.
+constexpr LRESULT kNoAnswer = static_cast<LRESULT>(0x7EADBEEF);
 
 struct ControlCase {
   const char* name;
@@ -41,7 +44,7 @@ const ControlCase kControlCases[] = {
      {{EM_LIMITTEXT, 12, 0, nullptr, 0}, {EM_GETLIMITTEXT, 0, 0, nullptr, 12}}},
     {"EditSelectionIsReadBack", kEditClass, ES_AUTOHSCROLL,
      {{WM_SETTEXT, 0, 0, TEXT("crestune"), TRUE},
-      {EM_SETSEL, 2, 5, nullptr, 0},
+      {EM_SETSEL, 2, 5, nullptr, kNoAnswer},
       {EM_GETSEL, 0, 0, nullptr, MAKELONG(2, 5)},
       {WM_GETTEXTLENGTH, 0, 0, nullptr, 8}}},
     {"ComboAddsAtTheEndAndCounts", kComboClass, CBS_DROPDOWNLIST,
@@ -58,11 +61,11 @@ const ControlCase kControlCases[] = {
       {CB_SETCURSEL, 1, 0, nullptr, 1},
       {CB_GETCURSEL, 0, 0, nullptr, 1},
       {CB_SETCURSEL, 5, 0, nullptr, CB_ERR},
-      {CB_GETCURSEL, 0, 0, nullptr, CB_ERR}}},
+      {CB_GETCURSEL, 0, 0, nullptr, CB_ERR, "Wine keeps the selection an out-of-range CB_SETCURSEL clears"}}},
     {"ComboResetEmptiesIt", kComboClass, CBS_DROPDOWNLIST,
      {{CB_ADDSTRING, 0, 0, TEXT("One"), 0},
       {CB_SETCURSEL, 0, 0, nullptr, 0},
-      {CB_RESETCONTENT, 0, 0, nullptr, CB_OKAY},
+      {CB_RESETCONTENT, 0, 0, nullptr, CB_OKAY, "Wine's CB_RESETCONTENT answers TRUE, not CB_OKAY"},
       {CB_GETCOUNT, 0, 0, nullptr, 0},
       {CB_GETCURSEL, 0, 0, nullptr, CB_ERR}}},
     {"StaticTextIsItsWindowText", kStaticClass, SS_LEFT,
@@ -75,17 +78,23 @@ TEST_P(ControlMessages, AnswerAsDocumented) {
   const ControlCase& c = GetParam();
   DialogTemplate t(WS_POPUP | WS_CAPTION | DS_SETFONT, 0, 0, 120, 80, TEXT("Control"));
   t.item(c.cls, kChild | WS_TABSTOP | c.style, 5, 5, 100, c.cls == kComboClass ? 60 : 14, 100, TEXT(""));
+  const char* departed = nullptr;
   handler = [&](HWND h, UINT msg, WPARAM, LPARAM) -> INT_PTR {
     if (msg != WM_INITDIALOG) return FALSE;
     for (size_t i = 0; i < c.ops.size(); ++i) {
       const Op& op = c.ops[i];
       LPARAM lp = op.text ? reinterpret_cast<LPARAM>(op.text) : op.lParam;
-      EXPECT_EQ(SendDlgItemMessageW(h, 100, op.message, op.wParam, lp), op.answer) << "message " << i;
+      LRESULT got = SendDlgItemMessageW(h, 100, op.message, op.wParam, lp);
+      if (op.wineDeparts && underWine())
+        departed = op.wineDeparts;
+      else if (op.answer != kNoAnswer)
+        EXPECT_EQ(got, op.answer) << "message " << i;
     }
     return TRUE;
   };
   steps = {[](HWND h) { EndDialog(h, IDOK); }};
   EXPECT_EQ(run(t), IDOK);
+  if (departed) GTEST_SKIP() << departed;
 }
 
 INSTANTIATE_TEST_SUITE_P(Each, ControlMessages, ::testing::ValuesIn(kControlCases),

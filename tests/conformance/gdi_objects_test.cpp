@@ -144,6 +144,25 @@ TEST_P(TextMetricsAtHeight, MetricsAndExtentsAgree) {
 
 INSTANTIATE_TEST_SUITE_P(Heights, TextMetricsAtHeight, ::testing::Values(-8, -11, -13, -16, -24));
 
+// A positive height asks for the cell height, leading included.
+class CellHeight : public GdiObjectsApi, public ::testing::WithParamInterface<LONG> {};
+
+TEST_P(CellHeight, IsTheTextMetricsHeight) {
+  LOGFONTW lf = tahoma(GetParam());
+  HFONT font = CreateFontIndirectW(&lf);
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICW tm{};
+  ASSERT_TRUE(GetTextMetricsW(dc, &tm));
+  EXPECT_NEAR(tm.tmHeight, GetParam(), 1);
+  SIZE sz{};
+  GetTextExtentPoint32W(dc, TEXT("Hg"), 2, &sz);
+  EXPECT_EQ(sz.cy, tm.tmHeight);
+  SelectObject(dc, old);
+  DeleteObject(font);
+}
+
+INSTANTIATE_TEST_SUITE_P(Heights, CellHeight, ::testing::Values(12, 20, 28));
+
 TEST_F(GdiObjectsApi, BiggerAndBolderFontsMeasureMore) {
   TEXTMETRICW tm[3]{};
   SIZE ext[3]{};
