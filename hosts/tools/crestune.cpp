@@ -175,16 +175,37 @@ CommandLine parse(const std::vector<std::string>& args) {
   return cl;
 }
 
-// The script's lines; throws DeviceError naming the file when it cannot be read.
+// The script's lines; throws DeviceError naming the file (and the line)
+// when it cannot be read or is not a text file. Reading stops at the first
+// line that is not text, so a device or a binary file is refused at once.
 std::vector<std::string> readScript(const std::string& file) {
+  constexpr size_t kMaxLine = 64 * 1024, kMaxLines = 100000;
   std::error_code ec;
   if (fs::is_directory(file, ec)) throw wince::DeviceError("cannot read script " + file + ": it is a folder");
   std::ifstream in(file, std::ios::binary);
   if (!in) throw wince::DeviceError("cannot read script " + file + ": " + std::strerror(errno));
   std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
+  std::string line;
+  for (int c; (c = in.get()) != EOF;) {
+    if (c != '\n') {
+      line += static_cast<char>(c);
+      // A line is judged as soon as it is too long, not when it ends.
+      if (line.size() <= kMaxLine && c != 0) continue;
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
+    std::string problem = crestune::textLineProblem(line, kMaxLine);
+    if (!problem.empty())
+      throw wince::DeviceError(file + ":" + std::to_string(lines.size() + 1) + ": not a text file: " + problem);
+    if (lines.size() == kMaxLines)
+      throw wince::DeviceError(file + ": more than " + std::to_string(kMaxLines) + " lines");
+    lines.push_back(std::move(line));
+    line.clear();
+  }
+  if (!line.empty()) {
+    std::string problem = crestune::textLineProblem(line, kMaxLine);
+    if (!problem.empty())
+      throw wince::DeviceError(file + ":" + std::to_string(lines.size() + 1) + ": not a text file: " + problem);
+    lines.push_back(std::move(line));
   }
   if (in.bad()) throw wince::DeviceError("cannot read script " + file + ": " + std::strerror(errno));
   return lines;
