@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test: installs what is missing, then the host build and its tests,
-# the sanitizer build and its tests, and the real Win32 DLLs under Wine.
+# the sanitizer build and its tests, a short run of every fuzz target, and
+# the real Win32 DLLs under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
@@ -18,6 +19,9 @@ echo "== sanitizer build (ASan, UBSan) and tests"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCRESTUNE_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== fuzz targets, 20 s each (libFuzzer, ASan, UBSan)"
+tests/fuzz/run.sh 20
 
 echo "== Win32 build under Wine"
 win32/run-tests.sh build build-win32

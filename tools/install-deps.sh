@@ -2,8 +2,10 @@
 # Installs the Debian packages the build and the tests need (as root), or
 # says which are missing (as anyone else).
 set -euo pipefail
-# llvm brings llvm-rc, which runs clang as the resource scripts' preprocessor.
-packages=(cmake g++ make llvm clang libgtest-dev libbenchmark-dev libfreetype-dev libpng-dev libsdl2-dev
+# llvm brings llvm-rc, which runs clang as the resource scripts' preprocessor;
+# libclang-rt-14-dev is clang's runtime of libFuzzer and the sanitizers
+# (tests/fuzz).
+packages=(cmake g++ make llvm clang libclang-rt-14-dev libgtest-dev libbenchmark-dev libfreetype-dev libpng-dev libsdl2-dev
           fonts-dejavu-core fonts-dejavu-extra
           g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool python3)
 if [ "$(id -u)" = 0 ]; then
