@@ -85,10 +85,11 @@ TEST_P(ControlMessages, AnswerAsDocumented) {
       const Op& op = c.ops[i];
       LPARAM lp = op.text ? reinterpret_cast<LPARAM>(op.text) : op.lParam;
       LRESULT got = SendDlgItemMessageW(h, 100, op.message, op.wParam, lp);
-      if (op.wineDeparts && underWine())
+      if (op.wineDeparts && underWine()) {
         departed = op.wineDeparts;
-      else if (op.answer != kNoAnswer)
+      } else if (op.answer != kNoAnswer) {
         EXPECT_EQ(got, op.answer) << "message " << i;
+      }
     }
     return TRUE;
   };
