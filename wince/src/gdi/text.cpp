@@ -22,17 +22,27 @@ void drawTextRun(Canvas& canvas, DcState& dc, const std::u16string& text, int x,
   GdiObject& font = g.dcFont(dc);
   const FontMetrics& m = font.metrics;
   // x of each character, and the end; the glyph map keeps its entries in
-  // place, so the glyphs looked up here are the ones drawn below.
-  std::vector<int> pens;
-  std::vector<const GlyphImage*> glyphs;
+  // place, so the glyphs looked up here are the ones drawn below. A line
+  // of ordinary length keeps them on the stack.
+  constexpr size_t kShort = 64;
+  int shortPens[kShort + 1];
+  const GlyphImage* shortGlyphs[kShort];
+  std::vector<int> longPens;
+  std::vector<const GlyphImage*> longGlyphs;
+  if (text.size() > kShort) {
+    longPens.resize(text.size() + 1);
+    longGlyphs.resize(text.size());
+  }
+  int* pens = text.size() > kShort ? longPens.data() : shortPens;
+  const GlyphImage** glyphs = text.size() > kShort ? longGlyphs.data() : shortGlyphs;
   int pen = x;
   for (size_t i = 0; i < text.size(); ++i) {
     const GlyphImage& gl = g.fonts.glyph(font.font, m, text[i]);
-    pens.push_back(pen);
-    glyphs.push_back(&gl);
+    pens[i] = pen;
+    glyphs[i] = &gl;
     pen += dx ? dx[i] : gl.advance;
   }
-  pens.push_back(pen);
+  pens[text.size()] = pen;
   if (dc.bkMode == OPAQUE) canvas.fill(RECT{x, y, pen, y + m.height}, dc.bkColor);
   const int baseline = y + m.ascent;
   const uint32_t colour = toScreen(dc.textColor);
