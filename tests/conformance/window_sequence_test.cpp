@@ -19,21 +19,28 @@ struct SequenceCase {
   std::vector<Expected> table;
 };
 
-const Expected kDestroyed[] = {{WM_DESTROY, 0, 0, kSent}, {0x0082 /*WM_NCDESTROY*/, 0, 0, kSent | kDesktop}};
 const Expected kPosChanging{0x0046 /*WM_WINDOWPOSCHANGING*/, 0, 0, kSent | kAnyLParam | kOptional};
 const Expected kPosChanged{0x0047 /*WM_WINDOWPOSCHANGED*/, 0, 0, kSent | kAnyLParam | kOptional};
+// Destroying a visible window; desktop Win32 hides it first (WM_SHOWWINDOW and
+// the position messages), which the stand-in does not.
+const Expected kDestroyed[] = {{WM_SHOWWINDOW, FALSE, 0, kSent | kOptional},
+                               kPosChanging,
+                               kPosChanged,
+                               {WM_DESTROY, 0, 0, kSent},
+                               {0x0082 /*WM_NCDESTROY*/, 0, 0, kSent | kDesktop}};
 const Expected kCalcSize{0x0083 /*WM_NCCALCSIZE*/, 0, 0, kSent | kAnyParams | kOptional};
 
 const SequenceCase kSequences[] = {
     {"DefWindowProcDestroysAWindowOnWmClose", [](Windows& w) { SendMessageW(w.a, WM_CLOSE, 0, 0); },
-     {{WM_CLOSE, 0, 0, kSent}, kDestroyed[0], kDestroyed[1], {1, 0, 0, kMark}}},
+     {{WM_CLOSE, 0, 0, kSent}, kDestroyed[0], kDestroyed[1], kDestroyed[2], kDestroyed[3], kDestroyed[4],
+      {1, 0, 0, kMark}}},
     {"APostedMessageDiesWithItsWindow",
      [](Windows& w) {
        PostMessageW(w.a, WM_USER + 5, 0, 0);
        DestroyWindow(w.a);
        w.platform->pump();
      },
-     {kDestroyed[0], kDestroyed[1], {1, 0, 0, kMark}}},
+     {kDestroyed[0], kDestroyed[1], kDestroyed[2], kDestroyed[3], kDestroyed[4], {1, 0, 0, kMark}}},
     {"ASendInsideAProcedureRunsBeforeItReturns",
      [](Windows& w) {
        Recorder::current().answer = [b = w.b](HWND, UINT m, WPARAM, LPARAM, LRESULT* r) {
