@@ -5,8 +5,9 @@ set -euo pipefail
 # llvm brings llvm-rc, which runs clang as the resource scripts' preprocessor;
 # libclang-rt-14-dev is clang's runtime of libFuzzer and the sanitizers
 # (tests/fuzz).
+# fonts-wine brings Wine's free Tahoma, the stand-in's system face.
 packages=(cmake g++ make llvm clang libclang-rt-14-dev libgtest-dev libbenchmark-dev libfreetype-dev libpng-dev libsdl2-dev
-          fonts-dejavu-core fonts-dejavu-extra
+          fonts-wine
           g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool python3)
 if [ "$(id -u)" = 0 ]; then
   export DEBIAN_FRONTEND=noninteractive

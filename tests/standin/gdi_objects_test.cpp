@@ -45,17 +45,17 @@ TEST_F(GdiTest, AccountingBalancesOverCreateSelectDelete) {
   EXPECT_EQ(dev.accounting().live(ObjectKind::GdiObject), 0);
 }
 
-TEST_F(GdiTest, SystemFontDescribesABoldTahoma) {
+TEST_F(GdiTest, SystemFontDescribesARegularTahoma) {
   LOGFONTW lf{};
   ASSERT_EQ(GetObjectW(GetStockObject(SYSTEM_FONT), 92, &lf), 92);
   EXPECT_EQ(std::u16string(lf.lfFaceName), u"Tahoma");
   EXPECT_LT(lf.lfHeight, 0);
-  EXPECT_GE(lf.lfWeight, FW_BOLD);
+  EXPECT_EQ(lf.lfWeight, FW_NORMAL);
 
   // The product's recipe: the system font's description with a new height
   // and weight gives a usable font whose metrics follow the new height.
   lf.lfHeight = -11;
-  lf.lfWeight = 400;
+  lf.lfWeight = FW_BOLD;
   HFONT title = CreateFontIndirectW(&lf);
   TEXTMETRICW sys{}, mine{};
   GetTextMetricsW(dc, &sys);
@@ -63,8 +63,8 @@ TEST_F(GdiTest, SystemFontDescribesABoldTahoma) {
   GetTextMetricsW(dc, &mine);
   SelectObject(dc, GetStockObject(SYSTEM_FONT));
   EXPECT_LT(mine.tmHeight, sys.tmHeight);
-  EXPECT_EQ(mine.tmWeight, FW_NORMAL);
-  EXPECT_EQ(sys.tmWeight, FW_BOLD);
+  EXPECT_EQ(mine.tmWeight, FW_BOLD);
+  EXPECT_EQ(sys.tmWeight, FW_NORMAL);
   // Variable pitch TrueType: the "fixed pitch" bit is set for a variable
   // pitch font.
   EXPECT_EQ(sys.tmPitchAndFamily & (TMPF_FIXED_PITCH | TMPF_TRUETYPE), TMPF_FIXED_PITCH | TMPF_TRUETYPE);

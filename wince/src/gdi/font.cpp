@@ -1,5 +1,5 @@
-// The font engine: every face the product asks for is drawn with the
-// DejaVu Sans family through FreeType, anti-aliased.
+// The font engine: every face the product asks for is drawn with Tahoma
+// (Wine's free one, regular and bold) through FreeType.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
@@ -13,7 +13,7 @@
 namespace wince {
 
 namespace {
-const char* const kFontFiles[2] = {CRESTUNE_FONT_DIR "/DejaVuSansCondensed.ttf", CRESTUNE_FONT_DIR "/DejaVuSansCondensed-Bold.ttf"};
+const char* const kFontFiles[2] = {CRESTUNE_FONT_DIR "/tahoma.ttf", CRESTUNE_FONT_DIR "/tahomabd.ttf"};
 
 bool isBold(const LOGFONTW& lf) { return lf.lfWeight >= FW_SEMIBOLD; }
 
@@ -48,8 +48,13 @@ FontMetrics FontEngine::realise(const LOGFONTW& asked, int dpi) {
   lf.lfHeight = std::clamp(lf.lfHeight, -kTallestFont, kTallestFont);
   FT_Face f = face(isBold(lf));
   const double upem = f->units_per_EM;
-  const double asc = f->ascender;
-  const double desc = -f->descender;
+  // Ascent and descent as Windows takes them: the OS/2 table's "Win"
+  // values, which reach the tallest accent; the horizontal header's when
+  // a face has no OS/2 table.
+  auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
+  const bool win = os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0;
+  const double asc = win ? os2->usWinAscent : f->ascender;
+  const double desc = win ? os2->usWinDescent : -f->descender;
   FontMetrics m;
   double em;  // pixels
   if (lf.lfHeight > 0) {
@@ -70,7 +75,6 @@ FontMetrics FontEngine::realise(const LOGFONTW& asked, int dpi) {
   m.size26_6 = std::lround(em * 64);
   m.internalLeading = std::max(0, m.height - static_cast<int>(std::lround(em)));
   m.externalLeading = std::max(0, static_cast<int>(std::lround((f->height - asc - desc) * scale)));
-  auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
   m.aveCharWidth = std::max(1, static_cast<int>(std::lround((os2 ? os2->xAvgCharWidth : upem / 2) * scale)));
   m.maxCharWidth = std::max(1, static_cast<int>(std::lround(f->max_advance_width * scale)));
   m.underlinePos = std::clamp(static_cast<int>(std::lround(-f->underline_position * scale)), 1, std::max(1, m.descent - 1));
@@ -92,13 +96,18 @@ const GlyphImage& FontEngine::glyph(const LOGFONTW& lf, const FontMetrics& m, ch
       g.left = s->bitmap_left;
       g.top = s->bitmap_top;
       const FT_Bitmap& b = s->bitmap;
-      if (b.pixel_mode == FT_PIXEL_MODE_GRAY) {
+      // Tahoma carries hand-tuned bitmaps for the small sizes, one bit a
+      // pixel, and draws them as Windows does; other sizes are outlines
+      // anti-aliased in grey.
+      const bool mono = b.pixel_mode == FT_PIXEL_MODE_MONO;
+      if (mono || b.pixel_mode == FT_PIXEL_MODE_GRAY) {
         g.width = static_cast<int>(b.width);
         g.height = static_cast<int>(b.rows);
         g.coverage.resize(static_cast<size_t>(g.width) * g.height);
         for (int y = 0; y < g.height; ++y)
           for (int x = 0; x < g.width; ++x)
-            g.coverage[static_cast<size_t>(y) * g.width + x] = b.buffer[y * b.pitch + x];
+            g.coverage[static_cast<size_t>(y) * g.width + x] =
+                mono ? ((b.buffer[y * b.pitch + x / 8] >> (7 - x % 8)) & 1) * 255 : b.buffer[y * b.pitch + x];
       }
     }
   }

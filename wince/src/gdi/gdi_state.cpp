@@ -125,9 +125,9 @@ GdiState::Impl::Impl() {
   addStock(WHITE_PEN, makePen(PS_SOLID, 1, RGB(255, 255, 255)));
   addStock(BLACK_PEN, makePen(PS_SOLID, 1, RGB(0, 0, 0)));
   addStock(NULL_PEN, makePen(PS_NULL, 1, RGB(0, 0, 0)));
-  // The device's system font is a bold 9-point Tahoma; the GUI font a
-  // regular 8-point one.
-  addStock(SYSTEM_FONT, makeFont(u"Tahoma", -(12 * dpi / 96), FW_BOLD));
+  // The device's system font is a regular 9-point Tahoma (its SysFnt
+  // registry defaults: Tahoma, weight 0x190); the GUI font an 8-point one.
+  addStock(SYSTEM_FONT, makeFont(u"Tahoma", -(12 * dpi / 96), FW_NORMAL));
   addStock(DEFAULT_GUI_FONT, makeFont(u"Tahoma", -(11 * dpi / 96), FW_NORMAL));
 }
 
