@@ -303,4 +303,74 @@ TEST_F(RegistryApi, EnumerationListsEachSubkeyOnceThenStops) {
   for (size_t i = 0; i < sizeof small; ++i) EXPECT_EQ(0xCC, ((BYTE*)small)[i]);
 }
 
+// Beyond a limit of keys RegCreateKeyExW makes nothing: Windows CE answers
+// ERROR_INVALID_PARAMETER; desktop Win32 documents the limits, not the error.
+void expectRefused(LONG rc) {
+#ifdef _WIN32
+  EXPECT_NE(ERROR_SUCCESS, rc);
+#else
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, rc);
+#endif
+}
+
+// A key name has at most 255 characters on both platforms.
+TEST_F(RegistryApi, KeyNamesHaveAtMost255Characters) {
+  const WString longest(255, static_cast<WCHAR>('k')), tooLong(256, static_cast<WCHAR>('k'));
+  HKEY k = create(key_, longest.c_str());
+  RegCloseKey(k);
+  ASSERT_EQ(ERROR_SUCCESS, open(key_, longest.c_str(), &k));
+  RegCloseKey(k);
+#ifdef _WIN32
+  GTEST_SKIP() << "Wine makes keys with names of more than 255 characters";
+#endif
+  const WString below = WString(TEXT("Made\\")) + tooLong;
+  for (const WString& path : {tooLong, below, longest + TEXT("\\") + tooLong}) {
+    k = NULL;
+    expectRefused(RegCreateKeyExW(key_, path.c_str(), 0, NULL, 0, kAccess, NULL, &k, NULL));
+    EXPECT_TRUE(k == NULL);
+  }
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, open(key_, TEXT("Made"), &k));
+}
+
+// "n\\n\\...": `levels` key names.
+WString levels(int n) {
+  WString path;
+  for (int i = 0; i < n; ++i) path += i ? TEXT("\\n") : TEXT("n");
+  return path;
+}
+
+// Windows CE nests keys at most 16 levels below a root; desktop Win32
+// documents a tree 512 levels deep. One level more is refused.
+TEST_F(RegistryApi, KeysNestAsDeepAsThePlatformAllows) {
+#ifdef _WIN32
+  const int deepest = 512;
+#else
+  const int deepest = 16;
+#endif
+  // key_ is two levels below its root; a call makes at most 30 levels here,
+  // within the 32 desktop Win32 makes in one call.
+  HKEY k = NULL;
+  ASSERT_EQ(ERROR_SUCCESS, open(key_, NULL, &k));
+  for (int depth = 2; depth < deepest;) {
+    const int step = std::min(30, deepest - depth);
+    HKEY next = create(k, levels(step).c_str());
+    RegCloseKey(k);
+    ASSERT_NE(static_cast<HKEY>(NULL), next) << "at depth " << depth;
+    k = next;
+    depth += step;
+  }
+#ifdef _WIN32
+  RegCloseKey(k);
+  GTEST_SKIP() << "Wine makes keys deeper than 512 levels";
+#endif
+  HKEY below = NULL;
+  expectRefused(RegCreateKeyExW(k, TEXT("n"), 0, NULL, 0, kAccess, NULL, &below, NULL));
+  expectRefused(RegCreateKeyExW(key_, levels(deepest - 1).c_str(), 0, NULL, 0, kAccess, NULL, &below, NULL));
+  EXPECT_TRUE(below == NULL);
+  WCHAR name[8];
+  DWORD chars = 8;
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExW(k, 0, name, &chars, NULL, NULL, NULL, NULL));
+  RegCloseKey(k);
+}
+
 }  // namespace

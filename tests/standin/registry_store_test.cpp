@@ -12,43 +12,18 @@
 #include "device.h"
 #include "device_error.h"
 #include "registry_store.h"
+#include "standin/temp_folder.h"
 
 namespace fs = std::filesystem;
 using wince::RegistryStore;
 using Value = RegistryStore::Value;
 using namespace std::literals;
+using standin::TempDir;
+using standin::folderEntries;
+using standin::readFile;
+using standin::writeFile;
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    std::string t = (fs::temp_directory_path() / "crestune-reg-XXXXXX").string();
-    path_ = mkdtemp(t.data());
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void writeFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary) << bytes;
-}
-
-std::vector<std::string> folderEntries(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  return names;
-}
 
 std::vector<uint8_t> utf16(const std::u16string& s, bool terminator = true) {
   std::vector<uint8_t> b;
@@ -184,8 +159,10 @@ TEST(RegistryFile, EveryValueKindSurvivesARestart) {
     reg.deleteValue("HKLM\\SOFTWARE\\Empty\\Leaf", "x");  // an empty key is kept too
     reg.setValue("HKLM", "AtTheRoot", REG_DWORD, RegistryStore::dwordBytes(3));
     exported = reg.exportText();
-    EXPECT_EQ(exported, readFile(dir.path() / "registry.reg"));
   }
+  // The device wrote the whole registry out as it shut down.
+  EXPECT_EQ(exported, readFile(dir.path() / "registry.reg"));
+  EXPECT_EQ(std::vector<std::string>{"registry.reg"}, folderEntries(dir.path()));
   wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
   auto& reg = dev.registry();
   for (const auto& s : samples()) EXPECT_EQ((Value{s.type, s.bytes}), reg.getValue(kKey, s.name)) << s.name;
@@ -250,6 +227,13 @@ TEST(RegistryFile, ReadsUtf16WithByteOrderMark) {
   EXPECT_EQ(bytes, readFile(dir.path() / "registry.reg"));
 }
 
+// "[HKEY_LOCAL_MACHINE\\k\\k...]": `levels` key names of `length` characters.
+std::string keyLine(size_t levels, size_t length) {
+  std::string line = "[HKEY_LOCAL_MACHINE";
+  for (size_t i = 0; i < levels; ++i) line += "\\" + std::string(length, 'k');
+  return line + "]\n";
+}
+
 TEST(RegistryFile, DamagedFileIsReportedWithItsLineAndLeftAlone) {
   const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n";
   struct Case {
@@ -258,7 +242,7 @@ TEST(RegistryFile, DamagedFileIsReportedWithItsLineAndLeftAlone) {
   } cases[] = {
       {"REGEDIT4\n", 1},
       {"", 1},
-      {head + "\"A\"=dword:12345\n\"B\"=dword:xyz\n", 5},
+      {head + "\"A\"=dword:00012345\n\"B\"=dword:xyz\n", 5},
       {head + "\"A\"=\"unterminated\n", 4},
       {head + "\"A\"=\"bad \\q escape\"\n", 4},
       {head + "\"A\" \"no equals\"\n", 4},
@@ -273,6 +257,22 @@ TEST(RegistryFile, DamagedFileIsReportedWithItsLineAndLeftAlone) {
       {head + "stray text\n", 4},
       {"Windows Registry Editor Version 5.00\n\"Early\"=dword:00000001\n", 2},
       {head + "\"A\"=\"\xC3(\"\n", 4},
+      // Cut short inside a line: a dword has exactly eight digits, and a
+      // comma in hex data is always followed by another byte.
+      {head + "\"b\"=dword:1234", 4},
+      {head + "\"b\"=dword:\n", 4},
+      {head + "\"b\"=dword:123456789\n", 4},
+      {head + "\"b\"=dwo", 4},
+      {head + "\"h\"=hex:01,02,", 4},
+      {head + "\"h\"=hex(2):41,00,\n[HKEY_LOCAL_MACHINE\\Next]\n", 4},
+      {head + "\"h\"=hex:01,\\\n  02,", 4},
+      {head + "\"h\"=hex:01,\\\n", 4},
+      {head + "\"h\"=hex:0", 4},
+      {head + "\"na", 4},
+      {head + "[HKEY_LOCAL_MACHINE\\SOFT", 4},
+      // Beyond the limits of keys: 16 levels below a root, 255 characters a name.
+      {head + keyLine(17, 1), 4},
+      {head + keyLine(1, 256), 4},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -293,28 +293,6 @@ TEST(RegistryFile, DamagedFileIsReportedWithItsLineAndLeftAlone) {
     // The device can start again once the failed one is gone.
     EXPECT_FALSE(wince::Device::exists());
   }
-}
-
-TEST(RegistryFile, EachChangeReplacesTheFileWithoutLeftovers) {
-  TempDir dir;
-  wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
-  fs::path file = dir.path() / "registry.reg";
-  auto contents = [&] { return fs::status(file).type() == fs::file_type::regular ? readFile(file) : std::string(); };
-
-  HKEY k = NULL;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\CrestuneTest", 0, NULL, 0, 0, NULL, &k, NULL));
-  std::string before = contents();
-  EXPECT_NE(std::string::npos, before.find("[HKEY_CURRENT_USER\\Software\\CrestuneTest]"));
-  for (DWORD i = 0; i < 20; ++i) {
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(k, u"Count", 0, REG_DWORD, (const BYTE*)&i, 4));
-    EXPECT_EQ(dev.registry().exportText(), contents());
-  }
-  ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueW(k, u"Count"));
-  EXPECT_EQ(std::string::npos, contents().find("Count"));
-  RegCloseKey(k);
-  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_CURRENT_USER, u"Software"));
-  EXPECT_EQ(std::string::npos, contents().find("CrestuneTest"));
-  EXPECT_EQ(std::vector<std::string>{"registry.reg"}, folderEntries(dir.path()));
 }
 
 }  // namespace

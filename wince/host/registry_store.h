@@ -1,6 +1,7 @@
 // The device's registry: an in-memory tree of keys and typed values, kept in
-// the device folder as a REGEDIT5 text file written atomically after each
-// change.
+// the device folder as a REGEDIT5 text file and a journal beside it of the
+// changes made since the file was written; a kill at any moment leaves the
+// registry as it was before or after each change.
 #pragma once
 #include <windows.h>
 
@@ -17,9 +18,12 @@ class Accounting;
 
 class RegistryStore {
  public:
-  // file empty: kept in memory only. A damaged file throws DeviceError naming
-  // the file and the line.
+  // file empty: kept in memory only. A journal left beside the file by a run
+  // that did not end is read too, and folded into the file. A damaged file
+  // or journal throws DeviceError naming it and the line, and is left as it
+  // was.
   RegistryStore(std::filesystem::path file, Accounting& accounting);
+  // Writes the file whole (and syncs it) when there were changes.
   ~RegistryStore();
   RegistryStore(const RegistryStore&) = delete;
   RegistryStore& operator=(const RegistryStore&) = delete;
@@ -29,7 +33,8 @@ class RegistryStore {
   static std::unique_ptr<RegistryStore> fromText(const std::string& text, const std::string& source,
                                                  Accounting& accounting);
 
-  // What a device has when it leaves the factory (the .wmv association...).
+  // What a device has when it leaves the factory (the .wmv association...),
+  // written to the file at once.
   void seedDefaults();
   // The whole registry as REGEDIT5 text, as it is written to the file.
   std::string exportText() const;
@@ -37,8 +42,9 @@ class RegistryStore {
   // Helpers for the device's scripting tool. Key paths name their root in
   // full or abbreviated: "HKLM\\SOFTWARE\\X", "HKEY_CLASSES_ROOT\\.wmv",
   // "HKCU". Names are UTF-8; an empty value name is the default value. A bad
-  // root or a malformed path throws DeviceError, as does a failed write of
-  // the file.
+  // root or a malformed path (a key name of more than 255 characters, keys
+  // more than 16 levels below the root) throws DeviceError, as does a change
+  // that cannot be written to the device folder.
   struct KeyPath {
     HKEY root;
     std::u16string subKey;  // "" for the root itself

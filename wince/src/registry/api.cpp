@@ -1,6 +1,7 @@
 // The registry functions of winreg.h. Each one records itself in the trace,
-// then hands the work to the store; a failure to write the registry file
-// answers ERROR_CANTWRITE (the change stays in the device's memory).
+// then hands the work to the store; a change that cannot be written to the
+// device folder answers ERROR_CANTWRITE (it stays in the device's memory,
+// and is written with the whole registry when the device shuts down).
 #include <windows.h>
 
 #include <new>

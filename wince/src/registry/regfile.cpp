@@ -2,7 +2,8 @@
 // it. Values are written so that reading the file back gives the very same
 // type and bytes: only a REG_SZ that is exactly one terminated string of
 // printable text is written as "text", only a 4-byte REG_DWORD as dword:;
-// everything else is written as hex bytes.
+// everything else is written as hex bytes. The journal's records use the
+// same words, one change a line.
 #include <cstdio>
 #include <string_view>
 
@@ -56,13 +57,13 @@ bool plainText(const std::vector<uint8_t>& data, std::u16string& text) {
   return true;
 }
 
-void appendHex(std::string& out, const std::string& prefix, const std::vector<uint8_t>& data) {
+void appendHex(std::string& out, const std::string& prefix, const std::vector<uint8_t>& data, bool wrap) {
   // Lines stay within 80 columns; a trailing backslash continues the value.
   out += prefix;
   size_t column = prefix.size();
   char buf[4];
   for (size_t i = 0; i < data.size(); ++i) {
-    if (i > 0 && column + 3 > 78) {
+    if (wrap && i > 0 && column + 3 > 78) {
       out += "\\\n  ";
       column = 2;
     }
@@ -77,7 +78,8 @@ void appendHex(std::string& out, const std::string& prefix, const std::vector<ui
   out += '\n';
 }
 
-void appendValue(std::string& out, const RegValue& v) {
+// The value's line; `wrap` continues long hex data over more lines.
+void appendValue(std::string& out, const RegValue& v, bool wrap = true) {
   std::string lead = (v.name.empty() ? std::string("@") : quote(v.name)) + "=";
   std::u16string text;
   if (v.type == REG_SZ && plainText(v.data, text)) {
@@ -88,22 +90,48 @@ void appendValue(std::string& out, const RegValue& v) {
     std::snprintf(buf, sizeof buf, "dword:%08x", d);
     out += lead + buf + "\n";
   } else if (v.type == REG_BINARY) {
-    appendHex(out, lead + "hex:", v.data);
+    appendHex(out, lead + "hex:", v.data, wrap);
   } else {
     char buf[24];
     std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.type));
-    appendHex(out, lead + buf, v.data);
+    appendHex(out, lead + buf, v.data, wrap);
   }
 }
 
-void appendKey(std::string& out, const RegKey& k, const std::string& path, bool isRoot) {
-  // A root is listed only for its own values; every other key is listed
-  // even when empty, since its existence is part of the registry.
-  if (!isRoot || !k.values.empty()) {
-    out += "\n[" + path + "]\n";
-    for (const auto& [_, v] : k.values) appendValue(out, v);
+// A root and the keys below it, depth first in enumeration order, without
+// recursion. A key is listed with its values, and an empty key that has no
+// subkeys is listed on its own, since its existence is all there is to
+// say; a key with subkeys and no values needs no line, because reading a
+// key line makes every key of its path. So the text grows with the number
+// of keys listed, not with their depth. A root is listed only for its values.
+void appendTree(std::string& out, const RegKey& root, const char* rootName) {
+  struct Frame {
+    const RegKey* key;
+    std::map<std::u16string, std::shared_ptr<RegKey>>::const_iterator next;
+    size_t pathSize;
+  };
+  std::string path = rootName;
+  std::vector<Frame> stack;
+  auto enter = [&](const RegKey& k, bool isRoot) {
+    if (!k.values.empty() || (!isRoot && k.subkeys.empty())) {
+      out += "\n[" + path + "]\n";
+      for (const auto& [_, v] : k.values) appendValue(out, v);
+    }
+    stack.push_back({&k, k.subkeys.begin(), path.size()});
+  };
+  enter(root, true);
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    if (top.next == top.key->subkeys.end()) {
+      stack.pop_back();
+      continue;
+    }
+    const RegKey& sub = *(top.next++)->second;
+    path.resize(top.pathSize);
+    path += '\\';
+    path += narrow(sub.name);
+    enter(sub, false);
   }
-  for (const auto& [_, sub] : k.subkeys) appendKey(out, *sub, path + "\\" + narrow(sub->name), false);
 }
 
 // ---------------------------------------------------------------------------
@@ -114,13 +142,19 @@ class Parser {
   Parser(const std::string& source, std::shared_ptr<RegKey> (&roots)[3]) : source_(source), roots_(roots) {}
 
   void run(const std::string& text);
+  // The journal: whole lines only.
+  void runJournal(const std::string& text);
 
  private:
   [[noreturn]] void fail(const std::string& expected) const {
     throw DeviceError(source_ + ": line " + std::to_string(line_) + ": " + expected);
   }
+  // The key a path in a key line names ("HKEY_LOCAL_MACHINE\\SOFTWARE"):
+  // made when `make`, else null when missing.
+  std::shared_ptr<RegKey> keyOf(const std::string& path, bool make);
   void keyLine(std::string_view s);
   void valueLine(std::string_view s);
+  void record(std::string_view s);
   std::u16string quoted(std::string_view& s);
   std::vector<uint8_t> hexBytes(std::string_view s);
 
@@ -159,9 +193,9 @@ int hexDigit(char c) {
   return -1;
 }
 
-// 1 to 8 hex digits, the whole of s.
-bool parseHex32(std::string_view s, DWORD& out) {
-  if (s.empty() || s.size() > 8) return false;
+// `minDigits` to 8 hex digits, the whole of s.
+bool parseHex32(std::string_view s, DWORD& out, size_t minDigits = 1) {
+  if (s.size() < minDigits || s.size() > 8) return false;
   out = 0;
   for (char c : s) {
     int d = hexDigit(c);
@@ -212,21 +246,79 @@ void Parser::run(const std::string& text) {
   }
 }
 
-void Parser::keyLine(std::string_view s) {
-  if (s.back() != ']') fail("expected ']' at the end of the key line");
-  std::string path(s.substr(1, s.size() - 2));
+std::shared_ptr<RegKey> Parser::keyOf(const std::string& path, bool make) {
   size_t cut = path.find('\\');
   const RegRoot* root = findRoot(path.substr(0, cut));
   if (!root) fail("expected a key path beginning HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT or HKEY_CURRENT_USER");
   std::shared_ptr<RegKey> k = roots_[root - kRegRoots];
-  if (cut != std::string::npos) {
-    std::vector<std::u16string> parts;
-    std::u16string sub = widen(path.substr(cut + 1));
-    if (RegistryStore::Impl::splitPath(sub.c_str(), parts) != ERROR_SUCCESS || parts.empty())
-      fail("expected key names of 1 to 255 printable characters separated by single backslashes");
-    k = RegistryStore::Impl::makePath(k, parts, nullptr);
+  if (cut == std::string::npos) return k;
+  std::vector<std::u16string> parts;
+  std::u16string sub = widen(path.substr(cut + 1));
+  if (RegistryStore::Impl::splitPath(sub.c_str(), parts) != ERROR_SUCCESS || parts.empty())
+    fail("expected at most " + std::to_string(kMaxKeyDepth) + " key names below the root, each of 1 to " +
+         std::to_string(kMaxKeyName) + " printable characters, separated by single backslashes");
+  if (make) return RegistryStore::Impl::makePath(k, parts, nullptr);
+  for (const auto& part : parts) {
+    auto it = k->subkeys.find(foldName(part));
+    if (it == k->subkeys.end()) return nullptr;
+    k = it->second;
   }
-  key_ = k;
+  return k;
+}
+
+void Parser::keyLine(std::string_view s) {
+  if (s.back() != ']') fail("expected ']' at the end of the key line");
+  key_ = keyOf(std::string(s.substr(1, s.size() - 2)), true);
+}
+
+void Parser::runJournal(const std::string& text) {
+  size_t start = 0;
+  for (line_ = 1;; ++line_) {
+    const size_t end = text.find('\n', start);
+    if (end == std::string::npos) return;  // a change that was never finished
+    std::string_view s(text.data() + start, end - start);
+    start = end + 1;
+    if (!validUtf8(s)) fail("expected UTF-8 text");
+    record(s);
+  }
+}
+
+void Parser::record(std::string_view s) {
+  const size_t tab = s.find('\t');
+  std::string_view key = s.substr(0, tab);
+  if (key.size() < 2 || key.front() != '[' || key.back() != ']')
+    fail("expected a change: [KEY], [-KEY], [KEY] and a tab and \"NAME\"=DATA or \"NAME\"=-");
+  if (key[1] == '-') {
+    if (tab != std::string_view::npos) fail("expected the end of the line after a deleted key");
+    std::shared_ptr<RegKey> k = keyOf(std::string(key.substr(2, key.size() - 3)), false);
+    if (k && !k->parent) fail("expected a key below a root (a root key cannot be deleted)");
+    if (k) k->parent->subkeys.erase(foldName(k->name));
+    return;
+  }
+  const std::string path(key.substr(1, key.size() - 2));
+  if (tab == std::string_view::npos) {
+    keyOf(path, true);
+    return;
+  }
+  std::string_view value = s.substr(tab + 1);
+  if (value.ends_with("=-")) {
+    // A deleted value: its key is left as it is, or missing.
+    std::string_view rest = value;
+    std::u16string name;
+    if (!rest.empty() && rest.front() == '@') {
+      rest.remove_prefix(1);
+    } else if (!rest.empty() && rest.front() == '"') {
+      name = quoted(rest);
+    } else {
+      fail("expected \"NAME\" or @ after the tab");
+    }
+    if (rest != "=-") fail("expected =- after the deleted value's name");
+    if (std::shared_ptr<RegKey> k = keyOf(path, false)) k->values.erase(foldName(name));
+    return;
+  }
+  key_ = keyOf(path, true);
+  if (value.empty() || (value.front() != '"' && value.front() != '@')) fail("expected \"NAME\" or @ after the tab");
+  valueLine(value);
 }
 
 std::u16string Parser::quoted(std::string_view& s) {
@@ -267,7 +359,8 @@ std::vector<uint8_t> Parser::hexBytes(std::string_view s) {
     if (s.empty()) return out;
     if (s.front() != ',') fail("expected hex bytes of two digits separated by commas");
     s.remove_prefix(1);
-    if (trimLeft(s).empty()) return out;  // a trailing comma is tolerated
+    // A comma is always followed by a byte: data ending in one was cut short.
+    if (trimLeft(s).empty()) fail("expected another hex byte after the last comma");
   }
 }
 
@@ -292,7 +385,7 @@ void Parser::valueLine(std::string_view s) {
     v.data = RegistryStore::stringBytes(text);
   } else if (s.starts_with("dword:")) {
     DWORD d;
-    if (!parseHex32(s.substr(6), d)) fail("expected 8 hex digits after dword:");
+    if (!parseHex32(s.substr(6), d, 8)) fail("expected 8 hex digits after dword:");
     v.type = REG_DWORD;
     v.data = RegistryStore::dwordBytes(d);
   } else if (s.starts_with("hex:")) {
@@ -315,8 +408,26 @@ void Parser::valueLine(std::string_view s) {
 
 std::string formatRegText(const std::shared_ptr<RegKey> (&roots)[3]) {
   std::string out = std::string(kHeader) + "\n";
-  for (int i = 0; i < 3; ++i) appendKey(out, *roots[i], kRegRoots[i].name, true);
+  for (int i = 0; i < 3; ++i) appendTree(out, *roots[i], kRegRoots[i].name);
   return out;
+}
+
+std::string keyRecord(const RegKey& key, bool deleted) {
+  return (deleted ? "[-" : "[") + key.pathText() + "]\n";
+}
+
+std::string valueRecord(const RegKey& key, const RegValue& value) {
+  std::string out = "[" + key.pathText() + "]\t";
+  appendValue(out, value, false);
+  return out;
+}
+
+std::string valueDeletedRecord(const RegKey& key, const std::u16string& name) {
+  return "[" + key.pathText() + "]\t" + (name.empty() ? std::string("@") : quote(name)) + "=-\n";
+}
+
+void replayJournal(const std::string& text, const std::string& source, std::shared_ptr<RegKey> (&roots)[3]) {
+  Parser(source, roots).runJournal(text);
 }
 
 void parseRegText(const std::string& bytes, const std::string& source, std::shared_ptr<RegKey> (&roots)[3]) {

@@ -1,11 +1,9 @@
+// The registry's key tree and the operations the API and the host helpers
+// are built from; each change is handed to the journal (persist.cpp).
 #include "registry_store.h"
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
-#include <system_error>
 
-#include "device/atomic_file.h"
 #include "device.h"
 #include "device_error.h"
 #include "registry/tree.h"
@@ -13,9 +11,6 @@
 namespace wince {
 
 namespace {
-
-// Longest key name component the device accepts, in characters.
-constexpr size_t kMaxKeyName = 255;
 
 char16_t foldChar(char16_t c) {
   if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
@@ -41,6 +36,23 @@ std::u16string foldName(const std::u16string& name) {
 RegKey* RegKey::child(const std::u16string& n) const {
   auto it = subkeys.find(foldName(n));
   return it == subkeys.end() ? nullptr : it->second.get();
+}
+
+size_t RegKey::depth() const {
+  size_t d = 0;
+  for (const RegKey* k = parent; k; k = k->parent) ++d;
+  return d;
+}
+
+std::string RegKey::pathText() const {
+  std::vector<const RegKey*> chain;
+  for (const RegKey* k = this; k; k = k->parent) chain.push_back(k);
+  std::string out;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    if (!out.empty()) out += '\\';
+    out += narrow((*it)->name);
+  }
+  return out;
 }
 
 const RegValue* RegKey::value(const std::u16string& n) const {
@@ -93,13 +105,14 @@ LONG RegistryStore::Impl::resolve(HKEY h, std::shared_ptr<RegKey>& out) const {
   return out->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
-LONG RegistryStore::Impl::splitPath(const char16_t* path, std::vector<std::u16string>& parts) {
+LONG RegistryStore::Impl::splitPath(const char16_t* path, std::vector<std::u16string>& parts, size_t maxDepth) {
   parts.clear();
   if (!path || !*path) return ERROR_SUCCESS;
   std::u16string p(path);
   if (p.back() == u'\\') p.pop_back();
   size_t start = 0;
   for (;;) {
+    if (parts.size() == maxDepth) return ERROR_INVALID_PARAMETER;  // deeper than keys may nest
     size_t end = p.find(u'\\', start);
     std::u16string part = p.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
     if (part.empty() || part.size() > kMaxKeyName) return ERROR_INVALID_PARAMETER;
@@ -171,7 +184,7 @@ LONG RegistryStore::Impl::open(HKEY base, const char16_t* subKey, HKEY* result) 
   LONG rc = resolve(base, from);
   if (rc != ERROR_SUCCESS) return rc;
   std::vector<std::u16string> parts;
-  rc = splitPath(subKey, parts);
+  rc = splitPath(subKey, parts, kMaxKeyDepth - from->depth());
   if (rc != ERROR_SUCCESS) return rc;
   std::shared_ptr<RegKey> k = walk(from, parts);
   if (!k) return ERROR_FILE_NOT_FOUND;
@@ -185,11 +198,11 @@ LONG RegistryStore::Impl::create(HKEY base, const char16_t* subKey, HKEY* result
   LONG rc = resolve(base, from);
   if (rc != ERROR_SUCCESS) return rc;
   std::vector<std::u16string> parts;
-  rc = splitPath(subKey, parts);
+  rc = splitPath(subKey, parts, kMaxKeyDepth - from->depth());
   if (rc != ERROR_SUCCESS) return rc;
   bool created = false;
   std::shared_ptr<RegKey> k = makePath(from, parts, &created);
-  if (created) changed();
+  if (created && persisting()) changed(keyRecord(*k, false));
   *result = issueHandle(std::move(k));
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;
@@ -230,8 +243,9 @@ LONG RegistryStore::Impl::setValue(HKEY h, const char16_t* name, DWORD type, con
   std::shared_ptr<RegKey> k;
   LONG rc = resolve(h, k);
   if (rc != ERROR_SUCCESS) return rc;
-  k->put(str16(name), type, std::vector<uint8_t>(data, data + size));
-  changed();
+  const std::u16string n = str16(name);
+  k->put(n, type, std::vector<uint8_t>(data, data + size));
+  if (persisting()) changed(valueRecord(*k, *k->value(n)));
   return ERROR_SUCCESS;
 }
 
@@ -240,7 +254,7 @@ LONG RegistryStore::Impl::deleteValue(HKEY h, const char16_t* name) {
   LONG rc = resolve(h, k);
   if (rc != ERROR_SUCCESS) return rc;
   if (k->values.erase(foldName(str16(name))) == 0) return ERROR_FILE_NOT_FOUND;
-  changed();
+  if (persisting()) changed(valueDeletedRecord(*k, str16(name)));
   return ERROR_SUCCESS;
 }
 
@@ -249,14 +263,15 @@ LONG RegistryStore::Impl::deleteKey(HKEY h, const char16_t* subKey) {
   LONG rc = resolve(h, from);
   if (rc != ERROR_SUCCESS) return rc;
   std::vector<std::u16string> parts;
-  rc = splitPath(subKey, parts);
+  rc = splitPath(subKey, parts, kMaxKeyDepth - from->depth());
   if (rc != ERROR_SUCCESS) return rc;
   // The key named by the handle itself is not deleted through an empty path.
   if (parts.empty()) return ERROR_INVALID_PARAMETER;
   std::shared_ptr<RegKey> k = walk(from, parts);
   if (!k) return ERROR_FILE_NOT_FOUND;
+  const std::string record = persisting() ? keyRecord(*k, true) : std::string();
   removeKey(k);
-  changed();
+  if (persisting()) changed(record);
   return ERROR_SUCCESS;
 }
 
@@ -285,36 +300,6 @@ LONG RegistryStore::Impl::enumKey(HKEY h, DWORD index, char16_t* name, DWORD* na
 }
 
 // ---------------------------------------------------------------------------
-// The file.
-
-void RegistryStore::Impl::changed() {
-  if (batchDepth == 0) save();
-}
-
-void RegistryStore::Impl::load() {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    if (!std::filesystem::exists(file)) return;  // a new device: empty registry
-    throw DeviceError(file.string() + ": cannot be read");
-  }
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) throw DeviceError(file.string() + ": cannot be read");
-  parseRegText(bytes.str(), file.string(), roots);
-}
-
-void RegistryStore::Impl::save() const {
-  if (file.empty()) return;
-  std::error_code ec;
-  std::filesystem::create_directories(file.parent_path().empty() ? "." : file.parent_path(), ec);
-  try {
-    writeFileAtomically(file, formatRegText(roots));
-  } catch (const std::system_error& e) {
-    throw DeviceError(file.string() + ": " + e.what());
-  }
-}
-
-// ---------------------------------------------------------------------------
 // RegistryStore.
 
 RegistryStore::RegistryStore(std::filesystem::path file, Accounting& accounting)
@@ -322,10 +307,11 @@ RegistryStore::RegistryStore(std::filesystem::path file, Accounting& accounting)
   if (!impl_->file.empty()) impl_->load();
 }
 
-RegistryStore::~RegistryStore() = default;
+RegistryStore::~RegistryStore() { impl_->close(); }
 
 void RegistryStore::seedDefaults() {
-  // Both values are written out together, once.
+  // A new device's first file holds the factory values from the start, so
+  // that a device folder never has a registry.reg without them.
   struct Batch {
     Impl& m;
     explicit Batch(Impl& impl) : m(impl) { ++m.batchDepth; }
@@ -337,7 +323,7 @@ void RegistryStore::seedDefaults() {
     setValue("HKCR\\WMVFile\\Shell\\Open\\Command", "", REG_SZ,
              stringBytes("\"\\Windows\\wmplayer.exe\" \"%1\""));
   }
-  impl_->changed();
+  if (!impl_->file.empty()) impl_->compact();
 }
 
 std::string RegistryStore::exportText() const { return formatRegText(impl_->roots); }
@@ -362,8 +348,13 @@ SplitKeyPath splitKeyPath(const std::string& path) {
                       "\" is not a registry root (expected HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, "
                       "HKEY_CURRENT_USER, HKLM, HKCR or HKCU)");
   SplitKeyPath kp{root->handle, cut == std::string::npos ? std::u16string() : widen(path.substr(cut + 1)), {}};
-  if (RegistryStore::Impl::splitPath(kp.subKey.c_str(), kp.parts) != ERROR_SUCCESS)
-    throw DeviceError("\"" + path + "\" is not a valid key path");
+  if (RegistryStore::Impl::splitPath(kp.subKey.c_str(), kp.parts) != ERROR_SUCCESS) {
+    // A path may be very long: the message shows its start.
+    const std::string shown = path.size() > 80 ? path.substr(0, 77) + "..." : path;
+    throw DeviceError("\"" + shown + "\" is not a valid key path (at most " + std::to_string(kMaxKeyDepth) +
+                      " key names below the root, each of 1 to " + std::to_string(kMaxKeyName) +
+                      " printable characters, separated by single backslashes)");
+  }
   return kp;
 }
 
@@ -382,8 +373,10 @@ RegistryStore::KeyPath RegistryStore::parseKeyPath(const std::string& path) {
 void RegistryStore::setValue(const std::string& keyPath, const std::string& name, DWORD type,
                              std::vector<uint8_t> bytes) {
   const SplitKeyPath kp = splitKeyPath(keyPath);
-  impl_->makePath(impl_->rootKey(kp.root), kp.parts, nullptr)->put(widen(name), type, std::move(bytes));
-  impl_->changed();
+  std::shared_ptr<RegKey> k = impl_->makePath(impl_->rootKey(kp.root), kp.parts, nullptr);
+  const std::u16string n = widen(name);
+  k->put(n, type, std::move(bytes));
+  if (impl_->persisting()) impl_->changed(valueRecord(*k, *k->value(n)));
 }
 
 std::optional<RegistryStore::Value> RegistryStore::getValue(const std::string& keyPath,
@@ -398,7 +391,7 @@ std::optional<RegistryStore::Value> RegistryStore::getValue(const std::string& k
 bool RegistryStore::deleteValue(const std::string& keyPath, const std::string& name) {
   auto k = findKey(*impl_, keyPath);
   if (!k || k->values.erase(foldName(widen(name))) == 0) return false;
-  impl_->changed();
+  if (impl_->persisting()) impl_->changed(valueDeletedRecord(*k, widen(name)));
   return true;
 }
 
@@ -406,8 +399,9 @@ bool RegistryStore::deleteKey(const std::string& keyPath) {
   auto k = findKey(*impl_, keyPath);
   if (!k) return false;
   if (!k->parent) throw DeviceError("\"" + keyPath + "\": a root key cannot be deleted");
+  const std::string record = impl_->persisting() ? keyRecord(*k, true) : std::string();
   impl_->removeKey(k);
-  impl_->changed();
+  if (impl_->persisting()) impl_->changed(record);
   return true;
 }
 

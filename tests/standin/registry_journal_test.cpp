@@ -1,0 +1,296 @@
+// The registry in the device folder while a device runs: every change is in
+// the folder as soon as it is made (a kill at any moment leaves the registry
+// as it was before or after each change), the file is rewritten only when
+// the device shuts down or the journal grows, and keys stay within the
+// platform's limits.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "device.h"
+#include "device_error.h"
+#include "registry_store.h"
+#include "standin/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using standin::folderEntries;
+using standin::readFile;
+using standin::TempDir;
+using standin::writeFile;
+using wince::RegistryStore;
+
+// The registry a new store reads from a copy of the folder's registry files:
+// what a kill at this moment would leave. The device that wrote them runs on.
+std::string readBackCopy(const fs::path& folder) {
+  TempDir copy;
+  for (const char* name : {"registry.reg", "registry.journal"})
+    if (fs::exists(folder / name)) fs::copy_file(folder / name, copy.path() / name);
+  wince::Accounting accounting;
+  RegistryStore store(copy.path() / "registry.reg", accounting);
+  return store.exportText();
+}
+
+std::vector<uint8_t> dword(DWORD v) { return RegistryStore::dwordBytes(v); }
+
+HKEY createKey(HKEY base, const char16_t* path) {
+  HKEY k = NULL;
+  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(base, path, 0, NULL, 0, 0, NULL, &k, NULL));
+  return k;
+}
+
+void setDword(const char16_t* path, const char16_t* name, DWORD v) {
+  HKEY k = createKey(HKEY_CURRENT_USER, path);
+  EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4));
+  RegCloseKey(k);
+}
+
+// Changes of every kind, through the API and through the host helpers; each
+// is one line of the journal.
+struct Change {
+  const char* what;
+  std::function<void(RegistryStore&)> make;
+};
+
+std::vector<Change> changes() {
+  std::vector<uint8_t> longBinary;
+  for (int i = 0; i < 200; ++i) longBinary.push_back(static_cast<uint8_t>(i * 13));
+  return {
+      {"a new key", [](RegistryStore&) { RegCloseKey(createKey(HKEY_CURRENT_USER, u"Software\\J\\Empty")); }},
+      {"a dword", [](RegistryStore&) { setDword(u"Software\\J", u"Count", 1); }},
+      {"the dword again", [](RegistryStore&) { setDword(u"Software\\J", u"COUNT", 2); }},
+      {"a default value", [](RegistryStore& r) { r.setValue("HKCU\\Software\\J", "", REG_SZ, r.stringBytes("x")); }},
+      {"odd names",
+       [](RegistryStore& r) { r.setValue("HKCU\\Software\\J", "tab\tquote\"\nline=-", REG_SZ, {1, 2, 3}); }},
+      {"long hex", [=](RegistryStore& r) { r.setValue("HKCU\\Software\\J\\Bin", "B", REG_BINARY, longBinary); }},
+      {"a value at a root", [](RegistryStore& r) { r.setValue("HKLM", "Top", 0x1234, {9}); }},
+      {"a deleted value", [](RegistryStore& r) { r.deleteValue("HKCU\\Software\\J", ""); }},
+      {"a deleted value through the API",
+       [](RegistryStore&) {
+         HKEY k = createKey(HKEY_CURRENT_USER, u"Software\\J");
+         EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(k, u"count"));
+         RegCloseKey(k);
+       }},
+      {"a deleted key with keys below", [](RegistryStore&) { RegDeleteKeyW(HKEY_CURRENT_USER, u"Software\\J"); }},
+      {"the key again in other case",
+       [](RegistryStore& r) { r.setValue("HKCU\\SOFTWARE\\j\\New", "n", REG_DWORD, dword(3)); }},
+      {"a deleted key through the host", [](RegistryStore& r) { r.deleteKey("HKCU\\Software\\j\\New"); }},
+  };
+}
+
+TEST(RegistryJournal, EveryChangeIsInTheFolderAsSoonAsItIsMade) {
+  TempDir dir;
+  const fs::path file = dir.path() / "registry.reg";
+  std::string finalText;
+  {
+    wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+    const std::string factory = readFile(file);
+    for (const Change& c : changes()) {
+      SCOPED_TRACE(c.what);
+      c.make(dev.registry());
+      EXPECT_EQ(dev.registry().exportText(), readBackCopy(dir.path()));
+    }
+    // The file itself is not rewritten for a change.
+    EXPECT_EQ(factory, readFile(file));
+    finalText = dev.registry().exportText();
+  }
+  // Shutting down folds the journal into the file.
+  EXPECT_EQ(finalText, readFile(file));
+  EXPECT_EQ(std::vector<std::string>{"registry.reg"}, folderEntries(dir.path()));
+}
+
+// The journal of a run, the registry after each of its changes and where
+// each change's line ends in the journal.
+struct Recorded {
+  std::string factory, journal;
+  std::vector<std::string> after;  // after[n]: with the first n changes
+  std::vector<size_t> ends;        // ends[n]: the journal's size with them
+};
+
+Recorded recordRun() {
+  TempDir dir;
+  Recorded r;
+  wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+  r.factory = readFile(dir.path() / "registry.reg");
+  r.after.push_back(dev.registry().exportText());
+  r.ends.push_back(0);
+  for (const Change& c : changes()) {
+    c.make(dev.registry());
+    r.after.push_back(dev.registry().exportText());
+    r.ends.push_back(fs::file_size(dir.path() / "registry.journal"));
+  }
+  r.journal = readFile(dir.path() / "registry.journal");
+  for (size_t n = 1; n < r.ends.size(); ++n)
+    EXPECT_EQ(1, std::count(r.journal.begin() + r.ends[n - 1], r.journal.begin() + r.ends[n], '\n')) << n;
+  return r;
+}
+
+TEST(RegistryJournal, AKillInsideAChangeLeavesTheRegistryBeforeIt) {
+  const Recorded run = recordRun();
+  ASSERT_EQ(run.ends.back(), run.journal.size());
+  // A journal cut at the end of each change, one byte before, one after,
+  // and halfway into the next.
+  std::vector<size_t> cuts;
+  for (size_t n = 0; n + 1 < run.ends.size(); ++n)
+    for (size_t cut : {run.ends[n], run.ends[n + 1] - 1, run.ends[n] + 1, (run.ends[n] + run.ends[n + 1]) / 2})
+      cuts.push_back(cut);
+  cuts.push_back(run.journal.size());
+  for (size_t cut : cuts) {
+    SCOPED_TRACE("journal cut after byte " + std::to_string(cut));
+    size_t whole = 0;
+    while (whole + 1 < run.ends.size() && run.ends[whole + 1] <= cut) ++whole;
+    TempDir dir;
+    writeFile(dir.path() / "registry.reg", run.factory);
+    writeFile(dir.path() / "registry.journal", run.journal.substr(0, cut));
+    {
+      wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+      EXPECT_EQ(run.after[whole], dev.registry().exportText());
+      // The journal was folded in at once: nothing follows a cut line.
+      EXPECT_FALSE(fs::exists(dir.path() / "registry.journal"));
+      setDword(u"Software\\After", u"v", 1);
+    }
+    wince::Accounting accounting;
+    RegistryStore again(dir.path() / "registry.reg", accounting);
+    EXPECT_TRUE(again.getValue("HKCU\\Software\\After", "v"));
+  }
+}
+
+TEST(RegistryJournal, ChangesTheFileAlreadyHoldsReplayAsTheSameRegistry) {
+  // A kill after the file was replaced and before the journal was removed.
+  const Recorded run = recordRun();
+  TempDir dir;
+  writeFile(dir.path() / "registry.reg", run.after.back());
+  writeFile(dir.path() / "registry.journal", run.journal);
+  wince::Accounting accounting;
+  RegistryStore store(dir.path() / "registry.reg", accounting);
+  EXPECT_EQ(run.after.back(), store.exportText());
+}
+
+TEST(RegistryJournal, ADamagedChangeIsReportedWithItsLineAndLeftAlone) {
+  const std::string first = "[HKEY_CURRENT_USER\\Software]\t\"ok\"=dword:00000001\n";
+  const char* const damaged[] = {
+      "garbage\n",
+      "[HKEY_NOWHERE\\X]\n",
+      "[-HKEY_LOCAL_MACHINE]\n",
+      "[-HKEY_LOCAL_MACHINE\\A]\t\"v\"=-\n",
+      "[HKEY_LOCAL_MACHINE\\A]\t\"v\"=dword:12\n",
+      "[HKEY_LOCAL_MACHINE\\A]\t\"v\"=hex:01,\n",
+      "[HKEY_LOCAL_MACHINE\\A]\tv=-\n",
+      "[HKEY_LOCAL_MACHINE\\A]\t\"v\"=- \n",
+      "[HKEY_LOCAL_MACHINE\\A]\t\n",
+      "[HKEY_LOCAL_MACHINE\\A\\\\B]\n",
+  };
+  for (const char* line : damaged) {
+    SCOPED_TRACE(line);
+    TempDir dir;
+    const fs::path file = dir.path() / "registry.reg", journal = dir.path() / "registry.journal";
+    const std::string text = "Windows Registry Editor Version 5.00\n";
+    writeFile(file, text);
+    writeFile(journal, first + line);
+    try {
+      wince::Accounting accounting;
+      RegistryStore store(file, accounting);
+      ADD_FAILURE() << "accepted";
+    } catch (const wince::DeviceError& e) {
+      EXPECT_EQ(0u, std::string(e.what()).find(journal.string() + ": line 2: ")) << e.what();
+    }
+    EXPECT_EQ(text, readFile(file));
+    EXPECT_EQ(first + line, readFile(journal));
+  }
+}
+
+TEST(RegistryJournal, ARunThatChangesNothingWritesNothing) {
+  TempDir dir;
+  { wince::Device dev(wince::DeviceOptions{.folder = dir.path()}); }
+  const fs::path file = dir.path() / "registry.reg";
+  const auto written = fs::last_write_time(file);
+  const std::string text = readFile(file);
+  {
+    wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+    HKEY k = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT, u".wmv", 0, 0, &k));
+    RegCloseKey(k);
+  }
+  EXPECT_EQ(written, fs::last_write_time(file));
+  EXPECT_EQ(text, readFile(file));
+  EXPECT_FALSE(fs::exists(dir.path() / "registry.journal"));
+}
+
+TEST(RegistryJournal, TheJournalIsFoldedInBeforeItOutgrowsTheFile) {
+  TempDir dir;
+  wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+  const std::vector<uint8_t> data(100, 0xAB);
+  const fs::path journal = dir.path() / "registry.journal";
+  uintmax_t largest = 0;
+  for (int i = 0; i < 4000; ++i) {
+    dev.registry().setValue("HKCU\\Software\\Grow", "v" + std::to_string(i % 50), REG_BINARY, data);
+    if (fs::exists(journal)) largest = std::max(largest, fs::file_size(journal));
+  }
+  // Far less than the 4000 changes' lines, about 1.3 MB.
+  EXPECT_LE(largest, 300u * 1024);
+  EXPECT_EQ(dev.registry().exportText(), readBackCopy(dir.path()));
+}
+
+// "HKCU\\k\\k..." with `levels` key names of `length` characters.
+std::string deepPath(size_t levels, size_t length) {
+  std::string path = "HKCU";
+  for (size_t i = 0; i < levels; ++i) path += "\\" + std::string(length, 'k');
+  return path;
+}
+
+TEST(RegistryLimits, HostHelpersKeepKeysWithinThePlatformsLimits) {
+  wince::Device dev(wince::DeviceOptions{});
+  RegistryStore& reg = dev.registry();
+  reg.setValue(deepPath(16, 255), "v", REG_DWORD, dword(1));
+  EXPECT_TRUE(reg.getValue(deepPath(16, 255), "v"));
+  struct Case {
+    size_t levels, length;
+  } refused[] = {{17, 1}, {1, 256}, {50000, 1}};
+  for (const Case& c : refused) {
+    SCOPED_TRACE(std::to_string(c.levels) + " levels of " + std::to_string(c.length));
+    try {
+      reg.setValue(deepPath(c.levels, c.length), "v", REG_DWORD, dword(1));
+      ADD_FAILURE() << "accepted";
+    } catch (const wince::DeviceError& e) {
+      // One short line, however long the path.
+      EXPECT_LT(std::string(e.what()).size(), 300u) << e.what();
+      EXPECT_NE(std::string::npos, std::string(e.what()).find("at most 16 key names")) << e.what();
+    }
+    EXPECT_THROW(reg.keyExists(deepPath(c.levels, c.length)), wince::DeviceError);
+  }
+  EXPECT_FALSE(reg.keyExists(deepPath(1, 1) + "\\k"));
+}
+
+TEST(RegistryLimits, PathsFarBeyondTheLimitsAreRefusedWithoutBeingWalked) {
+  wince::Device dev(wince::DeviceOptions{});
+  std::u16string path = u"k";
+  for (int i = 1; i < 50000; ++i) path += u"\\k";
+  HKEY k = NULL;
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, 0, NULL, &k, NULL));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, 0, &k));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str()));
+  EXPECT_FALSE(dev.registry().keyExists("HKCU\\k"));
+  EXPECT_EQ(0, dev.accounting().live(wince::ObjectKind::Key));
+}
+
+TEST(RegistryLimits, TheFileGrowsWithTheKeysListedNotTheirDepth) {
+  TempDir dir;
+  {
+    wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+    const size_t factory = dev.registry().exportText().size();
+    dev.registry().setValue(deepPath(16, 255), "v", REG_DWORD, dword(1));
+    // The deepest key's line names its path once; the keys above it need
+    // no line of their own.
+    EXPECT_LT(dev.registry().exportText().size(), factory + 16 * 256 + 100);
+  }
+  wince::Accounting accounting;
+  RegistryStore again(dir.path() / "registry.reg", accounting);
+  for (size_t levels = 1; levels <= 16; ++levels) EXPECT_TRUE(again.keyExists(deepPath(levels, 255))) << levels;
+}
+
+}  // namespace
