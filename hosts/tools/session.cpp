@@ -1,3 +1,5 @@
+// One run of the emulated device: its folder held, the device made in it,
+// and everything shut down in order at the end.
 #include "session.h"
 
 #include <unistd.h>
@@ -5,6 +7,7 @@
 #include <cstdlib>
 
 #include "device_error.h"
+#include "device_folder.h"
 #include "window_manager.h"
 
 namespace crestune {
@@ -20,30 +23,6 @@ fs::path Session::romFolder() {
   return "lib";
 }
 
-namespace {
-
-// A device folder is a folder that is empty or holds a registry.reg file;
-// anything else is refused before the device touches it.
-void checkDeviceFolder(const fs::path& folder) {
-  std::error_code ec;
-  fs::file_status st = fs::status(folder, ec);
-  if (ec && ec != std::errc::no_such_file_or_directory)
-    throw wince::DeviceError(folder.string() + ": not a device folder (" + ec.message() + ")");
-  if (!fs::exists(st)) return;
-  if (!fs::is_directory(st)) throw wince::DeviceError(folder.string() + ": not a device folder (not a folder)");
-  fs::path reg = folder / "registry.reg";
-  fs::file_status regStatus = fs::status(reg, ec);
-  if (fs::exists(regStatus)) {
-    if (!fs::is_regular_file(regStatus))
-      throw wince::DeviceError(reg.string() + ": not a registry file (not a regular file)");
-    return;
-  }
-  if (!fs::is_empty(folder, ec) || ec)
-    throw wince::DeviceError(folder.string() + ": not a device folder (it has files but no registry.reg)");
-}
-
-}  // namespace
-
 Session::Session(fs::path folder) : folder_(std::move(folder)) {
   try {
     if (folder_.empty()) {
@@ -52,10 +31,9 @@ Session::Session(fs::path folder) : folder_(std::move(folder)) {
       folder_ = pattern;
       temporary_ = true;
     } else {
-      checkDeviceFolder(folder_);
-      std::error_code ec;
-      fs::create_directories(folder_, ec);
-      if (ec) throw wince::DeviceError(folder_.string() + ": cannot make the device folder (" + ec.message() + ")");
+      // Held until the device has shut down: another process on the same
+      // folder would lose one run's changes or the other's.
+      held_ = std::make_unique<wince::DeviceFolder>(folder_);
     }
     wince::DeviceOptions options;
     options.folder = folder_;
@@ -72,6 +50,7 @@ Session::Session(fs::path folder) : folder_(std::move(folder)) {
     // No destructor runs for a half-made session: undo what it did.
     player_.reset();
     device_.reset();
+    held_.reset();
     if (temporary_) {
       std::error_code ec;
       fs::remove_all(folder_, ec);
@@ -83,7 +62,8 @@ Session::Session(fs::path folder) : folder_(std::move(folder)) {
 Session::~Session() {
   today_.reset();
   player_.reset();
-  device_.reset();
+  device_.reset();  // its registry is written out before the folder is let go
+  held_.reset();
   if (temporary_) {
     std::error_code ec;
     fs::remove_all(folder_, ec);

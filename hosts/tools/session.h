@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "device.h"
+#include "device_folder.h"
 #include "player.h"
 #include "today.h"
 
@@ -32,6 +33,7 @@ class Session {
  private:
   std::filesystem::path folder_;
   bool temporary_ = false;
+  std::unique_ptr<wince::DeviceFolder> held_;  // a folder of the caller's, locked for this run
   std::unique_ptr<wince::Device> device_;
   std::unique_ptr<Player> player_;
   std::unique_ptr<TodayShell> today_;

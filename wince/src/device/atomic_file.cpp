@@ -1,19 +1,39 @@
+// Replacing a file so that it appears whole or not at all.
 #include "device/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <string>
 #include <system_error>
 
 namespace wince {
 
+namespace {
+
+// mkstemp replaces the six X with letters and digits.
+constexpr char kTemporarySuffix[] = "XXXXXX";
+
+std::string temporaryPrefix(const std::string& target) { return "." + target + "."; }
+
+}  // namespace
+
+bool isTemporaryFileOf(const std::string& target, const std::string& name) {
+  const std::string prefix = temporaryPrefix(target);
+  const size_t suffix = sizeof kTemporarySuffix - 1;
+  if (name.size() != prefix.size() + suffix || name.compare(0, prefix.size(), prefix) != 0) return false;
+  for (size_t i = prefix.size(); i < name.size(); ++i)
+    if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+  return true;
+}
+
 void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
   std::filesystem::path dir = file.parent_path();
   if (dir.empty()) dir = ".";
-  std::string tmp = (dir / ("." + file.filename().string() + ".XXXXXX")).string();
+  std::string tmp = (dir / (temporaryPrefix(file.filename().string()) + kTemporarySuffix)).string();
   auto fail = [&](const char* what, bool created) {
     const int err = errno;
     if (created) ::unlink(tmp.c_str());

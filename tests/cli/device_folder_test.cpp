@@ -1,0 +1,275 @@
+// The crestune program on a device folder under faults: killed at random
+// moments while it saves its registry, a second run on a folder in use, and
+// a new device killed before its first save.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/file.h>
+
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <random>
+#include <thread>
+#include <tuple>
+
+#include "cli_run.h"
+#include "device.h"
+#include "device_error.h"
+#include "registry_store.h"
+
+extern char** environ;
+
+namespace clitest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// crestune started in the background with these words (paths absolute),
+// its output thrown away and its errors kept in `errFile`.
+pid_t start(const Words& args, const fs::path& errFile) {
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<std::string> words{CRESTUNE_EXE};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  EXPECT_EQ(0, posix_spawn(&pid, CRESTUNE_EXE, &files, nullptr, argv.data(), environ));
+  posix_spawn_file_actions_destroy(&files);
+  return pid;
+}
+
+// How a process ended: its exit status, or -1 when SIGKILL ended it.
+int finish(pid_t pid) {
+  int status = 0;
+  EXPECT_EQ(pid, waitpid(pid, &status, 0));
+  if (WIFSIGNALED(status)) {
+    EXPECT_EQ(SIGKILL, WTERMSIG(status));
+    return -1;
+  }
+  return WEXITSTATUS(status);
+}
+
+// Starts crestune, kills it after `delay` unless it ended first.
+int runAndKill(const Words& args, const fs::path& errFile, Clock::duration delay) {
+  const pid_t pid = start(args, errFile);
+  std::this_thread::sleep_for(delay);
+  kill(pid, SIGKILL);
+  return finish(pid);
+}
+
+Clock::duration timeOf(const Words& args, const fs::path& errFile) {
+  const auto begin = Clock::now();
+  EXPECT_EQ(0, finish(start(args, errFile))) << readFile(errFile);
+  return Clock::now() - begin;
+}
+
+using Values = std::map<std::string, wince::RegistryStore::Value>;
+const char kKey[] = "HKCU\\Software\\KillTest";
+
+// The values of run `r` in the order its script sets them: a long binary
+// value (over several lines of the file), then forty dwords.
+std::vector<std::pair<std::string, wince::RegistryStore::Value>> valuesOfRun(int r) {
+  std::vector<std::pair<std::string, wince::RegistryStore::Value>> v;
+  v.push_back({"Blob", {REG_BINARY, std::vector<uint8_t>(300, static_cast<uint8_t>(r))}});
+  for (int i = 0; i < 40; ++i) v.push_back({"V" + std::to_string(i), {REG_DWORD, wince::RegistryStore::dwordBytes(r)}});
+  return v;
+}
+
+std::string scriptOfRun(int r) {
+  std::string s;
+  for (const auto& [name, value] : valuesOfRun(r)) {
+    s += std::string("reg set ") + kKey + " " + name;
+    if (value.type == REG_BINARY) {
+      s += " hex ";
+      char byte[3];
+      for (uint8_t b : value.bytes) s += (std::snprintf(byte, sizeof byte, "%02x", b), byte);
+    } else {
+      s += " dword " + std::to_string(r);
+    }
+    s += "\n";
+  }
+  return s;
+}
+
+// The key's values as a new device reads the folder, read from a copy so
+// that the folder stays as the kill left it for the next run. Throws
+// DeviceError when the registry does not load.
+Values valuesIn(const fs::path& device, const fs::path& scratch) {
+  fs::remove_all(scratch);
+  fs::create_directories(scratch);
+  for (const char* name : {"registry.reg", "registry.journal"})
+    if (fs::exists(device / name)) fs::copy_file(device / name, scratch / name);
+  wince::Accounting accounting;
+  wince::RegistryStore store(scratch / "registry.reg", accounting);
+  Values values;
+  for (const auto& [name, _] : valuesOfRun(0))
+    if (auto v = store.getValue(kKey, name)) values[name] = *v;
+  return values;
+}
+
+// True when `now` is `before` with the first k values of run r set, for
+// some k: the state before or after each change, never a mix.
+bool isBeforeOrAfterAChange(const Values& before, const Values& now, int r) {
+  const auto run = valuesOfRun(r);
+  size_t k = 0;
+  while (k < run.size() && now.count(run[k].first) && now.at(run[k].first) == run[k].second) ++k;
+  Values expected = before;
+  for (size_t i = 0; i < k; ++i) expected[run[i].first] = run[i].second;
+  return expected == now;
+}
+
+TEST_F(CliTest, KillsWhileTheRegistryIsSavedLeaveItBeforeOrAfterEachChange) {
+  const fs::path device = path("D"), err = path("err.txt");
+  script("dump.crest", "reg dump\n");
+  for (int r = 0; r < 3; ++r) script("run" + std::to_string(r) + ".crest", scriptOfRun(r));
+  // Kills fall anywhere in a whole run: starting (a journal left by the
+  // killed run before is folded in), the changes, and the shutdown that
+  // writes the file.
+  Clock::duration whole{};
+  for (int r = 0; r < 3; ++r) whole += timeOf({"run", path("run" + std::to_string(r) + ".crest"), "--device", device}, err);
+  whole /= 3;
+  Values state = valuesIn(device, path("scratch"));
+  ASSERT_TRUE(isBeforeOrAfterAChange({}, state, 2));
+
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<Clock::rep> moment(0, whole.count() * 11 / 10);
+  int kills = 0, runs = 0;
+  for (int r = 3; kills < 200 && r < 1000; ++r, ++runs) {
+    SCOPED_TRACE("run " + std::to_string(r));
+    script("run.crest", scriptOfRun(r));
+    const int status = runAndKill({"run", path("run.crest"), "--device", device}, err, Clock::duration(moment(random)));
+    ASSERT_TRUE(status == -1 || status == 0) << readFile(err);
+    if (status == -1) ++kills;
+    Values now;
+    try {
+      now = valuesIn(device, path("scratch"));
+    } catch (const wince::DeviceError& e) {
+      FAIL() << "the registry does not load: " << e.what();
+    }
+    ASSERT_TRUE(isBeforeOrAfterAChange(state, now, r)) << readFile(device / "registry.reg");
+    state = now;
+    // Now and then, and at the end, the program itself reads the folder.
+    if (runs % 25 == 24 || kills >= 200) {
+      Result dump = crestune({"run", "dump.crest", "--device", "D"});
+      ASSERT_EQ(dump.status, 0) << dump.err;
+      EXPECT_NE(dump.out.find("\"V39\"=dword:"), std::string::npos);
+      EXPECT_EQ(state, valuesIn(device, path("scratch")));
+    }
+  }
+  EXPECT_GE(kills, 200);
+  std::printf("%d runs, %d killed, seed %u\n", runs, kills, seed);
+  // Nothing of ours is left in the folder once a run has ended.
+  EXPECT_EQ(snapshot(device).count("device.lock"), 0u);
+}
+
+// A run of this many values under `key`, named PREFIX0, PREFIX1...
+std::string manyValues(const std::string& prefix, int count) {
+  std::string s;
+  for (int i = 0; i < count; ++i) s += "reg set HKCU\\Software\\Both " + prefix + std::to_string(i) + " dword 7\n";
+  return s;
+}
+
+int valuesPresent(const fs::path& device, const std::string& prefix, int count, const fs::path& scratch) {
+  fs::remove_all(scratch);
+  fs::create_directories(scratch);
+  fs::copy_file(device / "registry.reg", scratch / "registry.reg");
+  wince::Accounting accounting;
+  wince::RegistryStore store(scratch / "registry.reg", accounting);
+  int n = 0;
+  for (int i = 0; i < count; ++i) n += store.getValue("HKCU\\Software\\Both", prefix + std::to_string(i)) ? 1 : 0;
+  return n;
+}
+
+TEST_F(CliTest, ASecondRunOnAFolderInUseIsRefusedAndNothingIsLost) {
+  script("a.crest", manyValues("A", 2000));
+  script("b.crest", manyValues("B", 200));
+  const std::string inUse = ": the device folder is in use by another process (pid ";
+
+  // Held by someone else: refused at once, with one line, and untouched.
+  ASSERT_EQ(crestune({"run", "b.crest", "--device", "D"}).status, 0);
+  const int held = open(path("D/device.lock").c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_EQ(0, flock(held, LOCK_EX));
+  writeFile(path("D/device.lock"), "4242\n");
+  auto before = snapshot(path("D"));
+  Result refused = crestune({"run", "a.crest", "--device", "D"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "crestune: D" + inUse + "4242)\n");
+  EXPECT_EQ(snapshot(path("D")), before);
+  close(held);
+
+  // Two runs of crestune: the second, started while the first holds the
+  // folder, is refused; the first keeps every value it set.
+  fs::remove_all(path("D"));
+  const pid_t first = start({"run", path("a.crest"), "--device", path("D")}, path("a.err"));
+  const std::string pid = std::to_string(first);
+  for (int i = 0; i < 5000 && readFile(path("D/device.lock")) != pid + "\n"; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  Result second = crestune({"run", "b.crest", "--device", "D"});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_EQ(second.err, "crestune: D" + inUse + pid + ")\n");
+  ASSERT_EQ(finish(first), 0) << readFile(path("a.err"));
+  EXPECT_EQ(valuesPresent(path("D"), "A", 2000, path("scratch")), 2000);
+  EXPECT_EQ(valuesPresent(path("D"), "B", 200, path("scratch")), 0);
+
+  // Started together, again and again: each run either keeps all its
+  // values or is refused with none of them.
+  int refusals = 0;
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    fs::remove_all(path("D"));
+    const pid_t a = start({"run", path("b.crest"), "--device", path("D")}, path("a.err"));
+    script("c.crest", manyValues("C", 200));
+    const pid_t c = start({"run", path("c.crest"), "--device", path("D")}, path("c.err"));
+    const int statusA = finish(a), statusC = finish(c);
+    for (auto [status, prefix, errFile] : {std::tuple{statusA, "B", "a.err"}, std::tuple{statusC, "C", "c.err"}}) {
+      SCOPED_TRACE(prefix);
+      if (status == 1) {
+        ++refusals;
+        EXPECT_NE(readFile(path(errFile)).find(inUse), std::string::npos) << readFile(path(errFile));
+        EXPECT_EQ(valuesPresent(path("D"), prefix, 200, path("scratch")), 0);
+      } else {
+        EXPECT_EQ(status, 0) << readFile(path(errFile));
+        EXPECT_EQ(valuesPresent(path("D"), prefix, 200, path("scratch")), 200);
+      }
+    }
+    EXPECT_LE(statusA + statusC, 1) << "one of them ran";
+  }
+  std::printf("%d of 20 runs started together were refused\n", refusals);
+}
+
+TEST_F(CliTest, ANewDeviceKilledBeforeItsFirstSaveStartsAfresh) {
+  script("echo.crest", "echo hello\n");
+  script("check.crest", "reg check HKCR\\.wmv @ sz WMVFile\n");
+
+  // What such a kill leaves: the lock file and a temporary file.
+  fs::create_directory(path("D"));
+  writeFile(path("D/.registry.reg.Ab3dE9"), "Windows Registry Editor Version 5.00\n\n[HKEY_CLA");
+  writeFile(path("D/device.lock"), "12345\n");
+  Result r = crestune({"run", "check.crest", "--device", "D"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  auto files = snapshot(path("D"));
+  EXPECT_EQ(files.count(".registry.reg.Ab3dE9"), 0u);
+  EXPECT_EQ(files.count("device.lock"), 0u);
+  EXPECT_EQ(files.count("registry.reg"), 1u);
+
+  // Real kills, early in new devices' first runs.
+  const Clock::duration whole = timeOf({"run", path("echo.crest"), "--device", path("E")}, path("err.txt"));
+  std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<Clock::rep> moment(0, whole.count());
+  for (int i = 0; i < 40; ++i) {
+    fs::remove_all(path("D"));
+    runAndKill({"run", path("echo.crest"), "--device", path("D")}, path("err.txt"), Clock::duration(moment(random)));
+    Result again = crestune({"run", "check.crest", "--device", "D"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    for (const auto& [name, _] : snapshot(path("D"))) EXPECT_NE(name[0], '.') << name;
+  }
+}
+
+}  // namespace
+}  // namespace clitest
