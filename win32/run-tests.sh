@@ -2,7 +2,10 @@
 # Builds the Win32 DLLs with mingw-w64, checks their export and import
 # tables, and runs the Win32 test host under Wine, headless, then the
 # conformance tests built for Win32 (conformance_tests_win32.exe) in the same
-# Wine session.
+# Wine session. Last, the host build's scenario_tests set what the item
+# painted under Wine (the test host's pixels\ folder) beside the stand-in's
+# rendering of the same views; a view that differs leaves both pictures and
+# their differences in <output folder>/pixel-conformance.
 #
 #   win32/run-tests.sh <host build folder> <output folder>
 #
@@ -17,6 +20,7 @@ if [ $# -ne 2 ]; then
 fi
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 icon_dir=${CRESTUNE_ICON_DIR:-$1/icons}
+host_build=$(cd "$1" && pwd)
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
 build=$out/build-win32
@@ -91,17 +95,21 @@ $objdump -p "$bin/crestitem.dll" | grep -q 'DLL Name: aygshell.dll' || fail "cre
 [ $failures -eq 0 ] && echo "tables ok"
 
 echo "== Wine"
-rm -rf "$prefix" "$out/conformance-tests.log" "$out/conformance-tests.status"
+rm -rf "$prefix" "$out/conformance-tests.log" "$out/conformance-tests.status" "$bin/pixels" "$out/pixel-conformance"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # One X display for the prefix's first start and the tests: a desktop that
 # Wine starts without a display stays without one for the session.
 # Xvfb has no window manager, and Wine waits up to 2 s for one each time it
 # maps a managed window again (every modal dialog); the device has no window
 # manager either, so Wine manages its windows itself here.
+# Debian's Wine does not load the Tahoma of its own fonts-wine, and would
+# draw Tahoma text in DejaVu Sans: the prefix's font folder gets the files
+# that the stand-in draws with, as a Windows machine has its Tahoma.
 cd "$bin"
 status=0
 timeout 180 xvfb-run -a sh -c '
   wineboot -i >"$1/wineboot.log" 2>&1 || { echo "wineboot -i failed" >&2; exit 3; }
+  cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
   wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >>"$1/wineboot.log" 2>&1
   wine crestune_wine_tests.exe; result=$?
   wine conformance_tests_win32.exe --gtest_brief=1 >"$1/conformance-tests.log" 2>&1
@@ -133,4 +141,10 @@ elif [ "$platform_status" != 0 ] || [ "$failed" -ne 0 ]; then
   failures=$((failures + 1))
 fi
 echo "conformance tests under Wine: ${passed:-0} passed, $failed failed, ${skipped:-0} skipped"
+
+echo "== Pixels: the item under Wine beside the stand-in"
+CRESTUNE_WINE_PIXELS="$bin/pixels" CRESTUNE_PIXEL_OUT="$out/pixel-conformance" CRESTUNE_LIB_DIR="$host_build/lib" \
+  "$host_build/bin/scenario_tests" --gtest_filter='StandinViews.*:PictureAgreement.*' --gtest_brief=1 \
+  >"$out/pixel-conformance.log" 2>&1 || fail "the item's pixels differ from Wine's (see $out/pixel-conformance.log)"
+grep -E '^(pixels: |.*Failure|Expected|  Actual|Which is)' "$out/pixel-conformance.log" || true
 [ $failures -eq 0 ]
