@@ -473,8 +473,8 @@ struct FrameProbe::Impl {
   Interactive window;
   bool open = false;
   Impl(Session& s, int scale) : options(withScale(scale)), window(options, hooks) {
-    // Headless: the offscreen driver draws with the software renderer.
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    // Headless: SDL's dummy driver, drawn by the software renderer.
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
     open = window.openWindow();
     if (open) window.attach(s);
   }

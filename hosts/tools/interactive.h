@@ -56,7 +56,7 @@ struct InteractiveLayout {
 InteractiveLayout interactiveLayout(int scale);
 
 // The window's drawing without its loop, for timing a frame: a window on
-// SDL's offscreen driver showing a session's device.
+// SDL's dummy video driver showing a session's device.
 class FrameProbe {
  public:
   explicit FrameProbe(Session& session, int scale = 2);
