@@ -107,7 +107,13 @@ void RegistryStore::Impl::changed(const std::string& record) {
     done += static_cast<size_t>(n);
   }
   journalBytes += record.size();
-  if (journalBytes > kJournalFoldBytes && journalBytes > 2 * fileBytes) compact();
+  if (journalBytes > kJournalFoldBytes && journalBytes > 2 * fileBytes) {
+    try {
+      compact();
+    } catch (const DeviceError&) {
+      // The change is in the journal: folding it in can wait.
+    }
+  }
 }
 
 void RegistryStore::Impl::compact() {
