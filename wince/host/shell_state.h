@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "history.h"
+
 namespace wince {
 
 class ShellState {
@@ -42,7 +44,9 @@ class ShellState {
   // none shows.
   bool tapDoneButton();
 
-  // Open-file dialogs shown since the device started (shell/open_file.cpp).
+  // Open-file dialogs shown since the device started (shell/open_file.cpp):
+  // the most recent kOpenFilesKept of them, and every one still open.
+  static constexpr size_t kOpenFilesKept = 64;
   struct ShownOpenFile {
     std::u16string title;
     std::u16string filterName;  // the filter pair in force: its name...
@@ -52,8 +56,8 @@ class ShellState {
     std::u16string chosen;              // empty: cancelled or failed
     bool open = true;
   };
-  const std::vector<ShownOpenFile>& shownOpenFileDialogs() const { return openFiles_; }
-  std::vector<ShownOpenFile>& shownOpenFileDialogs() { return openFiles_; }
+  const History<ShownOpenFile>& shownOpenFileDialogs() const { return openFiles_; }
+  History<ShownOpenFile>& shownOpenFileDialogs() { return openFiles_; }
   // The open-file dialog on the screen now, or null.
   const ShownOpenFile* openOpenFileDialog() const;
   // CommDlgExtendedError's answer: why the last common dialog failed.
@@ -69,7 +73,7 @@ class ShellState {
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::vector<std::u16string> mail_;
-  std::vector<ShownOpenFile> openFiles_;
+  History<ShownOpenFile> openFiles_{kOpenFilesKept};
   DWORD commonDialogError_ = 0;
 };
 

@@ -5,11 +5,13 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "device.h"
+#include "history.h"
 
 namespace wince {
 
@@ -22,11 +24,15 @@ class WindowManager {
 
   // Height of the caption bar of a top-level window with WS_CAPTION.
   static constexpr int kCaptionHeight = 20;
+  // How many of the most recent message boxes, menus and dialogs each record
+  // below keeps; older ones are forgotten (their count goes on).
+  static constexpr size_t kHistoryKept = 256;
 
   // Destroys every window (device shutdown, before libraries unload).
   void destroyAllWindows();
 
-  // Message boxes shown since the device started, in order.
+  // Message boxes shown since the device started, in order (the most recent
+  // kHistoryKept of them kept).
   struct ShownMessageBox {
     std::u16string text;
     std::u16string caption;
@@ -34,11 +40,12 @@ class WindowManager {
     HWND owner = nullptr;
     int answer = 0;  // 0 while on screen
   };
-  const std::vector<ShownMessageBox>& messageBoxes() const;
+  const History<ShownMessageBox>& messageBoxes() const;
   // The box on the screen now, or null.
   const ShownMessageBox* openMessageBox() const;
 
-  // Popup menus tracked since the device started, in order.
+  // Popup menus tracked since the device started, in order (the most recent
+  // kHistoryKept of them kept).
   struct ShownMenu {
     std::vector<std::u16string> entries;  // "-" for a separator
     POINT requested{0, 0};                 // the x and y asked for
@@ -46,10 +53,11 @@ class WindowManager {
     RECT rect{};                           // where it was drawn, screen coordinates
     UINT_PTR chosen = 0;                   // the command chosen, 0 for none
   };
-  const std::vector<ShownMenu>& menusShown() const;
+  const History<ShownMenu>& menusShown() const;
   const ShownMenu* openMenu() const;
 
-  // Modal dialogs run since the device started, in order.
+  // Modal dialogs run since the device started, in order (the most recent
+  // kHistoryKept of them kept, and every one still open).
   struct ShownDialog {
     HWND window = nullptr;
     std::u16string title;  // as shown, after WM_INITDIALOG
@@ -57,7 +65,7 @@ class WindowManager {
     INT_PTR result = 0;  // DialogBox's answer, once closed
     bool open = true;
   };
-  const std::vector<ShownDialog>& dialogsShown() const;
+  const History<ShownDialog>& dialogsShown() const;
   // The innermost dialog on the screen now, or null.
   const ShownDialog* openDialog() const;
   // Entries of the combo box list dropped down now, or null when none is.
@@ -69,6 +77,11 @@ class WindowManager {
   void wait(uint64_t ms);
   // Delivers a person's input event now (pen, keys, time).
   void input(const InputEvent& e);
+  // Runs `work` once every window procedure and modal loop (menu, dialog,
+  // message box) running now has returned; at once when none runs. A
+  // program that frees a library there knows that none of the library's
+  // code is still on the way out of a call.
+  void afterCalls(std::function<void()> work);
   // True when WM_QUIT was taken from the queue.
   bool quitRequested() const;
   // Device time (ms) at which the next timer falls due; UINT64_MAX when no

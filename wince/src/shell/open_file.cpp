@@ -277,8 +277,8 @@ WINBASEAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW ofn) {
   shown.owner = ofn->hwndOwner;
   shown.files = deviceFiles(shown.pattern);
   auto& list = shell.shownOpenFileDialogs();
-  list.push_back(shown);
-  size_t index = list.size() - 1;
+  size_t index = list.size();
+  list.push(shown, [](const ShellState::ShownOpenFile& f) { return f.open; });
   std::u16string chosen = runOpenFile(ofn->hwndOwner, list[index]);
   list[index].open = false;
   list[index].chosen = chosen;

@@ -172,7 +172,8 @@ INT_PTR runDialog(HINSTANCE instance, const DialogTemplate& t, HWND parent, DLGP
     return state && state->ended ? state->result : -1;
   }
   size_t index = m.shownDialogs.size();
-  m.shownDialogs.push_back(WindowManager::ShownDialog{h, m.get(h)->text, owner, 0, true});
+  m.shownDialogs.push(WindowManager::ShownDialog{h, m.get(h)->text, owner, 0, true},
+                     [](const WindowManager::ShownDialog& d) { return d.open; });
   if (!state->ended) {
     ShowWindow(h, SW_SHOWNORMAL);
     raiseOwned(h);
@@ -210,12 +211,11 @@ INT_PTR runDialog(HINSTANCE instance, const DialogTemplate& t, HWND parent, DLGP
                                      dialogKey(h, static_cast<int>(msg.wParam));
                             });
   // Destroyed without EndDialog (DefWindowProcW on WM_CLOSE, say), the
-  // dialog answers 0.
-  INT_PTR result = 0;
-  if (Window* w = m.get(h)) {
+  // dialog answers 0; ended first and destroyed with its owner before its
+  // loop saw it, it answers what EndDialog was given.
+  INT_PTR result = state->ended ? state->result : 0;
+  if (Window* w = m.get(h))
     if (!finished && !state->ended) d.reportProblem("a dialog was left open: \"" + narrow(w->text) + "\"");
-    result = state->ended ? state->result : 0;
-  }
   giveOwnerBack(*state);
   if (m.get(h)) DestroyWindow(h);
   m.shownDialogs[index].result = result;
@@ -231,7 +231,7 @@ DialogState* dialogState(HWND hwnd) {
   return it == dialogs.end() || !wm().get(hwnd) ? nullptr : it->second;
 }
 
-const std::vector<WindowManager::ShownDialog>& WindowManager::dialogsShown() const { return impl_->shownDialogs; }
+const History<WindowManager::ShownDialog>& WindowManager::dialogsShown() const { return impl_->shownDialogs; }
 
 // Dialogs nest: the innermost one open is the last one still open.
 const WindowManager::ShownDialog* WindowManager::openDialog() const {

@@ -59,7 +59,7 @@ int itemAt(const Menu& menu, POINT client) {
 
 }  // namespace
 
-const std::vector<WindowManager::ShownMenu>& WindowManager::menusShown() const { return impl_->shownMenus; }
+const History<WindowManager::ShownMenu>& WindowManager::menusShown() const { return impl_->shownMenus; }
 const WindowManager::ShownMenu* WindowManager::openMenu() const {
   return impl_->menuOpen ? &impl_->shownMenus.back() : nullptr;
 }
@@ -154,14 +154,16 @@ WINUSERAPI BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT flags, int x, int y, H
   shown.requested = POINT{x, y};
   shown.flags = flags;
   shown.rect = RECT{left, top, left + width, top + height};
-  m.shownMenus.push_back(shown);
+  const size_t index = m.shownMenus.size();
+  m.shownMenus.push(shown);
   m.menuOpen = true;
 
   UINT_PTR chosen = 0;
   bool done = false;
   RECT screen{left, top, left + width, top + height};
   bool ended = runSystemPopup(
-      win, &tracking, [&] { return done; },
+      // The menu goes when the window it belongs to goes.
+      win, &tracking, [&] { return done || !m.get(hwnd); },
       [&](const InputEvent& e) {
         switch (e.kind) {
           case InputEvent::Kind::ChooseMenu:
@@ -202,8 +204,8 @@ WINUSERAPI BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT flags, int x, int y, H
           default: return false;
         }
       });
-  if (!ended && !done) d.reportProblem("a menu was left open");
-  m.shownMenus.back().chosen = chosen;
+  if (!ended && !done && m.get(hwnd)) d.reportProblem("a menu was left open");
+  if (m.shownMenus.kept(index)) m.shownMenus[index].chosen = chosen;
   m.menuOpen = false;
   if (flags & TPM_RETURNCMD) return wince_trace_.result(static_cast<BOOL>(chosen));
   if (chosen && !(flags & TPM_NONOTIFY)) PostMessageW(hwnd, WM_COMMAND, chosen, 0);

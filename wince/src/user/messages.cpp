@@ -113,6 +113,7 @@ bool modalLoop(const std::function<bool()>& done, const std::function<bool(const
                const std::function<bool(const MSG&)>& onMessage) {
   auto& m = wm();
   Device& d = Device::current();
+  InCall running;
   while (!done()) {
     MSG msg;
     if (takeReady(msg)) {
@@ -127,7 +128,8 @@ bool modalLoop(const std::function<bool()>& done, const std::function<bool(const
       continue;
     }
     std::optional<InputEvent> e = d.input().next();
-    if (!e) return false;
+    // The hand's last act may have ended the loop (closed its window).
+    if (!e) return done();
     if (onInput && onInput(*e)) continue;
     deliverInput(*e);
   }
@@ -159,6 +161,26 @@ void runUntilIdle() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+}
+
+InCall::~InCall() {
+  auto& m = wm();
+  if (--m.calls > 0) return;
+  // Work put off may call procedures again (and put off more): each piece
+  // runs once, in the order given.
+  while (m.calls == 0 && !m.afterCalls.empty()) {
+    std::function<void()> work = std::move(m.afterCalls.front());
+    m.afterCalls.erase(m.afterCalls.begin());
+    work();
+  }
+}
+
+void WindowManager::afterCalls(std::function<void()> work) {
+  if (impl_->calls == 0) {
+    work();
+    return;
+  }
+  impl_->afterCalls.push_back(std::move(work));
 }
 
 void WindowManager::runUntilIdle() { wince::runUntilIdle(); }
@@ -243,6 +265,7 @@ WINUSERAPI BOOL WINAPI TranslateMessage(const MSG*) { return FALSE; }
 WINUSERAPI LRESULT WINAPI DispatchMessageW(const MSG* msg) {
   if (!msg) return 0;
   if (msg->message == WM_TIMER && msg->lParam) {
+    InCall running;
     reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
     return 0;
   }
@@ -257,7 +280,9 @@ WINUSERAPI LRESULT WINAPI DispatchMessageW(const MSG* msg) {
 }
 
 WINUSERAPI LRESULT WINAPI CallWindowProcW(WNDPROC proc, HWND hWnd, UINT msg, WPARAM wp, LPARAM lp) {
-  return proc ? proc(hWnd, msg, wp, lp) : 0;
+  if (!proc) return 0;
+  InCall running;
+  return proc(hWnd, msg, wp, lp);
 }
 
 WINUSERAPI LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT msg, WPARAM wp, LPARAM lp) {

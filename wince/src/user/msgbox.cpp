@@ -134,7 +134,7 @@ LRESULT CALLBACK boxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-const std::vector<WindowManager::ShownMessageBox>& WindowManager::messageBoxes() const { return impl_->boxes; }
+const History<WindowManager::ShownMessageBox>& WindowManager::messageBoxes() const { return impl_->boxes; }
 
 const WindowManager::ShownMessageBox* WindowManager::openMessageBox() const {
   return impl_->openBox >= 0 ? &impl_->boxes[static_cast<size_t>(impl_->openBox)] : nullptr;
@@ -174,7 +174,9 @@ WINUSERAPI int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UIN
   HWND hwnd = CreateWindowExW(0, kClass, title.c_str(), WS_POPUP | WS_CAPTION, x, y, kBoxWidth, height, owner, nullptr,
                               nullptr, nullptr);
   if (!hwnd) return wince_trace_.result(0);
-  m.boxes.push_back(WindowManager::ShownMessageBox{box.text, title, type, owner, 0});
+  // A box still waiting for its answer stays in the record.
+  m.boxes.push(WindowManager::ShownMessageBox{box.text, title, type, owner, 0},
+               [](const WindowManager::ShownMessageBox& b) { return b.answer == 0; });
   int index = static_cast<int>(m.boxes.size()) - 1;
   int outer = m.openBox;
   m.openBox = index;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device.h"
+#include "history.h"
 #include "user/rect.h"
 #include "window_manager.h"
 
@@ -82,14 +83,17 @@ struct WindowManager::Impl {
   bool quit = false;
   uintptr_t nextHandle = 0x20000;
   POINT pen{0, 0};
-  std::vector<WindowManager::ShownMessageBox> boxes;
-  int openBox = -1;  // index in boxes of the box on screen, or -1
+  // What was shown, the most recent kept (WindowManager::kHistoryKept).
+  History<WindowManager::ShownMessageBox> boxes{WindowManager::kHistoryKept};
+  int openBox = -1;  // number in boxes of the box on screen, or -1
   std::map<HMENU, Menu> menus;
-  std::vector<WindowManager::ShownMenu> shownMenus;
+  History<WindowManager::ShownMenu> shownMenus{WindowManager::kHistoryKept};
   bool menuOpen = false;
   std::map<HWND, DialogState*> dialogs;  // windows run by the dialog manager
-  std::vector<WindowManager::ShownDialog> shownDialogs;
+  History<WindowManager::ShownDialog> shownDialogs{WindowManager::kHistoryKept};
   std::optional<std::vector<std::u16string>> openList;  // entries of a dropped-down combo list
+  int calls = 0;                                // window procedures and modal loops running
+  std::vector<std::function<void()>> afterCalls;  // put off until calls is 0
 
   Window* get(HWND h) {
     auto it = windows.find(h);
@@ -165,6 +169,15 @@ bool runSystemPopup(HWND popup, void* state, const std::function<bool()>& done,
                     const std::function<bool(const InputEvent&)>& onInput);
 void deliverInput(const InputEvent& e);
 void runUntilIdle();
+// A window procedure or a modal loop running: the work put off with
+// WindowManager::afterCalls runs when the last of them returns.
+class InCall {
+ public:
+  InCall() { ++wm().calls; }
+  ~InCall();
+  InCall(const InCall&) = delete;
+  InCall& operator=(const InCall&) = delete;
+};
 
 // timer.cpp: timers.
 // A WM_TIMER for the first timer due now, whose next period starts now.
