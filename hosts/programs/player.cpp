@@ -2,6 +2,7 @@
 // what the person does on its screen.
 #include "player.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -114,7 +115,8 @@ void Player::hide() {
 }
 
 std::vector<PlayerMessage> Player::takeNew() {
-  std::vector<PlayerMessage> out(transcript_.begin() + static_cast<long>(taken_), transcript_.end());
+  std::vector<PlayerMessage> out;
+  for (size_t i = std::max(taken_, transcript_.first()); i < transcript_.size(); ++i) out.push_back(transcript_[i]);
   taken_ = transcript_.size();
   return out;
 }
@@ -162,7 +164,8 @@ LRESULT CALLBACK Player::proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT Player::handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   // Commands come as WM_COMMAND, WM_CLOSE or the player's own messages.
   if (msg == WM_CLOSE || msg == WM_COMMAND || msg >= WM_APP) {
-    transcript_.push_back(PlayerMessage{msg, wp, lp});
+    transcript_.push(PlayerMessage{msg, wp, lp});
+    if (recorder_) recorder_(transcript_.back());
     if (state_.command(msg, wp)) {
       changed();
       // A page asked for from outside comes with the player brought forward.

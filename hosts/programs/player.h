@@ -5,9 +5,11 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "history.h"
 #include "player_state.h"
 
 namespace crestune {
@@ -55,6 +57,8 @@ constexpr int kListRow = 40;
 class Player {
  public:
   static constexpr UINT kTickMs = 1000;
+  // How many of the most recent commands the player keeps in memory.
+  static constexpr size_t kKeptCommands = 1024;
 
   // Registers the program "\Windows\wmplayer.exe" with the device's shell.
   Player();
@@ -66,9 +70,15 @@ class Player {
   void close();  // as the user closing it (WM_CLOSE)
   bool running() const;
   HWND window() const { return window_; }
-  // Every command received since the player was made, and since the last take.
-  const std::vector<PlayerMessage>& transcript() const { return transcript_; }
+  // Every command received since the player was made, numbered from 0; the
+  // most recent kKeptCommands of them are kept.
+  const wince::History<PlayerMessage>& transcript() const { return transcript_; }
+  // The commands received since the last take (those still kept).
   std::vector<PlayerMessage> takeNew();
+  // Called with each command as it arrives, for a session that writes the
+  // whole transcript out (null: none).
+  using Recorder = std::function<void(const PlayerMessage&)>;
+  void setRecorder(Recorder recorder) { recorder_ = std::move(recorder); }
   int startCount() const { return starts_; }
 
   // What the player is doing; a fresh state at each start.
@@ -87,8 +97,9 @@ class Player {
   void changed();  // the state moved: time it and draw it again
   void tap(int control);
   HWND window_ = nullptr;
-  std::vector<PlayerMessage> transcript_;
-  size_t taken_ = 0;
+  wince::History<PlayerMessage> transcript_{kKeptCommands};
+  size_t taken_ = 0;  // the number of the first command not yet taken
+  Recorder recorder_;
   int starts_ = 0;
   PlayerState state_;
   bool ticking_ = false;

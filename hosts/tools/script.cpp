@@ -144,10 +144,18 @@ bool checkLines(const std::string& fileName, const std::vector<std::string>& lin
 
 int Runner::run(std::vector<CheckedLine> checked) {
   checked_ = std::move(checked);
+  // The player's commands go into the transcript as they arrive, and only
+  // when the script writes one: a long run that writes none keeps nothing
+  // of them.
+  if (std::any_of(checked_.begin(), checked_.end(), [](const CheckedLine& c) { return c.run == &Runner::transcript; }))
+    s_.player().setRecorder([this](const PlayerMessage& m) {
+      received_ << "  player received " << describe(m) << " " << commandName(m) << "\n";
+    });
   auto& input = s_.device().input();
   input.setFeeder([this] { return feed(); });
   while (!failed_ && next_ < lines_.size()) runLine();
   input.setFeeder(nullptr);
+  s_.player().setRecorder(nullptr);
   if (!failed_) collectProblems(lines_.size());
   return failed_ ? 1 : 0;
 }

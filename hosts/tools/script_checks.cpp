@@ -99,6 +99,10 @@ void Runner::checkBox(const Line& l) {
   const auto& boxes = s_.device().windows().messageBoxes();
   const std::string& text = l["TEXT"];
   if (boxesSeen_ >= boxes.size()) throw ScriptError("expected a message box \"" + text + "\", but none was shown");
+  if (!boxes.kept(boxesSeen_))
+    throw ScriptError("expected a message box \"" + text + "\", but " + std::to_string(boxes.size() - boxesSeen_) +
+                      " were shown since the last check and the device keeps the last " +
+                      std::to_string(boxes.keep()));
   const auto& box = boxes[boxesSeen_++];
   if (wince::narrow(box.text) != text)
     throw ScriptError("expected a message box \"" + text + "\", found \"" + wince::narrow(box.text) + "\"");

@@ -70,9 +70,8 @@ void Runner::takeStep(const Line& l) {
   frames_.push_back(SheetFrame{caption, screen.width, screen.height, screen.pixels});
   out_ << "step " << frames_.size() << ": " << caption << "\n";
   transcript_ << "step " << frames_.size() << ": " << caption << "\n";
-  const auto& all = s_.player().transcript();
-  for (; playerSeen_ < all.size(); ++playerSeen_)
-    transcript_ << "  player received " << describe(all[playerSeen_]) << " " << commandName(all[playerSeen_]) << "\n";
+  transcript_ << received_.str();
+  received_.str("");
   std::string settings = settingsText();
   if (settings != lastSettings_) {
     transcript_ << "  registry: " << settings << "\n";

@@ -136,7 +136,7 @@ struct Runner {
   INT_PTR lastResult_ = 0;
   std::vector<SheetFrame> frames_;
   std::ostringstream transcript_;
-  size_t playerSeen_ = 0;
+  std::ostringstream received_;  // the player's commands since the last step, for the transcript
   std::string lastSettings_;
   InstallResult lastInstall_;
 };
