@@ -6,6 +6,7 @@
 #include "device.h"
 #include "draw_helpers.h"
 #include "registry_store.h"
+#include "window_manager.h"
 
 namespace crestune {
 
@@ -124,13 +125,42 @@ void TodayShell::load() {
   refresh();
 }
 
+// The windows over the Today screen that belong to it or to its items (an
+// options page, the open-file dialog or a box it opened, the page's "ok"
+// bar), topmost first, are asked to close: a page ends as cancelled, a
+// dialog or a box of the system goes, and the modal loop that ran each one
+// ends. Their owners lead to the Today screen (an item window's parent is
+// the screen).
+void TodayShell::closeOwnedWindows() {
+  auto ownedHere = [this](HWND h) {
+    for (HWND owner = GetParent(h); owner; owner = GetParent(owner))
+      if (owner == window_) return true;
+    return false;
+  };
+  std::vector<HWND> over;
+  const auto& top = wince::Device::current().windows().topLevelWindows();
+  for (auto it = top.rbegin(); it != top.rend(); ++it)
+    if (ownedHere(*it)) over.push_back(*it);
+  for (HWND h : over)
+    if (IsWindow(h)) SendMessageW(h, WM_CLOSE, 0, 0);
+}
+
 void TodayShell::unload() {
+  closeOwnedWindows();
+  // An item window that goes takes the menu it tracks with it.
+  std::vector<HMODULE> libraries;
   for (auto& item : items_) {
     if (IsWindow(item->record.hwndCustom)) DestroyWindow(item->record.hwndCustom);
-    if (item->library) FreeLibrary(item->library);
+    if (item->library) libraries.push_back(item->library);
   }
   items_.clear();
   InvalidateRect(window_, nullptr, TRUE);
+  // Asked to stop from inside an item's menu or page, the item's code is
+  // still on the way out of those calls: its library is freed once they
+  // have all returned, as the device's shell frees it after its own loop.
+  wince::Device::current().windows().afterCalls([libraries] {
+    for (HMODULE library : libraries) FreeLibrary(library);
+  });
 }
 
 void TodayShell::reload() {

@@ -52,6 +52,8 @@ class TodayShell {
   // Runs the options dialog of an item the way the Pocket PC does: the
   // dialog from template 500 of the item's library, with export 241 as its
   // procedure. Answers the dialog's result; -1 when the item has none.
+  // The shell may be stopped while the page is open (the page then ends
+  // as cancelled): nothing of the shell is used once the dialog returns.
   INT_PTR openOptions(const std::u16string& name);
 
  private:
@@ -59,7 +61,10 @@ class TodayShell {
   static LRESULT CALLBACK navProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(HWND, UINT, WPARAM, LPARAM);
   void load();
+  // Closes what the items show (their pages, the dialogs and boxes over
+  // them, their menus), destroys their windows and frees their libraries.
   void unload();
+  void closeOwnedWindows();
   void layout();
   void paintWatermark(HDC hdc, const RECT& rc, HWND target);
   HWND window_ = nullptr;
