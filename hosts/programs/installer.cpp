@@ -65,12 +65,45 @@ std::string appsKey(const std::string& name) { return "HKLM\\Software\\Apps\\" +
 
 // Copies a library of the build (<romFolder>/<stem>.so for "stem.dll") to a
 // host path, making its folder first. Throws std::filesystem::filesystem_error
-// when either fails.
+// when either fails. The copy is written beside the target and renamed over
+// it: a library still loaded from the target keeps the file it was loaded
+// from instead of having it rewritten under it.
 void copyBuiltLibrary(const std::string& library, const fs::path& target) {
   fs::create_directories(target.parent_path());
   std::string stem = library.substr(0, library.rfind('.'));
-  fs::copy_file(wince::Device::current().options().romFolder / (stem + ".so"), target,
+  fs::path partial = target;
+  partial += ".partial";
+  fs::copy_file(wince::Device::current().options().romFolder / (stem + ".so"), partial,
                 fs::copy_options::overwrite_existing);
+  try {
+    fs::rename(partial, target);
+  } catch (const fs::filesystem_error&) {
+    std::error_code ec;
+    fs::remove(partial, ec);
+    throw;
+  }
+}
+
+// What the device's one installer is doing now ("installing Crestune"),
+// empty while it is idle. An install or removal asked for meanwhile (from
+// inside the first one's dialog) is refused: it would replace the setup
+// library the first one is running.
+std::string g_busyWith;
+
+class Busy {
+ public:
+  explicit Busy(std::string what) { g_busyWith = std::move(what); }
+  ~Busy() { g_busyWith.clear(); }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+};
+
+InstallResult refusedWhileBusy(const std::string& asked) {
+  InstallResult result;
+  result.refused = true;
+  result.message = "cannot " + asked + ": the installer is already " + g_busyWith +
+                   " (one installation or removal at a time)";
+  return result;
 }
 
 // A DWORD written in decimal or as 0x and hex digits; false for anything else
@@ -222,6 +255,8 @@ HMODULE Installer::loadSetup() {
 }
 
 InstallResult Installer::install() {
+  if (!g_busyWith.empty()) return refusedWhileBusy("install " + manifest_.name);
+  Busy busy("installing " + manifest_.name);
   wince::Device& d = wince::Device::current();
   auto& reg = d.registry();
   InstallResult result;
@@ -272,6 +307,8 @@ InstallResult Installer::install() {
 }
 
 InstallResult Installer::uninstall() {
+  if (!g_busyWith.empty()) return refusedWhileBusy("remove " + manifest_.name);
+  Busy busy("removing " + manifest_.name);
   wince::Device& d = wince::Device::current();
   auto& reg = d.registry();
   InstallResult result;

@@ -32,6 +32,7 @@ struct PackageManifest {
 struct InstallResult {
   bool completed = false;    // the package is installed (or removed)
   bool cancelled = false;    // the setup library asked to stop
+  bool refused = false;      // another install or removal was running: nothing was done
   std::string message;       // what the installer tells the user
 };
 

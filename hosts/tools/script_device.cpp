@@ -151,13 +151,19 @@ void Runner::optionsOk(const Line&) {
   tapAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
 }
 
+// An install or removal asked for while another runs (a line answering the
+// first one's dialog) is refused, and the script stops there.
 void Runner::install(const Line&) {
-  lastInstall_ = Installer(PackageManifest::read(PackageManifest::defaultFile())).install();
+  InstallResult result = Installer(PackageManifest::read(PackageManifest::defaultFile())).install();
+  if (result.refused) throw ScriptError(result.message);
+  lastInstall_ = result;
   out_ << lastInstall_.message << "\n";
 }
 
 void Runner::uninstall(const Line&) {
-  lastInstall_ = Installer(PackageManifest::read(PackageManifest::defaultFile())).uninstall();
+  InstallResult result = Installer(PackageManifest::read(PackageManifest::defaultFile())).uninstall();
+  if (result.refused) throw ScriptError(result.message);
+  lastInstall_ = result;
   out_ << lastInstall_.message << "\n";
 }
 

@@ -1,0 +1,76 @@
+// Scripts whose lines act from inside the device's modal loops: the Today
+// shell stopped while its item's page, menu or open-file dialog is open, a
+// second install while the first one's dialog waits. Each ends as a script
+// does (0, or 1 with one line), never with a crash.
+#include "cli_run.h"
+
+namespace clitest {
+namespace {
+
+constexpr const char* kStart =
+    "item register \"WMP Crestune\" crestitem.dll order 10\n"
+    "today start\n";
+
+TEST_F(CliTest, LinesActingInsideModalLoopsEndTheScriptCleanly) {
+  struct Case {
+    const char* what;
+    std::string script;
+    int status;
+    std::string err;  // after "<script>:"
+  };
+  const Case cases[] = {
+      {"install inside install", "install\ninstall\n", 1,
+       "2: cannot install Crestune: the installer is already installing Crestune (one installation or removal at a "
+       "time)"},
+      {"uninstall inside install", "today start\ninstall\nuninstall\n", 1,
+       "3: cannot remove Crestune: the installer is already installing Crestune (one installation or removal at a "
+       "time)"},
+      {"today stop inside the options page",
+       std::string(kStart) + "options open \"WMP Crestune\"\ntoday stop\nwait 10\ncheck result 1019\n"
+                             "check item \"WMP Crestune\" absent\n",
+       0, ""},
+      {"today stop inside the open-file dialog",
+       std::string(kStart) + "options open \"WMP Crestune\"\ncontrol tap 1018\ntoday stop\nwait 10\n"
+                             "check result 1019\n",
+       0, ""},
+      {"today stop inside the context menu",
+       std::string(kStart) + "player start\nwait 2000\nhold 200 64 1000\ntoday stop\nwait 10\n"
+                             "check menu at 200 64\ncheck player nothing\ntoday start\ncheck height \"WMP Crestune\" 36\n",
+       0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Result r = crestune({"run", script("s.crest", c.script).string()});
+    EXPECT_NE(139, r.status) << "a crash";
+    EXPECT_EQ(c.status, r.status) << r.err;
+    if (c.err.empty())
+      EXPECT_EQ("", r.err);
+    else
+      EXPECT_EQ(std::vector<std::string>{path("s.crest").string() + ":" + c.err}, r.errLines());
+  }
+}
+
+// More commands between two steps than the player keeps in memory: the
+// transcript lists every one of them.
+TEST_F(CliTest, TheTranscriptListsEveryCommandBetweenSteps) {
+  const int taps = 1100;
+  std::string text = std::string(kStart) + "player start\nwait 2000\nstep before\n";
+  for (int i = 0; i < taps; ++i) text += "tap 45 64\n";
+  text += "step after\ntranscript t.txt\n";
+  Result r = crestune({"run", script("s.crest", text).string(), "--out", "out"});
+  ASSERT_EQ(0, r.status) << r.err;
+  std::istringstream in(readFile(path("out") / "t.txt"));
+  int received = 0;
+  bool afterStep = false;
+  for (std::string l; std::getline(in, l);) {
+    if (l == "step 2: after") afterStep = true;
+    if (l == "  player received 0x80C8 (Play)") {
+      EXPECT_TRUE(afterStep) << "listed under the step after them";
+      ++received;
+    }
+  }
+  EXPECT_EQ(taps, received);
+}
+
+}  // namespace
+}  // namespace clitest
