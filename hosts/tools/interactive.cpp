@@ -111,6 +111,12 @@ class Interactive {
     Session session(options_.device);
     session_ = &session;
     prepare(session);
+    // The player's commands go to the transcript as they arrive: the player
+    // keeps only its latest ones.
+    if (!options_.transcript.empty()) {
+      transcript_.open(options_.transcript);
+      session.player().setRecorder([this](const PlayerMessage& m) { transcript_ << describe(m) << "\n"; });
+    }
     std::cout << "interactive: window " << layout_.width << "x" << layout_.height << ", screen at " << layout_.screenX
               << "," << layout_.screenY << " scale " << layout_.scale << "\n";
     for (const auto& b : layout_.buttons)
@@ -167,11 +173,12 @@ class Interactive {
       status = 1;
     }
     if (!options_.transcript.empty()) {
-      std::ofstream out(options_.transcript);
-      for (const auto& m : s.player().transcript()) out << describe(m) << "\n";
+      s.player().setRecorder(nullptr);
+      std::ofstream& out = transcript_;
       const PlayerState& state = s.player().state();
       out << "state: " << wince::narrow(stateName(state.state())) << ", track " << state.trackIndex() + 1 << ", volume "
           << state.volume() << (state.muted() ? ", muted" : "") << "\n";
+      out.close();
       if (!out) {
         std::cerr << "crestune: cannot write " << options_.transcript.string() << "\n";
         status = 1;
@@ -446,6 +453,7 @@ class Interactive {
   SDL_Texture* texture_ = nullptr;  // the device's screen
   SDL_Texture* body_ = nullptr;     // the unchanging body, when the renderer draws into textures
   Session* session_ = nullptr;
+  std::ofstream transcript_;  // --transcript, written as the session goes
   bool quit_ = false;
   int shots_ = 0;
   bool penDown_ = false;
