@@ -110,10 +110,13 @@ HWND createDialog(HINSTANCE instance, const DialogTemplate& t, HWND owner, DLGPR
   wm().dialogs[h] = state.get();
   w->font = state->font ? state->font : static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
   std::shared_ptr<DialogState> keep = state;
-  w->onDestroyed = [keep] {
+  // A template may name a class of its own, a control's say, whose window
+  // already keeps state of its own to free: that goes too.
+  w->onDestroyed = [keep, classOwn = std::move(w->onDestroyed)] {
     wm().dialogs.erase(keep->hwnd);
     if (keep->font) DeleteObject(keep->font);
     keep->font = nullptr;
+    if (classOwn) classOwn();
   };
   if (owner && IsWindowEnabled(owner)) {
     EnableWindow(owner, FALSE);
