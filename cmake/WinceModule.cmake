@@ -65,7 +65,17 @@ function(wince_add_module target)
   target_link_libraries(${target} PRIVATE wince)
   target_compile_options(${target} PRIVATE ${CRESTUNE_PRODUCT_FLAGS})
   add_dependencies(${target} icons)
-  add_library(${target}_logic STATIC $<TARGET_OBJECTS:${target}_objects>)
+  if(CRESTUNE_FUZZ)
+    # The loader unloads a module, and libFuzzer cannot forget the coverage
+    # counters of one: the module goes without them, and the static library
+    # the fuzz targets link keeps them, from objects of its own.
+    target_compile_options(${target}_objects PRIVATE -fno-sanitize=fuzzer-no-link)
+    target_compile_options(${target} PRIVATE -fno-sanitize=fuzzer-no-link)
+    add_library(${target}_logic STATIC ${M_SOURCES})
+    target_compile_options(${target}_logic PRIVATE ${CRESTUNE_PRODUCT_FLAGS})
+  else()
+    add_library(${target}_logic STATIC $<TARGET_OBJECTS:${target}_objects>)
+  endif()
   target_link_libraries(${target}_logic PUBLIC wince crestune_common)
   target_include_directories(${target}_logic PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 endfunction()
