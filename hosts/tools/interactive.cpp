@@ -1,3 +1,5 @@
+// The device in a desktop window (SDL2): the mouse is the pen, the keyboard
+// types, the frame's buttons do what a person would do on the device.
 #include "interactive.h"
 
 #if CRESTUNE_HAVE_SDL2
@@ -20,28 +22,6 @@
 #include "window_manager.h"
 
 namespace crestune {
-
-namespace {
-
-constexpr int kDeviceWidth = 240;
-constexpr int kDeviceHeight = 320;
-
-}  // namespace
-
-InteractiveLayout interactiveLayout(int scale) {
-  const int s = std::clamp(scale, 1, 4);
-  InteractiveLayout l{};
-  l.scale = s;
-  l.screenX = 14 * s;
-  l.screenY = 24 * s;
-  l.width = kDeviceWidth * s + 2 * l.screenX;
-  const int gap = 6 * s, buttonsTop = l.screenY + kDeviceHeight * s + 10 * s, buttonHeight = 18 * s;
-  l.height = buttonsTop + buttonHeight + 10 * s;
-  const int w = (kDeviceWidth * s - 3 * gap) / 4;
-  const char* labels[] = {"PLAYER", "OPTIONS", "INSTALL", "UNINSTALL"};
-  for (int i = 0; i < 4; ++i) l.buttons.push_back({labels[i], l.screenX + i * (w + gap), buttonsTop, w, buttonHeight});
-  return l;
-}
 
 #if CRESTUNE_HAVE_SDL2
 namespace {

@@ -42,6 +42,10 @@ struct InteractiveOptions {
 // or 1 when the window cannot be opened.
 int runInteractive(const InteractiveOptions& options, const InteractiveHooks& hooks);
 
+// The device screen the window shows, in device pixels.
+constexpr int kDeviceWidth = 240;
+constexpr int kDeviceHeight = 320;
+
 // Where the body's parts are, in window pixels, for a scale.
 struct InteractiveLayout {
   int width, height;     // the window
