@@ -89,6 +89,8 @@ void Runner::sheet(const Line& l) {
     chosen.push_back(frames_[static_cast<size_t>(n - 1)]);
   }
   if (l.rest.empty()) chosen = frames_;
+  // A sheet of nothing would be announced and never written.
+  if (chosen.empty()) throw ScriptError("expected steps for the contact sheet (take them with step CAPTION), found none");
   writeContactSheet(l["TITLE"], chosen, l.rest.empty() ? 4 : static_cast<int>(chosen.size()), file);
   out_ << "contact sheet: " << file.string() << "\n";
 }
