@@ -170,7 +170,9 @@ TEST_F(MessageApi, ValidatedAndHiddenWindowsAreNotPainted) {
   platform.pump();
   UpdateWindow(b);
   for (const Received& r : rec.log()) {
-    if (r.hwnd != top) EXPECT_NE(r.message, static_cast<UINT>(WM_PAINT));  // the parent repaints where b was
+    if (r.hwnd != top) {
+      EXPECT_NE(r.message, static_cast<UINT>(WM_PAINT));  // the parent repaints where b was
+    }
   }
 }
 
