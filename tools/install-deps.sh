@@ -6,8 +6,11 @@ set -euo pipefail
 # libclang-rt-14-dev is clang's runtime of libFuzzer and the sanitizers
 # (tests/fuzz).
 # fonts-wine brings Wine's free Tahoma, the stand-in's system face.
+# libglib2.0-dev is GDBus, the player's bridge to desktop players over D-Bus;
+# its tests run mpv with its MPRIS script on a private session bus
+# (dbus-daemon) and ask it with playerctl.
 packages=(cmake g++ make llvm clang libclang-rt-14-dev libgtest-dev libbenchmark-dev libfreetype-dev libpng-dev libsdl2-dev
-          fonts-wine
+          fonts-wine libglib2.0-dev dbus-daemon mpv mpv-mpris playerctl
           g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool python3)
 if [ "$(id -u)" = 0 ]; then
   export DEBIAN_FRONTEND=noninteractive

@@ -17,6 +17,7 @@ namespace {
 Player* g_player = nullptr;  // the one player program of the device
 constexpr const char16_t* kClass = u"CrestunePlayer";
 constexpr UINT_PTR kTickTimer = 1;
+constexpr UINT_PTR kRemoteTimer = 2;
 }  // namespace
 
 std::string describe(const PlayerMessage& m) {
@@ -72,9 +73,10 @@ Player::~Player() {
   g_player = nullptr;
 }
 
-bool Player::start() {
+bool Player::start(std::unique_ptr<PlayerRemote> remote) {
   ++starts_;
   if (running()) {
+    if (remote) attach(std::move(remote));
     SetForegroundWindow(window_);
     show();
     return true;
@@ -87,7 +89,59 @@ bool Player::start() {
   const wince::Screen& screen = wince::Device::current().screen();
   window_ = CreateWindowExW(0, kClass, u"Windows Media", WS_POPUP, 0, TodayShell::kNavBarHeight, screen.width,
                             screen.height - TodayShell::kNavBarHeight, nullptr, nullptr, nullptr, nullptr);
-  return window_ != nullptr;
+  if (!window_) return false;
+  if (remote) attach(std::move(remote));
+  return true;
+}
+
+void Player::note(const PlayerNote& n) {
+  if (notes_)
+    notes_(n);
+  else if (n.problem)
+    std::fprintf(stderr, "%s\n", n.text.c_str());
+}
+
+// The remote's news is taken on the device's clock; the player's own
+// clock stops while the remote's position is shown.
+void Player::attach(std::unique_ptr<PlayerRemote> remote) {
+  remote_ = std::move(remote);
+  shownRemote_.reset();
+  SetTimer(window_, kRemoteTimer, kRemoteTickMs, nullptr);
+  changed();
+  updateFromRemote();
+}
+
+void Player::updateFromRemote() {
+  if (!remote_) return;
+  if (!remote_->update()) {
+    dropRemote();
+    return;
+  }
+  RemoteStatus now = remote_->status();
+  if (shownRemote_ == now) return;
+  state_.mirror(now);
+  shownRemote_ = std::move(now);
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+// The remote went: the player plays on its own, from the start.
+void Player::dropRemote() {
+  remote_.reset();
+  shownRemote_.reset();
+  if (!running()) return;
+  KillTimer(window_, kRemoteTimer);
+  PlayerPage page = state_.page();
+  state_ = PlayerState();
+  state_.showPage(page);
+  changed();
+}
+
+bool Player::act(unsigned command, uintptr_t wParam) {
+  if (remote_ && remote_->command(command, wParam)) {
+    updateFromRemote();
+    return true;
+  }
+  return state_.command(command, wParam);
 }
 
 void Player::close() {
@@ -122,7 +176,7 @@ std::vector<PlayerMessage> Player::takeNew() {
 }
 
 void Player::changed() {
-  bool playing = state_.state() == PlayState::Playing;
+  bool playing = !remote_ && state_.state() == PlayState::Playing;
   if (playing && !ticking_) SetTimer(window_, kTickTimer, kTickMs, nullptr);
   if (!playing && ticking_) KillTimer(window_, kTickTimer);
   ticking_ = playing;
@@ -134,21 +188,25 @@ void Player::tap(int control) {
   namespace pc = player_command;
   switch (control) {
     case kCloseBox: hide(); return;
-    case kPreviousButton: state_.command(pc::kPrevious); break;
-    case kPlayPauseButton: state_.command(state_.state() == PlayState::Playing ? pc::kPause : pc::kPlay); break;
-    case kStopButton: state_.command(pc::kStop); break;
-    case kNextButton: state_.command(pc::kNext); break;
-    case kMuteButton: state_.command(pc::kMute); break;
-    case kVolumeDownButton: state_.command(pc::kVolumeDown); break;
-    case kVolumeUpButton: state_.command(pc::kVolumeUp); break;
-    case kRepeatToggle: state_.command(pc::kRepeat); break;
-    case kShuffleToggle: state_.command(pc::kShuffle); break;
+    case kPreviousButton: act(pc::kPrevious); break;
+    case kPlayPauseButton: act(state_.state() == PlayState::Playing ? pc::kPause : pc::kPlay); break;
+    case kStopButton: act(pc::kStop); break;
+    case kNextButton: act(pc::kNext); break;
+    case kMuteButton: act(pc::kMute); break;
+    case kVolumeDownButton: act(pc::kVolumeDown); break;
+    case kVolumeUpButton: act(pc::kVolumeUp); break;
+    case kRepeatToggle: act(pc::kRepeat); break;
+    case kShuffleToggle: act(pc::kShuffle); break;
     case kPlaylistTab: state_.showPage(PlayerPage::Playlist); break;
     case kPropertiesTab: state_.showPage(PlayerPage::Properties); break;
     case kBackButton: state_.showPage(PlayerPage::NowPlaying); break;
     default:
       if (control >= kFirstRow) {
-        state_.playTrack(static_cast<size_t>(control - kFirstRow));
+        size_t row = static_cast<size_t>(control - kFirstRow);
+        if (remote_ && remote_->playTrack(row))
+          updateFromRemote();
+        else
+          state_.playTrack(row);
         state_.showPage(PlayerPage::NowPlaying);
       }
       break;
@@ -166,7 +224,7 @@ LRESULT Player::handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_CLOSE || msg == WM_COMMAND || msg >= WM_APP) {
     transcript_.push(PlayerMessage{msg, wp, lp});
     if (recorder_) recorder_(transcript_.back());
-    if (state_.command(msg, wp)) {
+    if (act(msg, wp)) {
       changed();
       // A page asked for from outside comes with the player brought forward.
       if (state_.page() != PlayerPage::NowPlaying && GetForegroundWindow() == hwnd) show();
@@ -181,6 +239,7 @@ LRESULT Player::handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         state_.tick();
         changed();
       }
+      if (wp == kRemoteTimer) updateFromRemote();
       return 0;
     case WM_LBUTTONDOWN: {
       pressed_ = playerControlAt(state_, static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
@@ -211,6 +270,9 @@ LRESULT Player::handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
       if (ticking_) KillTimer(hwnd, kTickTimer);
       ticking_ = false;
+      if (remote_) KillTimer(hwnd, kRemoteTimer);
+      remote_.reset();  // the bridge closes; the desktop player plays on
+      shownRemote_.reset();
       window_ = nullptr;
       break;
   }

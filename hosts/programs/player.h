@@ -2,14 +2,19 @@
 // that records, in order, every command it receives from outside, and acts
 // on them as a small media player does: it plays a built-in playlist on the
 // device's clock and draws what it is doing when it is brought forward.
+// Given a remote (a desktop player), it passes its commands on to it and
+// shows what the remote reports instead.
 #pragma once
 #include <windows.h>
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "history.h"
+#include "player_remote.h"
 #include "player_state.h"
 
 namespace crestune {
@@ -57,6 +62,8 @@ constexpr int kListRow = 40;
 class Player {
  public:
   static constexpr UINT kTickMs = 1000;
+  // How often a remote's news is taken (without waiting for any).
+  static constexpr UINT kRemoteTickMs = 250;
   // How many of the most recent commands the player keeps in memory.
   static constexpr size_t kKeptCommands = 1024;
 
@@ -66,7 +73,10 @@ class Player {
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  bool start();  // true when running afterwards; a second start brings it forward
+  // True when running afterwards; a second start brings it forward. With a
+  // remote, the player passes its commands on to it (replacing the one it
+  // had); closing the player lets the remote go.
+  bool start(std::unique_ptr<PlayerRemote> remote = nullptr);
   void close();  // as the user closing it (WM_CLOSE)
   bool running() const;
   HWND window() const { return window_; }
@@ -80,6 +90,17 @@ class Player {
   using Recorder = std::function<void(const PlayerMessage&)>;
   void setRecorder(Recorder recorder) { recorder_ = std::move(recorder); }
   int startCount() const { return starts_; }
+  bool hasRemote() const { return remote_ != nullptr; }
+
+  // Where the player's notes go (null: problems to stderr, the rest
+  // nowhere); a session that writes a transcript takes them there.
+  void setNotes(PlayerNotes notes) { notes_ = std::move(notes); }
+  void note(const PlayerNote& n);
+  // A function that says a note through the player, for its remote; it
+  // lives as long as the player.
+  PlayerNotes notes() {
+    return [this](const PlayerNote& n) { note(n); };
+  }
 
   // What the player is doing; a fresh state at each start.
   const PlayerState& state() const { return state_; }
@@ -96,6 +117,11 @@ class Player {
   LRESULT handle(HWND, UINT, WPARAM, LPARAM);
   void changed();  // the state moved: time it and draw it again
   void tap(int control);
+  // A command, done by the remote when it takes it, else by the model.
+  bool act(unsigned command, uintptr_t wParam = 0);
+  void attach(std::unique_ptr<PlayerRemote> remote);
+  void updateFromRemote();
+  void dropRemote();
   HWND window_ = nullptr;
   wince::History<PlayerMessage> transcript_{kKeptCommands};
   size_t taken_ = 0;  // the number of the first command not yet taken
@@ -104,6 +130,9 @@ class Player {
   PlayerState state_;
   bool ticking_ = false;
   int pressed_ = -1;  // the control under the pen, while it is down
+  std::unique_ptr<PlayerRemote> remote_;
+  std::optional<RemoteStatus> shownRemote_;  // what the screen last showed of it
+  PlayerNotes notes_;
 };
 
 }  // namespace crestune

@@ -1,6 +1,7 @@
 // Drawing the player's screen and finding its controls under the pen.
 #include "player_screen.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <tuple>
 #include <utility>
@@ -208,7 +209,7 @@ void paintPlayer(HDC hdc, const RECT& client, const PlayerState& state, int pres
     text(hdc, formatTime(state.position()) + u" / " + formatTime(t.seconds), layout::kStateLine, kDimText, DT_RIGHT);
     RECT bar = layout::kProgress;
     panel(hdc, bar, kTrough);
-    int done = (bar.right - bar.left) * state.position() / t.seconds;
+    int done = t.seconds > 0 ? (bar.right - bar.left) * std::min(state.position(), t.seconds) / t.seconds : 0;
     if (done > 0) panel(hdc, {bar.left, bar.top, bar.left + done, bar.bottom}, kAccent);
 
     // Transport.
@@ -301,7 +302,7 @@ void paintPlayer(HDC hdc, const RECT& client, const PlayerState& state, int pres
         {u"Position", formatTime(state.position())},
         {u"State", stateName(state.state())},
         {u"Volume", decimal(static_cast<size_t>(state.volume())) + (state.muted() ? u" (muted)" : u"")},
-        {u"Repeat", onOff(state.repeat())},
+        {u"Repeat", state.repeatMode().empty() ? onOff(state.repeat()) : state.repeatMode()},
         {u"Shuffle", onOff(state.shuffle())},
     };
     int y = layout::kListTop - 2;

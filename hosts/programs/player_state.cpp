@@ -81,6 +81,23 @@ void PlayerState::playTrack(size_t index) {
   state_ = PlayState::Playing;
 }
 
+void PlayerState::mirror(const RemoteStatus& remote) {
+  playlist_ = remote.playlist;
+  if (playlist_.empty()) playlist_.push_back({u"No media", u"", u"", 0});
+  track_ = std::min(remote.track, playlist_.size() - 1);
+  state_ = remote.state;
+  position_ = std::max(0, remote.position);
+  if (remote.volume) {
+    volume_ = std::clamp(*remote.volume, 0, kMaxVolume);
+    muted_ = remote.muted;
+  }
+  if (remote.repeat) {
+    repeatMode_ = *remote.repeat;
+    repeat_ = repeatMode_ != u"Off";
+  }
+  if (remote.shuffle) shuffle_ = *remote.shuffle;
+}
+
 void PlayerState::play() { state_ = PlayState::Playing; }
 
 // As media players do, Pause on a paused player plays on.

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,8 @@ struct Track {
   std::u16string title;
   std::u16string artist;
   std::u16string album;
-  int seconds = 0;
+  int seconds = 0;  // 0: not known (a desktop player's stream)
+  bool operator==(const Track&) const = default;
 };
 
 // Five short pieces, enough to page through.
@@ -39,6 +41,21 @@ std::vector<Track> builtInPlaylist();
 
 enum class PlayState { Stopped, Playing, Paused };
 enum class PlayerPage { NowPlaying, Properties, Playlist };
+
+// What a player elsewhere reports (a desktop player the substitute passes
+// its commands on to), for the screen to show in place of the player's own
+// doings. What it leaves out stays as the player's own model has it.
+struct RemoteStatus {
+  std::vector<Track> playlist;  // its track list, or the track playing alone
+  size_t track = 0;
+  PlayState state = PlayState::Stopped;
+  int position = 0;  // seconds into the track
+  std::optional<int> volume;  // 0 to kMaxVolume
+  bool muted = false;
+  std::optional<std::u16string> repeat;  // how it repeats: "Off", "Track", "Playlist"
+  std::optional<bool> shuffle;
+  bool operator==(const RemoteStatus&) const = default;
+};
 
 class PlayerState {
  public:
@@ -59,6 +76,8 @@ class PlayerState {
   void showPage(PlayerPage page) { page_ = page; }
   // Starts the given entry of the playlist from its beginning.
   void playTrack(size_t index);
+  // Shows what a player elsewhere reports; the page stays.
+  void mirror(const RemoteStatus& remote);
 
   PlayState state() const { return state_; }
   size_t trackIndex() const { return track_; }
@@ -68,6 +87,8 @@ class PlayerState {
   int volume() const { return volume_; }
   bool muted() const { return muted_; }
   bool repeat() const { return repeat_; }
+  // How a player elsewhere repeats, in its words; empty for the player's own.
+  const std::u16string& repeatMode() const { return repeatMode_; }
   bool shuffle() const { return shuffle_; }
   PlayerPage page() const { return page_; }
 
@@ -87,6 +108,7 @@ class PlayerState {
   int volume_ = kStartVolume;
   bool muted_ = false;
   bool repeat_ = false;
+  std::u16string repeatMode_;
   bool shuffle_ = false;
   PlayerPage page_ = PlayerPage::NowPlaying;
   uint32_t seed_ = 0x2D14C8;  // shuffle order is the same on every run

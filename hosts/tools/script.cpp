@@ -51,6 +51,10 @@ const CommandRow kCommands[] = {
     {"today refresh", "asks every Today item for its height now", &Runner::todayRefresh, nullptr},
     {"today reload", "reloads the Today items from the registry", &Runner::todayReload, nullptr},
     {"player start", "starts the substitute player", &Runner::playerStart, nullptr},
+    {"player start PLAYER",
+     "starts the substitute player as the remote of a desktop player: PLAYER is mpris (the first MPRIS player on the "
+     "session bus) or mpris:NAME",
+     &Runner::playerStart, nullptr},
     {"player close", "closes the player as its user would", &Runner::playerClose, nullptr},
     {"wait MS", "lets device time pass (the Today shell asks its items every 2000 ms)", &Runner::waitFor, nullptr},
     {"tap X Y", "taps the screen at a point in screen coordinates", &Runner::tap, nullptr},
@@ -151,11 +155,18 @@ int Runner::run(std::vector<CheckedLine> checked) {
     s_.player().setRecorder([this](const PlayerMessage& m) {
       received_ << "  player received " << describe(m) << " " << commandName(m) << "\n";
     });
+  // What the player says of a desktop player it passes commands on to: a
+  // problem on the terminal, everything in the transcript.
+  s_.player().setNotes([this](const PlayerNote& n) {
+    (n.problem ? err_ : out_) << n.text << "\n";
+    received_ << "  " << n.text << "\n";
+  });
   auto& input = s_.device().input();
   input.setFeeder([this] { return feed(); });
   while (!failed_ && next_ < lines_.size()) runLine();
   input.setFeeder(nullptr);
   s_.player().setRecorder(nullptr);
+  s_.player().setNotes(nullptr);
   if (!failed_) collectProblems(lines_.size());
   return failed_ ? 1 : 0;
 }

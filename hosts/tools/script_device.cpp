@@ -4,6 +4,7 @@
 #include <map>
 #include <ostream>
 
+#include "mpris_bridge.h"
 #include "script_runner.h"
 #include "shell_state.h"
 #include "window_manager.h"
@@ -77,7 +78,11 @@ void Runner::todayStart(const Line&) { s_.startToday(); }
 void Runner::todayStop(const Line&) { s_.stopToday(); }
 void Runner::todayRefresh(const Line&) { today().refresh(); }
 void Runner::todayReload(const Line&) { today().reload(); }
-void Runner::playerStart(const Line&) { s_.player().start(); }
+void Runner::playerStart(const Line& l) {
+  std::unique_ptr<PlayerRemote> remote;
+  if (l.has("PLAYER")) remote = openMprisBridge(mprisChoice(l["PLAYER"]).value_or(""), s_.player().notes());
+  s_.player().start(std::move(remote));
+}
 void Runner::playerClose(const Line&) { s_.player().close(); }
 
 void Runner::waitFor(const Line& l) { wait(l.number("MS")); }

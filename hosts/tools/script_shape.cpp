@@ -9,6 +9,7 @@
 
 #include "device.h"
 #include "device_error.h"
+#include "mpris_bridge.h"
 #include "registry_store.h"
 
 namespace crestune::script {
@@ -66,6 +67,11 @@ void failingCall(const std::string& w) {
   throw ScriptError("expected a call that can fail (" + calls + "), found \"" + w + "\"");
 }
 
+// A desktop player for the substitute player to pass its commands on to.
+void desktopPlayer(const std::string& w) {
+  if (!mprisChoice(w)) throw ScriptError("expected mpris or mpris:NAME (a player on the session bus), found \"" + w + "\"");
+}
+
 void fileName(const std::string& w) {
   if (w.empty()) throw ScriptError("expected a file name, found \"\"");
 }
@@ -112,6 +118,7 @@ const std::vector<Kind>& kinds() {
       {"RRGGBB", "a colour", false, 0, 0, colour},
       {"MSG", "a message", false, 0, 0, message},
       {"FILE", "a file name", false, 0, 0, fileName},
+      {"PLAYER", "a desktop player", false, 0, 0, desktopPlayer},
       {"TEXT", "a text", false, 0, 0, nullptr},
       {"NAME", "a name", false, 0, 0, nullptr},
       {"ITEM", "an item", false, 0, 0, nullptr},

@@ -79,7 +79,7 @@ std::vector<std::string> sampleLines(const std::string& usage, bool optional) {
       {"X", "1"},      {"Y", "2"},       {"X1", "1"},       {"Y1", "2"},          {"X2", "3"},    {"Y2", "4"},
       {"MS", "10"},    {"ID", "1"},      {"COUNT", "2"},    {"PIXELS", "20"},     {"STEP", "1"},  {"N", "64"},
       {"KEY", "HKLM\\X"}, {"BYTES", "01ff"}, {"RRGGBB", "00ff00"}, {"MSG", "0x10:1:2"}, {"FILE", "f.png"},
-      {"CALL", "RegDeleteKeyW"}};
+      {"CALL", "RegDeleteKeyW"}, {"PLAYER", "mpris"}};
   auto word = [&](const std::string& placeholder) {
     std::string name = placeholder;
     if (name.size() > 3 && name.compare(name.size() - 3, 3, "...") == 0) name.resize(name.size() - 3);

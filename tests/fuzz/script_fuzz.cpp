@@ -51,6 +51,9 @@ bool wanted(const std::string& line) {
   }
   if (w.empty()) return true;
   unsigned long ms = 0;
+  // A player started as a desktop player's remote talks to the session bus,
+  // which is not the device's.
+  if (w[0] == "player" && w.size() > 2) return false;
   if (w[0] == "wait" && w.size() > 1 && number(w[1], ms) && ms > kLongestWait) return false;
   if (w[0] == "hold" && w.size() > 3 && number(w[3], ms) && ms > kLongestWait) return false;
   if (w[0] == "screenshot" || w[0] == "sheet" || w[0] == "transcript" || w[0] == "step")
