@@ -28,30 +28,6 @@ static DWORD WINAPI VirtualMsgWait(DWORD count, const HANDLE* handles, DWORD ms,
   return r;
 }
 
-// Points a module's import of dll!name at `replacement`.
-static bool PatchImport(HMODULE module, const char* dll, const char* name, void* replacement) {
-  BYTE* base = (BYTE*)module;
-  IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
-  IMAGE_DATA_DIRECTORY imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (!imports.VirtualAddress) return false;
-  for (IMAGE_IMPORT_DESCRIPTOR* d = (IMAGE_IMPORT_DESCRIPTOR*)(base + imports.VirtualAddress); d->Name; d++) {
-    if (lstrcmpiA((const char*)(base + d->Name), dll) != 0) continue;
-    IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
-    IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + d->FirstThunk);
-    for (; names->u1.AddressOfData; names++, slots++) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      IMAGE_IMPORT_BY_NAME* byName = (IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData);
-      if (lstrcmpA((const char*)byName->Name, name) != 0) continue;
-      DWORD old;
-      if (!VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &old)) return false;
-      slots->u1.Function = (DWORD_PTR)replacement;
-      VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), old, &old);
-      return true;
-    }
-  }
-  return false;
-}
-
 // ---- A person's answers: dialogs confirmed, menus dismissed -------------------
 
 // A dialog of this thread, once shown, is confirmed with IDOK.

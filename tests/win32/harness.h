@@ -77,7 +77,12 @@ bool StoredPathIs(LPCWSTR path);
 DWORD_PTR CallCdecl2(void* function, DWORD_PTR a, DWORD_PTR b, int* drift);
 DWORD_PTR CallStdcall4(void* function, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DWORD_PTR d, int* drift);
 
+// Points a module's import of dll!name at `replacement`; false when the
+// module imports no such function.
+bool PatchImport(HMODULE module, const char* dll, const char* name, void* replacement);
+
 void AygshellTests();
+void OrderTests();
 void ItemTests();
 void OptionsTests();
 void SetupTests();

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   ItemTests();
   OptionsTests();
   SetupTests();
+  OrderTests();
   PixelCaptures();
   printf("%d passed, %d failed\n", PassedChecks(), FailedChecks());
   return FailedChecks() ? 1 : 0;

@@ -113,6 +113,7 @@ class InputQueue {
 struct TraceEntry {
   std::string call;  // "RegOpenKeyExW(HKEY_LOCAL_MACHINE, \"SOFTWARE\\...\", 0, 0) = 0"
   std::string name;  // "RegOpenKeyExW"
+  std::vector<std::string> args;  // each argument as written in `call`
 };
 
 class Trace {

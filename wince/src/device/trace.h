@@ -20,13 +20,13 @@ class CallTrace {
   template <class... A>
   void args(const A&... a) {
     if (!on_) return;
+    std::vector<std::string> written{traceArg(a)...};
     std::string s = std::string(name_) + "(";
-    bool first = true;
-    ((s += (first ? "" : ", ") + traceArg(a), first = false), ...);
+    for (size_t i = 0; i < written.size(); ++i) s += (i ? ", " : "") + written[i];
     s += ")";
     auto& trace = Device::current().trace();
     index_ = trace.entries().size();
-    trace.record({s, name_});
+    trace.record({s, name_, std::move(written)});
   }
   template <class R>
   R result(R r) {
