@@ -173,7 +173,8 @@ class MprisBridge final : public PlayerRemote {
     }
     s.state = status_ == "Playing" ? PlayState::Playing : status_ == "Paused" ? PlayState::Paused : PlayState::Stopped;
     s.position = static_cast<int>(positionNow() / 1000000);
-    if (volume_) {
+    // A volume it will not have set is the player's own to show.
+    if (volume_ && volumeWritable_) {
       s.volume = static_cast<int>(std::lround((muted_ ? restore_ : *volume_) * PlayerState::kMaxVolume));
       s.muted = muted_;
     }
