@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -34,12 +35,19 @@ inline bool underWine() {
 class ApiPlatform {
  public:
 #ifndef _WIN32
-  explicit ApiPlatform(wince::DeviceOptions options = {}) : device(std::move(options)) {}
+  explicit ApiPlatform(wince::DeviceOptions options = {}) : device(withLibraries(std::move(options))) {}
   wince::Device device;
   void letTimePass(DWORD ms) {
     device.input().push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, ms, 0, {}});
   }
   std::vector<std::string> problems() { return device.takeProblems(); }
+  // The device's built-in libraries are the build's (CRESTUNE_LIB_DIR, as
+  // CTest sets it), as a Win32 program finds the libraries beside it.
+  static wince::DeviceOptions withLibraries(wince::DeviceOptions options) {
+    if (const char* folder = std::getenv("CRESTUNE_LIB_DIR"); folder && options.romFolder.empty())
+      options.romFolder = folder;
+    return options;
+  }
   // Lets `ms` of time pass, handling every message on the way; then
   // handles what is left.
   void wait(DWORD ms) {
