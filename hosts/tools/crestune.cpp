@@ -20,6 +20,7 @@
 #include "device_error.h"
 #include "installer.h"
 #include "interactive.h"
+#include "mpris_bridge.h"
 #include "product_names.h"
 #include "script.h"
 #include "session.h"
@@ -43,7 +44,9 @@ const CommandHelp kCommandHelp[] = {
     {"install", "--device DIR [--language english|spanish] [--cancel]",
      "install the Crestune package as the device's installer does"},
     {"uninstall", "--device DIR", "remove the Crestune package again"},
-    {"interactive", "[--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE] [--screenshots DIR]",
+    {"interactive",
+     "[--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE] [--screenshots DIR] "
+     "[--player mpris[:NAME]]",
      "the device in a desktop window: the mouse is the pen"},
     {"bench", "[--quick] [--json FILE] [--compare FILE] [--filter NAME]",
      "time the device's everyday operations: median, minimum, operations per second"},
@@ -61,6 +64,8 @@ const char* kOptions =
     "  --screenshot-on-exit FILE   write the last frame of the window as PNG\n"
     "  --transcript FILE           write what the player received, a command a line, and its state\n"
     "  --screenshots DIR           F12 in the window writes the screen there (shot-1.png, ...)\n"
+    "  --player mpris[:NAME]       the player passes its commands on to the desktop's MPRIS player NAME\n"
+    "                              (default: the first on the session bus) and shows what it plays\n"
     "  --quick                     a few short runs of each operation (proves the bench runs)\n"
     "  --json FILE                 write the bench's figures as JSON\n"
     "  --compare FILE              the Wine run's figures (win32/bench.sh) beside the stand-in's, with the ratio\n"
@@ -104,7 +109,8 @@ const std::map<std::string, CommandShape>& commands() {
       {"run", {1, "a script", {"--device", "--out"}}},
       {"install", {0, nullptr, {"--device", "--language", "--cancel"}}},
       {"uninstall", {0, nullptr, {"--device"}}},
-      {"interactive", {0, nullptr, {"--device", "--scale", "--screenshot-on-exit", "--transcript", "--screenshots"}}},
+      {"interactive",
+       {0, nullptr, {"--device", "--scale", "--screenshot-on-exit", "--transcript", "--screenshots", "--player"}}},
       {"bench", {0, nullptr, {"--quick", "--json", "--compare", "--filter"}}},
   };
   return all;
@@ -115,7 +121,7 @@ const std::map<std::string, const char*>& valueOptions() {
   static const std::map<std::string, const char*> all = {
       {"--device", "a folder"},   {"--out", "a folder"},          {"--language", "english or spanish"},
       {"--scale", "1, 2, 3 or 4"}, {"--screenshot-on-exit", "a file"}, {"--transcript", "a file"},
-      {"--screenshots", "a folder"}, {"--json", "a file"}, {"--compare", "a file"}, {"--filter", "a name"},
+      {"--screenshots", "a folder"}, {"--player", "mpris or mpris:NAME"}, {"--json", "a file"}, {"--compare", "a file"}, {"--filter", "a name"},
   };
   return all;
 }
@@ -170,6 +176,8 @@ CommandLine parse(const std::vector<std::string>& args) {
     const std::string& v = cl.options["--scale"];
     if (v.size() != 1 || v[0] < '1' || v[0] > '4') throw UsageError{"--scale takes 1, 2, 3 or 4, found " + v};
   }
+  if (cl.has("--player") && !crestune::mprisChoice(cl.get("--player")))
+    throw UsageError{"--player takes mpris or mpris:NAME, found " + cl.get("--player")};
   if ((cl.command == "install" || cl.command == "uninstall") && !cl.has("--device"))
     throw UsageError{cl.command + " needs --device DIR (a device that lives on)"};
   return cl;
@@ -236,6 +244,11 @@ int run(const CommandLine& cl) {
     hooks.uninstall = [](crestune::Session&) {
       crestune::Installer(crestune::PackageManifest::read(crestune::PackageManifest::defaultFile())).uninstall();
     };
+    // The Player button starts the player as the desktop player's remote.
+    if (cl.has("--player"))
+      hooks.player = [name = *crestune::mprisChoice(cl.get("--player"))](crestune::Session& s) {
+        s.player().start(crestune::openMprisBridge(name, s.player().notes()));
+      };
     crestune::InteractiveOptions options;
     options.device = device;
     if (cl.has("--scale")) options.scale = cl.get("--scale")[0] - '0';

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <optional>
 
 #include "device_error.h"
 #include "interactive_draw.h"
@@ -91,11 +90,15 @@ class Interactive {
     Session session(options_.device);
     session_ = &session;
     prepare(session);
-    // The player's commands go to the transcript as they arrive: the player
-    // keeps only its latest ones.
+    // The player's commands, and what it says of a desktop player, go to the
+    // transcript as they arrive: the player keeps only its latest commands.
     if (!options_.transcript.empty()) {
       transcript_.open(options_.transcript);
       session.player().setRecorder([this](const PlayerMessage& m) { transcript_ << describe(m) << "\n"; });
+      session.player().setNotes([this](const PlayerNote& n) {
+        if (n.problem) std::cerr << n.text << "\n";
+        transcript_ << n.text << "\n";
+      });
     }
     std::cout << "interactive: window " << layout_.width << "x" << layout_.height << ", screen at " << layout_.screenX
               << "," << layout_.screenY << " scale " << layout_.scale << "\n";
@@ -154,12 +157,12 @@ class Interactive {
     }
     if (!options_.transcript.empty()) {
       s.player().setRecorder(nullptr);
-      std::ofstream& out = transcript_;
+      s.player().setNotes(nullptr);
       const PlayerState& state = s.player().state();
-      out << "state: " << wince::narrow(stateName(state.state())) << ", track " << state.trackIndex() + 1 << ", volume "
-          << state.volume() << (state.muted() ? ", muted" : "") << "\n";
-      out.close();
-      if (!out) {
+      transcript_ << "state: " << wince::narrow(stateName(state.state())) << ", track " << state.trackIndex() + 1
+                  << ", volume " << state.volume() << (state.muted() ? ", muted" : "") << "\n";
+      transcript_.close();
+      if (!transcript_) {
         std::cerr << "crestune: cannot write " << options_.transcript.string() << "\n";
         status = 1;
       }
@@ -329,6 +332,8 @@ class Interactive {
       if (action == kPlayerButton) {
         if (s.player().running())
           s.player().close();
+        else if (hooks_.player)
+          hooks_.player(s);
         else
           s.player().start();
       } else if (const auto* hook = hookOf(action)) {

@@ -21,6 +21,7 @@ struct InteractiveHooks {
   std::function<void(Session&)> options;    // the Crestune item's options
   std::function<void(Session&)> install;    // installs the package on the device
   std::function<void(Session&)> uninstall;  // removes it
+  std::function<void(Session&)> player;     // starts the player (unset: as it is, on its own)
 };
 
 struct InteractiveOptions {

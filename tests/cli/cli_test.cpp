@@ -64,6 +64,7 @@ TEST_F(CliTest, CommandLineMistakesGiveOneLineAndTheUsage) {
       {{"install"}, "install needs --device DIR (a device that lives on)"},
       {{"uninstall", "--device", "d", "--language", "spanish"}, "uninstall does not take --language"},
       {{"interactive", "--scale", "9"}, "--scale takes 1, 2, 3 or 4, found 9"},
+      {{"interactive", "--player", "vlc"}, "--player takes mpris or mpris:NAME, found vlc"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
