@@ -119,25 +119,31 @@ class MprisBridge final : public PlayerRemote {
       case pc::kStop: return method("Stop");
       case pc::kPrevious: return method("Previous");
       case pc::kNext: return method("Next");
+      // What is turned or stepped is first read afresh: a report of an
+      // earlier change may still be on its way.
       case pc::kShuffle:
         if (!shuffle_) return lacks("Shuffle");
+        refresh("Shuffle");
         if (set("Shuffle", g_variant_new_boolean(!*shuffle_))) shuffle_ = !*shuffle_;
         return true;
       case pc::kRepeat: {
         if (!loop_) return lacks("LoopStatus");
+        refresh("LoopStatus");
         // None, Track, Playlist, and round again.
         std::string next = *loop_ == "None" ? "Track" : *loop_ == "Track" ? "Playlist" : "None";
         if (set("LoopStatus", g_variant_new_string(next.c_str()))) loop_ = next;
         return true;
       }
       case pc::kMute:
-        if (!volume_ || !volumeWritable_) return false;
-        return muted_ ? setVolume(restore_, false) : (restore_ = *volume_, setVolume(0, true));
       case pc::kVolumeUp:
       case pc::kVolumeDown: {
         if (!volume_ || !volumeWritable_) return false;
+        refresh("Volume");
+        bool silent = muted();
+        if (message == pc::kMute && silent) return setVolume(restore_, false);
+        if (message == pc::kMute) return (restore_ = *volume_, setVolume(0, true));
         // Changing the volume ends muting, from the level muting kept.
-        double from = muted_ ? restore_ : *volume_;
+        double from = silent ? restore_ : *volume_;
         double to = std::clamp(from + (message == pc::kVolumeUp ? kVolumeStep : -kVolumeStep), 0.0, 1.0);
         return setVolume(std::round(to * 100) / 100, false);
       }
@@ -175,8 +181,8 @@ class MprisBridge final : public PlayerRemote {
     s.position = static_cast<int>(positionNow() / 1000000);
     // A volume it will not have set is the player's own to show.
     if (volume_ && volumeWritable_) {
-      s.volume = static_cast<int>(std::lround((muted_ ? restore_ : *volume_) * PlayerState::kMaxVolume));
-      s.muted = muted_;
+      s.volume = static_cast<int>(std::lround((muted() ? restore_ : *volume_) * PlayerState::kMaxVolume));
+      s.muted = muted();
     }
     if (loop_) s.repeat = *loop_ == "Track" ? u"Track" : *loop_ == "Playlist" ? u"Playlist" : u"Off";
     s.shuffle = shuffle_;
@@ -281,15 +287,7 @@ class MprisBridge final : public PlayerRemote {
     if (which == kPlayer) {
       readPlayer(changed, true);
       // A property left out, to be asked for.
-      for (const char** p = invalidated; p && *p; ++p) {
-        Variant value = get(kPlayer, *p);
-        if (!value) continue;
-        GVariantBuilder b;
-        g_variant_builder_init(&b, G_VARIANT_TYPE_VARDICT);
-        g_variant_builder_add(&b, "{sv}", *p, value.get());
-        Variant one(g_variant_ref_sink(g_variant_builder_end(&b)));
-        readPlayer(one.get(), true);
-      }
+      for (const char** p = invalidated; p && *p; ++p) refresh(*p, true);
     } else if (which == kTrackList) {
       readTracks();
     } else if (which == kRoot) {
@@ -320,8 +318,6 @@ class MprisBridge final : public PlayerRemote {
         setPosition(static_cast<int64_t>(mpris::number(v, 0)));
       } else if (key == "Volume") {
         volume_ = mpris::number(v, 0);
-        // Turned up elsewhere: no longer muted.
-        if (muted_ && *volume_ > 0.001) muted_ = false;
       } else if (key == "LoopStatus") {
         loop_ = mpris::text(v);
       } else if (key == "Shuffle") {
@@ -334,6 +330,20 @@ class MprisBridge final : public PlayerRemote {
       Variant p = get(kPlayer, "Position");
       setPosition(p ? static_cast<int64_t>(mpris::number(p.get(), 0)) : 0);
     }
+  }
+
+  // Muted is silent still: turned up elsewhere, it is no longer.
+  bool muted() const { return muted_ && volume_ && *volume_ < 0.005; }
+
+  // One property read again, taken as a report of it (news: of a change).
+  void refresh(const char* property, bool news = false) {
+    Variant value = get(kPlayer, property);
+    if (!value) return;
+    GVariantBuilder b;
+    g_variant_builder_init(&b, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&b, "{sv}", property, value.get());
+    Variant one(g_variant_ref_sink(g_variant_builder_end(&b)));
+    readPlayer(one.get(), news);
   }
 
   void setPosition(int64_t us) {

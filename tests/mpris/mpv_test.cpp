@@ -22,7 +22,9 @@ class MpvTest : public clitest::CliTest {
     writeTone(path("two.wav"), 660, "Second Tone", "Test Bench", 20);
     mpv_ = std::make_unique<Mpv>(std::vector<fs::path>{path("one.wav"), path("two.wav")}, path("mpv.log"));
     ASSERT_TRUE(mpv_->started()) << "mpv did not come on the bus: " << clitest::readFile(path("mpv.log"));
+    // Playing, with the first file's tags read.
     ASSERT_TRUE(waitFor([] { return playerctl("mpv", "status") == "Playing"; })) << "mpv does not play";
+    ASSERT_TRUE(mpvSays("metadata xesam:title", "First Tone")) << playerctl("mpv", "metadata");
   }
   void TearDown() override {
     mpv_.reset();
