@@ -106,8 +106,10 @@ class MprisBridge final : public PlayerRemote {
       say(true, "mpris: " + identity_ + " has no volume: Mute and Volume Up/Down act on the player's own screen");
     else if (!volumeWritable())
       say(true, "mpris: " + identity_ + "'s volume cannot be set: Mute and Volume Up/Down act on the player's own screen");
-    if (hasTrackList_) readTracks();
-    if (!hasTrackList_) say(true, "mpris: " + identity_ + " has no track list: the Playlist page shows the track playing");
+    if (hasTrackList_)
+      readTracks();  // which says so when the list cannot be had
+    else
+      say(true, "mpris: " + identity_ + " has no track list: the Playlist page shows the track playing");
     return !gone_;
   }
 
