@@ -1,0 +1,104 @@
+// Set-up of the drawing and text tests: a visible top-level window to draw
+// on through its DC and to read back with GetPixel, the same way on the
+// stand-in and on Win32.
+#pragma once
+#include <algorithm>
+#include <ostream>
+#include <utility>
+
+#include "fixture.h"
+
+constexpr COLORREF kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0), kRed = RGB(255, 0, 0),
+                   kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0, 255);
+
+inline bool sameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+// How GoogleTest shows a rectangle in a failure.
+inline void PrintTo(const RECT& r, std::ostream* os) {
+  *os << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
+
+class DrawingTest : public ::testing::Test {
+ protected:
+  static constexpr int kWidth = 240, kHeight = 320;
+  static constexpr RECT kAll{0, 0, kWidth, kHeight};
+  static constexpr const WCHAR* kClass = TEXT("CrestuneConfDrawing");
+
+  DrawingTest() = default;
+#ifndef _WIN32
+  explicit DrawingTest(wince::DeviceOptions options) : platform(std::move(options)) {}
+#endif
+
+  ApiPlatform platform;
+  HWND window = nullptr;
+  HDC dc = nullptr;  // the window's, white to begin with
+
+  static HINSTANCE instance() {
+#ifdef _WIN32
+    return GetModuleHandleW(nullptr);
+#else
+    return nullptr;
+#endif
+  }
+
+  void SetUp() override {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = kClass;
+    wc.hInstance = instance();
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    window = CreateWindowExW(0, kClass, TEXT("Drawing"), WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, kWidth,
+                             kHeight, nullptr, nullptr, instance(), nullptr);
+    ASSERT_NE(window, nullptr);
+    platform.pump();  // the first paint
+    dc = GetDC(window);
+    ASSERT_NE(dc, nullptr);
+    clear();
+  }
+  void TearDown() override {
+    if (dc) ReleaseDC(window, dc);
+    if (window) DestroyWindow(window);
+    platform.pump();
+    UnregisterClassW(kClass, instance());
+    EXPECT_EQ(platform.problems(), std::vector<std::string>{});
+  }
+
+  // A child window of `parent` (white, as the class paints it).
+  HWND child(HWND parent, RECT r, DWORD style = 0) {
+    return CreateWindowExW(0, kClass, TEXT(""), WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
+                           r.bottom - r.top, parent, nullptr, instance(), nullptr);
+  }
+
+  COLORREF px(int x, int y) const { return GetPixel(dc, x, y); }
+  void clear() {
+    RECT all = kAll;
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  }
+  // Pixels in `area` that are not `background`.
+  int ink(RECT area = kAll, COLORREF background = kWhite) const {
+    int n = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+      for (int x = area.left; x < area.right; ++x) n += px(x, y) != background;
+    return n;
+  }
+  // The bounding box of those pixels; empty when there are none.
+  RECT inkBounds(RECT area = kAll, COLORREF background = kWhite) const {
+    RECT b{area.right, area.bottom, area.left, area.top};
+    for (int y = area.top; y < area.bottom; ++y)
+      for (int x = area.left; x < area.right; ++x)
+        if (px(x, y) != background) {
+          b.left = std::min<LONG>(b.left, x);
+          b.top = std::min<LONG>(b.top, y);
+          b.right = std::max<LONG>(b.right, x + 1);
+          b.bottom = std::max<LONG>(b.bottom, y + 1);
+        }
+    if (b.left >= b.right) b = RECT{0, 0, 0, 0};
+    return b;
+  }
+  static HFONT makeFont(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0) {
+    LOGFONTW lf = tahoma(height, weight, underline);
+    return CreateFontIndirectW(&lf);
+  }
+};

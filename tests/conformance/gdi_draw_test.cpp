@@ -1,0 +1,276 @@
+// Drawing on a window's DC as Win32 documents it, read back with GetPixel:
+// lines and the pen, rectangles and ellipses with the brush, FillRect with
+// system colours, a window DC's origin and clip, and icons with alpha.
+#include <cstdlib>
+
+#include "drawing.h"
+
+namespace {
+
+using GdiDrawing = DrawingTest;
+
+TEST_F(GdiDrawing, PolylineDrawsEverySegmentButNotTheLastPoint) {
+  const POINT rule[] = {{0, 23}, {240, 23}};
+  EXPECT_TRUE(Polyline(dc, rule, 2));
+  for (int x = 0; x < 240; ++x) ASSERT_EQ(px(x, 23), kBlack) << x;
+  EXPECT_EQ(ink(RECT{0, 18, 240, 28}), 240) << "one pixel thick";
+
+  clear();
+  const POINT path[] = {{10, 10}, {20, 10}, {20, 15}, {10, 20}};
+  EXPECT_TRUE(Polyline(dc, path, 4));
+  EXPECT_EQ(px(10, 10), kBlack);
+  EXPECT_EQ(px(20, 10), kBlack) << "the inner vertex starts the next segment";
+  EXPECT_EQ(px(20, 14), kBlack);
+  EXPECT_EQ(px(10, 20), kWhite) << "the final point is left out";
+  // 10 + 5 pixels along the axes, then a diagonal of 10 steps in x with one
+  // pixel in each column from 20 down to 11.
+  EXPECT_EQ(ink(RECT{0, 0, 40, 40}), 25);
+  for (int x = 11; x <= 20; ++x) EXPECT_EQ(ink(RECT{x, 15, x + 1, 21}), 1) << x;
+  EXPECT_EQ(inkBounds(RECT{0, 16, 40, 40}).left, 11) << "the diagonal reaches the column before its end";
+
+  EXPECT_FALSE(Polyline(dc, path, 1)) << "fewer than two points";
+  EXPECT_FALSE(Polyline(nullptr, path, 2));
+}
+
+TEST_F(GdiDrawing, PolylineUsesTheSelectedPen) {
+  HPEN red = CreatePen(PS_SOLID, 3, kRed);
+  HGDIOBJ old = SelectObject(dc, red);
+  const POINT line[] = {{10, 50}, {50, 50}};
+  Polyline(dc, line, 2);
+  for (int y : {49, 50, 51}) EXPECT_EQ(px(30, y), kRed) << y;
+  EXPECT_EQ(px(30, 47), kWhite);
+  EXPECT_EQ(px(30, 53), kWhite);
+  const RECT around{0, 40, 240, 60};
+  EXPECT_EQ(ink(around, kWhite) + ink(around, kRed), 240 * 20) << "every pixel the pen drew is its colour";
+  SelectObject(dc, GetStockObject(NULL_PEN));
+  const POINT other[] = {{10, 100}, {50, 100}};
+  EXPECT_TRUE(Polyline(dc, other, 2));
+  EXPECT_EQ(ink(RECT{0, 90, 240, 110}), 0) << "the null pen draws nothing";
+  SelectObject(dc, old);
+  EXPECT_TRUE(DeleteObject(red));
+}
+
+TEST_F(GdiDrawing, RectangleAndEllipseOutlineWithThePenAndFillWithTheBrush) {
+  HBRUSH green = CreateSolidBrush(kGreen);
+  HGDIOBJ oldBrush = SelectObject(dc, green);
+  EXPECT_TRUE(Rectangle(dc, 10, 10, 20, 20));
+  EXPECT_EQ(px(10, 10), kBlack);
+  EXPECT_EQ(px(19, 19), kBlack);
+  EXPECT_EQ(px(15, 10), kBlack);
+  EXPECT_EQ(px(15, 15), kGreen);
+  EXPECT_EQ(px(20, 15), kWhite) << "the right edge is outside";
+  EXPECT_EQ(px(15, 20), kWhite) << "so is the bottom";
+  EXPECT_EQ(ink(RECT{0, 0, 30, 30}), 100);
+  EXPECT_EQ(30 * 30 - ink(RECT{0, 0, 30, 30}, kGreen), 64) << "8 by 8 filled inside the outline";
+
+  // Without a pen the fill is one pixel smaller on the right and bottom.
+  SelectObject(dc, GetStockObject(NULL_PEN));
+  Rectangle(dc, 30, 10, 40, 20);
+  EXPECT_PRED2(sameRect, inkBounds(RECT{25, 0, 60, 40}), (RECT{30, 10, 39, 19}));
+  EXPECT_EQ(px(30, 10), kGreen);
+
+  SelectObject(dc, GetStockObject(BLACK_PEN));
+  EXPECT_TRUE(Ellipse(dc, 100, 100, 141, 121));
+  EXPECT_PRED2(sameRect, inkBounds(RECT{90, 90, 160, 130}), (RECT{100, 100, 141, 121})) << "it touches every side of its box";
+  EXPECT_EQ(px(120, 110), kGreen) << "filled inside";
+  EXPECT_EQ(px(100, 100), kWhite) << "the corners of the box stay clear";
+  EXPECT_EQ(px(120, 100), kBlack) << "outlined at the top";
+  // Symmetric left to right.
+  for (int y = 100; y < 121; ++y)
+    for (int x = 100; x < 120; ++x) ASSERT_EQ(px(x, y), px(240 - x, y)) << x << "," << y;
+
+  SelectObject(dc, oldBrush);
+  EXPECT_TRUE(DeleteObject(green));
+}
+
+TEST_F(GdiDrawing, FillRectTakesBrushesAndSystemColours) {
+  RECT r{0, 0, 10, 10};
+  EXPECT_TRUE(FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))));
+  EXPECT_EQ(ink(RECT{0, 0, 20, 20}), 100);
+  EXPECT_EQ(px(9, 9), kBlack);
+  EXPECT_EQ(px(10, 9), kWhite) << "the right edge is outside";
+  r = RECT{0, 0, 5, 5};
+  // A system colour's index plus one stands for its brush.
+  EXPECT_TRUE(FillRect(dc, &r, reinterpret_cast<HBRUSH>(COLOR_HIGHLIGHT + 1)));
+  EXPECT_EQ(px(0, 0), GetSysColor(COLOR_HIGHLIGHT));
+  EXPECT_EQ(px(4, 4), GetSysColor(COLOR_HIGHLIGHT));
+  EXPECT_EQ(GetSysColor(COLOR_WINDOW), kWhite);
+  EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), kBlack);
+#ifndef _WIN32
+  // Windows CE also takes an index with SYS_COLOR_INDEX_FLAG; desktop Win32 has no such flag.
+  EXPECT_EQ(GetSysColor(COLOR_WINDOW | 0x40000000), kWhite);
+#endif
+
+  r = RECT{50, 50, 60, 60};
+  EXPECT_TRUE(FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))));
+  EXPECT_EQ(ink(r), 0);
+  const BOOL noBrush = FillRect(dc, &r, reinterpret_cast<HBRUSH>(static_cast<UINT_PTR>(0x7777)));
+  EXPECT_EQ(ink(r), 0);
+  if (noBrush && underWine()) GTEST_SKIP() << "Wine's FillRect answers TRUE for a handle that is no brush";
+  EXPECT_FALSE(noBrush) << "a handle that is no brush";
+}
+
+// A strip at (50, 100) of the window with a child covering its middle: the
+// strip's DC has its origin at the strip's corner and draws only on the two
+// ends the child leaves.
+TEST_F(GdiDrawing, DcOriginAndClipRectangles) {
+  // The strip's class paints no background, so what the window drew where
+  // the strip lies stays there: it shows where the strip's DC puts (1, 2).
+  WNDCLASSW bare{};
+  bare.lpfnWndProc = DefWindowProcW;
+  bare.lpszClassName = TEXT("CrestuneConfBare");
+  bare.hInstance = instance();
+  ASSERT_NE(RegisterClassW(&bare), 0);
+  RECT under{50, 100, 110, 120};
+  FillRect(dc, &under, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  SetPixel(dc, 51, 102, kRed);
+  HWND strip = CreateWindowExW(0, bare.lpszClassName, TEXT(""), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 50, 100, 60,
+                               20, window, nullptr, instance(), nullptr);
+  ASSERT_NE(strip, nullptr);
+  platform.pump();
+  HDC s = GetDC(strip);
+  EXPECT_EQ(GetPixel(s, 1, 2), kRed);
+  EXPECT_EQ(GetPixel(s, 0, 0), kBlack);
+  ReleaseDC(strip, s);
+  HWND middle = child(strip, RECT{20, 0, 40, 20});
+  ASSERT_NE(middle, nullptr);
+  platform.pump();
+  s = GetDC(strip);
+  HDC m = GetDC(middle);
+
+  RECT all{-50, -100, 190, 220};
+  FillRect(s, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 60; ++x) {
+      if (x >= 20 && x < 40) continue;  // the child
+      ASSERT_EQ(GetPixel(s, x, y), kBlack) << x << "," << y;
+    }
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(GetPixel(m, x, y), kWhite) << "the child keeps its own pixels";
+  // Nothing outside the strip: the window's own pixels around it stay white.
+  int around = 0;
+  for (int y = 90; y < 130; ++y)
+    for (int x = 40; x < 120; ++x) {
+      const bool inStrip = x >= 50 && x < 110 && y >= 100 && y < 120;
+      if (!inStrip) around += px(x, y) != kWhite;
+    }
+  EXPECT_EQ(around, 0);
+  EXPECT_EQ(SetPixel(s, 1, 2, kRed), kRed);
+  EXPECT_EQ(GetPixel(s, 1, 2), kRed);
+  const COLORREF setOnChild = SetPixel(s, 25, 5, kRed), getOnChild = GetPixel(s, 25, 5);
+  EXPECT_EQ(GetPixel(m, 5, 5), kWhite) << "SetPixel does not reach the child";
+
+  // Text through the clip: only on the strip's two ends.
+  FillRect(s, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetBkMode(s, TRANSPARENT);
+  RECT rc{0, 0, 200, 20};
+  DrawTextW(s, TEXT("MMMMMMMMMMMMMMMM"), -1, &rc, DT_SINGLELINE);
+  int left = 0, right = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) {
+      left += GetPixel(s, x, y) != kWhite;
+      right += GetPixel(s, x + 40, y) != kWhite;
+      ASSERT_EQ(GetPixel(m, x, y), kWhite);
+    }
+  EXPECT_GT(left, 0);
+  EXPECT_GT(right, 0);
+  EXPECT_EQ(ink(RECT{110, 90, 240, 130}), 0) << "the text stops at the strip's edge";
+
+  ReleaseDC(middle, m);
+  ReleaseDC(strip, s);
+  DestroyWindow(strip);
+  UnregisterClassW(bare.lpszClassName, instance());
+  if (underWine() && getOnChild != CLR_INVALID)
+    GTEST_SKIP() << "Wine's GetPixel and SetPixel answer a pixel outside the clip as if it were inside";
+  EXPECT_EQ(setOnChild, CLR_INVALID) << "a pixel outside the clip";
+  EXPECT_EQ(getOnChild, CLR_INVALID);
+}
+
+// The item's logo from crestitem.dll: a disc, so its corners are
+// transparent, its inside opaque and its rim partly transparent.
+class GdiIcon : public DrawingTest {
+ protected:
+#ifndef _WIN32
+  static wince::DeviceOptions withLibraries() {
+    wince::DeviceOptions o;
+    const char* lib = std::getenv("CRESTUNE_LIB_DIR");  // set by CTest
+    o.romFolder = lib ? lib : "";
+    return o;
+  }
+  GdiIcon() : DrawingTest(withLibraries()) {}
+#endif
+};
+
+TEST_F(GdiIcon, DrawIconExBlendsAlphaAndScales) {
+  HMODULE library = LoadLibraryW(TEXT("crestitem.dll"));
+  ASSERT_NE(library, nullptr) << "on the host, CRESTUNE_LIB_DIR names the library's folder";
+  HICON logo = static_cast<HICON>(
+      LoadImageW(reinterpret_cast<HINSTANCE>(library), MAKEINTRESOURCEW(101), IMAGE_ICON, 16, 16, 0));
+  ASSERT_NE(logo, nullptr);
+
+  // The same icon over black and over white, at its own size (0 asks for it).
+  RECT black{0, 0, 30, 40};
+  FillRect(dc, &black, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_TRUE(DrawIconEx(dc, 10, 10, logo, 0, 0, 0, nullptr, DI_NORMAL));
+  EXPECT_TRUE(DrawIconEx(dc, 40, 10, logo, 0, 0, 0, nullptr, DI_NORMAL));
+  int opaque = 0, transparent = 0, blended = 0;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) {
+      const COLORREF b = px(10 + x, 10 + y), w = px(40 + x, 10 + y);
+      if (b == w) {
+        ++opaque;
+      } else if (b == kBlack && w == kWhite) {
+        ++transparent;
+      } else {
+        ++blended;
+        // Over white each channel is lighter by the same 255 x (1 - alpha).
+        const int dr = GetRValue(w) - GetRValue(b), dg = GetGValue(w) - GetGValue(b), db = GetBValue(w) - GetBValue(b);
+        EXPECT_GT(dr, 0) << x << "," << y;
+        EXPECT_NEAR(dg, dr, 2) << x << "," << y;
+        EXPECT_NEAR(db, dr, 2) << x << "," << y;
+      }
+    }
+  EXPECT_EQ(px(10, 10), kBlack) << "a corner is transparent";
+  EXPECT_EQ(px(40, 10), kWhite);
+  EXPECT_GT(opaque, 16 * 16 / 2);
+  EXPECT_GT(transparent, 8);
+  EXPECT_GT(blended, 8);
+  EXPECT_EQ(ink(RECT{26, 0, 30, 40}, kBlack) + ink(RECT{10, 26, 26, 40}, kBlack), 0) << "nothing past its own size";
+  const int own = ink(RECT{40, 10, 56, 26});
+
+  // Scaled to 32 by 32: inside that square, four times the ink.
+  clear();
+  EXPECT_TRUE(DrawIconEx(dc, 100, 100, logo, 32, 32, 0, nullptr, DI_NORMAL));
+  const RECT scaled = inkBounds(RECT{90, 90, 150, 150});
+  EXPECT_GE(scaled.left, 100);
+  EXPECT_GE(scaled.top, 100);
+  EXPECT_LE(scaled.right, 132);
+  EXPECT_LE(scaled.bottom, 132);
+  EXPECT_NEAR(ink(RECT{100, 100, 132, 132}), 4 * own, own / 4);
+
+  // A flicker-free brush fills the icon's square behind it.
+  clear();
+  EXPECT_TRUE(
+      DrawIconEx(dc, 10, 60, logo, 16, 16, 0, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), DI_NORMAL));
+  EXPECT_EQ(px(10, 60), kBlack);
+  EXPECT_EQ(px(25, 75), kBlack);
+  EXPECT_PRED2(sameRect, inkBounds(RECT{0, 50, 40, 90}), (RECT{10, 60, 26, 76}));
+
+  // DrawIcon draws at the system's icon size, 32 pixels.
+  clear();
+  EXPECT_TRUE(DrawIcon(dc, 100, 200, logo));
+  const RECT system = inkBounds(RECT{90, 190, 150, 250});
+  EXPECT_GT(system.right - system.left, 24);
+  EXPECT_LE(system.right, 132);
+
+  EXPECT_FALSE(DrawIconEx(dc, 0, 0, reinterpret_cast<HICON>(static_cast<UINT_PTR>(0x999)), 16, 16, 0, nullptr,
+                          DI_NORMAL));
+  const BOOL noDc = DrawIconEx(nullptr, 0, 0, logo, 16, 16, 0, nullptr, DI_NORMAL);
+  EXPECT_TRUE(DestroyIcon(logo));
+  EXPECT_FALSE(DrawIconEx(dc, 0, 0, logo, 16, 16, 0, nullptr, DI_NORMAL)) << "a destroyed icon";
+  EXPECT_TRUE(FreeLibrary(library));
+  if (noDc && underWine()) GTEST_SKIP() << "Wine's DrawIconEx answers TRUE without a DC";
+  EXPECT_FALSE(noDc) << "no DC";
+}
+
+}  // namespace
