@@ -194,19 +194,30 @@ TEST_F(GdiDrawing, PixelsOutsideTheClipAreCLR_INVALID) {
   EXPECT_EQ(get, CLR_INVALID);
 }
 
+// A DC taken before a child window appears over its window keeps off the
+// child once it is there, and reaches the place again when the child goes.
+TEST_F(GdiDrawing, AHeldDcFollowsTheWindowsThatComeAndGo) {
+  HDC held = GetDC(window);
+  HWND covering = child(window, RECT{10, 10, 30, 30});
+  ASSERT_NE(covering, nullptr);
+  platform.pump();
+  RECT square{0, 0, 40, 40};
+  FillRect(held, &square, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_EQ(px(5, 5), kBlack);
+  HDC own = GetDC(covering);
+  EXPECT_EQ(GetPixel(own, 5, 5), kWhite) << "the child covers its parent's DC";
+  ReleaseDC(covering, own);
+  DestroyWindow(covering);
+  platform.pump();
+  FillRect(held, &square, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_EQ(px(15, 15), kBlack) << "the place is the parent's again";
+  ReleaseDC(window, held);
+}
+
 // The item's logo from crestitem.dll: a disc, so its corners are
 // transparent, its inside opaque and its rim partly transparent.
 class GdiIcon : public DrawingTest {
  protected:
-#ifndef _WIN32
-  static wince::DeviceOptions withLibraries() {
-    wince::DeviceOptions o;
-    const char* lib = std::getenv("CRESTUNE_LIB_DIR");  // set by CTest
-    o.romFolder = lib ? lib : "";
-    return o;
-  }
-  GdiIcon() : DrawingTest(withLibraries()) {}
-#endif
   HMODULE library = nullptr;
   HICON logo = nullptr;
 

@@ -11,18 +11,55 @@
 namespace wince {
 
 namespace {
-HDC windowDc(const Window& w, const RECT* limitScreen, bool client) {
+// Where a window's DC draws: its origin and the part of the screen it may
+// reach, limited to `limit` (client coordinates) when given.
+std::pair<POINT, std::vector<RECT>> dcGeometry(const Window& w, bool client, const RECT* limit) {
   std::vector<RECT> region = visibleRegion(w, client);
-  if (limitScreen) {
+  RECT origin = client ? clientScreenRect(w) : screenRect(w);
+  if (limit) {
+    RECT onScreen{limit->left + origin.left, limit->top + origin.top, limit->right + origin.left,
+                  limit->bottom + origin.top};
     std::vector<RECT> limited;
     for (const RECT& r : region)
-      if (RECT x = rectIntersect(r, *limitScreen); !rectEmpty(x)) limited.push_back(x);
+      if (RECT x = rectIntersect(r, onScreen); !rectEmpty(x)) limited.push_back(x);
     region = std::move(limited);
   }
-  RECT origin = client ? clientScreenRect(w) : screenRect(w);
-  return Device::current().gdi().createDc(POINT{origin.left, origin.top}, std::move(region));
+  return {POINT{origin.left, origin.top}, std::move(region)};
+}
+
+HDC windowDc(const Window& w, const RECT* limit, bool client) {
+  auto [origin, region] = dcGeometry(w, client, limit);
+  HDC dc = Device::current().gdi().createDc(origin, std::move(region));
+  if (dc) wm().heldDcs[dc] = {w.handle, client, limit != nullptr, limit ? *limit : RECT{}};
+  return dc;
+}
+
+bool releaseWindowDc(HDC dc) {
+  wm().heldDcs.erase(dc);
+  return Device::current().gdi().releaseDc(dc);
 }
 }  // namespace
+
+void refreshHeldDcs() {
+  auto& held = wm().heldDcs;
+  GdiState& gdi = Device::current().gdi();
+  for (auto it = held.begin(); it != held.end();) {
+    if (!gdi.isDc(it->first)) {
+      it = held.erase(it);
+      continue;
+    }
+    const auto& h = it->second;
+    if (const Window* w = wm().get(h.window)) {
+      auto [origin, region] = dcGeometry(*w, h.client, h.limited ? &h.limit : nullptr);
+      gdi.setDcGeometry(it->first, origin, std::move(region));
+    } else {
+      POINT origin{};
+      gdi.dcOrigin(it->first, &origin);
+      gdi.setDcGeometry(it->first, origin, {});
+    }
+    ++it;
+  }
+}
 
 HDC beginSystemPaint(HWND h, PAINTSTRUCT& ps, RECT& client) {
   HDC dc = BeginPaint(h, &ps);
@@ -59,7 +96,7 @@ void paintNonClient(Window& w) {
     RECT t{5, 1, width - 4, in.top};
     DrawTextW(dc, w.text.c_str(), -1, &t, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
   }
-  Device::current().gdi().releaseDc(dc);
+  releaseWindowDc(dc);
 }
 
 }  // namespace wince
@@ -115,13 +152,11 @@ WINUSERAPI HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT ps) {
   Window* w = windowOf(hWnd);
   if (!w || !ps) return wince_trace_.result(static_cast<HDC>(nullptr));
   *ps = PAINTSTRUCT{};
-  RECT c = clientScreenRect(*w);
   RECT update = w->invalid;
   bool erase = w->erase;
   w->invalid = RECT{};
   w->erase = false;
-  RECT limit{update.left + c.left, update.top + c.top, update.right + c.left, update.bottom + c.top};
-  HDC dc = windowDc(*w, &limit, true);
+  HDC dc = windowDc(*w, &update, true);
   ps->hdc = dc;
   ps->rcPaint = update;
   ps->fErase = TRUE;
@@ -133,7 +168,7 @@ WINUSERAPI BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* ps) {
   WINCE_TRACE("EndPaint");
   wince_trace_.args(hWnd);
   if (!ps) return wince_trace_.result(FALSE);
-  return wince_trace_.result(Device::current().gdi().releaseDc(ps->hdc) ? TRUE : FALSE);
+  return wince_trace_.result(releaseWindowDc(ps->hdc) ? TRUE : FALSE);
 }
 
 WINUSERAPI HDC WINAPI GetDC(HWND hWnd) {
@@ -151,5 +186,5 @@ WINUSERAPI HDC WINAPI GetDC(HWND hWnd) {
 WINUSERAPI int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
   WINCE_TRACE("ReleaseDC");
   wince_trace_.args(hWnd, hDC);
-  return wince_trace_.result(Device::current().gdi().releaseDc(hDC) ? 1 : 0);
+  return wince_trace_.result(releaseWindowDc(hDC) ? 1 : 0);
 }

@@ -79,6 +79,7 @@ void invalidateScreen(const RECT& r) {
     w.invalid = rectEmpty(w.invalid) ? local : rectUnion(w.invalid, local);
     w.erase = true;
   }
+  refreshHeldDcs();
 }
 
 }  // namespace wince

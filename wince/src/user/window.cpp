@@ -82,6 +82,7 @@ WINUSERAPI HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR
   if (Window* cw = m.get(h); cw && isVisible(*cw)) {
     InvalidateRect(h, nullptr, TRUE);
     cw->nonClientDirty = true;
+    refreshHeldDcs();  // the new window covers part of its parent and of those below
   }
   return wince_trace_.result(h);
 }

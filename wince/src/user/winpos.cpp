@@ -51,6 +51,7 @@ void raiseTopLevel(HWND h, bool repaint) {
   tl.erase(std::remove(tl.begin(), tl.end(), h), tl.end());
   tl.push_back(h);
   if (Window* w = wm().get(h); repaint && w && isVisible(*w)) invalidateScreen(screenRect(*w));
+  refreshHeldDcs();
 }
 
 }  // namespace wince

@@ -92,6 +92,15 @@ struct WindowManager::Impl {
   std::map<HWND, DialogState*> dialogs;  // windows run by the dialog manager
   History<WindowManager::ShownDialog> shownDialogs{WindowManager::kHistoryKept};
   std::optional<std::vector<std::u16string>> openList;  // entries of a dropped-down combo list
+  // DCs of windows handed out and not yet released: what each draws to is
+  // worked out again whenever windows appear, move, go or change order.
+  struct HeldDc {
+    HWND window;
+    bool client;     // the client area, or the whole window
+    bool limited;    // BeginPaint's DC: only the update area
+    RECT limit;      // that area, in the window's client coordinates
+  };
+  std::map<HDC, HeldDc> heldDcs;
   int calls = 0;                                // window procedures and modal loops running
   std::vector<std::function<void()>> afterCalls;  // put off until calls is 0
 
@@ -148,6 +157,11 @@ HWND windowAt(POINT p);
 // Part of the screen a window's client area may draw to.
 std::vector<RECT> visibleRegion(const Window& w, bool clientOnly);
 void invalidateScreen(const RECT& r);  // everything shown in r must repaint
+
+// paint.cpp: DCs of windows.
+// Brings every DC of a window still held up to date with where its window
+// is and what now covers it (a DC of a window that is gone draws nothing).
+void refreshHeldDcs();
 
 // messages.cpp: the queue, the loops and input.
 // The next message to handle; input is taken from the device's input queue
