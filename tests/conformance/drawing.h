@@ -34,13 +34,7 @@ class DrawingTest : public ::testing::Test {
   HWND window = nullptr;
   HDC dc = nullptr;  // the window's, white to begin with
 
-  static HINSTANCE instance() {
-#ifdef _WIN32
-    return GetModuleHandleW(nullptr);
-#else
-    return nullptr;
-#endif
-  }
+  static HINSTANCE instance() { return programInstance(); }
 
   void SetUp() override {
     WNDCLASSW wc{};

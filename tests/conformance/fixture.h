@@ -29,6 +29,16 @@ inline bool underWine() {
 #endif
 }
 
+// The instance a test program registers its window classes under: the
+// program's module on Win32; none on the stand-in, whose tests are no module.
+inline HINSTANCE programInstance() {
+#ifdef _WIN32
+  return GetModuleHandleW(nullptr);
+#else
+  return nullptr;
+#endif
+}
+
 // The platform under the test: on the host a stand-in device of its own,
 // on Win32 the system itself. Time on the stand-in passes only when asked
 // to; on Win32 it passes anyway.

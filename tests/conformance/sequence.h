@@ -216,13 +216,7 @@ class RecordedClass {
   ~RecordedClass() { UnregisterClassW(name_, instance()); }
   bool ok() const { return atom_ != 0; }
   LPCWSTR name() const { return name_; }
-  static HINSTANCE instance() {
-#ifdef _WIN32
-    return GetModuleHandleW(nullptr);
-#else
-    return nullptr;
-#endif
-  }
+  static HINSTANCE instance() { return programInstance(); }
 
  private:
   LPCWSTR name_;

@@ -4,6 +4,7 @@
 
 #include <stdarg.h>
 #include <stdio.h>
+#include <todaycmn.h>
 
 static int Passed;
 static int Failed;
@@ -241,3 +242,24 @@ bool PatchImport(HMODULE module, const char* dll, const char* name, void* replac
   }
   return false;
 }
+
+static int Watermarks;
+static LRESULT CALLBACK TodayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case TODAYM_GETCOLOR:
+      return RGB(0, 0, 0);
+    case TODAYM_DRAWWATERMARK: {
+      TODAYDRAWWATERMARKINFO* info = (TODAYDRAWWATERMARKINFO*)lParam;
+      Watermarks++;
+      FillRect(info->hdc, &info->rc, (HBRUSH)GetStockObject(WHITE_BRUSH));
+      return TRUE;
+    }
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND MakeTodayWindow() {
+  return MakeTestWindow(L"CrestuneTestToday", TodayProc, L"Today", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 320);
+}
+int WatermarkRequests() { return Watermarks; }
+void ForgetWatermarkRequests() { Watermarks = 0; }

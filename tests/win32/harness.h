@@ -43,6 +43,12 @@ void DriveNextDialog(DialogDriver driver);
 HWND MakeTestWindow(LPCWSTR className, WNDPROC proc, LPCWSTR title, DWORD style, int x, int y, int width,
                     int height);
 
+// The Today screen's stand-in, the parent of an item window: 240x320, black
+// text, a white watermark whose requests it counts.
+HWND MakeTodayWindow();
+int WatermarkRequests();
+void ForgetWatermarkRequests();
+
 // Loads a DLL from the folder of this program, not from the search path.
 HMODULE LoadBesideProgram(LPCWSTR name);
 

@@ -56,27 +56,6 @@ static const char* DescribeLog() {
   return text;
 }
 
-// ---- The Today screen stand-in: the parent of the item window ------------------
-
-static int WatermarkRequests;
-static LRESULT CALLBACK TodayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case TODAYM_GETCOLOR:
-      return RGB(0, 0, 0);
-    case TODAYM_DRAWWATERMARK: {
-      TODAYDRAWWATERMARKINFO* info = (TODAYDRAWWATERMARKINFO*)lParam;
-      WatermarkRequests++;
-      FillRect(info->hdc, &info->rc, (HBRUSH)GetStockObject(WHITE_BRUSH));
-      return TRUE;
-    }
-  }
-  return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-static HWND MakeToday() {
-  return MakeTestWindow(L"CrestuneTestToday", TodayProc, L"Today", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 320);
-}
-
 // ---- The item window ---------------------------------------------------------
 
 static TODAYLISTITEM ItemRecord;
@@ -220,9 +199,9 @@ static void TapTests(HWND today) {
   RecreateItem(today);
   HWND player = StartPlayer();
   QueryRefresh();
-  WatermarkRequests = 0;
+  ForgetWatermarkRequests();
   Paint();
-  ok(WatermarkRequests > 0, "taps: painting asks the Today window for the watermark");
+  ok(WatermarkRequests() > 0, "taps: painting asks the Today window for the watermark");
 
   RECT client;
   GetClientRect(ItemWindow, &client);
@@ -366,7 +345,7 @@ void ItemTests() {
   ExportTests();
   IconTests();
   if (!CreateItem) return;
-  HWND today = MakeToday();
+  HWND today = MakeTodayWindow();
   HeightTests(today);
   TapTests(today);
   CommandTests(today);

@@ -237,19 +237,6 @@ static DLGPROC OptionsProc;
 static HWND Today, Player, ItemWindow;
 static TODAYLISTITEM ItemRecord;
 
-static LRESULT CALLBACK OrdersTodayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case TODAYM_GETCOLOR:
-      return RGB(0, 0, 0);
-    case TODAYM_DRAWWATERMARK: {
-      TODAYDRAWWATERMARKINFO* info = (TODAYDRAWWATERMARKINFO*)lParam;
-      FillRect(info->hdc, &info->rc, (HBRUSH)GetStockObject(WHITE_BRUSH));
-      return TRUE;
-    }
-  }
-  return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
 static LRESULT Refresh() {
   return SendMessageW(ItemWindow, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, (LPARAM)&ItemRecord);
 }
@@ -406,7 +393,7 @@ void OrderTests() {
 
   StoredValue oldWmv;
   bool madeWmv = MakeWmvAssociation(&oldWmv);
-  Today = MakeTestWindow(L"OrdersToday", OrdersTodayProc, L"Today", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 320);
+  Today = MakeTodayWindow();
   for (size_t i = 0; i < orders::kCaseCount; ++i) {
     const orders::Case& c = orders::kCases[i];
     Prepare(c);
