@@ -148,6 +148,8 @@ TEST_F(Resources, DialogTemplatesComeByNumberOrByName) {
   SetLastError(0);
   EXPECT_EQ(-1, DialogBoxParamW(module, MAKEINTRESOURCEW(501), nullptr, endAtOnce, 9));
   EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
+  // No module: the program's own, which holds no such template.
+  EXPECT_EQ(-1, DialogBoxParamW(nullptr, MAKEINTRESOURCEW(500), nullptr, endAtOnce, 11));
   // A parent that is no window: 0, the dialog never made.
   EXPECT_EQ(0, DialogBoxParamW(module, MAKEINTRESOURCEW(500), reinterpret_cast<HWND>(0x1234), endAtOnce, 10));
 }
