@@ -1,5 +1,8 @@
-// Icons and raw resources through the platform functions, on the icons that
-// icongen draws compiled by llvm-rc.
+// Icons and raw resources as the stand-in's loader makes them, on the icons
+// that icongen draws compiled by llvm-rc: the images it decodes, the
+// handles it counts, modules it is given and takes back. What the platform
+// functions answer is in the conformance tests (resource_test.cpp,
+// library_test.cpp, icon_size_test.cpp).
 #include <gtest/gtest.h>
 #include <png.h>
 #include <windows.h>
