@@ -144,6 +144,23 @@ TEST_F(ApiDialogTest, StaticAsksItsParentForColoursBeforePainting) {
              HDC dc = GetDC(link);
              EXPECT_EQ(GetPixel(dc, r.right - 2, r.bottom - 2), RGB(255, 255, 0));
              ReleaseDC(link, dc);
+             // The text in the colour answered; the other static's in black
+             // on the default background.
+             auto blueish = [](COLORREF c) { return GetBValue(c) > 0x80 && GetRValue(c) < 0x60; };
+             auto count = [](HWND control, auto pred) {
+               RECT area;
+               GetClientRect(control, &area);
+               HDC cdc = GetDC(control);
+               int n = 0;
+               for (int y = 0; y < area.bottom; ++y)
+                 for (int x = 0; x < area.right; ++x) n += pred(GetPixel(cdc, x, y));
+               ReleaseDC(control, cdc);
+               return n;
+             };
+             HWND other = GetDlgItem(h, 1013);
+             EXPECT_GT(count(link, blueish), 10) << "blue text";
+             EXPECT_EQ(count(other, blueish), 0);
+             EXPECT_GT(count(other, [](COLORREF c) { return c == RGB(0, 0, 0); }), 10) << "black text";
              SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
              SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
              SendDlgItemMessageW(h, 1013, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
