@@ -59,16 +59,18 @@ bool plainText(const std::vector<uint8_t>& data, std::u16string& text) {
 
 void appendHex(std::string& out, const std::string& prefix, const std::vector<uint8_t>& data, bool wrap) {
   // Lines stay within 80 columns; a trailing backslash continues the value.
+  // Two digits and a comma a byte, and a line break every 25 bytes or so.
+  static constexpr char kDigits[] = "0123456789abcdef";
+  out.reserve(out.size() + prefix.size() + data.size() * 3 + (wrap ? data.size() / 6 : 0) + 1);
   out += prefix;
   size_t column = prefix.size();
-  char buf[4];
   for (size_t i = 0; i < data.size(); ++i) {
     if (wrap && i > 0 && column + 3 > 78) {
       out += "\\\n  ";
       column = 2;
     }
-    std::snprintf(buf, sizeof buf, "%02x", data[i]);
-    out += buf;
+    const char digits[2] = {kDigits[data[i] >> 4], kDigits[data[i] & 0xF]};
+    out.append(digits, 2);
     column += 2;
     if (i + 1 < data.size()) {
       out += ',';
