@@ -82,15 +82,24 @@ FontMetrics FontEngine::realise(const LOGFONTW& asked, int dpi) {
   return m;
 }
 
-const GlyphImage& FontEngine::glyph(const LOGFONTW& lf, const FontMetrics& m, char16_t ch) {
+const GlyphImage& GlyphStrike::add(char16_t ch, GlyphImage g) {
+  if (ch < kLatin) return *(latin_[ch] = std::make_unique<GlyphImage>(std::move(g)));
+  return others_.insert_or_assign(ch, std::move(g)).first->second;
+}
+
+GlyphStrike& FontEngine::strike(const LOGFONTW& lf, const FontMetrics& m) {
   const bool bold = isBold(lf);
-  auto key = std::make_tuple(bold, m.size26_6, ch);
-  auto it = glyphs_.find(key);
-  if (it != glyphs_.end()) return it->second;
+  if (lastStrike_ && lastStrike_->is(bold, m.size26_6)) return *lastStrike_;
+  auto it = std::find_if(strikes_.begin(), strikes_.end(), [&](const auto& s) { return s->is(bold, m.size26_6); });
+  if (it == strikes_.end()) it = strikes_.insert(it, std::make_unique<GlyphStrike>(bold, m.size26_6));
+  return *(lastStrike_ = it->get());
+}
+
+const GlyphImage& FontEngine::render(GlyphStrike& strike, char16_t ch) {
   GlyphImage g;
   if (ch >= 0x20) {
-    FT_Face f = face(bold);
-    if (FT_Set_Char_Size(f, 0, m.size26_6, 72, 72) == 0 && FT_Load_Char(f, ch, FT_LOAD_RENDER) == 0) {
+    FT_Face f = face(strike.bold());
+    if (FT_Set_Char_Size(f, 0, strike.size26_6(), 72, 72) == 0 && FT_Load_Char(f, ch, FT_LOAD_RENDER) == 0) {
       FT_GlyphSlot s = f->glyph;
       g.advance = static_cast<int>((s->advance.x + 32) >> 6);
       g.left = s->bitmap_left;
@@ -111,7 +120,7 @@ const GlyphImage& FontEngine::glyph(const LOGFONTW& lf, const FontMetrics& m, ch
       }
     }
   }
-  return glyphs_.emplace(key, std::move(g)).first->second;
+  return strike.add(ch, std::move(g));
 }
 
 }  // namespace wince

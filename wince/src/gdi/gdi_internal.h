@@ -8,11 +8,12 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "device.h"
 #include "gdi/gdi_state.h"
+#include "gdi/handle_table.h"
 
 typedef struct FT_LibraryRec_* FT_Library;
 typedef struct FT_FaceRec_* FT_Face;
@@ -47,6 +48,30 @@ struct GlyphImage {
   std::vector<uint8_t> coverage;
 };
 
+// The glyphs of one face at one size, each kept in place once rendered, so
+// that a reference to one stays good: those of Latin-1 found by index, the
+// others through a hash table.
+class GlyphStrike {
+ public:
+  GlyphStrike(bool bold, long size26_6) : bold_(bold), size26_6_(size26_6) {}
+  bool is(bool bold, long size26_6) const { return bold_ == bold && size26_6_ == size26_6; }
+  bool bold() const { return bold_; }
+  long size26_6() const { return size26_6_; }
+  const GlyphImage* find(char16_t ch) const {
+    if (ch < kLatin) return latin_[ch].get();
+    auto it = others_.find(ch);
+    return it == others_.end() ? nullptr : &it->second;
+  }
+  const GlyphImage& add(char16_t ch, GlyphImage g);
+
+ private:
+  static constexpr char16_t kLatin = 256;
+  bool bold_;
+  long size26_6_;
+  std::unique_ptr<GlyphImage> latin_[kLatin];
+  std::unordered_map<char16_t, GlyphImage> others_;  // references survive rehashing
+};
+
 // FreeType faces, loaded once per file and freed with the engine.
 class FontEngine {
  public:
@@ -58,15 +83,23 @@ class FontEngine {
   // Realises a logical font at the screen's dpi. Never fails for a sane
   // LOGFONTW: every face maps to the bundled sans-serif.
   FontMetrics realise(const LOGFONTW& lf, int dpi);
-  const GlyphImage& glyph(const LOGFONTW& lf, const FontMetrics& m, char16_t ch);
+  // The glyphs of a realised font: found once for a run of text, then
+  // looked up character by character.
+  GlyphStrike& strike(const LOGFONTW& lf, const FontMetrics& m);
+  const GlyphImage& glyph(GlyphStrike& strike, char16_t ch) {
+    const GlyphImage* g = strike.find(ch);
+    return g ? *g : render(strike, ch);
+  }
+  const GlyphImage& glyph(const LOGFONTW& lf, const FontMetrics& m, char16_t ch) { return glyph(strike(lf, m), ch); }
   int advance(const LOGFONTW& lf, const FontMetrics& m, char16_t ch) { return glyph(lf, m, ch).advance; }
 
  private:
   FT_Face face(bool bold);
+  const GlyphImage& render(GlyphStrike& strike, char16_t ch);
   FT_Library library_ = nullptr;
   FT_Face faces_[2] = {nullptr, nullptr};
-  // (bold, size, char) -> rendered glyph
-  std::map<std::tuple<bool, long, char16_t>, GlyphImage> glyphs_;
+  std::vector<std::unique_ptr<GlyphStrike>> strikes_;
+  GlyphStrike* lastStrike_ = nullptr;
 };
 
 // ---- Objects and DCs -----------------------------------------------------
@@ -200,17 +233,15 @@ struct GdiState::Impl {
   Impl();
   ~Impl();
 
-  std::map<HGDIOBJ, GdiObject> objects;
-  std::map<HDC, DcState> dcs;
+  HandleTable<GdiObject> objects{1};
+  HandleTable<DcState> dcs{2};
   HGDIOBJ stock[DEFAULT_GUI_FONT + 1] = {};
-  uintptr_t nextObject = 0x00A00000;
-  uintptr_t nextDc = 0x00D00000;
   FontEngine fonts;
 
   GdiObject* object(HGDIOBJ h);
   DcState* dc(HDC h);
   // Files an object under a new handle; stock objects are not counted
-  // against the program's live objects.
+  // against the program's live objects. Null when the table is full.
   HGDIOBJ add(GdiObject o, bool isStock = false);
   // The object `h` names when it is of `kind`, otherwise the stock object
   // at `stockIndex`: what a DC draws with when its selection is gone.

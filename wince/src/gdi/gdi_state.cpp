@@ -133,21 +133,17 @@ GdiState::Impl::Impl() {
 
 GdiState::Impl::~Impl() = default;
 
-GdiObject* GdiState::Impl::object(HGDIOBJ h) {
-  auto it = objects.find(h);
-  return it == objects.end() ? nullptr : &it->second;
-}
+GdiObject* GdiState::Impl::object(HGDIOBJ h) { return objects.find(reinterpret_cast<uintptr_t>(h)); }
 
-DcState* GdiState::Impl::dc(HDC h) {
-  auto it = dcs.find(h);
-  return it == dcs.end() ? nullptr : &it->second;
-}
+DcState* GdiState::Impl::dc(HDC h) { return dcs.find(reinterpret_cast<uintptr_t>(h)); }
 
 HGDIOBJ GdiState::Impl::add(GdiObject o, bool isStock) {
-  HGDIOBJ h = reinterpret_cast<HGDIOBJ>(nextObject);
-  nextObject += 4;
   o.stock = isStock;
-  objects.emplace(h, std::move(o));
+  HGDIOBJ h = reinterpret_cast<HGDIOBJ>(objects.add(std::move(o)));
+  if (!h) {
+    Device::current().lastError() = ERROR_NOT_ENOUGH_MEMORY;
+    return nullptr;
+  }
   // Stock objects live as long as the device and are not counted as
   // objects the program holds.
   if (!isStock) Device::current().accounting().acquire(ObjectKind::GdiObject);
@@ -175,35 +171,33 @@ GdiObject& GdiState::Impl::dcFont(DcState& d) {
 }
 
 bool GdiState::Impl::selectedAnywhere(HGDIOBJ h) const {
-  for (const auto& [_, d] : dcs)
-    if (d.font == h || d.pen == h || d.brush == h) return true;
-  return false;
+  bool found = false;
+  dcs.forEach([&](const DcState& d) { found = found || d.font == h || d.pen == h || d.brush == h; });
+  return found;
 }
 
 GdiState::GdiState() : impl_(std::make_unique<Impl>()) {}
 GdiState::~GdiState() = default;
 
 HDC GdiState::createDc(POINT origin, std::vector<RECT> clip) {
-  HDC h = reinterpret_cast<HDC>(impl_->nextDc);
-  impl_->nextDc += 4;
   DcState d;
   d.origin = origin;
   d.clip = std::move(clip);
   d.font = impl_->stock[SYSTEM_FONT];
   d.pen = impl_->stock[BLACK_PEN];
   d.brush = impl_->stock[WHITE_BRUSH];
-  impl_->dcs.emplace(h, std::move(d));
-  Device::current().accounting().acquire(ObjectKind::Dc);
+  HDC h = reinterpret_cast<HDC>(impl_->dcs.add(std::move(d)));
+  if (h) Device::current().accounting().acquire(ObjectKind::Dc);
   return h;
 }
 
 bool GdiState::releaseDc(HDC hdc) {
-  if (!impl_->dcs.erase(hdc)) return false;
+  if (!impl_->dcs.erase(reinterpret_cast<uintptr_t>(hdc))) return false;
   Device::current().accounting().release(ObjectKind::Dc);
   return true;
 }
 
-bool GdiState::isDc(HDC hdc) const { return impl_->dcs.count(hdc) != 0; }
+bool GdiState::isDc(HDC hdc) const { return impl_->dc(hdc) != nullptr; }
 
 bool GdiState::setDcGeometry(HDC hdc, POINT origin, std::vector<RECT> clip) {
   DcState* d = impl_->dc(hdc);
@@ -214,27 +208,28 @@ bool GdiState::setDcGeometry(HDC hdc, POINT origin, std::vector<RECT> clip) {
 }
 
 bool GdiState::dcOrigin(HDC hdc, POINT* origin) const {
-  auto it = impl_->dcs.find(hdc);
-  if (it == impl_->dcs.end()) return false;
-  if (origin) *origin = it->second.origin;
+  const DcState* d = impl_->dc(hdc);
+  if (!d) return false;
+  if (origin) *origin = d->origin;
   return true;
 }
 
 std::vector<RECT> GdiState::dcClip(HDC hdc) const {
-  auto it = impl_->dcs.find(hdc);
-  return it == impl_->dcs.end() ? std::vector<RECT>{} : it->second.clip;
+  const DcState* d = impl_->dc(hdc);
+  return d ? d->clip : std::vector<RECT>{};
 }
 
 bool GdiState::isFont(HGDIOBJ h) const {
-  auto it = impl_->objects.find(h);
-  return it != impl_->objects.end() && it->second.kind == GdiKind::Font;
+  const GdiObject* o = impl_->object(h);
+  return o && o->kind == GdiKind::Font;
 }
 
 int GdiState::liveDcs() const { return static_cast<int>(impl_->dcs.size()); }
 
 int GdiState::liveObjects() const {
-  return static_cast<int>(std::count_if(impl_->objects.begin(), impl_->objects.end(),
-                                        [](const auto& e) { return !e.second.stock; }));
+  int n = 0;
+  impl_->objects.forEach([&](const GdiObject& o) { n += o.stock ? 0 : 1; });
+  return n;
 }
 
 }  // namespace wince
@@ -280,7 +275,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho) {
     ok = TRUE;  // stock objects are never deleted
   } else if (!g.selectedAnywhere(ho)) {
     // An object still selected into a DC stays alive and the call fails.
-    g.objects.erase(ho);
+    g.objects.erase(reinterpret_cast<uintptr_t>(ho));
     Device::current().accounting().release(ObjectKind::GdiObject);
     ok = TRUE;
   }

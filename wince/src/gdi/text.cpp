@@ -11,8 +11,9 @@ namespace wince {
 int textWidth(DcState& dc, const std::u16string& text) {
   auto& g = gdiImpl();
   GdiObject& font = g.dcFont(dc);
+  GlyphStrike& strike = g.fonts.strike(font.font, font.metrics);
   int w = 0;
-  for (char16_t ch : text) w += g.fonts.advance(font.font, font.metrics, ch);
+  for (char16_t ch : text) w += g.fonts.glyph(strike, ch).advance;
   return w;
 }
 
@@ -21,6 +22,7 @@ void drawTextRun(Canvas& canvas, DcState& dc, const std::u16string& text, int x,
   auto& g = gdiImpl();
   GdiObject& font = g.dcFont(dc);
   const FontMetrics& m = font.metrics;
+  GlyphStrike& strike = g.fonts.strike(font.font, m);
   // x of each character, and the end; the glyph map keeps its entries in
   // place, so the glyphs looked up here are the ones drawn below. A line
   // of ordinary length keeps them on the stack.
@@ -37,7 +39,7 @@ void drawTextRun(Canvas& canvas, DcState& dc, const std::u16string& text, int x,
   const GlyphImage** glyphs = text.size() > kShort ? longGlyphs.data() : shortGlyphs;
   int pen = x;
   for (size_t i = 0; i < text.size(); ++i) {
-    const GlyphImage& gl = g.fonts.glyph(font.font, m, text[i]);
+    const GlyphImage& gl = g.fonts.glyph(strike, text[i]);
     pens[i] = pen;
     glyphs[i] = &gl;
     pen += dx ? dx[i] : gl.advance;
