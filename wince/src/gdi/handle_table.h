@@ -16,8 +16,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace wince {
 
@@ -35,13 +37,13 @@ class HandleTable {
     if (!free_.empty()) {
       slot = free_.front();
       free_.pop_front();
-    } else if (slots_.size() < kMaxSlots) {
-      slot = static_cast<uint32_t>(slots_.size());
-      slots_.emplace_back();
+    } else if (count_ < kMaxSlots) {
+      slot = count_++;
+      if (slot % kChunk == 0) chunks_.push_back(std::make_unique<Slot[]>(kChunk));
     } else {
       return 0;
     }
-    Slot& s = slots_[slot];
+    Slot& s = at(slot);
     s.generation = s.generation % kGenerations + 1;  // 1..4095, never 0
     s.value.emplace(std::move(value));
     ++live_;
@@ -70,12 +72,13 @@ class HandleTable {
   // Calls f(value) for each live object.
   template <class F>
   void forEach(F&& f) const {
-    for (const Slot& s : slots_)
-      if (s.value) f(*s.value);
+    for (uint32_t i = 0; i < count_; ++i)
+      if (const Slot& s = at(i); s.value) f(*s.value);
   }
 
  private:
   static constexpr uint32_t kGenerations = (1u << 12) - 1;
+  static constexpr uint32_t kChunk = 64;
   struct Slot {
     std::optional<T> value;
     uint32_t generation = 0;
@@ -85,16 +88,20 @@ class HandleTable {
     return static_cast<uintptr_t>(generation) << 20 | static_cast<uintptr_t>(tag_) << 18 |
            static_cast<uintptr_t>(slot) << 2;
   }
+  Slot& at(uint32_t slot) const { return chunks_[slot / kChunk][slot % kChunk]; }
   Slot* slotOf(uintptr_t h) {
     if ((h & 3) != 0 || h >> 32 != 0 || ((h >> 18) & 3) != tag_) return nullptr;
     const uint32_t slot = static_cast<uint32_t>(h >> 2) & (kMaxSlots - 1);
-    if (slot >= slots_.size()) return nullptr;
-    Slot& s = slots_[slot];
+    if (slot >= count_) return nullptr;
+    Slot& s = at(slot);
     return s.value && s.generation == (h >> 20) ? &s : nullptr;
   }
 
   uint32_t tag_;
-  std::deque<Slot> slots_;  // a deque: an object stays where it is while others are added
+  // Slots in chunks of kChunk, so that an object stays where it is while
+  // others are added.
+  std::vector<std::unique_ptr<Slot[]>> chunks_;
+  uint32_t count_ = 0;  // slots made
   std::deque<uint32_t> free_;
   size_t live_ = 0;
 };

@@ -23,8 +23,8 @@ void drawTextRun(Canvas& canvas, DcState& dc, const std::u16string& text, int x,
   GdiObject& font = g.dcFont(dc);
   const FontMetrics& m = font.metrics;
   GlyphStrike& strike = g.fonts.strike(font.font, m);
-  // x of each character, and the end; the glyph map keeps its entries in
-  // place, so the glyphs looked up here are the ones drawn below. A line
+  // x of each character, and the end; a strike keeps its glyphs in place,
+  // so the glyphs looked up here are the ones drawn below. A line
   // of ordinary length keeps them on the stack.
   constexpr size_t kShort = 64;
   int shortPens[kShort + 1];
