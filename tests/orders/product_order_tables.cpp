@@ -60,36 +60,15 @@ const Step kPaintButtonsView[] = {
     {"DrawIconEx", nullptr, 133, 8, 24, 0},
     {"EndPaint", nullptr, 0, 0, 0, 0},
 };
-// tap Play
-const Step kTapPlay[] = {
-    {"SetCapture", nullptr, 0, 0, 0, 0},
-    {"ReleaseCapture", nullptr, 0, 0, 0, 0},
-    {"SendMessageW", nullptr, 0x80c8, 0, 0, 0},
-};
-// tap Pause
-const Step kTapPause[] = {
-    {"SetCapture", nullptr, 0, 0, 0, 0},
-    {"ReleaseCapture", nullptr, 0, 0, 0, 0},
-    {"SendMessageW", nullptr, 0x80c9, 0, 0, 0},
-};
-// tap Stop
-const Step kTapStop[] = {
-    {"SetCapture", nullptr, 0, 0, 0, 0},
-    {"ReleaseCapture", nullptr, 0, 0, 0, 0},
-    {"SendMessageW", nullptr, 0x80ca, 0, 0, 0},
-};
-// tap Previous
-const Step kTapPrevious[] = {
-    {"SetCapture", nullptr, 0, 0, 0, 0},
-    {"ReleaseCapture", nullptr, 0, 0, 0, 0},
-    {"SendMessageW", nullptr, 0x80cb, 0, 0, 0},
-};
-// tap Next
-const Step kTapNext[] = {
-    {"SetCapture", nullptr, 0, 0, 0, 0},
-    {"ReleaseCapture", nullptr, 0, 0, 0, 0},
-    {"SendMessageW", nullptr, 0x80cc, 0, 0, 0},
-};
+// A tap on a button: the pen captured at pen down, let go at pen up, and the
+// button's command sent to the player.
+#define TAP_SENDS(command) \
+  {{"SetCapture", nullptr, 0, 0, 0, 0}, {"ReleaseCapture", nullptr, 0, 0, 0, 0}, {"SendMessageW", nullptr, command, 0, 0, 0}}
+const Step kTapPlay[] = TAP_SENDS(0x80c8);
+const Step kTapPause[] = TAP_SENDS(0x80c9);
+const Step kTapStop[] = TAP_SENDS(0x80ca);
+const Step kTapPrevious[] = TAP_SENDS(0x80cb);
+const Step kTapNext[] = TAP_SENDS(0x80cc);
 // tap the title, player missing
 const Step kTapTheTitlePlayerMissing[] = {
     {"SetCapture", nullptr, 0, 0, 0, 0},
