@@ -62,8 +62,10 @@ const Step kPaintButtonsView[] = {
 };
 // A tap on a button: the pen captured at pen down, let go at pen up, and the
 // button's command sent to the player.
-#define TAP_SENDS(command) \
-  {{"SetCapture", nullptr, 0, 0, 0, 0}, {"ReleaseCapture", nullptr, 0, 0, 0, 0}, {"SendMessageW", nullptr, command, 0, 0, 0}}
+#define TAP_SENDS(command)                                                        \
+  {{"SetCapture", nullptr, 0, 0, 0, 0},                                           \
+   {"ReleaseCapture", nullptr, 0, 0, 0, 0},                                       \
+   {"SendMessageW", nullptr, command, 0, 0, 0}}
 const Step kTapPlay[] = TAP_SENDS(0x80c8);
 const Step kTapPause[] = TAP_SENDS(0x80c9);
 const Step kTapStop[] = TAP_SENDS(0x80ca);

@@ -97,7 +97,9 @@ class ProductOrders : public StrictDeviceTest {
     return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(setup_, name)));
   }
   void pump() { windows().runUntilIdle(); }
-  LRESULT refresh() { return SendMessageW(itemWindow_, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, reinterpret_cast<LPARAM>(&record_)); }
+  LRESULT refresh() {
+    return SendMessageW(itemWindow_, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, reinterpret_cast<LPARAM>(&record_));
+  }
   void startPlayer() {
     if (!IsWindow(player_)) player_ = makeWindow(u"OrdersPlayer", DefWindowProcW, u"Windows Media", 0);
   }
