@@ -4,6 +4,7 @@
 // printable text is written as "text", only a 4-byte REG_DWORD as dword:;
 // everything else is written as hex bytes. The journal's records use the
 // same words, one change a line.
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
@@ -59,25 +60,28 @@ bool plainText(const std::vector<uint8_t>& data, std::u16string& text) {
 
 void appendHex(std::string& out, const std::string& prefix, const std::vector<uint8_t>& data, bool wrap) {
   // Lines stay within 80 columns; a trailing backslash continues the value.
-  // Two digits and a comma a byte, and a line break every 25 bytes or so.
+  // Written in place: two digits and a comma a byte, and at most one line
+  // break for every 25 bytes and one more.
   static constexpr char kDigits[] = "0123456789abcdef";
-  out.reserve(out.size() + prefix.size() + data.size() * 3 + (wrap ? data.size() / 6 : 0) + 1);
-  out += prefix;
+  const size_t start = out.size();
+  out.resize(start + prefix.size() + data.size() * 3 + (wrap ? (data.size() / 25 + 2) * 4 : 0) + 1);
+  char* p = std::copy(prefix.begin(), prefix.end(), out.data() + start);
   size_t column = prefix.size();
   for (size_t i = 0; i < data.size(); ++i) {
     if (wrap && i > 0 && column + 3 > 78) {
-      out += "\\\n  ";
+      p = std::copy_n("\\\n  ", 4, p);
       column = 2;
     }
-    const char digits[2] = {kDigits[data[i] >> 4], kDigits[data[i] & 0xF]};
-    out.append(digits, 2);
+    *p++ = kDigits[data[i] >> 4];
+    *p++ = kDigits[data[i] & 0xF];
     column += 2;
     if (i + 1 < data.size()) {
-      out += ',';
+      *p++ = ',';
       ++column;
     }
   }
-  out += '\n';
+  *p++ = '\n';
+  out.resize(static_cast<size_t>(p - out.data()));
 }
 
 // The value's line; `wrap` continues long hex data over more lines.
