@@ -10,6 +10,9 @@
 namespace orders {
 namespace {
 
+// WM_SETTINGCHANGE's wParam that has the Today screen read its items again.
+constexpr WPARAM kTodayRefresh = 0xF2;
+
 // the item starts
 const Step kTheItemStarts[] = {
     {"RegOpenKeyExW", "SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, 0, 0},
@@ -189,55 +192,39 @@ const Step kOptionsPageOk[] = {
     {"DeleteObject", nullptr, 0, 0, 0, 0},
     {"DeleteObject", nullptr, 0, 0, 0, 0},
 };
-// install
-const Step kInstall[] = {
-    {"DialogBoxIndirectParamW", nullptr, 0, 0, 0, 0},
-    {"SendMessageW", nullptr, CB_ADDSTRING, 0, 0, kAnyC},
-    {"SendMessageW", nullptr, CB_ADDSTRING, 0, 0, kAnyC},
-    {"SendMessageW", nullptr, CB_SETCURSEL, 0, 0, 0},
-    {"SendMessageW", nullptr, CB_GETCURSEL, 0, 0, 0},
-    {"RegCreateKeyExW", "SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, 0, 0},
-    {"RegSetValueExW", "IconSize", 4, 4, 0, 0},
-    {"RegOpenKeyExW", ".wmv", 0, 0, 0, 0},
-    {"RegQueryValueExW", "", 0, 0, 0, 0},
-    {"RegCloseKey", nullptr, 0, 0, 0, 0},
-    {"RegOpenKeyExW", "WMVFile\\Shell\\Open\\Command", 0, 0, 0, 0},
-    {"RegQueryValueExW", "", 0, 0, 0, 0},
-    {"RegCloseKey", nullptr, 0, 0, 0, 0},
-    {"RegSetValueExW", "WMPApplication", 1, 2048, 0, 0},
-    {"RegSetValueExW", "Language", 4, 4, 0, 0},
-    {"RegCloseKey", nullptr, 0, 0, 0, 0},
-    {"EndDialog", nullptr, 1, 0, 0, 0},
-    {"SendMessageW", nullptr, WM_SETTINGCHANGE, 242, 0, 0},
-};
-// reinstall
+// Install_Init and Install_Exit: the language chooser (English kept, OK),
+// the first settings, the player's path from the .wmv association, then the
+// Today screen told to read its items again.
+#define INSTALL_STEPS \
+    {"DialogBoxIndirectParamW", nullptr, 0, 0, 0, 0}, \
+    {"SendMessageW", nullptr, CB_ADDSTRING, 0, 0, kAnyC}, \
+    {"SendMessageW", nullptr, CB_ADDSTRING, 0, 0, kAnyC}, \
+    {"SendMessageW", nullptr, CB_SETCURSEL, 0, 0, 0}, \
+    {"SendMessageW", nullptr, CB_GETCURSEL, 0, 0, 0}, \
+    {"RegCreateKeyExW", "SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, 0, 0}, \
+    {"RegSetValueExW", "IconSize", 4, 4, 0, 0}, \
+    {"RegOpenKeyExW", ".wmv", 0, 0, 0, 0}, \
+    {"RegQueryValueExW", "", 0, 0, 0, 0}, \
+    {"RegCloseKey", nullptr, 0, 0, 0, 0}, \
+    {"RegOpenKeyExW", "WMVFile\\Shell\\Open\\Command", 0, 0, 0, 0}, \
+    {"RegQueryValueExW", "", 0, 0, 0, 0}, \
+    {"RegCloseKey", nullptr, 0, 0, 0, 0}, \
+    {"RegSetValueExW", "WMPApplication", 1, 2048, 0, 0}, \
+    {"RegSetValueExW", "Language", 4, 4, 0, 0}, \
+    {"RegCloseKey", nullptr, 0, 0, 0, 0}, \
+    {"EndDialog", nullptr, 1, 0, 0, 0}, \
+    {"SendMessageW", nullptr, WM_SETTINGCHANGE, kTodayRefresh, 0, 0},
+const Step kInstall[] = {INSTALL_STEPS};
+// Over an installed package, the old Today item goes first.
 const Step kReinstall[] = {
     {"RegDeleteKeyW", "Software\\Microsoft\\Today\\Items\\WMP Crestune", 0, 0, 0, 0},
-    {"SendMessageW", nullptr, WM_SETTINGCHANGE, 242, 0, 0},
-    {"DialogBoxIndirectParamW", nullptr, 0, 0, 0, 0},
-    {"SendMessageW", nullptr, CB_ADDSTRING, 0, 0, kAnyC},
-    {"SendMessageW", nullptr, CB_ADDSTRING, 0, 0, kAnyC},
-    {"SendMessageW", nullptr, CB_SETCURSEL, 0, 0, 0},
-    {"SendMessageW", nullptr, CB_GETCURSEL, 0, 0, 0},
-    {"RegCreateKeyExW", "SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, 0, 0},
-    {"RegSetValueExW", "IconSize", 4, 4, 0, 0},
-    {"RegOpenKeyExW", ".wmv", 0, 0, 0, 0},
-    {"RegQueryValueExW", "", 0, 0, 0, 0},
-    {"RegCloseKey", nullptr, 0, 0, 0, 0},
-    {"RegOpenKeyExW", "WMVFile\\Shell\\Open\\Command", 0, 0, 0, 0},
-    {"RegQueryValueExW", "", 0, 0, 0, 0},
-    {"RegCloseKey", nullptr, 0, 0, 0, 0},
-    {"RegSetValueExW", "WMPApplication", 1, 2048, 0, 0},
-    {"RegSetValueExW", "Language", 4, 4, 0, 0},
-    {"RegCloseKey", nullptr, 0, 0, 0, 0},
-    {"EndDialog", nullptr, 1, 0, 0, 0},
-    {"SendMessageW", nullptr, WM_SETTINGCHANGE, 242, 0, 0},
-};
+    {"SendMessageW", nullptr, WM_SETTINGCHANGE, kTodayRefresh, 0, 0},
+    INSTALL_STEPS};
 // remove
 const Step kRemove[] = {
     {"RegDeleteKeyW", "Software\\Microsoft\\Today\\Items\\WMP Crestune", 0, 0, 0, 0},
     {"RegDeleteKeyW", "SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, 0, 0},
-    {"SendMessageW", nullptr, WM_SETTINGCHANGE, 242, 0, 0},
+    {"SendMessageW", nullptr, WM_SETTINGCHANGE, kTodayRefresh, 0, 0},
 };
 
 #define ROWS(t) t, sizeof(t) / sizeof(t[0])
