@@ -62,23 +62,28 @@ std::string number(long long v) {
   return buf;
 }
 
-std::string describeStep(const Step& s) {
-  const Columns* c = watched(s.call);
-  std::string d = s.call;
-  d += "(";
+// A call as the failure messages show it: its name and the columns its row
+// of kWatched names, text first; `anyText` and the `any` bits (kAnyA..C)
+// stand for what a table leaves open.
+std::string render(const char* name, const std::string* text, const long long (&values)[3], unsigned any) {
+  const Columns* c = watched(name);
+  std::string d = std::string(name) + "(";
   bool first = true;
   auto add = [&](const std::string& part) {
     d += (first ? "" : ", ") + part;
     first = false;
   };
-  if (c && c->text >= 0) add(s.text ? "\"" + std::string(s.text) + "\"" : "any text");
-  long long v[3] = {s.a, s.b, s.c};
-  int used[3] = {c ? c->a : -1, c ? c->b : -1, c ? c->c : -1};
+  if (c && c->text >= 0) add(text ? "\"" + *text + "\"" : "any text");
+  const int used[3] = {c ? c->a : -1, c ? c->b : -1, c ? c->c : -1};
   for (int i = 0; i < 3; ++i)
-    if (used[i] >= 0) add((s.flags & (1u << i)) ? "any" : number(v[i]));
-  d += ")";
-  if (s.flags & kOptional) d += " (optional)";
-  return d;
+    if (used[i] >= 0) add((any & (1u << i)) ? "any" : number(values[i]));
+  return d + ")";
+}
+
+std::string describeStep(const Step& s) {
+  const std::string text = s.text ? s.text : "";
+  return render(s.call, s.text ? &text : nullptr, {s.a, s.b, s.c}, s.flags) +
+         ((s.flags & kOptional) ? " (optional)" : "");
 }
 
 bool matches(const Step& s, const Call& c) {
@@ -92,21 +97,7 @@ bool matches(const Step& s, const Call& c) {
 
 }  // namespace
 
-std::string describe(const Call& call) {
-  const Columns* c = watched(call.name.c_str());
-  std::string d = call.name + "(";
-  bool first = true;
-  auto add = [&](const std::string& part) {
-    d += (first ? "" : ", ") + part;
-    first = false;
-  };
-  if (c && c->text >= 0) add("\"" + call.text + "\"");
-  long long v[3] = {call.a, call.b, call.c};
-  int used[3] = {c ? c->a : -1, c ? c->b : -1, c ? c->c : -1};
-  for (int i = 0; i < 3; ++i)
-    if (used[i] >= 0) add(number(v[i]));
-  return d + ")";
-}
+std::string describe(const Call& call) { return render(call.name.c_str(), &call.text, {call.a, call.b, call.c}, 0); }
 
 // When and how often a window repaints while something else goes on (a
 // modal loop, a window uncovered) is the window manager's business and not

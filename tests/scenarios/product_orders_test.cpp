@@ -17,15 +17,11 @@ namespace {
 
 constexpr const char16_t* kInstallDir = u"\\Program Files\\Crestune";
 
-// A trace argument back to its value: "NULL", "#12", "0x1f", "-3", a
-// predefined key's name; a quoted string goes to text.
+// A numeric trace argument back to its value: "NULL", "#12" (a resource
+// number), "0x1f", "-3". No watched column holds a key or a string.
 long long numberOf(const std::string& arg) {
-  if (arg == "NULL") return 0;
-  if (arg == "HKEY_CLASSES_ROOT") return static_cast<long long>(reinterpret_cast<uintptr_t>(HKEY_CLASSES_ROOT));
-  if (arg == "HKEY_CURRENT_USER") return static_cast<long long>(reinterpret_cast<uintptr_t>(HKEY_CURRENT_USER));
-  if (arg == "HKEY_LOCAL_MACHINE") return static_cast<long long>(reinterpret_cast<uintptr_t>(HKEY_LOCAL_MACHINE));
   if (!arg.empty() && arg[0] == '#') return std::strtoll(arg.c_str() + 1, nullptr, 10);
-  return std::strtoll(arg.c_str(), nullptr, 0);
+  return std::strtoll(arg.c_str(), nullptr, 0);  // "NULL" reads as 0
 }
 
 std::vector<orders::Call> fromTrace(const std::vector<wince::TraceEntry>& entries) {
