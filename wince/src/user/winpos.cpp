@@ -50,8 +50,10 @@ void raiseTopLevel(HWND h, bool repaint) {
   auto& tl = wm().topLevel;
   tl.erase(std::remove(tl.begin(), tl.end(), h), tl.end());
   tl.push_back(h);
-  if (Window* w = wm().get(h); repaint && w && isVisible(*w)) invalidateScreen(screenRect(*w));
-  refreshHeldDcs();
+  if (Window* w = wm().get(h); repaint && w && isVisible(*w))
+    invalidateScreen(screenRect(*w));  // which brings the held DCs up to date
+  else
+    refreshHeldDcs();
 }
 
 }  // namespace wince
