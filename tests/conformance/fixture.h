@@ -39,6 +39,27 @@ inline HINSTANCE programInstance() {
 #endif
 }
 
+// A library loaded as a program loads one (beside the program on Win32,
+// from the build's library folder on the stand-in) and freed when the test
+// is done with it. Declare it after the ApiPlatform it is loaded on.
+class LoadedLibrary {
+ public:
+  explicit LoadedLibrary(LPCWSTR name) : module_(LoadLibraryW(name)), error_(module_ ? 0 : GetLastError()) {}
+  ~LoadedLibrary() {
+    if (module_) {
+      EXPECT_TRUE(FreeLibrary(module_));
+    }
+  }
+  LoadedLibrary(const LoadedLibrary&) = delete;
+  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+  HMODULE get() const { return module_; }
+  DWORD error() const { return error_; }  // LoadLibraryW's, when it failed
+
+ private:
+  HMODULE module_;
+  DWORD error_;
+};
+
 // The platform under the test: on the host a stand-in device of its own,
 // on Win32 the system itself. Time on the stand-in passes only when asked
 // to; on Win32 it passes anyway.

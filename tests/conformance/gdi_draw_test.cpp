@@ -1,7 +1,6 @@
 // Drawing on a window's DC as Win32 documents it, read back with GetPixel:
 // lines and the pen, rectangles and ellipses with the brush, FillRect with
 // system colours, a window DC's origin and clip, and icons with alpha.
-#include <cstdlib>
 
 #include "drawing.h"
 
@@ -218,12 +217,12 @@ TEST_F(GdiDrawing, AHeldDcFollowsTheWindowsThatComeAndGo) {
 // transparent, its inside opaque and its rim partly transparent.
 class GdiIcon : public DrawingTest {
  protected:
-  HMODULE library = nullptr;
+  LoadedLibrary loaded{TEXT("crestitem.dll")};
+  const HMODULE library = loaded.get();
   HICON logo = nullptr;
 
   void SetUp() override {
     DrawingTest::SetUp();
-    library = LoadLibraryW(TEXT("crestitem.dll"));
     ASSERT_NE(library, nullptr) << "on the host, CRESTUNE_LIB_DIR names the library's folder";
     logo = static_cast<HICON>(
         LoadImageW(reinterpret_cast<HINSTANCE>(library), MAKEINTRESOURCEW(101), IMAGE_ICON, 16, 16, 0));
@@ -231,7 +230,6 @@ class GdiIcon : public DrawingTest {
   }
   void TearDown() override {
     if (logo) DestroyIcon(logo);
-    if (library) FreeLibrary(library);
     DrawingTest::TearDown();
   }
 };

@@ -8,15 +8,11 @@ namespace {
 
 class IconSize : public DrawingTest {
  protected:
-  HMODULE library = nullptr;
+  LoadedLibrary loaded{TEXT("confres.dll")};
+  const HMODULE library = loaded.get();
   void SetUp() override {
     DrawingTest::SetUp();
-    library = LoadLibraryW(TEXT("confres.dll"));
-    ASSERT_NE(nullptr, library) << "error " << GetLastError();
-  }
-  void TearDown() override {
-    if (library) FreeLibrary(library);
-    DrawingTest::TearDown();
+    ASSERT_NE(nullptr, library) << "error " << loaded.error();
   }
   // The ink of an icon drawn at (10, 10) at its own size.
   RECT drawn(HICON icon) {

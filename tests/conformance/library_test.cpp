@@ -9,17 +9,10 @@ namespace {
 class Library : public ::testing::Test {
  protected:
   ApiPlatform platform;
-  HMODULE module = nullptr;
+  LoadedLibrary library{TEXT("confres.dll")};
+  const HMODULE module = library.get();
 
-  void SetUp() override {
-    module = LoadLibraryW(TEXT("confres.dll"));
-    ASSERT_NE(nullptr, module) << "error " << GetLastError();
-  }
-  void TearDown() override {
-    if (module) {
-      EXPECT_TRUE(FreeLibrary(module));
-    }
-  }
+  void SetUp() override { ASSERT_NE(nullptr, module) << "error " << library.error(); }
   std::string text(LPCWSTR name, LPCWSTR type) {
     HRSRC found = FindResourceW(module, name, type);
     if (!found) return "(none)";

@@ -29,15 +29,10 @@ const WORD kFaces[] = {101, 103, 104, 106, 107, 108, 109, 111, 112, 114, 115};
 class Resources : public ::testing::Test {
  protected:
   ApiPlatform platform;
-  HMODULE module = nullptr;
+  LoadedLibrary library{TEXT("crestitem.dll")};
+  const HMODULE module = library.get();
 
-  void SetUp() override {
-    module = LoadLibraryW(TEXT("crestitem.dll"));
-    ASSERT_NE(nullptr, module) << "error " << GetLastError();
-  }
-  void TearDown() override {
-    if (module) FreeLibrary(module);
-  }
+  void SetUp() override { ASSERT_NE(nullptr, module) << "error " << library.error(); }
   // A resource's bytes and size, or null.
   const BYTE* data(LPCWSTR name, LPCWSTR type, DWORD* size) {
     HRSRC found = FindResourceW(module, name, type);
