@@ -63,6 +63,8 @@ const Step kPaintButtonsView[] = {
     {"DrawIconEx", nullptr, 133, 8, 24, 0},
     {"EndPaint", nullptr, 0, 0, 0, 0},
 };
+// A command sent to the player, and nothing else.
+#define SENDS(command) {{"SendMessageW", nullptr, command, 0, 0, 0}}
 // A tap on a button: the pen captured at pen down, let go at pen up, and the
 // button's command sent to the player.
 #define TAP_SENDS(command)                                                        \
@@ -102,30 +104,20 @@ const Step kHoldMuteChosen[] = {
     {"SendMessageW", nullptr, 0x8037, 0, 0, 0},
 };
 // menu Mute
-const Step kMenuMute[] = {
-    {"SendMessageW", nullptr, 0x8037, 0, 0, 0},
-};
+const Step kMenuMute[] = SENDS(0x8037);
 // menu Volume Up
-const Step kMenuVolumeUp[] = {
-    {"SendMessageW", nullptr, 0x8038, 0, 0, 0},
-};
+const Step kMenuVolumeUp[] = SENDS(0x8038);
 // menu Volume Down
-const Step kMenuVolumeDown[] = {
-    {"SendMessageW", nullptr, 0x8039, 0, 0, 0},
-};
+const Step kMenuVolumeDown[] = SENDS(0x8039);
 // menu Properties
 const Step kMenuProperties[] = {
     {"SetForegroundWindow", nullptr, 0, 0, 0, 0},
     {"PostMessageW", nullptr, 0x80d1, 0, 0, 0},
 };
 // menu Repeat
-const Step kMenuRepeat[] = {
-    {"SendMessageW", nullptr, 0x80ce, 0, 0, 0},
-};
+const Step kMenuRepeat[] = SENDS(0x80ce);
 // menu Shuffle
-const Step kMenuShuffle[] = {
-    {"SendMessageW", nullptr, 0x80cd, 0, 0, 0},
-};
+const Step kMenuShuffle[] = SENDS(0x80cd);
 // menu Show Player
 const Step kMenuShowPlayer[] = {
     {"SetForegroundWindow", nullptr, 0, 0, 0, 0},
