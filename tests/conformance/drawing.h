@@ -4,7 +4,6 @@
 #pragma once
 #include <algorithm>
 #include <ostream>
-#include <utility>
 
 #include "fixture.h"
 
@@ -24,11 +23,6 @@ class DrawingTest : public ::testing::Test {
   static constexpr int kWidth = 240, kHeight = 320;
   static constexpr RECT kAll{0, 0, kWidth, kHeight};
   static constexpr const WCHAR* kClass = TEXT("CrestuneConfDrawing");
-
-  DrawingTest() = default;
-#ifndef _WIN32
-  explicit DrawingTest(wince::DeviceOptions options) : platform(std::move(options)) {}
-#endif
 
   ApiPlatform platform;
   HWND window = nullptr;
