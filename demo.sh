@@ -4,7 +4,7 @@
 # to demo-output/ (or the folder given).
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/install-deps.sh
+tools/install-deps.sh host
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build -j"$(nproc)" --target crestune >/dev/null
 build/bin/crestune demo --out "${1:-demo-output}"
