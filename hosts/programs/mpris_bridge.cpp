@@ -92,8 +92,8 @@ class MprisBridge final : public PlayerRemote {
     Variant root = getAll(kRoot, error);
     Variant player = getAll(kPlayer, error);
     if (!player) {
+      complain("mpris: " + identity_ + " did not tell what it is doing: " + error + kOnItsOwn);
       gone_ = true;
-      say(true, "mpris: " + identity_ + " did not tell what it is doing: " + error + kOnItsOwn);
       return false;
     }
     for (const auto& [key, value] : mpris::entries(root.get())) {
@@ -157,8 +157,8 @@ class MprisBridge final : public PlayerRemote {
     if (!hasTrackList_ || index >= tracks_.size() || tracks_[index].id.empty()) return false;
     std::string error;
     GVariant* args = g_variant_new("(o)", tracks_[index].id.c_str());
-    if (!bus_->call(owner_, kPath, kTrackList, "GoTo", args, nullptr, error))
-      say(true, "mpris: " + identity_ + " did not go to track " + std::to_string(index + 1) + ": " + error);
+    if (!ask(kPath, kTrackList, "GoTo", args, nullptr, error))
+      complain("mpris: " + identity_ + " did not go to track " + std::to_string(index + 1) + ": " + error);
     return true;
   }
 
@@ -195,6 +195,28 @@ class MprisBridge final : public PlayerRemote {
   void say(bool problem, const std::string& text) {
     if (notes_) notes_(PlayerNote{problem, text});
   }
+  // A call to the player. One that runs out of time ends the bridge: a
+  // player that does not answer would cost the whole timeout on every
+  // command. Once gone, nothing more goes to the bus.
+  Variant ask(const char* path, const char* interface, const char* method, GVariant* args,
+              const GVariantType* reply, std::string& error) {
+    if (gone_) {
+      if (args) g_variant_unref(g_variant_ref_sink(args));
+      error = "the player is gone";
+      return nullptr;
+    }
+    Variant answer = bus_->call(owner_, path, interface, method, args, reply, error);
+    if (!answer && bus_->timedOut()) {
+      gone_ = true;
+      say(true, "mpris: " + identity_ + " (" + name_ + ") did not answer within " +
+                    std::to_string(Bus::kCallTimeout.count()) + " ms" + kOnItsOwn);
+    }
+    return answer;
+  }
+  // A failure said, unless the player is gone (which was said once).
+  void complain(const std::string& text) {
+    if (!gone_) say(true, text);
+  }
   // What the player lacks is said once.
   bool lacks(const std::string& property) {
     if (lacking_.insert(property).second)
@@ -203,14 +225,14 @@ class MprisBridge final : public PlayerRemote {
   }
 
   Variant getAll(const char* interface, std::string& error) {
-    Variant all = bus_->call(owner_, kPath, kProperties, "GetAll", g_variant_new("(s)", interface),
+    Variant all = ask(kPath, kProperties, "GetAll", g_variant_new("(s)", interface),
                              G_VARIANT_TYPE("(a{sv})"), error);
     return all ? Variant(g_variant_get_child_value(all.get(), 0)) : nullptr;
   }
 
   Variant get(const char* interface, const char* property) {
     std::string error;
-    Variant v = bus_->call(owner_, kPath, kProperties, "Get", g_variant_new("(ss)", interface, property),
+    Variant v = ask(kPath, kProperties, "Get", g_variant_new("(ss)", interface, property),
                            G_VARIANT_TYPE("(v)"), error);
     if (!v) return nullptr;
     Variant boxed(g_variant_get_child_value(v.get(), 0));
@@ -221,19 +243,19 @@ class MprisBridge final : public PlayerRemote {
   // as passed on all the same (the player's own model does not act).
   bool method(const char* name) {
     std::string error;
-    if (!bus_->call(owner_, kPath, kPlayer, name, nullptr, nullptr, error))
-      say(true, "mpris: " + identity_ + " did not take " + name + ": " + error);
+    if (!ask(kPath, kPlayer, name, nullptr, nullptr, error))
+      complain("mpris: " + identity_ + " did not take " + name + ": " + error);
     return true;
   }
 
   bool set(const char* property, GVariant* value, std::string& error) {
-    return bus_->call(owner_, kPath, kProperties, "Set", g_variant_new("(ssv)", kPlayer, property, value), nullptr,
+    return ask(kPath, kProperties, "Set", g_variant_new("(ssv)", kPlayer, property, value), nullptr,
                       error) != nullptr;
   }
   bool set(const char* property, GVariant* value) {
     std::string error;
     if (set(property, value, error)) return true;
-    say(true, "mpris: " + identity_ + " did not take " + property + ": " + error);
+    complain("mpris: " + identity_ + " did not take " + property + ": " + error);
     return false;
   }
 
@@ -242,7 +264,7 @@ class MprisBridge final : public PlayerRemote {
     if (!set("Volume", g_variant_new_double(level), error)) {
       // Once refused, the volume is the player's own from then on.
       volumeWritable_ = false;
-      say(true, "mpris: " + identity_ + "'s volume cannot be set (" + error +
+      complain("mpris: " + identity_ + "'s volume cannot be set (" + error +
                     "): Mute and Volume Up/Down act on the player's own screen");
       return false;
     }
@@ -255,7 +277,7 @@ class MprisBridge final : public PlayerRemote {
   // describe itself, it is taken at its word until a write fails.
   bool volumeWritable() {
     std::string error;
-    Variant xml = bus_->call(owner_, kPath, "org.freedesktop.DBus.Introspectable", "Introspect", nullptr,
+    Variant xml = ask(kPath, "org.freedesktop.DBus.Introspectable", "Introspect", nullptr,
                              G_VARIANT_TYPE("(s)"), error);
     if (!xml) return true;
     const char* text = nullptr;
@@ -377,7 +399,7 @@ class MprisBridge final : public PlayerRemote {
       g_variant_builder_add_value(&wanted, id.get());
     }
     std::string error;
-    Variant metas = bus_->call(owner_, kPath, kTrackList, "GetTracksMetadata",
+    Variant metas = ask(kPath, kTrackList, "GetTracksMetadata",
                                g_variant_new("(@ao)", g_variant_builder_end(&wanted)), G_VARIANT_TYPE("(aa{sv})"), error);
     if (!metas) return;
     Variant list(g_variant_get_child_value(metas.get(), 0));

@@ -111,7 +111,10 @@ Variant Bus::call(const std::string& destination, const char* path, const char* 
                                                  reply, G_DBUS_CALL_FLAGS_NO_AUTO_START,
                                                  static_cast<int>(kCallTimeout.count()), nullptr, &e);
   ErrorPtr owned(e);
-  if (!answer) error = messageOf(e);
+  if (!answer) {
+    error = messageOf(e);
+    if (e && g_error_matches(e, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) timedOut_ = true;
+  }
   return Variant(answer);
 }
 

@@ -56,6 +56,9 @@ class Bus {
   // tuple, or null). Answers the reply, or null with `error` set.
   Variant call(const std::string& destination, const char* path, const char* interface, const char* method,
                GVariant* args, const GVariantType* reply, std::string& error);
+  // Whether a call ran out of time: the peer may be frozen, and every call
+  // to it would cost kCallTimeout again.
+  bool timedOut() const { return timedOut_; }
 
   // The handler runs from dispatch() with the signal's member name and
   // arguments. Null strings match anything.
@@ -76,6 +79,7 @@ class Bus {
   std::unique_ptr<GMainContext, ContextUnref> context_;
   std::unique_ptr<GDBusConnection, ObjectUnref> connection_;
   std::list<Subscription> subscriptions_;  // stable addresses for GDBus's user data
+  bool timedOut_ = false;
 };
 
 // A dictionary's entries (a{sv}), each value unboxed; none when `dict` is

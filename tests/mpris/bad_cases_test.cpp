@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "desktop.h"
+#include "mpris_bus.h"
 #include "scripted_device.h"
 
 namespace mpristest {
@@ -189,6 +191,27 @@ TEST_F(BadCaseTest, APlayerThatLeavesMidRunLeavesThePlayerOnItsOwn) {
   playsOnItsOwn(device);
   EXPECT_EQ(1u, count("Next"));
   EXPECT_EQ(0u, count("Play"));
+}
+
+// The player hangs while staying on the bus: the first call that runs out
+// of time is one line, and from then on the player plays on its own without
+// waiting on the bus again.
+TEST_F(BadCaseTest, APlayerThatStopsAnsweringCostsOneTimeoutOnly) {
+  startFake({true, true, true});
+  ScriptedDevice device(dir_);
+  ASSERT_EQ(0, device.startWith("mpris:fake")) << device.err;
+  fake_->freeze();
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(0, device.run({kTapNext})) << device.err;
+  playsOnItsOwn(device);
+  const auto waited = std::chrono::steady_clock::now() - started;
+  const std::string line =
+      "mpris: Fake Player (org.mpris.MediaPlayer2.fake) did not answer within 1500 ms; the player plays on its own";
+  EXPECT_EQ(line + "\n", device.err);
+  EXPECT_NE(std::string::npos, device.transcript.find("  " + line + "\n")) << device.transcript;
+  EXPECT_FALSE(device.session.player().hasRemote());
+  // One timeout, not one per tap.
+  EXPECT_LT(waited, 2 * crestune::mpris::Bus::kCallTimeout) << "every tap waited on the frozen player";
 }
 
 }  // namespace

@@ -98,6 +98,9 @@ class FakePlayer {
   bool started() const;
   // Leaves the bus at once, as a player that quits or crashes.
   void vanish();
+  // Stops answering while staying on the bus, as a player that hangs;
+  // it answers again when destroyed.
+  void freeze();
   // The methods and property writes it received, in order ("Next",
   // "Set Volume 0.4", "GoTo /track/2").
   std::vector<std::string> received() const;

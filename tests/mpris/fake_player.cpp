@@ -78,6 +78,7 @@ struct FakePlayer::State {
   mutable std::mutex mutex;  // guards what the test thread reads
   std::condition_variable readyChanged;
   int ready = 0;  // 1 on the bus, -1 failed
+  bool frozen = false;  // the player's thread waits instead of answering
   std::vector<std::string> received;
 
   // The player itself, touched only from its thread.
@@ -248,6 +249,11 @@ FakePlayer::FakePlayer(const std::string& name, FakeOptions options) : state_(st
 }
 
 FakePlayer::~FakePlayer() {
+  {
+    std::lock_guard<std::mutex> hold(state_->mutex);
+    state_->frozen = false;
+  }
+  state_->readyChanged.notify_all();
   // Asked of the loop itself: a quit before it runs would be lost.
   g_main_context_invoke(
       state_->context,
@@ -269,6 +275,22 @@ void FakePlayer::vanish() {
       state_->context,
       [](gpointer s) {
         static_cast<State*>(s)->leave();
+        return G_SOURCE_REMOVE;
+      },
+      state_.get());
+}
+
+void FakePlayer::freeze() {
+  {
+    std::lock_guard<std::mutex> hold(state_->mutex);
+    state_->frozen = true;
+  }
+  g_main_context_invoke(
+      state_->context,
+      [](gpointer p) {
+        auto* s = static_cast<State*>(p);
+        std::unique_lock<std::mutex> hold(s->mutex);
+        s->readyChanged.wait(hold, [&] { return !s->frozen; });
         return G_SOURCE_REMOVE;
       },
       state_.get());
