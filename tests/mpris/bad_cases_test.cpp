@@ -101,7 +101,9 @@ TEST_F(BadCaseTest, WithoutABusOrAPlayerThePlayerPlaysOnItsOwn) {
       EXPECT_TRUE(device.session.player().running());
       EXPECT_FALSE(device.session.player().hasRemote());
       playsOnItsOwn(device);
-      if (c.fake) EXPECT_TRUE(fake_->received().empty()) << "the player named no other was driven";
+      if (c.fake) {
+        EXPECT_TRUE(fake_->received().empty()) << "the player named no other was driven";
+      }
     }
     if (keptRuntime.empty()) unsetenv("XDG_RUNTIME_DIR");
     else setenv("XDG_RUNTIME_DIR", keptRuntime.c_str(), 1);

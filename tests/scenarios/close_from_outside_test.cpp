@@ -28,7 +28,9 @@ class ClosedFromOutside : public StrictDeviceTest {
     EXPECT_FALSE(shown.open);
     EXPECT_EQ(result, shown.result);
     EXPECT_FALSE(IsWindow(shown.window));
-    if (shown.owner) EXPECT_TRUE(IsWindowEnabled(shown.owner)) << "the owner stays disabled";
+    if (shown.owner) {
+      EXPECT_TRUE(IsWindowEnabled(shown.owner)) << "the owner stays disabled";
+    }
     EXPECT_EQ(nullptr, openDialogWindow());
   }
 };

@@ -50,7 +50,7 @@ struct Agreement {
   int width = 0, height = 0;
   int matching = 0;
   std::vector<bool> matches;  // per pixel of the shared area
-  double share() const { return width * height ? static_cast<double>(matching) / (width * height) : 0; }
+  double share() const { return width > 0 && height > 0 ? static_cast<double>(matching) / (width * height) : 0; }
 };
 
 inline bool nearIn(const Picture& other, int x, int y, uint32_t colour, int distance, int reach, int width,

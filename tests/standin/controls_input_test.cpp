@@ -125,8 +125,11 @@ TEST_F(DialogTest, ComboBoxNotifiesOnlyWhenThePersonChangesTheSelection) {
            }};
   EXPECT_EQ(run(t), 1);
   EXPECT_EQ(commandsWith(MAKEWPARAM(1000, CBN_SELCHANGE)), 2) << "to Español, back to English";
-  for (const MSG& m : commands)
-    if (m.wParam == MAKEWPARAM(1000, CBN_SELCHANGE)) EXPECT_NE(m.lParam, 0);
+  for (const MSG& m : commands) {
+    if (m.wParam == MAKEWPARAM(1000, CBN_SELCHANGE)) {
+      EXPECT_NE(m.lParam, 0);
+    }
+  }
 }
 
 }  // namespace
