@@ -35,11 +35,12 @@ std::string encodePng(int width, int height, const uint32_t* pixels) {
   image.format = PNG_FORMAT_RGB;
   // Encoded once, into room for the largest PNG the image can make.
   png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
-  std::string encoded(size, '\0');
-  if (!png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), 0, nullptr))
+  std::vector<uint8_t> room(size);
+  if (!png_image_write_to_memory(&image, room.data(), &size, 0, rgb.data(), 0, nullptr))
     throw DeviceError(std::string("cannot encode a PNG: ") + image.message);
-  encoded.resize(size);
-  return encoded;
+  // A copy of its own size: the room is many times the PNG, and a step
+  // keeps its PNG for the rest of the run.
+  return std::string(reinterpret_cast<const char*>(room.data()), size);
 }
 
 std::vector<uint32_t> decodePng(std::string_view png, int& width, int& height) {
