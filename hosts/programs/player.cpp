@@ -20,13 +20,15 @@ constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT_PTR kRemoteTimer = 2;
 }  // namespace
 
+// The parameters as the device holds them: 32 bits each, whatever the
+// width of WPARAM and LPARAM here (-2147483648 is 0x80000000).
 std::string describe(const PlayerMessage& m) {
   char buf[64];
   if (m.wParam == 0 && m.lParam == 0)
     std::snprintf(buf, sizeof buf, "0x%04X", m.message);
   else
-    std::snprintf(buf, sizeof buf, "0x%04X(0x%llX,0x%llX)", m.message, static_cast<unsigned long long>(m.wParam),
-                  static_cast<unsigned long long>(m.lParam));
+    std::snprintf(buf, sizeof buf, "0x%04X(0x%X,0x%X)", m.message, static_cast<uint32_t>(m.wParam),
+                  static_cast<uint32_t>(m.lParam));
   return buf;
 }
 

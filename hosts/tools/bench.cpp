@@ -6,7 +6,10 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <ostream>
@@ -15,6 +18,7 @@
 
 #include "bench_ops.h"
 #include "device_error.h"
+#include "output_file.h"
 #include "words.h"
 
 namespace crestune {
@@ -155,8 +159,10 @@ std::string benchJson(const std::vector<BenchFigure>& figures, const std::string
 }
 
 std::vector<BenchFigure> readBenchFigures(const std::string& file) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) throw wince::DeviceError("cannot read " + file + ": it is a folder");
   std::ifstream in(file);
-  if (!in) throw wince::DeviceError("cannot read " + file);
+  if (!in) throw wince::DeviceError("cannot read " + file + ": " + std::strerror(errno));
   std::vector<BenchFigure> figures;
   int number = 0;
   for (std::string line; std::getline(in, line);) {
@@ -171,12 +177,24 @@ std::vector<BenchFigure> readBenchFigures(const std::string& file) {
                                oneLine(line));
     figures.push_back(f);
   }
+  if (in.bad()) throw wince::DeviceError("cannot read " + file + ": " + std::strerror(errno));
   return figures;
+}
+
+bool benchFilterMatches(const std::string& filter) {
+  for (const BenchOperation& op : benchOperations())
+    if (std::string(op.name).find(filter) != std::string::npos) return true;
+  return false;
 }
 
 int runBench(const BenchOptions& options, std::ostream& out, std::ostream& err) {
   std::vector<BenchFigure> wine;
   if (!options.compare.empty()) wine = readBenchFigures(options.compare);
+  // A file the figures could never go to is refused before the minutes of
+  // measuring, not after.
+  if (!options.json.empty())
+    if (std::string why = wince::refusalToWrite(options.json); !why.empty())
+      throw wince::DeviceError("cannot write " + options.json + ": " + why);
 
   // Google Benchmark reads its own flags once; the suite sets what it needs
   // through the registered benchmarks instead.
@@ -240,10 +258,10 @@ int runBench(const BenchOptions& options, std::ostream& out, std::ostream& err) 
   writeBenchTable(out, figures, wine.empty() ? nullptr : &wine);
   for (const std::string& e : collector.errors) err << "crestune: bench: " << oneLine(e) << "\n";
   if (!options.json.empty()) {
-    std::ofstream json(options.json);
-    json << benchJson(figures, machine);
-    if (!json) {
-      err << "crestune: cannot write " << options.json << "\n";
+    try {
+      wince::writeFileAtomically(options.json, benchJson(figures, machine));
+    } catch (const wince::DeviceError& e) {
+      err << "crestune: " << oneLine(e.what()) << "\n";
       return 1;
     }
   }

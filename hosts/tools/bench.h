@@ -31,6 +31,9 @@ struct BenchOperation {
 };
 const std::vector<BenchOperation>& benchOperations();
 
+// True when some operation's name holds `filter`.
+bool benchFilterMatches(const std::string& filter);
+
 // Runs the suite, prints its table to `out`, writes the JSON file. Answers
 // the exit status.
 int runBench(const BenchOptions& options, std::ostream& out, std::ostream& err);

@@ -1,8 +1,11 @@
+// The contact sheet, drawn and encoded a band at a time: the title, then
+// each row of frames with their captions.
 #include "contact_sheet.h"
 
 #include <algorithm>
 
 #include "device.h"
+#include "output_file.h"
 #include "screenshot.h"
 #include "text_painter.h"
 
@@ -13,57 +16,78 @@ namespace {
 constexpr int kGap = 16;
 constexpr int kCaptionHeight = 36;
 constexpr int kTitleHeight = 40;
+constexpr uint32_t kBackground = 0x00303438;
 
-struct Page {
+// Rows of the page's pixels, from `top` down.
+struct Band {
   int width, height;
   std::vector<uint32_t> pixels;
+  void clear(int rows) {
+    height = rows;
+    pixels.assign(static_cast<size_t>(width) * rows, kBackground);
+  }
 };
+
+// The caption under a frame: the step number, then its words, in two lines
+// if needed.
+void drawCaption(wince::TextPainter& text, Band& band, const std::string& caption, size_t number, int x0, int y0,
+                 int cellW) {
+  std::u16string line = wince::widen(std::to_string(number) + ". " + caption);
+  std::u16string first = line, second;
+  int width = 0;
+  size_t lastSpace = std::u16string::npos;
+  for (size_t k = 0; k < line.size(); ++k) {
+    if (line[k] == u' ') lastSpace = k;
+    width += text.advance(line[k], 12, false);
+    if (width > cellW && lastSpace != std::u16string::npos) {
+      first = line.substr(0, lastSpace);
+      second = line.substr(lastSpace + 1);
+      break;
+    }
+  }
+  text.draw(band.pixels.data(), band.width, band.height, first, x0, y0 + 15, 12, false, 0x00F0F0F0, cellW);
+  text.draw(band.pixels.data(), band.width, band.height, second, x0, y0 + 30, 12, false, 0x00F0F0F0, cellW);
+}
 
 }  // namespace
 
-void writeContactSheet(const std::string& title, const std::vector<SheetFrame>& frames, int columns,
+void writeContactSheet(const std::string& title, const std::vector<const SheetFrame*>& frames, int columns,
                        const std::filesystem::path& file) {
   if (frames.empty()) return;
   int cellW = 0, cellH = 0;
-  for (const auto& f : frames) {
-    cellW = std::max(cellW, f.width);
-    cellH = std::max(cellH, f.height);
+  for (const SheetFrame* f : frames) {
+    cellW = std::max(cellW, f->width);
+    cellH = std::max(cellH, f->height);
   }
   columns = std::max(1, std::min<int>(columns, static_cast<int>(frames.size())));
-  int rows = (static_cast<int>(frames.size()) + columns - 1) / columns;
-  Page page{kGap + columns * (cellW + kGap), kTitleHeight + rows * (cellH + kCaptionHeight + kGap) + kGap, {}};
-  page.pixels.assign(static_cast<size_t>(page.width) * page.height, 0x00303438);
+  const int rows = (static_cast<int>(frames.size()) + columns - 1) / columns;
+  const int rowHeight = cellH + kCaptionHeight + kGap;
+  Band band{kGap + columns * (cellW + kGap), 0, {}};
+  wince::PngRowWriter png(band.width, kTitleHeight + rows * rowHeight + kGap);
   wince::TextPainter text;
-  auto draw = [&](const std::u16string& line, int x, int baseline, int size, bool bold, uint32_t colour,
-                  int maxWidth) {
-    text.draw(page.pixels.data(), page.width, page.height, line, x, baseline, size, bold, colour, maxWidth);
-  };
-  draw(wince::widen(title), kGap, 28, 18, true, 0x00FFFFFF, page.width);
-  for (size_t i = 0; i < frames.size(); ++i) {
-    const SheetFrame& f = frames[i];
-    int x0 = kGap + static_cast<int>(i % columns) * (cellW + kGap);
-    int y0 = kTitleHeight + static_cast<int>(i / columns) * (cellH + kCaptionHeight + kGap);
-    for (int y = 0; y < f.height; ++y)
-      std::copy_n(&f.pixels[static_cast<size_t>(y) * f.width], f.width,
-                  &page.pixels[static_cast<size_t>(y0 + y) * page.width + x0]);
-    // The caption: the step number, then its words, in two lines if needed.
-    std::u16string caption = wince::widen(std::to_string(i + 1) + ". " + f.caption);
-    std::u16string first = caption, second;
-    int width = 0;
-    size_t lastSpace = std::u16string::npos;
-    for (size_t k = 0; k < caption.size(); ++k) {
-      if (caption[k] == u' ') lastSpace = k;
-      width += text.advance(caption[k], 12, false);
-      if (width > cellW && lastSpace != std::u16string::npos) {
-        first = caption.substr(0, lastSpace);
-        second = caption.substr(lastSpace + 1);
-        break;
-      }
+
+  band.clear(kTitleHeight);
+  text.draw(band.pixels.data(), band.width, band.height, wince::widen(title), kGap, 28, 18, true, 0x00FFFFFF,
+            band.width);
+  png.rows(band.pixels.data(), band.height);
+  for (int row = 0; row < rows; ++row) {
+    band.clear(rowHeight);
+    for (int column = 0; column < columns; ++column) {
+      const size_t i = static_cast<size_t>(row) * columns + column;
+      if (i >= frames.size()) break;
+      const SheetFrame& f = *frames[i];
+      int w = 0, h = 0;
+      const std::vector<uint32_t> pixels = wince::decodePng(f.png, w, h);
+      const int x0 = kGap + column * (cellW + kGap);
+      for (int y = 0; y < std::min(h, cellH); ++y)
+        std::copy_n(&pixels[static_cast<size_t>(y) * w], std::min(w, cellW), &band.pixels[static_cast<size_t>(y) * band.width + x0]);
+      drawCaption(text, band, f.caption, i + 1, x0, h, cellW);
     }
-    draw(first, x0, y0 + f.height + 15, 12, false, 0x00F0F0F0, cellW);
-    draw(second, x0, y0 + f.height + 30, 12, false, 0x00F0F0F0, cellW);
+    png.rows(band.pixels.data(), band.height);
   }
-  wince::writePng(page.width, page.height, page.pixels.data(), file);
+  band.clear(kGap);
+  png.rows(band.pixels.data(), band.height);
+  wince::writeFileAtomically(file, png.finish());
 }
 
 }  // namespace crestune

@@ -12,11 +12,12 @@ struct SheetFrame {
   std::string caption;
   int width = 0;
   int height = 0;
-  std::vector<uint32_t> pixels;  // 0x00RRGGBB
+  std::string png;  // the screen as PNG: a run of many steps keeps them all
 };
 
-// Lays the frames out in rows of `columns` and writes the PNG.
-void writeContactSheet(const std::string& title, const std::vector<SheetFrame>& frames, int columns,
+// Lays the frames out in rows of `columns` and writes the PNG, one row of
+// frames at a time: however many frames, only one row's pixels are held.
+void writeContactSheet(const std::string& title, const std::vector<const SheetFrame*>& frames, int columns,
                        const std::filesystem::path& file);
 
 }  // namespace crestune

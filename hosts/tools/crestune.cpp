@@ -12,6 +12,7 @@
 #include <iostream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,11 @@ CommandLine parse(const std::vector<std::string>& args) {
   }
   if (cl.has("--player") && !crestune::mprisChoice(cl.get("--player")))
     throw UsageError{"--player takes mpris or mpris:NAME, found " + cl.get("--player")};
+  if (cl.has("--filter") && !crestune::benchFilterMatches(cl.get("--filter"))) {
+    std::string names;
+    for (const crestune::BenchOperation& op : crestune::benchOperations()) names += std::string(names.empty() ? "" : ", ") + op.name;
+    throw UsageError{"--filter " + cl.get("--filter") + " matches no operation (the operations: " + names + ")"};
+  }
   if ((cl.command == "install" || cl.command == "uninstall") && !cl.has("--device"))
     throw UsageError{cl.command + " needs --device DIR (a device that lives on)"};
   return cl;
@@ -296,10 +302,19 @@ int run(const CommandLine& cl) {
     if (cl.get("--language") == "spanish") lines.insert(lines.end(), {"control tap 1000", "list choose Español"});
     lines.push_back(cancel ? "control tap 2" : "control tap 1");
   }
-  lines.push_back(cl.command == "uninstall" || !cancel ? "check installed" : "check cancelled");
   crestune::Session session(device);
   session.startToday();
-  return crestune::runScript(session, cl.command, lines, std::cout, std::cerr);
+  // What the installer tells the person is the command's answer: on the
+  // terminal when it did what was asked, else the one line of its failure.
+  crestune::InstallResult result;
+  std::ostringstream said;
+  const int status = crestune::runScript(session, cl.command, lines, said, std::cerr, &result);
+  if (status == 0 && !(cancel ? result.cancelled : result.completed)) {
+    std::cerr << "crestune: " << cl.command << ": " << crestune::oneLine(result.message) << "\n";
+    return 1;
+  }
+  std::cout << said.str();
+  return status;
 }
 
 // `crestune help COMMAND`: the command's synopsis and what it does; for

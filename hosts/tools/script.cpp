@@ -222,11 +222,13 @@ bool checkScript(const std::string& fileName, const std::vector<std::string>& li
 }
 
 int runScript(Session& session, const std::string& fileName, const std::vector<std::string>& lines, std::ostream& out,
-              std::ostream& err) {
+              std::ostream& err, InstallResult* lastInstall) {
   std::vector<script::CheckedLine> checked;
   if (!script::checkLines(fileName, lines, err, checked)) return 1;
   script::Runner runner(session, fileName, lines, out, err);
-  return runner.run(std::move(checked));
+  const int status = runner.run(std::move(checked));
+  if (lastInstall) *lastInstall = runner.lastInstall_;
+  return status;
 }
 
 void writeScriptCommands(std::ostream& out) {

@@ -11,6 +11,7 @@
 namespace crestune {
 
 class Session;
+struct InstallResult;
 
 // Checks every line's shape (its command, its number of words, its numbers
 // and their ranges, its keywords, its quotes) without touching a device.
@@ -21,8 +22,10 @@ bool checkScript(const std::string& fileName, const std::vector<std::string>& li
 // Checks the script as checkScript does and then runs its lines; answers
 // the process exit status (0 when every line ran and every check held).
 // Errors are written to `err` as one line each: "<file>:<line>: <what>".
+// `lastInstall`, when given, receives how the last install or uninstall of
+// the script ended.
 int runScript(Session& session, const std::string& fileName, const std::vector<std::string>& lines, std::ostream& out,
-              std::ostream& err);
+              std::ostream& err, InstallResult* lastInstall = nullptr);
 
 // The commands a script may use, each as its usage on one line and what it
 // does, indented, on the next.

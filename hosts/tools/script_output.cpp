@@ -3,9 +3,9 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 
+#include "output_file.h"
 #include "player.h"
 #include "product_names.h"
 #include "screenshot.h"
@@ -16,15 +16,21 @@ namespace crestune::script {
 
 namespace {
 
-// The screen once the device has settled (a modal loop of the device
-// waiting on this line is left as it is), as a PNG under the output folder.
-// Answers the file written.
-std::filesystem::path writeScreen(Session& s, bool nested, const std::filesystem::path& name, int scale) {
-  if (!nested) s.device().windows().runUntilIdle();
+// A file under the output folder, its folder made when missing. Answers
+// the file.
+std::filesystem::path outputFile(Session& s, const std::filesystem::path& name) {
   std::filesystem::path file = s.outputFolder / name;
-  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
-  wince::writePng(s.device().screen(), file, scale);
+  std::error_code ec;
+  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
+  if (ec) throw ScriptError("cannot write " + file.string() + ": cannot make its folder (" + ec.message() + ")");
   return file;
+}
+
+// The screen once the device has settled (a modal loop of the device
+// waiting on this line is left as it is).
+const wince::Screen& settledScreen(Session& s, bool nested) {
+  if (!nested) s.device().windows().runUntilIdle();
+  return s.device().screen();
 }
 
 // A step's file name: its number and the caption's words in lower case.
@@ -58,16 +64,21 @@ std::string Runner::settingsText() {
 
 void Runner::screenshot(const Line& l) {
   int scale = l.has("scale") ? static_cast<int>(l.number("scale")) : 1;
-  out_ << "screenshot: " << writeScreen(s_, nested_ > 0, l["FILE"], scale).string() << "\n";
+  const std::filesystem::path file = outputFile(s_, l["FILE"]);
+  wince::writePng(settledScreen(s_, nested_ > 0), file, scale);
+  out_ << "screenshot: " << file.string() << "\n";
 }
 
 // One step of a story: the screen as it is now, with its caption, and what
-// the player received and the settings became since the step before.
+// the player received and the settings became since the step before. The
+// screen is kept as its PNG (some kilobytes, where its pixels take 300) for
+// the contact sheet.
 void Runner::takeStep(const Line& l) {
   const std::string& caption = l["CAPTION"];
-  writeScreen(s_, nested_ > 0, stepFileName(frames_.size() + 1, caption), 1);
-  const auto& screen = s_.device().screen();
-  frames_.push_back(SheetFrame{caption, screen.width, screen.height, screen.pixels});
+  const wince::Screen& screen = settledScreen(s_, nested_ > 0);
+  SheetFrame frame{caption, screen.width, screen.height, wince::encodePng(screen.width, screen.height, screen.pixels.data())};
+  wince::writeFileAtomically(outputFile(s_, stepFileName(frames_.size() + 1, caption)), frame.png);
+  frames_.push_back(std::move(frame));
   out_ << "step " << frames_.size() << ": " << caption << "\n";
   transcript_ << "step " << frames_.size() << ": " << caption << "\n";
   transcript_ << received_.str();
@@ -80,26 +91,33 @@ void Runner::takeStep(const Line& l) {
 }
 
 void Runner::sheet(const Line& l) {
-  std::filesystem::path file = s_.outputFolder / l["FILE"];
-  std::vector<SheetFrame> chosen;
+  std::vector<const SheetFrame*> chosen;
   for (const std::string& word : l.rest) {
     long long n = readNumber(word, "a step number", 1, 10000);
     if (n > static_cast<long long>(frames_.size()))
       throw ScriptError("there is no step " + word + " (the steps so far: 1 to " + std::to_string(frames_.size()) + ")");
-    chosen.push_back(frames_[static_cast<size_t>(n - 1)]);
+    chosen.push_back(&frames_[static_cast<size_t>(n - 1)]);
   }
-  if (l.rest.empty()) chosen = frames_;
+  if (l.rest.empty())
+    for (const SheetFrame& f : frames_) chosen.push_back(&f);
   // A sheet of nothing would be announced and never written.
   if (chosen.empty()) throw ScriptError("expected steps for the contact sheet (take them with step CAPTION), found none");
+  const std::filesystem::path file = outputFile(s_, l["FILE"]);
   writeContactSheet(l["TITLE"], chosen, l.rest.empty() ? 4 : static_cast<int>(chosen.size()), file);
   out_ << "contact sheet: " << file.string() << "\n";
 }
 
+// The whole run so far: the steps, then what came after the last one (or
+// with no step, everything), when anything did.
 void Runner::transcript(const Line& l) {
-  std::filesystem::path file = s_.outputFolder / l["FILE"];
-  std::ofstream t(file);
-  t << transcript_.str();
-  if (!t) throw ScriptError("cannot write " + file.string());
+  const std::filesystem::path file = outputFile(s_, l["FILE"]);
+  std::string text = transcript_.str();
+  std::string tail = received_.str();
+  const std::string settings = settingsText();
+  if (settings != lastSettings_) tail += "  registry: " + settings + "\n";
+  if (!tail.empty())
+    text += (frames_.empty() ? std::string("from the start:\n") : "after step " + std::to_string(frames_.size()) + ":\n") + tail;
+  wince::writeFileAtomically(file, text);
   out_ << "transcript: " << file.string() << "\n";
 }
 

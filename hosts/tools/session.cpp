@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "device_error.h"
 #include "device_folder.h"
@@ -13,6 +15,10 @@
 namespace crestune {
 
 namespace fs = std::filesystem;
+
+namespace {
+constexpr char kTemporaryPrefix[] = "crestune-device-";
+}  // namespace
 
 fs::path Session::romFolder() {
   if (const char* env = std::getenv("CRESTUNE_LIB_DIR")) return env;
@@ -26,10 +32,20 @@ fs::path Session::romFolder() {
 Session::Session(fs::path folder) : folder_(std::move(folder)) {
   try {
     if (folder_.empty()) {
-      std::string pattern = (fs::temp_directory_path() / "crestune-device-XXXXXX").string();
-      if (!mkdtemp(pattern.data())) throw wince::DeviceError("cannot make a temporary device folder");
+      // A temporary device is held as a device folder is, so that one a
+      // killed run left behind (its process gone) is known as such and
+      // removed by the next run that makes one.
+      const fs::path tmp = fs::temp_directory_path();
+      std::error_code ec;
+      for (fs::directory_iterator it(tmp, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+        if (it->path().filename().string().rfind(kTemporaryPrefix, 0) == 0)
+          wince::DeviceFolder::removeIfAbandoned(it->path());
+      std::string pattern = (tmp / (std::string(kTemporaryPrefix) + "XXXXXX")).string();
+      if (!mkdtemp(pattern.data()))
+        throw wince::DeviceError(tmp.string() + ": cannot make a temporary device folder (" + std::strerror(errno) + ")");
       folder_ = pattern;
       temporary_ = true;
+      held_ = std::make_unique<wince::DeviceFolder>(folder_);
     } else {
       // Held until the device has shut down: another process on the same
       // folder would lose one run's changes or the other's.

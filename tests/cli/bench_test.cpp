@@ -1,6 +1,8 @@
 // crestune bench as a person runs it: the table, the JSON file, the Wine
 // figures set beside the stand-in's, and what it refuses. No figure is
 // checked against a time: only that each is there and well formed.
+#include <sys/stat.h>
+
 #include <regex>
 
 #include "cli_run.h"
@@ -48,6 +50,23 @@ TEST_F(CliTest, BenchRefusesWhatItCannotRead) {
   EXPECT_NE(r.err.find("wine.txt:2: expected NAME MEDIAN_NS MIN_NS RUNS, found tap fast"), std::string::npos) << r.err;
 
   EXPECT_EQ(crestune({"bench", "--compare", path("missing.txt").string()}).status, 1);
+  // A folder for a file, and a JSON file the figures could never go to, are
+  // refused at once, before anything is measured.
+  fs::create_directory(path("figures"));
+  ::mkfifo(path("fifo").c_str(), 0644);
+  const std::pair<Words, std::string> refused[] = {
+      {{"--compare", "figures"}, "crestune: cannot read figures: it is a folder\n"},
+      {{"--json", "figures"}, "crestune: cannot write figures: it is a folder, not a regular file\n"},
+      {{"--json", "fifo"}, "crestune: cannot write fifo: it is a FIFO, not a regular file\n"},
+  };
+  for (const auto& [args, error] : refused) {
+    Words words{"bench", "--quick", "--filter", "query"};
+    words.insert(words.end(), args.begin(), args.end());
+    Result r = crestune(words);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, error);
+    EXPECT_EQ(r.out, "");
+  }
   EXPECT_EQ(crestune({"bench", "now"}).status, 2);
   EXPECT_EQ(crestune({"bench", "--json"}).status, 2);
 }

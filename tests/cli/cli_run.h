@@ -88,6 +88,25 @@ class CliTest : public ::testing::Test {
     return r;
   }
 
+  // The same under a file size limit of `blocks` of 512 bytes (what a full
+  // disk does to a write, write() failing with EFBIG), with SIGXFSZ ignored.
+  // Only crestune runs under it: what it prints goes through pipes.
+  Result crestuneOnAFullDisk(const std::vector<std::string>& args, int blocks) {
+    std::string run = quote(CRESTUNE_EXE);
+    for (const auto& a : args) run += " " + quote(a);
+    const std::string out = quote((dir_ / ".stdout").string()), err = quote((dir_ / ".stderr").string()),
+                      status = quote((dir_ / ".status").string());
+    const std::string cmd = "cd " + quote(dir_.string()) + " && { { (trap '' XFSZ; ulimit -f " + std::to_string(blocks) +
+                            "; exec " + run + ") 2>&1 1>&3 3>&-; echo $? >" + status + "; } | cat >" + err + "; } 3>&1 | cat >" + out;
+    std::system(cmd.c_str());
+    Result r;
+    r.status = std::atoi(readFile(dir_ / ".status").c_str());
+    r.out = readFile(dir_ / ".stdout");
+    r.err = readFile(dir_ / ".stderr");
+    for (const char* f : {".stdout", ".stderr", ".status"}) fs::remove(dir_ / f);
+    return r;
+  }
+
   fs::path path(const std::string& name) const { return dir_ / name; }
   fs::path script(const std::string& name, const std::string& text) {
     writeFile(dir_ / name, text);

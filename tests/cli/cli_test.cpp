@@ -1,6 +1,10 @@
 // The crestune program against bad input: each mistake is one line on
 // stderr and a non-zero exit, and a device folder it refuses is left as it
 // was.
+#include <sys/stat.h>
+
+#include <functional>
+
 #include "cli_run.h"
 
 namespace clitest {
@@ -65,6 +69,9 @@ TEST_F(CliTest, CommandLineMistakesGiveOneLineAndTheUsage) {
       {{"uninstall", "--device", "d", "--language", "spanish"}, "uninstall does not take --language"},
       {{"interactive", "--scale", "9"}, "--scale takes 1, 2, 3 or 4, found 9"},
       {{"interactive", "--player", "vlc"}, "--player takes mpris or mpris:NAME, found vlc"},
+      {{"bench", "--filter", "zzz"},
+       "--filter zzz matches no operation (the operations: refresh_query, paint_title, paint_buttons, tap, hold_menu, "
+       "options, install_uninstall, demo, png_screenshot, interactive_frame)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -210,6 +217,102 @@ TEST_F(CliTest, TheRegistryLivesOnInTheDeviceFolder) {
   EXPECT_EQ(crestune({"run", "check.crest"}).status, 1);
 }
 
+// What a script leaves behind goes only over a regular file (through a
+// symbolic link, to its target) or where there is none: anything else is
+// refused with one line and left as it was.
+TEST_F(CliTest, OutputFilesAreWrittenOnlyOverRegularFiles) {
+  const std::string steps = "step one\nstep two\n";
+  struct Case {
+    std::string line;  // writes "out"
+    std::string start;  // the output's first bytes
+  } writers[] = {
+      {"screenshot out", "\x89PNG"},
+      {"sheet out Title", "\x89PNG"},
+      {"transcript out", "step 1: one"},
+  };
+  struct Kind {
+    const char* what;
+    std::function<void(const fs::path&)> make;
+    std::string refusal;  // empty: written
+  } kinds[] = {
+      {"no file", [](const fs::path&) {}, ""},
+      {"a link to a file",
+       [](const fs::path& d) {
+         writeFile(d / "target", "old");
+         fs::create_symlink("target", d / "out");
+       },
+       ""},
+      {"a FIFO", [](const fs::path& d) { ::mkfifo((d / "out").c_str(), 0644); }, "it is a FIFO, not a regular file"},
+      {"a folder", [](const fs::path& d) { fs::create_directory(d / "out"); }, "it is a folder, not a regular file"},
+  };
+  for (const Case& w : writers) {
+    for (const Kind& k : kinds) {
+      SCOPED_TRACE(w.line + " over " + k.what);
+      fs::remove_all(path("o"));
+      fs::create_directory(path("o"));
+      k.make(path("o"));
+      script("s.crest", steps + w.line + "\n");
+      Result r = crestune({"run", "s.crest", "--out", "o"});
+      if (k.refusal.empty()) {
+        EXPECT_EQ(r.status, 0) << r.err;
+        const fs::path written = fs::is_symlink(path("o/out")) ? path("o/target") : path("o/out");
+        EXPECT_EQ(readFile(written).substr(0, w.start.size()), w.start);
+        EXPECT_EQ(fs::is_symlink(path("o/out")), std::string(k.what) == "a link to a file");
+      } else {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "s.crest:3: cannot write o/out: " + k.refusal + "\n");
+        EXPECT_EQ(k.refusal.find("FIFO") != std::string::npos, fs::is_fifo(path("o/out")));
+      }
+    }
+  }
+}
+
+// A full disk is said, in one line with the system's reason, and no file
+// is left half written: the transcript as the screenshot.
+TEST_F(CliTest, AFullDiskIsReportedAndLeavesNoHalfFile) {
+  // The device is made first: under the limit only the output is written.
+  script("make.crest", "item register \"WMP Crestune\" crestitem.dll order 10\n");
+  ASSERT_EQ(crestune({"run", "make.crest", "--device", "D"}).status, 0);
+  std::string taps = "today start\nplayer start\nwait 2000\n";
+  for (int i = 0; i < 40; ++i) taps += "tap 41 60\nwait 100\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"transcript t.txt", "t.txt"},
+      {"screenshot t.png", "t.png"},
+  };
+  for (const auto& [line, file] : cases) {
+    SCOPED_TRACE(line);
+    script("s.crest", taps + line + "\n");
+    Result r = crestuneOnAFullDisk({"run", "s.crest", "--device", "D"}, 1);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "s.crest:84: cannot write " + path(file).string() + ": File too large\n");
+    EXPECT_FALSE(fs::exists(path(file)));
+    for (const auto& [name, _] : snapshot(dir_)) EXPECT_NE(name[0], '.') << name;
+  }
+}
+
+// The transcript holds the whole run: what came after the last step, and
+// with no step at all, everything.
+TEST_F(CliTest, TheTranscriptHoldsTheWholeRun) {
+  const std::string start = "item register \"WMP Crestune\" crestitem.dll order 10\ntoday start\nplayer start\nwait 2000\n";
+  const std::string play = "tap 41 60\nwait 100\n";
+  const std::string registered = "  registry: Today item registered; settings absent\n";
+  struct Case {
+    std::string script, transcript;
+  } cases[] = {
+      {start + play, "from the start:\n  player received 0x80C8 (Play)\n" + registered},
+      {start + "step one\n" + play,
+       "step 1: one\n" + registered + "after step 1:\n  player received 0x80C8 (Play)\n"},
+      {start + play + "step one\n", "step 1: one\n  player received 0x80C8 (Play)\n" + registered},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    script("s.crest", c.script + "transcript t.txt\n");
+    Result r = crestune({"run", "s.crest"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(path("t.txt")), c.transcript);
+  }
+}
+
 TEST_F(CliTest, InstallAndUninstallKeepTheirDevice) {
   Result install = crestune({"install", "--device", "D", "--language", "spanish"});
   ASSERT_EQ(install.status, 0) << install.err;
@@ -218,6 +321,11 @@ TEST_F(CliTest, InstallAndUninstallKeepTheirDevice) {
   ASSERT_EQ(crestune({"uninstall", "--device", "D"}).status, 0);
   script("gone.crest", std::string("reg check \"") + kItemKey + "\" missing\n");
   EXPECT_EQ(crestune({"run", "gone.crest", "--device", "D"}).status, 0);
+  // Nothing left to remove is said in the command line's words.
+  Result again = crestune({"uninstall", "--device", "D"});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.err, "crestune: uninstall: Crestune is not installed on the device.\n");
+  EXPECT_EQ(again.out, "");
 }
 
 }  // namespace

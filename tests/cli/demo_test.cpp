@@ -154,9 +154,25 @@ TEST_P(DemoTest, TellsTheWholeStory) {
   EXPECT_NEAR(smaller.back() - smaller.front() + 1, 24, 1);
   EXPECT_GT(larger.back() - larger.front() + 1, 28);
 
+  // The sheet: four frames a row, each the very pixels of its step's
+  // screenshot, below a title band and above its caption.
   Image sheet = readPng(out / "contact-sheet.png");
-  EXPECT_GT(sheet.width, 1000);
-  EXPECT_GT(sheet.height, 1000);
+  const int rows = static_cast<int>((steps + 3) / 4);
+  EXPECT_EQ(sheet.width, 16 + 4 * (240 + 16));
+  EXPECT_EQ(sheet.height, 40 + rows * (320 + 36 + 16) + 16);
+  std::vector<fs::path> shotFiles;
+  for (const auto& e : fs::directory_iterator(out))
+    if (std::isdigit(static_cast<unsigned char>(e.path().filename().string()[0]))) shotFiles.push_back(e.path());
+  std::sort(shotFiles.begin(), shotFiles.end());
+  ASSERT_EQ(shotFiles.size(), steps);
+  for (size_t i = 0; i < shotFiles.size(); ++i) {
+    const Image shot = readPng(shotFiles[i]);
+    const int x0 = 16 + static_cast<int>(i % 4) * (240 + 16), y0 = 40 + static_cast<int>(i / 4) * (320 + 36 + 16);
+    int differ = 0;
+    for (int y = 0; y < shot.height; ++y)
+      for (int x = 0; x < shot.width; ++x) differ += shot.at(x, y) != sheet.at(x0 + x, y0 + y);
+    EXPECT_EQ(differ, 0) << shotFiles[i];
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Language, DemoTest, ::testing::Values(false, true),

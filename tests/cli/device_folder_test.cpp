@@ -273,5 +273,42 @@ TEST_F(CliTest, ANewDeviceKilledBeforeItsFirstSaveStartsAfresh) {
   }
 }
 
+// The temporary devices of runs in the folder for temporary files: one left
+// by a killed run is removed by the next run that makes one; one whose run
+// goes on is left alone.
+TEST_F(CliTest, ATemporaryDeviceOfAKilledRunIsRemovedByTheNextRun) {
+  const fs::path tmp = path("tmp");
+  fs::create_directory(tmp);
+  ::setenv("TMPDIR", tmp.c_str(), 1);
+  std::string shots;
+  for (int i = 0; i < 3000; ++i) shots += "screenshot shot.png\n";
+  script("long.crest", shots);
+  script("echo.crest", "echo hello\n");
+  // A run started, and the temporary device it holds once it is running.
+  auto startLong = [&](const fs::path& err) {
+    const pid_t pid = start({"run", path("long.crest"), "--out", path("o")}, err);
+    for (int i = 0; i < 5000; ++i) {
+      for (const auto& e : fs::directory_iterator(tmp))
+        if (readFile(e.path() / "device.lock") == std::to_string(pid) + "\n") return std::make_pair(pid, e.path());
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ADD_FAILURE() << "no temporary device for pid " << pid;
+    return std::make_pair(pid, fs::path());
+  };
+  auto [killed, left] = startLong(path("err1"));
+  kill(killed, SIGKILL);
+  EXPECT_EQ(-1, finish(killed));
+  EXPECT_TRUE(fs::exists(left));
+  auto [running, live] = startLong(path("err2"));
+  EXPECT_EQ(crestune({"run", "echo.crest"}).status, 0);
+  EXPECT_FALSE(fs::exists(left)) << "the killed run's device is removed";
+  EXPECT_TRUE(fs::exists(live)) << "the running one's is not";
+  kill(running, SIGKILL);
+  finish(running);
+  EXPECT_EQ(crestune({"run", "echo.crest"}).status, 0);
+  EXPECT_TRUE(fs::is_empty(tmp));
+  ::unsetenv("TMPDIR");
+}
+
 }  // namespace
 }  // namespace clitest

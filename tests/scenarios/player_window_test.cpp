@@ -221,5 +221,28 @@ TEST(PlayerInBackground, RunsHiddenUntilBroughtForward) {
   EXPECT_TRUE(session.player().shown());
 }
 
+// What the transcript and the checks show of a message: its parameters as
+// the device holds them, 32 bits each.
+TEST_F(PlayerWindow, ItShowsWhatItReceivedInTheDevicesWidths) {
+  struct Case {
+    WPARAM wParam;
+    LPARAM lParam;
+    const char* shown;
+  } cases[] = {
+      {0, 0, "0x8100"},
+      {1, -2147483648LL, "0x8100(0x1,0x80000000)"},
+      {static_cast<WPARAM>(-1), -1, "0x8100(0xFFFFFFFF,0xFFFFFFFF)"},
+      {0x7FFFFFFF, 2147483647, "0x8100(0x7FFFFFFF,0x7FFFFFFF)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    (void)player().takeNew();
+    SendMessageW(player().window(), 0x8100, c.wParam, c.lParam);
+    const std::vector<PlayerMessage> got = player().takeNew();
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ(c.shown, describe(got[0]));
+  }
+}
+
 }  // namespace
 }  // namespace crestune::testing

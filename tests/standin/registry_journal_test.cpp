@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -230,6 +231,103 @@ TEST(RegistryJournal, TheJournalIsFoldedInBeforeItOutgrowsTheFile) {
   // Far less than the 4000 changes' lines, about 1.3 MB.
   EXPECT_LE(largest, 300u * 1024);
   EXPECT_EQ(dev.registry().exportText(), readBackCopy(dir.path()));
+}
+
+// A change the folder cannot take (the disk full half way through its
+// line, a read-only registry.reg) is refused and taken back: the device's
+// registry stays the one the folder holds, which a new device reads, and
+// reads again when the folder cannot take the whole file at load.
+TEST(RegistryJournal, AChangeTheFolderCannotTakeIsRefusedAndTakenBack) {
+  const std::vector<uint8_t> big(3000, 0x5A);
+  struct Case {
+    const char* what;
+    std::function<void(RegistryStore&)> make;
+  } cases[] = {
+      {"a value set", [&](RegistryStore& r) { r.setValue("HKCU\\Software\\J", "v", REG_BINARY, big); }},
+      {"a value set in new keys", [&](RegistryStore& r) { r.setValue("HKCU\\Software\\New\\Deep", "v", REG_BINARY, big); }},
+      {"a value set through the API",
+       [&](RegistryStore&) {
+         HKEY k = createKey(HKEY_CURRENT_USER, u"Software\\J");
+         EXPECT_EQ(ERROR_CANTWRITE, RegSetValueExW(k, u"Count", 0, REG_BINARY, big.data(), 3000));
+         RegCloseKey(k);
+       }},
+      {"a value deleted", [](RegistryStore& r) { r.deleteValue("HKCU\\Software\\J", "count"); }},
+      {"a key deleted", [](RegistryStore& r) { r.deleteKey("HKCU\\Software\\J"); }},
+      {"a key made through the API",
+       [](RegistryStore&) {
+         HKEY k = NULL;
+         EXPECT_EQ(ERROR_CANTWRITE, RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\J\\K\\L", 0, NULL, 0, 0, NULL, &k, NULL));
+         if (k) RegCloseKey(k);
+       }},
+  };
+  for (bool readOnly : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (readOnly ? ", read-only registry.reg" : ", disk full"));
+      TempDir dir;
+      const fs::path file = dir.path() / "registry.reg";
+      {
+        wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+        setDword(u"Software\\J", u"Count", 1);
+        dev.registry().setValue("HKCU\\Software\\J\\Sub", "x", REG_BINARY, big);
+      }
+      if (readOnly) fs::permissions(file, fs::perms::owner_read | fs::perms::group_read);
+      const std::string text = readFile(file);
+      std::string before;
+      {
+        wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+        before = dev.registry().exportText();
+        if (!readOnly) {
+          setDword(u"Software\\J", u"Small", 2);  // appended before the disk fills up
+          before = dev.registry().exportText();
+        }
+        {
+          std::optional<standin::FileSizeLimit> full;
+          if (!readOnly) full.emplace(fs::file_size(dir.path() / "registry.journal") + 10);
+          try {
+            c.make(dev.registry());
+          } catch (const wince::DeviceError& e) {
+            const std::string why = readOnly ? file.string() + ": it is read-only"
+                                             : (dir.path() / "registry.journal").string() + ": File too large";
+            EXPECT_EQ("cannot write " + why, std::string(e.what()));
+          }
+          EXPECT_EQ(before, dev.registry().exportText()) << "the change is taken back";
+          // A store on the same folder, still full, reads it: the file that
+          // cannot be written is left with its journal.
+          wince::Accounting accounting;
+          RegistryStore again(file, accounting);
+          EXPECT_EQ(before, again.exportText());
+        }
+        EXPECT_EQ(before, readBackCopy(dir.path()));
+        EXPECT_EQ(0, dev.accounting().live(wince::ObjectKind::Key));
+      }
+      if (readOnly) {
+        EXPECT_EQ(text, readFile(file)) << "a read-only registry.reg is never rewritten";
+        EXPECT_EQ(fs::perms::owner_read | fs::perms::group_read, fs::status(file).permissions());
+      }
+      wince::Accounting accounting;
+      RegistryStore after(file, accounting);
+      EXPECT_EQ(before, after.exportText());
+    }
+  }
+}
+
+TEST(RegistryJournal, ALinkedRegistryFileIsWrittenThroughKeepingItsMode) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "keep");
+  const fs::path real = dir.path() / "keep" / "device.reg";
+  { wince::Device dev(wince::DeviceOptions{.folder = dir.path() / "keep"}); }
+  fs::rename(dir.path() / "keep" / "registry.reg", real);
+  fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_directory(dir.path() / "d");
+  fs::create_symlink(real, dir.path() / "d" / "registry.reg");
+  {
+    wince::Device dev(wince::DeviceOptions{.folder = dir.path() / "d"});
+    setDword(u"Software\\Linked", u"v", 7);
+  }
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "d" / "registry.reg"));
+  EXPECT_NE(std::string::npos, readFile(real).find("\"v\"=dword:00000007"));
+  EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write, fs::status(real).permissions());
+  EXPECT_EQ((std::vector<std::string>{"device.reg"}), folderEntries(dir.path() / "keep"));
 }
 
 // "HKCU\\k\\k..." with `levels` key names of `length` characters.

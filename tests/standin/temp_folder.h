@@ -1,7 +1,9 @@
 // Folders and files for the tests of the device folder: a temporary folder
 // removed after the test, and whole-file reads and writes.
 #pragma once
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -48,5 +50,29 @@ inline std::vector<std::string> folderEntries(const fs::path& dir) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+// While it lives, this process may not make a file larger than `bytes`:
+// write() past it fails with EFBIG, as on a full disk it fails with ENOSPC
+// (SIGXFSZ is ignored, so the process lives on to say so).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    handler_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved_;
+    small.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*handler_)(int) = nullptr;
+};
 
 }  // namespace standin

@@ -37,6 +37,13 @@ class DeviceFolder {
   // files (".registry.reg.XXXXXX").
   static bool isLeftover(const std::string& name);
 
+  // Removes `folder` with everything in it when the process that held it is
+  // gone: its lock file can be locked and names a process that no longer
+  // exists (killed before it could remove the folder). A folder without a
+  // lock file, or whose process may still run, is left alone. Answers
+  // whether it was removed.
+  static bool removeIfAbandoned(const std::filesystem::path& folder);
+
  private:
   std::filesystem::path folder_;
   int lock_ = -1;

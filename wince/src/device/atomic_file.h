@@ -1,17 +1,11 @@
-// Replacing a file so that it appears whole or not at all.
+// Replacing a file so that it appears whole or not at all, and the
+// temporary files that does it.
 #pragma once
-#include <filesystem>
 #include <string>
-#include <string_view>
+
+#include "output_file.h"
 
 namespace wince {
-
-// Writes `bytes` to a temporary file beside `file` (so the rename cannot
-// cross file systems), flushes it to disk and renames it over `file`; a crash
-// leaves either the old file or the new one. The folder must exist. On
-// failure the temporary file is removed and std::system_error is thrown,
-// its text saying which step failed ("cannot write: No space left on device").
-void writeFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 
 // True when `name` is the name of a temporary file writeFileAtomically makes
 // for a file named `target` (".registry.reg.XXXXXX" for "registry.reg"):

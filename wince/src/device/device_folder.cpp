@@ -3,6 +3,7 @@
 #include "device_folder.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,6 +62,21 @@ UniqueFd lockFolder(const fs::path& folder) {
 }
 
 }  // namespace
+
+bool DeviceFolder::removeIfAbandoned(const fs::path& folder) {
+  UniqueFd fd(::open((folder / kLockFile).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+  if (!fd || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
+  // A lock file without a number is one whose process is starting: it
+  // writes its number once it holds the lock.
+  char buf[24] = {};
+  const ssize_t n = ::pread(fd.get(), buf, sizeof buf - 1, 0);
+  long pid = 0;
+  for (ssize_t i = 0; i < n && std::isdigit(static_cast<unsigned char>(buf[i])); ++i) pid = pid * 10 + (buf[i] - '0');
+  if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) return false;
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+  return !ec;
+}
 
 bool DeviceFolder::isLeftover(const std::string& name) {
   return name == kLockFile || isTemporaryFileOf(kRegistryFile, name);

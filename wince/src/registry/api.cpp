@@ -1,7 +1,7 @@
 // The registry functions of winreg.h. Each one records itself in the trace,
 // then hands the work to the store; a change that cannot be written to the
-// device folder answers ERROR_CANTWRITE (it stays in the device's memory,
-// and is written with the whole registry when the device shuts down).
+// device folder answers ERROR_CANTWRITE and is taken back, so the registry
+// stays the one the folder holds.
 #include <windows.h>
 
 #include <new>

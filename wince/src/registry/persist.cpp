@@ -15,14 +15,19 @@
 // gives the same registry: each record sets its key or value to a state of
 // its own, whatever was there before. So after any kill the folder holds
 // the registry as it was before or after each change, never a mix.
+//
+// A change that cannot be written (a full disk, a read-only registry.reg)
+// is refused: the store takes it back (store.cpp), so that the registry in
+// memory stays the one the folder holds, and a folder that cannot take the
+// whole file at load is read all the same, its journal kept.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <system_error>
 
 #include "device/atomic_file.h"
 #include "device_error.h"
@@ -53,8 +58,8 @@ bool readWhole(const std::filesystem::path& file, std::string& bytes) {
   return true;
 }
 
-[[noreturn]] void failWrite(const std::filesystem::path& file, int err) {
-  throw DeviceError(file.string() + ": cannot write (" + std::strerror(err) + ")");
+[[noreturn]] void failWrite(const std::filesystem::path& file, const std::string& why) {
+  throw DeviceError("cannot write " + file.string() + ": " + why);
 }
 
 }  // namespace
@@ -71,16 +76,30 @@ void RegistryStore::Impl::load() {
     parseRegText(bytes, file.string(), roots);
     fileBytes = bytes.size();
   }
+  // A registry file that may not be replaced (read-only) is read, and
+  // every change refused.
+  refusal = refusalToWrite(file);
   const std::filesystem::path journalPath = journalPathOf(file);
   std::string changes;
   if (!readWhole(journalPath, changes)) return;
   replayJournal(changes, journalPath.string(), roots);
   // Left by a run that did not end: folded in before anything is appended
   // after a change it may have left unfinished.
-  compact();
+  try {
+    compact();
+  } catch (const DeviceError&) {
+    // The folder cannot take the whole file now (a full disk): the
+    // registry is read all the same. The journal stays, cut back to its
+    // last whole change, and the file is written when it can be.
+    unsaved = true;
+    const size_t whole = changes.rfind('\n') == std::string::npos ? 0 : changes.rfind('\n') + 1;
+    journalBytes = whole;
+    if (whole < changes.size() && ::truncate(journalPath.c_str(), static_cast<off_t>(whole)) != 0) journalTorn = true;
+  }
 }
 
 void RegistryStore::Impl::changed(const std::string& record) {
+  if (!refusal.empty()) failWrite(file, refusal);
   unsaved = true;
   const std::filesystem::path journalPath = journalPathOf(file);
   if (journalTorn) {
@@ -90,8 +109,14 @@ void RegistryStore::Impl::changed(const std::string& record) {
     return;
   }
   if (!journal) {
-    journal = UniqueFd(::open(journalPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-    if (!journal) failWrite(journalPath, errno);
+    // Not blocking: a FIFO in the journal's place is refused, not waited on.
+    journal = UniqueFd(::open(journalPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644));
+    if (!journal) failWrite(journalPath, std::strerror(errno));
+    struct stat st {};
+    if (::fstat(journal.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      journal.reset();
+      failWrite(journalPath, "it is not a regular file");
+    }
   }
   size_t done = 0;
   while (done < record.size()) {
@@ -102,7 +127,7 @@ void RegistryStore::Impl::changed(const std::string& record) {
       // Take back what part of the change was written, so that the next
       // change does not follow it on the same line.
       if (done > 0 && ::ftruncate(journal.get(), static_cast<off_t>(journalBytes)) != 0) journalTorn = true;
-      failWrite(journalPath, err);
+      failWrite(journalPath, std::strerror(err));
     }
     done += static_cast<size_t>(n);
   }
@@ -120,11 +145,7 @@ void RegistryStore::Impl::compact() {
   const std::string text = formatRegText(roots);
   std::error_code ec;
   std::filesystem::create_directories(file.parent_path().empty() ? "." : file.parent_path(), ec);
-  try {
-    writeFileAtomically(file, text);
-  } catch (const std::system_error& e) {
-    throw DeviceError(file.string() + ": " + e.what());
-  }
+  writeFileAtomically(file, text);
   fileBytes = text.size();
   unsaved = false;
   journal.reset();

@@ -3,6 +3,7 @@
 #include "registry_store.h"
 
 #include <cstring>
+#include <optional>
 
 #include "device.h"
 #include "device_error.h"
@@ -138,21 +139,49 @@ std::shared_ptr<RegKey> RegistryStore::Impl::walk(const std::shared_ptr<RegKey>&
 
 std::shared_ptr<RegKey> RegistryStore::Impl::makePath(const std::shared_ptr<RegKey>& from,
                                                       const std::vector<std::u16string>& parts,
-                                                      bool* created) {
+                                                      bool* created, std::shared_ptr<RegKey>* firstMade) {
   std::shared_ptr<RegKey> k = from;
   bool made = false;
+  if (firstMade) firstMade->reset();
   for (const auto& part : parts) {
     auto& slot = k->subkeys[foldName(part)];
     if (!slot) {
       slot = std::make_shared<RegKey>();
       slot->name = part;
       slot->parent = k.get();
+      if (!made && firstMade) *firstMade = slot;
       made = true;
     }
     k = slot;
   }
   if (created) *created = made;
   return k;
+}
+
+void RegistryStore::Impl::restoreKey(const std::shared_ptr<RegKey>& key, RegKey* parent) {
+  std::vector<RegKey*> stack{key.get()};
+  while (!stack.empty()) {
+    RegKey* k = stack.back();
+    stack.pop_back();
+    k->deleted = false;
+    for (auto& [_, sub] : k->subkeys) stack.push_back(sub.get());
+  }
+  key->parent = parent;
+  parent->subkeys[foldName(key->name)] = key;
+}
+
+void RegistryStore::Impl::setCommitted(const std::shared_ptr<RegKey>& k, const std::shared_ptr<RegKey>& firstMade,
+                                       const std::u16string& name, DWORD type, std::vector<uint8_t> data) {
+  std::optional<RegValue> before;
+  if (const RegValue* v = k->value(name)) before = *v;
+  k->put(name, type, std::move(data));
+  commit(valueRecord(*k, *k->value(name)), [&] {
+    if (firstMade) return removeKey(firstMade);
+    if (before)
+      k->values[foldName(name)] = *before;
+    else
+      k->values.erase(foldName(name));
+  });
 }
 
 void RegistryStore::Impl::removeKey(const std::shared_ptr<RegKey>& key) {
@@ -201,8 +230,9 @@ LONG RegistryStore::Impl::create(HKEY base, const char16_t* subKey, HKEY* result
   rc = splitPath(subKey, parts, kMaxKeyDepth - from->depth());
   if (rc != ERROR_SUCCESS) return rc;
   bool created = false;
-  std::shared_ptr<RegKey> k = makePath(from, parts, &created);
-  if (created && persisting()) changed(keyRecord(*k, false));
+  std::shared_ptr<RegKey> made;
+  std::shared_ptr<RegKey> k = makePath(from, parts, &created, &made);
+  if (created) commit(keyRecord(*k, false), [&] { removeKey(made); });
   *result = issueHandle(std::move(k));
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;
@@ -243,9 +273,7 @@ LONG RegistryStore::Impl::setValue(HKEY h, const char16_t* name, DWORD type, con
   std::shared_ptr<RegKey> k;
   LONG rc = resolve(h, k);
   if (rc != ERROR_SUCCESS) return rc;
-  const std::u16string n = str16(name);
-  k->put(n, type, std::vector<uint8_t>(data, data + size));
-  if (persisting()) changed(valueRecord(*k, *k->value(n)));
+  setCommitted(k, nullptr, str16(name), type, std::vector<uint8_t>(data, data + size));
   return ERROR_SUCCESS;
 }
 
@@ -253,8 +281,11 @@ LONG RegistryStore::Impl::deleteValue(HKEY h, const char16_t* name) {
   std::shared_ptr<RegKey> k;
   LONG rc = resolve(h, k);
   if (rc != ERROR_SUCCESS) return rc;
-  if (k->values.erase(foldName(str16(name))) == 0) return ERROR_FILE_NOT_FOUND;
-  if (persisting()) changed(valueDeletedRecord(*k, str16(name)));
+  auto it = k->values.find(foldName(str16(name)));
+  if (it == k->values.end()) return ERROR_FILE_NOT_FOUND;
+  RegValue before = std::move(it->second);
+  k->values.erase(it);
+  commit(valueDeletedRecord(*k, str16(name)), [&] { k->values[foldName(before.name)] = before; });
   return ERROR_SUCCESS;
 }
 
@@ -270,8 +301,9 @@ LONG RegistryStore::Impl::deleteKey(HKEY h, const char16_t* subKey) {
   std::shared_ptr<RegKey> k = walk(from, parts);
   if (!k) return ERROR_FILE_NOT_FOUND;
   const std::string record = persisting() ? keyRecord(*k, true) : std::string();
+  RegKey* parent = k->parent;
   removeKey(k);
-  if (persisting()) changed(record);
+  commit(record, [&] { restoreKey(k, parent); });
   return ERROR_SUCCESS;
 }
 
@@ -373,10 +405,9 @@ RegistryStore::KeyPath RegistryStore::parseKeyPath(const std::string& path) {
 void RegistryStore::setValue(const std::string& keyPath, const std::string& name, DWORD type,
                              std::vector<uint8_t> bytes) {
   const SplitKeyPath kp = splitKeyPath(keyPath);
-  std::shared_ptr<RegKey> k = impl_->makePath(impl_->rootKey(kp.root), kp.parts, nullptr);
-  const std::u16string n = widen(name);
-  k->put(n, type, std::move(bytes));
-  if (impl_->persisting()) impl_->changed(valueRecord(*k, *k->value(n)));
+  std::shared_ptr<RegKey> made;
+  std::shared_ptr<RegKey> k = impl_->makePath(impl_->rootKey(kp.root), kp.parts, nullptr, &made);
+  impl_->setCommitted(k, made, widen(name), type, std::move(bytes));
 }
 
 std::optional<RegistryStore::Value> RegistryStore::getValue(const std::string& keyPath,
@@ -390,8 +421,12 @@ std::optional<RegistryStore::Value> RegistryStore::getValue(const std::string& k
 
 bool RegistryStore::deleteValue(const std::string& keyPath, const std::string& name) {
   auto k = findKey(*impl_, keyPath);
-  if (!k || k->values.erase(foldName(widen(name))) == 0) return false;
-  if (impl_->persisting()) impl_->changed(valueDeletedRecord(*k, widen(name)));
+  if (!k) return false;
+  auto it = k->values.find(foldName(widen(name)));
+  if (it == k->values.end()) return false;
+  RegValue before = std::move(it->second);
+  k->values.erase(it);
+  impl_->commit(valueDeletedRecord(*k, widen(name)), [&] { k->values[foldName(before.name)] = before; });
   return true;
 }
 
@@ -400,8 +435,9 @@ bool RegistryStore::deleteKey(const std::string& keyPath) {
   if (!k) return false;
   if (!k->parent) throw DeviceError("\"" + keyPath + "\": a root key cannot be deleted");
   const std::string record = impl_->persisting() ? keyRecord(*k, true) : std::string();
+  RegKey* parent = k->parent;
   impl_->removeKey(k);
-  if (impl_->persisting()) impl_->changed(record);
+  impl_->commit(record, [&] { Impl::restoreKey(k, parent); });
   return true;
 }
 

@@ -83,6 +83,7 @@ struct RegistryStore::Impl {
   uint64_t fileBytes = 0;     // the size of the file last written or read
   bool journalTorn = false;   // a failed append may have left part of a change
   bool unsaved = false;       // changes made since the file was last written
+  std::string refusal;        // why the file may not be written (read-only); empty when it may
 
   std::shared_ptr<RegKey> rootKey(HKEY root) const;
 
@@ -111,9 +112,32 @@ struct RegistryStore::Impl {
   // Finds (create: makes) the key below `from`; null when missing.
   std::shared_ptr<RegKey> walk(const std::shared_ptr<RegKey>& from,
                                const std::vector<std::u16string>& parts) const;
+  // `firstMade`, when given, receives the uppermost key made (null when
+  // every key was there).
   static std::shared_ptr<RegKey> makePath(const std::shared_ptr<RegKey>& from,
-                                   const std::vector<std::u16string>& parts, bool* created);
+                                   const std::vector<std::u16string>& parts, bool* created,
+                                   std::shared_ptr<RegKey>* firstMade = nullptr);
   void removeKey(const std::shared_ptr<RegKey>& key);
+  // Puts a key removeKey took away back below `parent`, with its subtree.
+  static void restoreKey(const std::shared_ptr<RegKey>& key, RegKey* parent);
+
+  // Hands a change already made in memory to the journal; when it cannot be
+  // written, `undo` takes it back and the error goes on to the caller, so
+  // that the registry in memory stays the one the folder holds.
+  template <class Undo>
+  void commit(const std::string& record, Undo&& undo) {
+    if (!persisting()) return;
+    try {
+      changed(record);
+    } catch (...) {
+      undo();
+      throw;
+    }
+  }
+  // Sets a value, as commit() hands it on: undone, with any key made for it,
+  // when the journal refuses it.
+  void setCommitted(const std::shared_ptr<RegKey>& k, const std::shared_ptr<RegKey>& firstMade,
+                    const std::u16string& name, DWORD type, std::vector<uint8_t> data);
 
   // The file and its journal (persist.cpp). Each change is appended to the
   // journal as one whole line (nothing when kept in memory only, or while
