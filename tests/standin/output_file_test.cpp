@@ -123,7 +123,9 @@ TEST(OutputFile, RefusesWhatIsNoRegularFileOrReadOnlyAndLeavesIt) {
     EXPECT_EQ("cannot write " + out.string() + ": " + c.why, errorOf([&] { wince::writeFileAtomically(out, "x"); }));
     EXPECT_EQ(before, folderEntries(dir.path()));
     std::error_code ec;
-    if (fs::is_regular_file(out, ec)) EXPECT_EQ("old", readFile(out));
+    if (fs::is_regular_file(out, ec)) {
+      EXPECT_EQ("old", readFile(out));
+    }
   }
   // A device is only asked about, never written to.
   EXPECT_EQ("it is a device, not a regular file", wince::refusalToWrite("/dev/null"));
