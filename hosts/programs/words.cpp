@@ -8,6 +8,7 @@ namespace crestune {
 
 std::vector<std::string> splitWords(std::string_view line) {
   std::vector<std::string> words;
+  words.reserve(4);  // most lines have a few words: one allocation
   std::string word;
   bool inWord = false, quoted = false;
   for (size_t i = 0; i < line.size(); ++i) {
@@ -23,7 +24,7 @@ std::vector<std::string> splitWords(std::string_view line) {
     } else if (c == '"') {
       quoted = inWord = true;
     } else if (c == ' ' || c == '\t') {
-      if (inWord) words.push_back(word), word.clear(), inWord = false;
+      if (inWord) words.push_back(std::move(word)), word.clear(), inWord = false;
     } else if (c == '#' && !inWord) {
       break;
     } else {
@@ -32,7 +33,7 @@ std::vector<std::string> splitWords(std::string_view line) {
     }
   }
   if (quoted) throw std::invalid_argument("a quoted text is not closed");
-  if (inWord) words.push_back(word);
+  if (inWord) words.push_back(std::move(word));
   return words;
 }
 

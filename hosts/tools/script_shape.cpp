@@ -240,7 +240,8 @@ Shape::Shape(std::string usage) : usage_(std::move(usage)) {
     }
     before = t;
   }
-  if (fixed_.empty()) throw bad("no command");
+  if (fixed_.empty() || fixed_[0].words.size() != 1) throw bad("no command");
+  command_ = fixed_[0].words[0];
   size_t named = options_.size();
   for (const Token& t : fixed_) named += t.placeholder.empty() ? 0 : 1;
   if (named > Line::kMaxNamed) throw bad("more placeholders and options than a line keeps");
@@ -362,6 +363,7 @@ size_t chooseShape(const std::vector<Shape>& shapes, const std::vector<std::stri
   std::string bestError;
   Shape::Misfit misfit;
   for (size_t i = 0; i < shapes.size(); ++i) {
+    if (!shapes[i].isCommand(words[0])) continue;
     bool fits = shapes[i].match(words, misfit);
     if (!fits && misfit.error.empty()) continue;
     if (best == shapes.size() || shapes[i].wordCount() > shapes[best].wordCount() ||

@@ -97,6 +97,8 @@ class Shape {
   size_t wordCount() const;
   // Whether a line of this many words could have the shape.
   bool admits(size_t count) const;
+  // Whether a line beginning with this word is of this command.
+  bool isCommand(const std::string& word) const { return word == command_; }
   // How many words come before the optional ones.
   size_t fixedSize() const { return fixed_.size(); }
 
@@ -108,6 +110,7 @@ class Shape {
   bool walk(const std::vector<std::string>& words, Misfit& misfit, Visit&& visit) const;
 
   std::string usage_;
+  std::string command_;  // the first word
   std::vector<Token> fixed_;
   std::vector<Option> options_;
   Token tail_;
