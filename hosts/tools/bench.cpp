@@ -29,6 +29,7 @@ const std::vector<BenchOperation>& benchOperations() {
       {"paint_title", "the item's paint, title view"},
       {"paint_buttons", "the item's paint, buttons view"},
       {"tap", "a tap on Play: pressed face, Play sent, face again"},
+      {"script_tap", "the same tap as a script line: checked, read, run"},
       {"hold_menu", "tap-and-hold: the menu shown and dismissed"},
       {"options", "the options page opened and confirmed"},
       {"install_uninstall", "install and uninstall, no virtual waits"},

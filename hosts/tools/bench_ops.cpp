@@ -161,6 +161,30 @@ Prepared tap(Devices& d) {
   return p;
 }
 
+// The same tap as a script's line, checked and run by the script runner:
+// what the runner adds to the platform's work.
+Prepared scriptTap(Devices& d) {
+  Session& s = d.item(true);
+  const POINT play = onItem(s, 41);
+  auto lines = std::make_shared<std::vector<std::string>>(
+      1, "tap " + std::to_string(play.x) + " " + std::to_string(play.y));
+  auto status = std::make_shared<int>(0);
+  auto errors = std::make_shared<std::ostringstream>();
+  auto before = std::make_shared<size_t>(s.player().transcript().size());
+  Prepared p;
+  p.run = [&s, lines, status, errors] {
+    std::ostringstream out;
+    *status = runScript(s, "bench", *lines, out, *errors);
+  };
+  p.check = [&s, status, errors, before] {
+    if (*status != 0) return "the line failed: " + errors->str();
+    const auto& t = s.player().transcript();
+    if (t.size() <= *before) return std::string("the player received nothing");
+    return t.back().message == 0x80C8 ? std::string() : "the player received " + describe(t.back());
+  };
+  return p;
+}
+
 Prepared holdMenu(Devices& d) {
   Session& s = d.item(true);
   auto& windows = s.device().windows();
@@ -288,6 +312,7 @@ Prepared prepare(const std::string& name, Devices& d) {
   if (name == "paint_title") return paint(d, false);
   if (name == "paint_buttons") return paint(d, true);
   if (name == "tap") return tap(d);
+  if (name == "script_tap") return scriptTap(d);
   if (name == "hold_menu") return holdMenu(d);
   if (name == "options") return options(d);
   if (name == "install_uninstall") return installUninstall(d);

@@ -4,6 +4,8 @@
 #include "script.h"
 
 #include <algorithm>
+#include <iterator>
+#include <string_view>
 #include <ostream>
 
 #include "script_runner.h"
@@ -121,18 +123,44 @@ const std::vector<Shape>& shapes() {
   return all;
 }
 
-// Every line against the table; the first line that fits no row (or whose
-// words do not agree with each other) is reported and nothing is answered.
-bool checkLines(const std::string& fileName, const std::vector<std::string>& lines, std::ostream& err,
-                std::vector<CheckedLine>& checked) {
-  checked.assign(lines.size(), CheckedLine{});
+// The byte-order mark a UTF-8 file may begin with.
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// A line's text without the byte-order mark the file may begin with.
+std::string_view textOf(const std::vector<std::string>& lines, size_t i) {
+  std::string_view text = lines[i];
+  if (i == 0 && text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
+  return text;
+}
+
+// Why a line is no text a script may hold: bytes that are not UTF-8, a NUL
+// (which would end a key's or a value's name on the device), a byte-order
+// mark past the start of the file.
+std::string textProblem(const std::vector<std::string>& lines, size_t i) {
+  std::string problem = textLineProblem(lines[i], std::string::npos);
+  if (!problem.empty()) return problem;
+  size_t bom = lines[i].find(kBom, i == 0 ? 1 : 0);
+  if (bom != std::string::npos)
+    return "a byte-order mark (EF BB BF) at column " + std::to_string(bom + 1) +
+           ": only the start of the file may have one";
+  return {};
+}
+
+// Every line against the table; the first line that is not text, or fits
+// no row (or whose words do not agree with each other), is reported and
+// nothing is answered.
+bool checkLines(const std::string& fileName, const std::vector<std::string>& lines, std::ostream& err, Rows& rows) {
+  static_assert(std::size(kCommands) < kNoCommand, "a row's number fits a byte");
+  rows.assign(lines.size(), kNoCommand);
   for (size_t i = 0; i < lines.size(); ++i) {
     try {
-      std::vector<std::string> words = splitWords(lines[i]);
+      std::string problem = textProblem(lines, i);
+      if (!problem.empty()) throw ScriptError(problem);
+      std::vector<std::string> words = splitWords(textOf(lines, i));
       if (words.empty()) continue;
-      const CommandRow& row = kCommands[chooseShape(shapes(), words, checked[i].line)];
-      if (row.verify) row.verify(checked[i].line);
-      checked[i].run = row.run;
+      size_t row = chooseShape(shapes(), words);
+      if (kCommands[row].verify) kCommands[row].verify(shapes()[row].read(std::move(words)));
+      rows[i] = static_cast<uint8_t>(row);
     } catch (const std::invalid_argument& e) {  // an unclosed quote
       err << fileName << ":" << (i + 1) << ": " << oneLine(e.what()) << "\n";
       return false;
@@ -146,12 +174,13 @@ bool checkLines(const std::string& fileName, const std::vector<std::string>& lin
 
 }  // namespace
 
-int Runner::run(std::vector<CheckedLine> checked) {
-  checked_ = std::move(checked);
+int Runner::run(Rows rows) {
+  rows_ = std::move(rows);
   // The player's commands go into the transcript as they arrive, and only
   // when the script writes one: a long run that writes none keeps nothing
   // of them.
-  if (std::any_of(checked_.begin(), checked_.end(), [](const CheckedLine& c) { return c.run == &Runner::transcript; }))
+  if (std::any_of(rows_.begin(), rows_.end(),
+                  [](uint8_t row) { return row != kNoCommand && kCommands[row].run == &Runner::transcript; }))
     s_.player().setRecorder([this](const PlayerMessage& m) {
       received_ << "  player received " << describe(m) << " " << commandName(m) << "\n";
     });
@@ -186,10 +215,13 @@ bool Runner::feed() {
 
 void Runner::runLine() {
   size_t lineNo = next_++;
-  const CheckedLine& c = checked_[lineNo];
-  if (!c.run) return;
+  const uint8_t row = rows_[lineNo];
+  if (row == kNoCommand) return;
   try {
-    (this->*c.run)(c.line);
+    // The line is read again as the check read it: only its row is kept
+    // between the two.
+    const Line line = shapes()[row].read(splitWords(textOf(lines_, lineNo)));
+    (this->*kCommands[row].run)(line);
     if (!nested_) {
       s_.device().windows().runUntilIdle();
       collectProblems(lineNo);
@@ -217,16 +249,16 @@ void Runner::fail(size_t lineNo, const std::string& what) {
 }  // namespace script
 
 bool checkScript(const std::string& fileName, const std::vector<std::string>& lines, std::ostream& err) {
-  std::vector<script::CheckedLine> checked;
-  return script::checkLines(fileName, lines, err, checked);
+  script::Rows rows;
+  return script::checkLines(fileName, lines, err, rows);
 }
 
 int runScript(Session& session, const std::string& fileName, const std::vector<std::string>& lines, std::ostream& out,
               std::ostream& err, InstallResult* lastInstall) {
-  std::vector<script::CheckedLine> checked;
-  if (!script::checkLines(fileName, lines, err, checked)) return 1;
+  script::Rows rows;
+  if (!script::checkLines(fileName, lines, err, rows)) return 1;
   script::Runner runner(session, fileName, lines, out, err);
-  const int status = runner.run(std::move(checked));
+  const int status = runner.run(std::move(rows));
   if (lastInstall) *lastInstall = runner.lastInstall_;
   return status;
 }

@@ -151,12 +151,16 @@ void Runner::checkMail(const Line& l) {
 }
 
 void Runner::checkResult(const Line& l) {
+  if (!optionsOpened_)
+    throw ScriptError("expected the options page to end with " + l["N"] + ", but no options page was opened");
   if (lastResult_ != l.number("N"))
     throw ScriptError("expected the dialog to end with " + l["N"] + ", found " + std::to_string(lastResult_));
 }
 
 void Runner::checkInstall(const Line& l) {
   const std::string& want = l.words[1];
+  if (!installRan_)
+    throw ScriptError("expected the last install or uninstall " + want + ", but no install or uninstall ran");
   bool found = want == "installed" ? lastInstall_.completed : lastInstall_.cancelled;
   if (!found) throw ScriptError("expected the last install or uninstall " + want + ", found: " + lastInstall_.message);
 }

@@ -147,6 +147,7 @@ void Runner::fileCancel(const Line&) { push(InputEvent{InputEvent::Kind::CancelF
 void Runner::optionsOpen(const Line& l) {
   lastResult_ = today().openOptions(wince::widen(l["ITEM"]));
   if (lastResult_ == -1) throw ScriptError("item " + l["ITEM"] + " has no options page");
+  optionsOpened_ = true;
 }
 
 // Taps the "ok" of the navigation bar that a full-screen dialog gets.
@@ -162,6 +163,7 @@ void Runner::install(const Line&) {
   InstallResult result = Installer(PackageManifest::read(PackageManifest::defaultFile())).install();
   if (result.refused) throw ScriptError(result.message);
   lastInstall_ = result;
+  installRan_ = true;
   out_ << lastInstall_.message << "\n";
 }
 
@@ -169,6 +171,7 @@ void Runner::uninstall(const Line&) {
   InstallResult result = Installer(PackageManifest::read(PackageManifest::defaultFile())).uninstall();
   if (result.refused) throw ScriptError(result.message);
   lastInstall_ = result;
+  installRan_ = true;
   out_ << lastInstall_.message << "\n";
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <iosfwd>
 #include <sstream>
 #include <string>
@@ -21,12 +22,11 @@ namespace crestune::script {
 struct Runner;
 using Handler = void (Runner::*)(const Line&);
 
-// A line the check let through: its command and its words, or no command
-// for a line without words.
-struct CheckedLine {
-  Handler run = nullptr;
-  Line line;
-};
+// The row of the command table each line of a script has, as the check
+// found it (kNoCommand for a line without words): all that is kept of a
+// line between the check and its run, which reads it again.
+using Rows = std::vector<uint8_t>;
+constexpr uint8_t kNoCommand = 0xFF;
 
 struct Runner {
   Runner(Session& s, const std::string& file, const std::vector<std::string>& lines, std::ostream& out,
@@ -34,7 +34,7 @@ struct Runner {
       : s_(s), file_(file), lines_(lines), out_(out), err_(err) {}
 
   // Runs the checked lines; answers the exit status.
-  int run(std::vector<CheckedLine> checked);
+  int run(Rows rows);
 
   // Registry.
   void regSet(const Line& l);
@@ -127,18 +127,20 @@ struct Runner {
   const std::vector<std::string>& lines_;
   std::ostream& out_;
   std::ostream& err_;
-  std::vector<CheckedLine> checked_;
+  Rows rows_;
   size_t next_ = 0;
   size_t inputLine_ = 0;  // the line that gave the last input
   int nested_ = 0;
   bool failed_ = false;
   size_t boxesSeen_ = 0;
   INT_PTR lastResult_ = 0;
+  bool optionsOpened_ = false;  // an options page was opened (and lastResult_ is how it ended)
   std::vector<SheetFrame> frames_;
   std::ostringstream transcript_;
   std::ostringstream received_;  // the player's commands since the last step, for the transcript
   std::string lastSettings_;
   InstallResult lastInstall_;
+  bool installRan_ = false;
 };
 
 // The value a reg set or reg check line names: its type and its data,

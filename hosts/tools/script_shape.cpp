@@ -76,6 +76,8 @@ void fileName(const std::string& w) {
   if (w.empty()) throw ScriptError("expected a file name, found \"\"");
 }
 
+}  // namespace
+
 // What a placeholder stands for. A number has its range; a word may have a
 // rule of its own; any other word is taken as it is.
 struct Kind {
@@ -85,6 +87,8 @@ struct Kind {
   long long lo, hi;
   void (*rule)(const std::string&);
 };
+
+namespace {
 
 const std::vector<Kind>& kinds() {
   // Pen positions lie on the screen of the device a script runs on.
@@ -138,10 +142,9 @@ const Kind* findKind(const std::string& name) {
   return nullptr;
 }
 
-void checkWord(const std::string& kind, const std::string& word) {
-  const Kind* k = findKind(kind);
-  if (k->number) readNumber(word, k->what, k->lo, k->hi);
-  else if (k->rule) k->rule(word);
+void checkWord(const Kind& k, const std::string& word) {
+  if (k.number) readNumber(word, k.what, k.lo, k.hi);
+  else if (k.rule) k.rule(word);
 }
 
 bool isPlaceholder(const std::string& t) {
@@ -154,9 +157,16 @@ bool isPlaceholder(const std::string& t) {
 // A placeholder's token; its kind is "word NAME" when the word before it
 // names one (dword N, size N), else its own name.
 Shape::Token placeholderToken(const std::string& name, const std::string& before, const std::string& usage) {
-  std::string kind = findKind(before + " " + name) ? before + " " + name : name;
-  if (!findKind(kind)) throw std::logic_error("usage \"" + usage + "\": no kind of word is called " + name);
+  const Kind* kind = findKind(before + " " + name);
+  if (!kind) kind = findKind(name);
+  if (!kind) throw std::logic_error("usage \"" + usage + "\": no kind of word is called " + name);
   return Shape::Token{{}, name, kind};
+}
+
+bool isWordOf(const Shape::Token& t, const std::string& word) {
+  for (const auto& w : t.words)
+    if (w == word) return true;
+  return false;
 }
 
 std::string listOf(const std::vector<std::string>& words) {
@@ -167,10 +177,16 @@ std::string listOf(const std::vector<std::string>& words) {
 
 }  // namespace
 
+const std::string* Line::find(const std::string& name) const {
+  for (size_t i = 0; i < namedCount; ++i)
+    if (*named[i].name == name) return &words[named[i].at];
+  return nullptr;
+}
+
 const std::string& Line::operator[](const std::string& name) const {
-  auto it = values.find(name);
-  if (it == values.end()) throw std::logic_error("the line has no " + name);
-  return it->second;
+  const std::string* word = find(name);
+  if (!word) throw std::logic_error("the line has no " + name);
+  return *word;
 }
 
 long long Line::number(const std::string& name) const { return readNumber((*this)[name], name, LLONG_MIN, LLONG_MAX); }
@@ -224,70 +240,100 @@ Shape::Shape(std::string usage) : usage_(std::move(usage)) {
     }
     before = t;
   }
-  if (fixed_.empty()) throw bad("no command");
+  if (fixed_.empty() || fixed_[0].words.size() != 1) throw bad("no command");
+  command_ = fixed_[0].words[0];
+  size_t named = options_.size();
+  for (const Token& t : fixed_) named += t.placeholder.empty() ? 0 : 1;
+  if (named > Line::kMaxNamed) throw bad("more placeholders and options than a line keeps");
+  if (options_.size() > 16) throw bad("more options than a line can give");
 }
 
-bool Shape::match(const std::vector<std::string>& words, Line& line, Misfit& misfit) const {
-  line = Line{words, {}, {}};
-  // The words of the placeholders, checked once the words are where the
-  // pattern wants them: a line of the right shape is the one its writer
-  // meant, and what is wrong with it is one of its words.
-  std::vector<std::pair<size_t, const Token*>> values;
+template <class Visit>
+bool Shape::walk(const std::vector<std::string>& words, Misfit& misfit, Visit&& visit) const {
   for (size_t i = 0; i < fixed_.size(); ++i) {
     const Token& t = fixed_[i];
-    if (i >= words.size()) {
-      misfit = Misfit{i, t.words, {}};
+    if (i >= words.size() || (t.placeholder.empty() && !isWordOf(t, words[i]))) {
+      misfit = Misfit{i, &t, 0, {}};
       return false;
     }
-    if (t.placeholder.empty()) {
-      bool known = false;
-      for (const auto& w : t.words) known = known || w == words[i];
-      if (!known) {
-        misfit = Misfit{i, t.words, {}};
-        return false;
-      }
-    } else {
-      line.values[t.placeholder] = words[i];
-      values.emplace_back(i, &t);
-    }
+    if (!t.placeholder.empty()) visit(i, t, &t.placeholder);
   }
-  std::set<std::string> given;
+  unsigned given = 0;
+  bool restTaken = false;
   for (size_t i = fixed_.size(); i < words.size();) {
-    const Option* option = nullptr;
-    for (const Option& o : options_)
-      if (o.word == words[i] && line.rest.empty()) option = &o;
-    if (option) {
-      if (!given.insert(option->word).second) {
-        misfit = Misfit{i, {}, "expected \"" + option->word + "\" at most once, found it twice"};
+    size_t o = 0;
+    while (o < options_.size() && (restTaken || options_[o].word != words[i])) ++o;
+    if (o < options_.size()) {
+      const Option& option = options_[o];
+      if (given & (1u << o)) {
+        misfit = Misfit{i, nullptr, 0, "expected \"" + option.word + "\" at most once, found it twice"};
         return false;
       }
       if (i + 1 >= words.size()) {
-        misfit = Misfit{i, {}, "expected a value after \"" + option->word + "\""};
+        misfit = Misfit{i, nullptr, 0, "expected a value after \"" + option.word + "\""};
         return false;
       }
-      line.values[option->word] = words[i + 1];
-      values.emplace_back(i + 1, &option->value);
+      given |= 1u << o;
+      visit(i + 1, option.value, &option.word);
       i += 2;
-    } else if (hasTail_ && (tailRepeats_ || line.rest.empty())) {
-      line.rest.push_back(words[i]);
-      values.emplace_back(i, &tail_);
+    } else if (hasTail_ && (tailRepeats_ || !restTaken)) {
+      restTaken = true;
+      visit(i, tail_, nullptr);
       ++i;
     } else {
-      misfit = Misfit{i, {}, {}};
-      for (const Option& o : options_)
-        if (!given.count(o.word) && line.rest.empty()) misfit.wanted.push_back(o.word);
-      return false;
-    }
-  }
-  for (const auto& [at, token] : values) {
-    try {
-      checkWord(token->kind, words[at]);
-    } catch (const ScriptError& e) {
-      misfit = Misfit{at, {}, e.what()};
+      unsigned all = (1u << options_.size()) - 1;
+      misfit = Misfit{i, nullptr, restTaken ? 0 : all & ~given, {}};
       return false;
     }
   }
   return true;
+}
+
+bool Shape::match(const std::vector<std::string>& words, Misfit& misfit) const {
+  // The words of the placeholders are checked once the words are where the
+  // pattern wants them: a line of the right shape is the one its writer
+  // meant, and what is wrong with it is one of its words.
+  if (!walk(words, misfit, [](size_t, const Token&, const std::string*) {})) return false;
+  bool kinds = true;
+  walk(words, misfit, [&](size_t at, const Token& t, const std::string*) {
+    if (!kinds) return;
+    try {
+      checkWord(*t.kind, words[at]);
+    } catch (const ScriptError& e) {
+      misfit = Misfit{at, nullptr, 0, e.what()};
+      kinds = false;
+    }
+  });
+  return kinds;
+}
+
+Line Shape::read(std::vector<std::string> words) const {
+  Line line;
+  Misfit misfit;
+  walk(words, misfit, [&](size_t at, const Token&, const std::string* name) {
+    if (!name) line.rest.push_back(words[at]);
+    else line.named[line.namedCount++] = Line::Named{name, at};
+  });
+  line.words = std::move(words);
+  return line;
+}
+
+std::vector<std::string> Shape::wanted(const Misfit& misfit) const {
+  if (misfit.token) return misfit.token->words;
+  std::vector<std::string> words;
+  for (size_t o = 0; o < options_.size(); ++o)
+    if (misfit.options & (1u << o)) words.push_back(options_[o].word);
+  return words;
+}
+
+bool Shape::hasWordsFrom(const std::vector<std::string>& words, size_t from) const {
+  bool reaches = false;
+  for (size_t i = 0; i < fixed_.size() && i < words.size(); ++i) {
+    if (!fixed_[i].placeholder.empty()) continue;
+    if (!isWordOf(fixed_[i], words[i])) return false;
+    reaches = reaches || i >= from;
+  }
+  return reaches;
 }
 
 bool Shape::admits(size_t count) const {
@@ -304,26 +350,46 @@ size_t Shape::wordCount() const {
   return n;
 }
 
-size_t chooseShape(const std::vector<Shape>& shapes, const std::vector<std::string>& words, Line& line) {
-  std::vector<Shape::Misfit> misfits(shapes.size());
-  std::vector<Line> lines(shapes.size());
+namespace {
+
+// What the nearest shapes expected of a line that none fits.
+[[noreturn]] void throwMisfit(const std::vector<Shape>& shapes, const std::vector<std::string>& words);
+
+}  // namespace
+
+size_t chooseShape(const std::vector<Shape>& shapes, const std::vector<std::string>& words) {
   size_t best = shapes.size();
   bool bestFits = false;
+  std::string bestError;
+  Shape::Misfit misfit;
   for (size_t i = 0; i < shapes.size(); ++i) {
-    bool fits = shapes[i].match(words, lines[i], misfits[i]);
-    if (!fits && misfits[i].error.empty()) continue;
+    if (!shapes[i].isCommand(words[0])) continue;
+    bool fits = shapes[i].match(words, misfit);
+    if (!fits && misfit.error.empty()) continue;
     if (best == shapes.size() || shapes[i].wordCount() > shapes[best].wordCount() ||
         (shapes[i].wordCount() == shapes[best].wordCount() && fits && !bestFits)) {
       best = i;
       bestFits = fits;
+      bestError = std::move(misfit.error);
     }
   }
-  if (bestFits) {
-    line = std::move(lines[best]);
-    return best;
-  }
+  if (best == shapes.size()) throwMisfit(shapes, words);
   // A line of some command's shape with a wrong word: that word's fault.
-  if (best != shapes.size()) throw ScriptError(misfits[best].error);
+  if (!bestFits) throw ScriptError(bestError);
+  // Last words do not take the words of a longer shape.
+  const Shape& chosen = shapes[best];
+  if (words.size() > chosen.fixedSize())
+    for (const Shape& other : shapes)
+      if (other.wordCount() > chosen.wordCount() && other.hasWordsFrom(words, chosen.fixedSize()))
+        throw ScriptError("expected: " + other.usage() + ", found: " + joinWords(words));
+  return best;
+}
+
+namespace {
+
+void throwMisfit(const std::vector<Shape>& shapes, const std::vector<std::string>& words) {
+  std::vector<Shape::Misfit> misfits(shapes.size());
+  for (size_t i = 0; i < shapes.size(); ++i) shapes[i].match(words, misfits[i]);
   size_t furthest = 0;
   for (const auto& m : misfits) furthest = std::max(furthest, m.at);
   if (furthest == 0) throw ScriptError("unknown command \"" + words[0] + "\"");
@@ -352,8 +418,9 @@ size_t chooseShape(const std::vector<Shape>& shapes, const std::vector<std::stri
   for (size_t i = 0; i < shapes.size(); ++i) {
     if (!near[i]) continue;
     usages.push_back(shapes[i].usage());
-    allWords = allWords && !misfits[i].wanted.empty();
-    for (const auto& w : misfits[i].wanted)
+    std::vector<std::string> theirs = shapes[i].wanted(misfits[i]);
+    allWords = allWords && !theirs.empty();
+    for (const auto& w : theirs)
       if (std::find(wanted.begin(), wanted.end(), w) == wanted.end()) wanted.push_back(w);
   }
   if (allWords) {
@@ -370,7 +437,9 @@ size_t chooseShape(const std::vector<Shape>& shapes, const std::vector<std::stri
   throw ScriptError("expected: " + expected + ", found: " + joinWords(words));
 }
 
-long long readNumber(const std::string& word, const std::string& what, long long lo, long long hi) {
+}  // namespace
+
+long long readNumber(const std::string& word, std::string_view what, long long lo, long long hi) {
   size_t i = word.size() > 1 && word[0] == '-' ? 1 : 0;
   const bool negative = i == 1;
   const bool hex = word.size() > i + 2 && word[i] == '0' && (word[i + 1] == 'x' || word[i + 1] == 'X');
@@ -387,11 +456,11 @@ long long readNumber(const std::string& word, const std::string& what, long long
       else v = v * (hex ? 16 : 10) + d;
     }
   }
-  if (!digits) throw ScriptError("expected " + what + " (a number), found \"" + word + "\"");
+  if (!digits) throw ScriptError("expected " + std::string(what) + " (a number), found \"" + word + "\"");
   long long n = huge ? (negative ? LLONG_MIN : LLONG_MAX)
                      : (negative ? -static_cast<long long>(v) : static_cast<long long>(v));
   if (n < lo || n > hi)
-    throw ScriptError("expected " + what + " from " + std::to_string(lo) + " to " + std::to_string(hi) + ", found " +
+    throw ScriptError("expected " + std::string(what) + " from " + std::to_string(lo) + " to " + std::to_string(hi) + ", found " +
                       word);
   return n;
 }

@@ -202,6 +202,30 @@ TEST_F(CliTest, AFailureInsideAModalLoopEndsTheRunCleanly) {
   }
 }
 
+// A check of something that never happened fails and says what did not.
+TEST_F(CliTest, ACheckOfWhatNeverHappenedSaysSo) {
+  struct Case {
+    std::string line, error;
+  };
+  const Case cases[] = {
+      {"check installed", "expected the last install or uninstall installed, but no install or uninstall ran"},
+      {"check cancelled", "expected the last install or uninstall cancelled, but no install or uninstall ran"},
+      {"check result 0", "expected the options page to end with 0, but no options page was opened"},
+      {"check menu", "expected a menu, but none was shown"},
+      {"check menu at 0 0", "expected a menu, but none was shown"},
+      {"check box Hello", "expected a message box \"Hello\", but none was shown"},
+      {"check mail a@b.c", "expected a mail message to a@b.c, but none was opened"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    script("s.crest", "echo first\n" + c.line + "\necho after\n");
+    Result r = crestune({"run", "s.crest"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "s.crest:2: " + c.error + "\n");
+    EXPECT_EQ(r.out, "first\n");
+  }
+}
+
 TEST_F(CliTest, TheRegistryLivesOnInTheDeviceFolder) {
   script("set.crest", std::string("reg set \"") + kItemKey + "\" Language dword 1\n");
   script("check.crest", std::string("reg check \"") + kItemKey + "\" Language dword 1\n");

@@ -39,6 +39,8 @@ const BadLine kBadLines[] = {
     {"reg set HKLM\\X V dword", "expected: reg set KEY NAME dword N [size N], found: reg set HKLM\\X V dword"},
     {"check box none extra",
      "expected: check box none, or check box TEXT [caption CAPTION], found: check box none extra"},
+    {"check menu at 10", "expected: check menu at X Y, found: check menu at 10"},
+    {"check menu at 10 20 30", "expected: check menu at X Y, found: check menu at 10 20 30"},
     {"item register A a.dll order", "expected a value after \"order\""},
     {"item register A a.dll order 1 order 2", "expected \"order\" at most once, found it twice"},
     {"item register A a.dll bogus 1", "expected enabled, order or options, found \"bogus\""},
@@ -86,6 +88,9 @@ const BadLine kBadLines[] = {
     {"check player 0x10::1", "expected a message MSG, MSG:WPARAM or MSG:WPARAM:LPARAM, found \"0x10::1\""},
     {"transcript \"\"", "expected a file name, found \"\""},
     {"echo \"not closed", "a quoted text is not closed"},
+    // A byte-order mark past the start of the file.
+    {"\xEF\xBB\xBF" "echo x", "a byte-order mark (EF BB BF) at column 1: only the start of the file may have one"},
+    {"echo x\xEF\xBB\xBF", "a byte-order mark (EF BB BF) at column 7: only the start of the file may have one"},
 };
 
 class ScriptCheck : public CliTest {
@@ -120,11 +125,15 @@ TEST_F(ScriptCheck, ALaterLineOfTheWrongShapeStopsTheRunBeforeTheFirstLine) {
 
 // Lines at the edges of their shapes are let through and mean what they
 // say: decimal stays decimal with a leading zero, hex needs 0x, options come
-// in any order, and a size may equal the data's own.
+// in any order, and a size may equal the data's own. The file may begin
+// with a byte-order mark, and UTF-8 holds the characters at the edges of
+// its forms.
 TEST_F(ScriptCheck, NumbersAreReadAsWrittenAndEdgesAreAccepted) {
   const std::string key = std::string("\"") + kKey + "\"";
+  const std::string edgeCharacters = "\x7F \xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEE\x80\x80 \xEF\xBF\xBF "
+                                     "\xF0\x90\x80\x80 \xF4\x8F\xBF\xBF";
   script("edges.crest",
-         "reg set " + key + " A dword 010\n"
+         "\xEF\xBB\xBF" "reg set " + key + " A dword 010\n"
          "reg check " + key + " A dword 10\n"
          "reg check " + key + " A dword 0xA\n"
          "reg set " + key + " B dword 4294967295\n"
@@ -143,10 +152,11 @@ TEST_F(ScriptCheck, NumbersAreReadAsWrittenAndEdgesAreAccepted) {
          "check player\n"
          "check player nothing\n"
          "check box none\n"
-         "echo\n");
+         "echo\n"
+         "echo \"" + edgeCharacters + "\"\n");
   Result r = crestune({"run", "edges.crest", "--device", "D"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "\nok: edges.crest\n");
+  EXPECT_EQ(r.out, "\n" + edgeCharacters + "\nok: edges.crest\n");
 }
 
 }  // namespace
