@@ -23,8 +23,11 @@ launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S "$root/device" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null ||
-  fail "configuring $build_dir failed (see above)"
+mkdir -p "$build_dir" || fail "cannot make $build_dir"
+if ! cmake -S "$root/device" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >"$build_dir/configure.log" 2>&1; then
+  cat "$build_dir/configure.log" >&2
+  fail "configuring $build_dir failed (above, and in $build_dir/configure.log)"
+fi
 cmake --build "$build_dir" -j2 || fail "the build failed (see above)"
 
 for dll in crestitem.dll setup.dll; do
