@@ -16,6 +16,10 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== device build (ARM) and its checks"
+tools/device-build.sh build-device
+/usr/bin/python3 tests/device/check_images.py build-device
+
 echo "== bench, quick: it runs and prints its table (figures: docs/performance.md)"
 timeout 120 build/bin/crestune bench --quick
 

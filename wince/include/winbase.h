@@ -2,7 +2,18 @@
 #pragma once
 #include "windef.h"
 
+#ifdef _WIN32_WCE
+// The device build has no C library of its own: the few C functions the
+// code uses are COREDLL's, declared here as the device's headers do.
+WINCE_BEGIN_DECLS
+void* memset(void* dest, int c, size_t count);
+void* memcpy(void* dest, const void* src, size_t count);
+void* memmove(void* dest, const void* src, size_t count);
+int memcmp(const void* a, const void* b, size_t count);
+WINCE_END_DECLS
+#else
 #include <string.h>
+#endif
 
 #define ZeroMemory(dest, length) memset((dest), 0, (length))
 #define CopyMemory(dest, src, length) memcpy((dest), (src), (length))
