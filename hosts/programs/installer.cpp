@@ -1,12 +1,10 @@
 #include "installer.h"
-#include "words.h"
 
 #include <ce_setup.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
-#include <sstream>
 
 #include "device.h"
 #include "device_error.h"
@@ -61,20 +59,23 @@ void closeWindow(HWND window) {
   wince::Device::current().windows().runUntilIdle();
 }
 
-std::string appsKey(const std::string& name) { return "HKLM\\Software\\Apps\\" + name; }
+std::string appsKey(const std::string& fullName) { return "HKLM\\Software\\Apps\\" + fullName; }
 
-// Copies a library of the build (<romFolder>/<stem>.so for "stem.dll") to a
-// host path, making its folder first. Throws std::filesystem::filesystem_error
-// when either fails. The copy is written beside the target and renamed over
-// it: a library still loaded from the target keeps the file it was loaded
-// from instead of having it rewritten under it.
-void copyBuiltLibrary(const std::string& library, const fs::path& target) {
+// Writes bytes to a host path, making its folder first. Throws
+// std::filesystem::filesystem_error when either fails. The file is written
+// beside the target and renamed over it: a library still loaded from the
+// target keeps the file it was loaded from instead of having it rewritten
+// under it.
+void writeFile(const fs::path& target, const std::vector<uint8_t>& bytes) {
   fs::create_directories(target.parent_path());
-  std::string stem = library.substr(0, library.rfind('.'));
   fs::path partial = target;
   partial += ".partial";
-  fs::copy_file(wince::Device::current().options().romFolder / (stem + ".so"), partial,
-                fs::copy_options::overwrite_existing);
+  {
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw fs::filesystem_error("cannot write", partial, std::make_error_code(std::errc::io_error));
+  }
   try {
     fs::rename(partial, target);
   } catch (const fs::filesystem_error&) {
@@ -82,6 +83,17 @@ void copyBuiltLibrary(const std::string& library, const fs::path& target) {
     fs::remove(partial, ec);
     throw;
   }
+}
+
+// The removal record the installer keeps of a package: its install script.
+std::u16string recordPath(const std::string& fullName) { return u"\\Windows\\AppMgr\\" + wince::widen(fullName) + u".000"; }
+
+// The installer keeps the setup library for the removal, as the device does.
+std::u16string setupCopy(const std::string& appName) { return u"\\Windows\\" + wince::widen(appName) + u".dll"; }
+
+template <class Hook>
+Hook hook(HMODULE library, const char* name) {
+  return library ? reinterpret_cast<Hook>(reinterpret_cast<void (*)()>(GetProcAddress(library, name))) : nullptr;
 }
 
 // What the device's one installer is doing now ("installing Crestune"),
@@ -106,240 +118,158 @@ InstallResult refusedWhileBusy(const std::string& asked) {
   return result;
 }
 
-// A DWORD written in decimal or as 0x and hex digits; false for anything else
-// or a number past 32 bits.
-bool readDword(const std::string& text, DWORD& out) {
-  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  const std::string digits = hex ? text.substr(2) : text;
-  if (digits.empty() || digits.size() > (hex ? 8u : 10u)) return false;
-  uint64_t v = 0;
-  for (char c : digits) {
-    int d = -1;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    if (d < 0) return false;
-    v = v * (hex ? 16 : 10) + static_cast<uint64_t>(d);
-  }
-  if (v > 0xFFFFFFFFu) return false;
-  out = static_cast<DWORD>(v);
-  return true;
-}
-
-// Well-formed UTF-8: no stray or missing continuation bytes, no overlong
-// forms (which would hide a control character or a separator), no
-// surrogates, nothing past U+10FFFF.
-bool utf8(const std::string& s) {
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char b = static_cast<unsigned char>(s[i]);
-    const int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || s.size() - i <= static_cast<size_t>(extra)) return false;
-    uint32_t c = extra == 0 ? b : b & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-      const unsigned char n = static_cast<unsigned char>(s[i + k]);
-      if ((n & 0xC0) != 0x80) return false;
-      c = c << 6 | (n & 0x3F);
-    }
-    static const uint32_t kLeast[4] = {0, 0x80, 0x800, 0x10000};
-    if (c < kLeast[extra] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
-
-// One name of a file or a key, as the installer makes both from it: printable,
-// no separator, not "." or "..".
-bool plainName(const std::string& s) {
-  if (s.empty() || s.size() > 255 || s == "." || s == "..") return false;
-  for (unsigned char c : s)
-    if (c < 0x20 || c == 0x7F || c == '\\' || c == '/') return false;
-  return true;
-}
-
-// An absolute device path ("\Windows\x.dll") whose host path stays inside
-// the device's folder.
-bool devicePath(const std::string& s) {
-  if (s.size() < 2 || s[0] != '\\') return false;
-  for (size_t start = 1; start <= s.size();) {
-    size_t end = std::min(s.find('\\', start), s.size());
-    if (!plainName(s.substr(start, end - start))) return false;
-    start = end + 1;
-  }
-  return true;
-}
-
-// A library of the build, copied from its .so in the ROM folder.
-bool libraryName(const std::string& s) {
-  return plainName(s) && s.size() > 4 && s.compare(s.size() - 4, 4, ".dll") == 0;
-}
 }  // namespace
 
-fs::path PackageManifest::defaultFile() {
-  if (const char* env = std::getenv("CRESTUNE_MANIFEST")) return env;
-  return fs::path(CRESTUNE_SOURCE_DIR) / "hosts" / "programs" / "package" / "crestune.manifest";
-}
+fs::path Installer::defaultCab() { return wince::Device::current().options().romFolder / "Crestune.CAB"; }
 
-PackageManifest PackageManifest::read(const fs::path& file) {
-  std::ifstream in(file);
-  if (!in) throw wince::DeviceError("cannot read the package manifest " + file.string());
-  std::ostringstream text;
-  text << in.rdbuf();
-  return parse(text.str(), file.string());
-}
+Installer::Installer(fs::path cab) : cab_(std::move(cab)) {}
 
-PackageManifest PackageManifest::parse(const std::string& text, const std::string& source) {
-  std::istringstream in(text);
-  PackageManifest m;
-  int lineNo = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++lineNo;
-    if (!line.empty() && line.back() == '\r') line.pop_back();  // a manifest saved with CRLF line ends
-    auto bad = [&](const std::string& what) {
-      return wince::DeviceError(source + ":" + std::to_string(lineNo) + ": " + what);
-    };
-    if (!utf8(line)) throw bad("expected UTF-8 text");
-    std::vector<std::string> w;
-    try {
-      w = splitWords(line);
-    } catch (const std::exception& e) {
-      throw bad(e.what());
-    }
-    if (w.empty()) continue;
-    auto need = [&](bool ok, const std::string& what, const std::string& found) {
-      if (!ok) throw bad("expected " + what + ", found \"" + found + "\"");
-    };
-    const std::string kDevicePath = "a device path such as \\Windows\\x.dll";
-    const std::string kLibrary = "a library of the build such as crestitem.dll";
-    if (w[0] == "package" && w.size() == 3) {
-      need(plainName(w[1]), "a package name without separators", w[1]);
-      need(devicePath(w[2]), kDevicePath, w[2]);
-      m.name = w[1];
-      m.installFolder = wince::widen(w[2]);
-    } else if (w[0] == "setup" && w.size() == 2) {
-      need(libraryName(w[1]), kLibrary, w[1]);
-      m.setupLibrary = w[1];
-    } else if (w[0] == "file" && w.size() == 3) {
-      need(libraryName(w[1]), kLibrary, w[1]);
-      need(devicePath(w[2]), kDevicePath, w[2]);
-      m.files.push_back({w[1], wince::widen(w[2])});
-    } else if (w[0] == "reg" && w.size() == 5 && (w[3] == "sz" || w[3] == "dword")) {
-      try {
-        wince::RegistryStore::parseKeyPath(w[1]);
-      } catch (const wince::DeviceError& e) {
-        throw bad(e.what());
-      }
-      DWORD number;
-      need(w[3] == "sz" || readDword(w[4], number), "a number of 32 bits, decimal or 0x hex", w[4]);
-      m.values.push_back({w[1], w[2], w[3], w[4]});
-    } else {
-      throw bad("expected package, setup, file or reg, found \"" + line + "\"");
-    }
-  }
-  if (m.name.empty() || m.setupLibrary.empty()) throw wince::DeviceError(source + ": no package or setup line");
-  return m;
-}
-
-Installer::Installer(PackageManifest manifest) : manifest_(std::move(manifest)) {}
+fs::path Installer::file() const { return cab_.empty() ? defaultCab() : cab_; }
 
 bool Installer::installed() const {
-  return wince::Device::current().registry().keyExists(appsKey(manifest_.name));
+  try {
+    return wince::Device::current().registry().keyExists(appsKey(checkCab(file()).fullName));
+  } catch (const wince::DeviceError&) {
+    return false;
+  }
 }
 
-// The installer keeps the setup library for the removal, as the device does.
-std::u16string Installer::setupCopy() const { return u"\\Windows\\" + wince::widen(manifest_.name) + u".dll"; }
-
-// Copies the setup library of the build to its device path and loads it from there.
-HMODULE Installer::loadSetup() {
-  copyBuiltLibrary(manifest_.setupLibrary, wince::Device::current().hostPath(setupCopy()));
-  return LoadLibraryW(setupCopy().c_str());
-}
-
+// The whole CAB is read and checked before anything is written: a CAB that
+// is damaged or not for this device is refused and the device stays as it was.
 InstallResult Installer::install() {
-  if (!g_busyWith.empty()) return refusedWhileBusy("install " + manifest_.name);
-  Busy busy("installing " + manifest_.name);
+  CheckedCab pkg;
+  try {
+    pkg = checkCab(file());
+  } catch (const wince::DeviceError& e) {
+    InstallResult refused;
+    refused.refused = true;
+    refused.message = e.what();
+    return refused;
+  }
+  if (!g_busyWith.empty()) return refusedWhileBusy("install " + pkg.appName);
+  Busy busy("installing " + pkg.appName);
   wince::Device& d = wince::Device::current();
   auto& reg = d.registry();
   InstallResult result;
-  bool previously = installed();
-  HWND window = openWindow(u"Installing " + wince::widen(manifest_.name) + u"...");
-  HMODULE setup = loadSetup();
-  auto initHook = setup ? reinterpret_cast<pfnINSTALL_INIT>(reinterpret_cast<void (*)()>(GetProcAddress(setup, "Install_Init"))) : nullptr;
-  auto exitHook = setup ? reinterpret_cast<pfnINSTALL_EXIT>(reinterpret_cast<void (*)()>(GetProcAddress(setup, "Install_Exit"))) : nullptr;
-  if (!initHook || !exitHook) {
+  const bool previously = reg.keyExists(appsKey(pkg.fullName));
+  HWND window = openWindow(u"Installing " + wince::widen(pkg.appName) + u"...");
+  // The setup library is taken out of the CAB first and loaded from where
+  // it is kept for the removal.
+  HMODULE setup = nullptr;
+  if (!pkg.setup.empty()) {
+    writeFile(d.hostPath(setupCopy(pkg.appName)), pkg.setup);
+    setup = LoadLibraryW(setupCopy(pkg.appName).c_str());
+  }
+  auto initHook = hook<pfnINSTALL_INIT>(setup, "Install_Init");
+  auto exitHook = hook<pfnINSTALL_EXIT>(setup, "Install_Exit");
+  if (!pkg.setup.empty() && (!initHook || !exitHook)) {
     result.message = "the package's setup library cannot be loaded";
-  } else if (initHook(window, TRUE, previously, manifest_.installFolder.c_str()) != codeINSTALL_INIT_CONTINUE) {
+  } else if (initHook && initHook(window, TRUE, previously, pkg.installDir.c_str()) != codeINSTALL_INIT_CONTINUE) {
     result.cancelled = true;
-    result.message = "Installation of " + manifest_.name + " was cancelled by its setup.";
+    result.message = "Installation of " + pkg.appName + " was cancelled by its setup.";
   } else {
-    WORD failedFiles = 0, failedKeys = 0, failedValues = 0;
-    for (const auto& f : manifest_.files) {
-      fs::path target = d.hostPath(f.target);
+    WORD failedDirs = 0, failedFiles = 0, failedValues = 0;
+    std::error_code ec;
+    fs::create_directories(d.hostPath(pkg.installDir), ec);
+    if (ec) ++failedDirs;
+    for (const auto& f : pkg.files) {
       try {
-        copyBuiltLibrary(f.library, target);
+        writeFile(d.hostPath(f.target), f.bytes);
       } catch (const fs::filesystem_error&) {
         ++failedFiles;
       }
     }
-    for (const auto& v : manifest_.values) {
+    for (const auto& v : pkg.values) {
       try {
-        DWORD number = 0;
-        if (v.type != "dword")
-          reg.setValue(v.key, v.name, REG_SZ, wince::RegistryStore::stringBytes(v.data));
-        else if (readDword(v.data, number))
-          reg.setValue(v.key, v.name, REG_DWORD, wince::RegistryStore::dwordBytes(number));
-        else
-          ++failedValues;
+        if (!v.noClobber || !reg.getValue(v.key, v.name)) reg.setValue(v.key, v.name, v.type, v.bytes);
       } catch (const std::exception&) {
         ++failedValues;
       }
     }
-    reg.setValue(appsKey(manifest_.name), "Instl", REG_DWORD, wince::RegistryStore::dwordBytes(1));
-    reg.setValue(appsKey(manifest_.name), "InstlDir", REG_SZ,
-                 wince::RegistryStore::stringBytes(wince::narrow(manifest_.installFolder)));
-    exitHook(window, manifest_.installFolder.c_str(), 0, failedFiles, failedKeys, failedValues, 0);
+    // Recorded as the device records it: the package's key under
+    // HKLM\Software\Apps and its install script, for the removal.
+    reg.setValue(appsKey(pkg.fullName), "Instl", REG_DWORD, wince::RegistryStore::dwordBytes(1));
+    reg.setValue(appsKey(pkg.fullName), "InstlDir", REG_SZ, wince::RegistryStore::stringBytes(pkg.installDir));
+    try {
+      writeFile(d.hostPath(recordPath(pkg.fullName)), pkg.script);
+    } catch (const fs::filesystem_error&) {
+      ++failedFiles;
+    }
+    if (exitHook) exitHook(window, pkg.installDir.c_str(), failedDirs, failedFiles, 0, failedValues, 0);
     result.completed = true;
-    result.message = manifest_.name + " was installed on the device.";
+    result.message = pkg.appName + " was installed on the device.";
   }
   if (setup) FreeLibrary(setup);
-  if (!result.completed) std::filesystem::remove(d.hostPath(setupCopy()));
+  if (!result.completed) {
+    std::error_code ec;
+    fs::remove(d.hostPath(setupCopy(pkg.appName)), ec);
+  }
   closeWindow(window);
   return result;
 }
 
+// The removal follows what the installation recorded; the CAB names the
+// package.
 InstallResult Installer::uninstall() {
-  if (!g_busyWith.empty()) return refusedWhileBusy("remove " + manifest_.name);
-  Busy busy("removing " + manifest_.name);
+  CheckedCab named;
+  try {
+    named = checkCab(file());
+  } catch (const wince::DeviceError& e) {
+    InstallResult refused;
+    refused.refused = true;
+    refused.message = e.what();
+    return refused;
+  }
+  if (!g_busyWith.empty()) return refusedWhileBusy("remove " + named.appName);
+  Busy busy("removing " + named.appName);
   wince::Device& d = wince::Device::current();
   auto& reg = d.registry();
   InstallResult result;
-  if (!installed()) {
-    result.message = manifest_.name + " is not installed on the device.";
+  if (!reg.keyExists(appsKey(named.fullName))) {
+    result.message = named.appName + " is not installed on the device.";
     return result;
   }
-  HWND window = openWindow(u"Removing " + wince::widen(manifest_.name) + u"...");
-  HMODULE setup = LoadLibraryW(setupCopy().c_str());
-  auto initHook = setup ? reinterpret_cast<pfnUNINSTALL_INIT>(reinterpret_cast<void (*)()>(GetProcAddress(setup, "Uninstall_Init"))) : nullptr;
-  auto exitHook = setup ? reinterpret_cast<pfnUNINSTALL_EXIT>(reinterpret_cast<void (*)()>(GetProcAddress(setup, "Uninstall_Exit"))) : nullptr;
-  if (!initHook || !exitHook) {
-    result.message = "the package's setup library cannot be loaded";
-  } else if (initHook(window, manifest_.installFolder.c_str()) != codeUNINSTALL_INIT_CONTINUE) {
-    result.cancelled = true;
-    result.message = "Removal of " + manifest_.name + " was cancelled by its setup.";
-  } else {
-    for (const auto& f : manifest_.files) {
-      std::error_code ec;
-      fs::remove(d.hostPath(f.target), ec);
+  // What was installed: the recorded script, or the CAB's when the record is gone.
+  CheckedCab pkg = named;
+  const fs::path record = d.hostPath(recordPath(named.fullName));
+  if (std::ifstream in{record, std::ios::binary}) {
+    std::vector<uint8_t> script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    try {
+      pkg = checkScript(script, record.string());
+    } catch (const wince::DeviceError&) {
     }
-    for (const auto& v : manifest_.values) reg.deleteValue(v.key, v.name);
-    for (const auto& v : manifest_.values)
-      if (reg.keyExists(v.key) && reg.subkeys(v.key).empty() && !reg.getValue(v.key, "") ) reg.deleteKey(v.key);
-    reg.deleteKey(appsKey(manifest_.name));
-    exitHook(window);
+  }
+  if (auto dir = reg.getValue(appsKey(named.fullName), "InstlDir"); dir && dir->type == REG_SZ)
+    pkg.installDir = wince::RegistryStore::textOf(dir->bytes);
+  HWND window = openWindow(u"Removing " + wince::widen(pkg.appName) + u"...");
+  const bool hasSetup = !named.setup.empty() || fs::exists(d.hostPath(setupCopy(pkg.appName)));
+  HMODULE setup = hasSetup ? LoadLibraryW(setupCopy(pkg.appName).c_str()) : nullptr;
+  auto initHook = hook<pfnUNINSTALL_INIT>(setup, "Uninstall_Init");
+  auto exitHook = hook<pfnUNINSTALL_EXIT>(setup, "Uninstall_Exit");
+  if (hasSetup && (!initHook || !exitHook)) {
+    result.message = "the package's setup library cannot be loaded";
+  } else if (initHook && initHook(window, pkg.installDir.c_str()) != codeUNINSTALL_INIT_CONTINUE) {
+    result.cancelled = true;
+    result.message = "Removal of " + pkg.appName + " was cancelled by its setup.";
+  } else {
+    std::error_code ec;
+    for (const auto& f : pkg.files) fs::remove(d.hostPath(f.target), ec);
+    for (const auto& v : pkg.values) reg.deleteValue(v.key, v.name);
+    // A key the package made and that is empty now goes with its values.
+    for (const auto& v : pkg.values)
+      if (reg.keyExists(v.key) && reg.subkeys(v.key).empty() && !reg.getValue(v.key, "")) reg.deleteKey(v.key);
+    fs::remove(d.hostPath(pkg.installDir), ec);  // only when empty
+    reg.deleteKey(appsKey(named.fullName));
+    fs::remove(record, ec);
+    if (exitHook) exitHook(window);
     result.completed = true;
-    result.message = manifest_.name + " was removed from the device.";
+    result.message = pkg.appName + " was removed from the device.";
   }
   if (setup) FreeLibrary(setup);
-  if (result.completed) fs::remove(d.hostPath(setupCopy()));
+  if (result.completed) {
+    std::error_code ec;
+    fs::remove(d.hostPath(setupCopy(pkg.appName)), ec);
+  }
   closeWindow(window);
   return result;
 }

@@ -1,5 +1,5 @@
 // Words of a line of the text files the device's tools and programs read
-// (scenario scripts, the package manifest), and one-line error texts.
+// (scenario scripts), and one-line error texts.
 #pragma once
 #include <string>
 #include <string_view>

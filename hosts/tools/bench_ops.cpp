@@ -226,15 +226,14 @@ Prepared options(Devices& d) {
 
 Prepared installUninstall(Devices& d) {
   Session& s = d.bare();
-  auto manifest = std::make_shared<PackageManifest>(PackageManifest::read(PackageManifest::defaultFile()));
   // The language dialog is answered with its OK.
   auto answerer = std::make_shared<Answerer>(s, [](Session& s) { return tapControl(s, IDOK); });
   auto results = std::make_shared<std::pair<InstallResult, InstallResult>>();
   Prepared p;
-  p.run = [manifest, answerer, results] {
+  p.run = [answerer, results] {
     answerer->reset();
-    results->first = Installer(*manifest).install();
-    results->second = Installer(*manifest).uninstall();
+    results->first = Installer().install();
+    results->second = Installer().uninstall();
   };
   p.check = [results] {
     if (!results->first.completed) return "install: " + results->first.message;

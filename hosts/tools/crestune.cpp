@@ -42,9 +42,9 @@ const CommandHelp kCommandHelp[] = {
     {"demo", "[--language english|spanish] [--out DIR]",
      "the whole story on a fresh device: screenshots, a contact sheet, a transcript"},
     {"run", "SCRIPT [--device DIR] [--out DIR]", "run the scenario script SCRIPT on the emulated device"},
-    {"install", "--device DIR [--language english|spanish] [--cancel]",
-     "install the Crestune package as the device's installer does"},
-    {"uninstall", "--device DIR", "remove the Crestune package again"},
+    {"install", "--device DIR [--cab FILE] [--language english|spanish] [--cancel]",
+     "install a CAB (default: the build's own Crestune package) as the device's installer does"},
+    {"uninstall", "--device DIR [--cab FILE]", "remove the package again"},
     {"interactive",
      "[--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE] [--screenshots DIR] "
      "[--player mpris[:NAME]]",
@@ -60,6 +60,8 @@ const char* kOptions =
     "  --out DIR                   where screenshots and the demo's files go (default: the current folder;\n"
     "                              demo-output for demo)\n"
     "  --language L                the language chosen while installing: english or spanish\n"
+    "  --cab FILE                  the CAB to install or whose package to remove (default: Crestune.CAB\n"
+    "                              beside the build's libraries)\n"
     "  --cancel                    cancel the installation in its language dialog\n"
     "  --scale N                   window pixels per device pixel, 1 to 4 (default 2)\n"
     "  --screenshot-on-exit FILE   write the last frame of the window as PNG\n"
@@ -108,8 +110,8 @@ const std::map<std::string, CommandShape>& commands() {
   static const std::map<std::string, CommandShape> all = {
       {"demo", {0, nullptr, {"--language", "--out"}}},
       {"run", {1, "a script", {"--device", "--out"}}},
-      {"install", {0, nullptr, {"--device", "--language", "--cancel"}}},
-      {"uninstall", {0, nullptr, {"--device"}}},
+      {"install", {0, nullptr, {"--device", "--cab", "--language", "--cancel"}}},
+      {"uninstall", {0, nullptr, {"--device", "--cab"}}},
       {"interactive",
        {0, nullptr, {"--device", "--scale", "--screenshot-on-exit", "--transcript", "--screenshots", "--player"}}},
       {"bench", {0, nullptr, {"--quick", "--json", "--compare", "--filter"}}},
@@ -123,6 +125,7 @@ const std::map<std::string, const char*>& valueOptions() {
       {"--device", "a folder"},   {"--out", "a folder"},          {"--language", "english or spanish"},
       {"--scale", "1, 2, 3 or 4"}, {"--screenshot-on-exit", "a file"}, {"--transcript", "a file"},
       {"--screenshots", "a folder"}, {"--player", "mpris or mpris:NAME"}, {"--json", "a file"}, {"--compare", "a file"}, {"--filter", "a name"},
+      {"--cab", "a CAB file"},
   };
   return all;
 }
@@ -245,10 +248,10 @@ int run(const CommandLine& cl) {
       if (s.today()) s.today()->openOptions(ITEM_NAME);
     };
     hooks.install = [](crestune::Session&) {
-      crestune::Installer(crestune::PackageManifest::read(crestune::PackageManifest::defaultFile())).install();
+      crestune::Installer().install();
     };
     hooks.uninstall = [](crestune::Session&) {
-      crestune::Installer(crestune::PackageManifest::read(crestune::PackageManifest::defaultFile())).uninstall();
+      crestune::Installer().uninstall();
     };
     // The Player button starts the player as the desktop player's remote.
     if (cl.has("--player"))
@@ -296,7 +299,11 @@ int run(const CommandLine& cl) {
   }
   // install, uninstall: the person's answers to the language dialog, as
   // script lines that run while it is open.
-  std::vector<std::string> lines = {cl.command};
+  // A CAB given is named as the script's word, quoted; a name holding a
+  // quote could not be.
+  const std::string cab = cl.get("--cab");
+  if (cab.find('"') != std::string::npos) throw wince::DeviceError(cab + ": a CAB file name with a quote in it");
+  std::vector<std::string> lines = {cl.has("--cab") ? cl.command + " \"" + cab + "\"" : cl.command};
   bool cancel = cl.has("--cancel");
   if (cl.command == "install") {
     if (cl.get("--language") == "spanish") lines.insert(lines.end(), {"control tap 1000", "list choose Español"});

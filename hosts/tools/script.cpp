@@ -76,9 +76,12 @@ const CommandRow kCommands[] = {
     {"file cancel", "cancels the open-file dialog", &Runner::fileCancel, nullptr},
     {"options open ITEM", "opens an item's options page as the Today settings do", &Runner::optionsOpen, nullptr},
     {"options ok", "taps the ok of the navigation bar", &Runner::optionsOk, nullptr},
-    {"install", "installs the Crestune package as the device's installer does (the lines after it answer its dialog)",
+    {"install [CAB]",
+     "installs a CAB (default: the build's own Crestune.CAB) as the device's installer does (the lines after it "
+     "answer its dialog)",
      &Runner::install, nullptr},
-    {"uninstall", "removes the Crestune package as the device's installer does", &Runner::uninstall, nullptr},
+    {"uninstall [CAB]", "removes the package of a CAB (default: the build's own) as the device's installer does",
+     &Runner::uninstall, nullptr},
 
     {"check height ITEM PIXELS", "the height the Today shell has for the item", &Runner::checkHeight, nullptr},
     {"check refresh ITEM true|false", "what the item answered to the Today shell's last refresh query",

@@ -159,16 +159,18 @@ void Runner::optionsOk(const Line&) {
 
 // An install or removal asked for while another runs (a line answering the
 // first one's dialog) is refused, and the script stops there.
-void Runner::install(const Line&) {
-  InstallResult result = Installer(PackageManifest::read(PackageManifest::defaultFile())).install();
+// A CAB that is damaged or not for this device is refused, naming it and
+// why, before anything on the device changes.
+void Runner::install(const Line& l) {
+  InstallResult result = Installer(l.rest.empty() ? std::filesystem::path() : std::filesystem::path(l.rest[0])).install();
   if (result.refused) throw ScriptError(result.message);
   lastInstall_ = result;
   installRan_ = true;
   out_ << lastInstall_.message << "\n";
 }
 
-void Runner::uninstall(const Line&) {
-  InstallResult result = Installer(PackageManifest::read(PackageManifest::defaultFile())).uninstall();
+void Runner::uninstall(const Line& l) {
+  InstallResult result = Installer(l.rest.empty() ? std::filesystem::path() : std::filesystem::path(l.rest[0])).uninstall();
   if (result.refused) throw ScriptError(result.message);
   lastInstall_ = result;
   installRan_ = true;

@@ -122,6 +122,7 @@ const std::vector<Kind>& kinds() {
       {"RRGGBB", "a colour", false, 0, 0, colour},
       {"MSG", "a message", false, 0, 0, message},
       {"FILE", "a file name", false, 0, 0, fileName},
+      {"CAB", "a CAB file", false, 0, 0, fileName},
       {"PLAYER", "a desktop player", false, 0, 0, desktopPlayer},
       {"TEXT", "a text", false, 0, 0, nullptr},
       {"NAME", "a name", false, 0, 0, nullptr},

@@ -33,7 +33,7 @@ const BadLine kBadLines[] = {
     {"tap 10", "expected: tap X Y, found: tap 10"},
     {"hold 10 20", "expected: hold X Y MS, found: hold 10 20"},
     {"check height \"WMP Crestune\"", "expected: check height ITEM PIXELS, found: check height \"WMP Crestune\""},
-    {"install now", "expected: install, found: install now"},
+    {"install now later", "expected: install [CAB], found: install now later"},
     {"check control 1009 checked twice",
      "expected: check control ID checked|unchecked, found: check control 1009 checked twice"},
     {"reg set HKLM\\X V dword", "expected: reg set KEY NAME dword N [size N], found: reg set HKLM\\X V dword"},

@@ -16,7 +16,7 @@ build=build-fuzz
 corpus=tests/fuzz/corpus
 
 # The longest input each target is given, in bytes.
-declare -A max_len=([registry_file]=8192 [manifest]=2048 [resources]=16384 [icon]=8192 [dialog]=4096
+declare -A max_len=([registry_file]=8192 [cab]=8192 [resources]=16384 [icon]=8192 [dialog]=4096
                     [item_settings]=16384 [setup_association]=16384 [script]=4096)
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then

@@ -53,7 +53,7 @@ TEST_F(ClosedFromOutside, TheOptionsPageEndsAsCancelAndSavesNothing) {
 }
 
 TEST_F(ClosedFromOutside, TheLanguageDialogEndsAsCancelAndTheInstallationStops) {
-  Installer installer{PackageManifest::read(PackageManifest::defaultFile())};
+  Installer installer;
   const std::string before = reg().exportText();
   InstallResult result;
 

@@ -13,7 +13,7 @@ using Kind = wince::InputEvent::Kind;
 
 class SetupFailure : public StrictDeviceTest {
  protected:
-  Installer installer{PackageManifest::read(PackageManifest::defaultFile())};
+  Installer installer;
   InstallResult result;
   // Installs, confirming the language dialog if it shows.
   void install(bool dialogShows = true) {

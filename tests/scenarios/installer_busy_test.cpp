@@ -16,7 +16,7 @@ using wince::ObjectKind;
 
 class InstallerBusy : public StrictDeviceTest {
  protected:
-  Installer installer{PackageManifest::read(PackageManifest::defaultFile())};
+  Installer installer;
 };
 
 TEST_F(InstallerBusy, ASecondInstallOrRemovalFromInsideTheLanguageDialogIsRefusedAndTheFirstGoesOn) {
@@ -38,7 +38,7 @@ TEST_F(InstallerBusy, ASecondInstallOrRemovalFromInsideTheLanguageDialogIsRefuse
     InstallResult outer, inner;
     whileOpen([&] { return (outer = installer.install()), INT_PTR{0}; },
               {[&] {
-                 inner = (Installer(PackageManifest::read(PackageManifest::defaultFile())).*c.run)();
+                 inner = (Installer().*c.run)();
                  EXPECT_TRUE(openDialogWindow()) << "the first one's dialog is still open";
                },
                [&] { queueTapOnControl(IDOK); }});

@@ -24,7 +24,7 @@ const Texts kSpanish{u"Selección de Idioma de Configuración",
 
 class Setup : public StrictDeviceTest {
  protected:
-  Installer installer{PackageManifest::read(PackageManifest::defaultFile())};
+  Installer installer;
   InstallResult result;
 
   // Installs with the person's hand on the language chooser.

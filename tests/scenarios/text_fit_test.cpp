@@ -62,7 +62,7 @@ TEST_F(DeviceTest, EveryCreditLineShowsWholeInItsControl) {
 }
 
 TEST_F(DeviceTest, TheLanguageChoosersSpanishCaptionShowsWhole) {
-  Installer installer{PackageManifest::read(PackageManifest::defaultFile())};
+  Installer installer;
   whileOpen([&] { return installer.install(), INT_PTR{0}; },
             {[&] { queueTapOnControl(1000); },
              [&] { device().input().push({wince::InputEvent::Kind::ChooseList, {}, 0, 0, u"Español"}); },

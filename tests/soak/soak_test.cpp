@@ -57,7 +57,7 @@ const std::array<const char16_t*, 6> kMenuAnswers = {u"Mute", u"Volume Up", u"Vo
 
 class Soak : public StrictDeviceTest {
  protected:
-  Installer installer{PackageManifest::read(PackageManifest::defaultFile())};
+  Installer installer;
   size_t commandsExpected = 0;  // what the player should have received so far
 
   Objects objects() {

@@ -1,0 +1,125 @@
+// crestune install with a CAB of its own (--cab): the build's CAB and its
+// StrongARM twin install; a CAB that is damaged or not for this device is
+// refused with one line naming the file and the reason, and the device
+// folder is left exactly as it was.
+#include <functional>
+
+#include "cabinet.h"
+#include "cli_run.h"
+
+namespace clitest {
+namespace {
+
+const char* const kTodayKey = "HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune";
+
+class CabTest : public CliTest {
+ protected:
+  // The build's own CAB with its members or its install script changed.
+  using Change = std::function<void(std::vector<cab::Member>&, cab::InstallScript&)>;
+  fs::path makeCab(const std::string& name, const Change& change) {
+    std::vector<cab::Member> members = cab::readCabinetFile(CRESTUNE_HOST_CAB);
+    cab::InstallScript script = cab::readInstallScript(members.at(0).bytes);
+    change(members, script);
+    for (cab::Member& m : members)
+      if (m.name == "CRESTUNE.000") m.bytes = cab::writeInstallScript(script);
+    cab::writeCabinet(path(name), members);
+    return path(name);
+  }
+  static void drop(std::vector<cab::Member>& members, const std::string& name) {
+    std::erase_if(members, [&](const cab::Member& m) { return m.name == name; });
+  }
+};
+
+TEST_F(CabTest, TheBuildsCabAndItsStrongArmTwinInstallTheirFilesAndValues) {
+  const fs::path arm = makeCab("arm.cab", [](auto&, auto& s) { s.processor = cab::kProcessorStrongArm; });
+  for (const fs::path& file : {fs::path(CRESTUNE_HOST_CAB), arm}) {
+    SCOPED_TRACE(file.string());
+    fs::remove_all(path("D"));
+    Result install = crestune({"install", "--device", "D", "--cab", file.string()});
+    ASSERT_EQ(install.status, 0) << install.err;
+    EXPECT_EQ(readFile(path("D/Windows/crestitem.dll")), readFile(fs::path(CRESTUNE_BUILD_LIBS) / "crestitem.so"));
+    EXPECT_TRUE(fs::is_directory(path("D/Program Files/Crestune")));
+    script("check.crest", std::string("reg check \"") + kTodayKey + "\" DLL sz \\Windows\\crestitem.dll\n" +
+                              "reg check \"" + kTodayKey + "\" Order dword 10\n" +
+                              "reg check \"HKLM\\Software\\Apps\\Crestune team Crestune\" Instl dword 1\n" +
+                              "reg check \"HKLM\\Software\\Apps\\Crestune team Crestune\" InstlDir sz "
+                              "\"\\Program Files\\Crestune\"\n");
+    Result check = crestune({"run", "check.crest", "--device", "D"});
+    EXPECT_EQ(check.status, 0) << check.err;
+    Result removed = crestune({"uninstall", "--device", "D", "--cab", file.string()});
+    ASSERT_EQ(removed.status, 0) << removed.err;
+    EXPECT_FALSE(fs::exists(path("D/Windows/crestitem.dll")));
+    EXPECT_FALSE(fs::exists(path("D/Program Files/Crestune")));
+    EXPECT_FALSE(fs::exists(path("D/Windows/AppMgr/Crestune team Crestune.000")));
+  }
+}
+
+TEST_F(CabTest, ACabThatIsDamagedOrNotForThisDeviceIsRefusedAndTheDeviceStaysAsItWas) {
+  using Members = std::vector<cab::Member>;
+  using Script = cab::InstallScript;
+  writeFile(path("notes.txt"), "not a cabinet\n");
+  const std::string whole = readFile(CRESTUNE_HOST_CAB);
+  writeFile(path("cut.cab"), whole.substr(0, whole.size() / 2));
+  const struct {
+    const char* damage;
+    std::function<fs::path()> make;
+    std::string reason;  // the line after "FILE: "
+  } cases[] = {
+      {"no such file", [&] { return path("missing.cab"); }, "it cannot be read"},
+      {"not a cabinet", [&] { return path("notes.txt"); }, "it is not a CAB file"},
+      {"cut in half", [&] { return path("cut.cab"); }, "its members cannot be extracted"},
+      {"two install scripts",
+       [&] { return makeCab("k.cab", [](Members& m, Script&) { m.push_back({"OTHER.000", m[0].bytes}); }); },
+       "it holds two install scripts, CRESTUNE.000 and OTHER.000"},
+      {"no .000", [&] { return makeCab("a.cab", [](Members& m, Script&) { drop(m, "CRESTUNE.000"); }); },
+       "it holds no .000 install script"},
+      {"a member without a number",
+       [&] {
+         return makeCab("b.cab", [](Members& m, Script&) { m[0].name = "CRESTUNE.ZZZ"; m.push_back({"X.000", {'M'}}); });
+       },
+       "its member CRESTUNE.ZZZ has no number as its extension"},
+      {"a .000 cut short",
+       [&] {
+         std::vector<cab::Member> m = cab::readCabinetFile(CRESTUNE_HOST_CAB);
+         m[0].bytes.resize(120);
+         cab::writeCabinet(path("c.cab"), m);
+         return path("c.cab");
+       },
+       "its install script CRESTUNE.000 is damaged: its header gives its length as " +
+           std::to_string(cab::readCabinetFile(CRESTUNE_HOST_CAB).at(0).bytes.size()) + " bytes, it is 120"},
+      {"the item's library missing", [&] { return makeCab("d.cab", [](Members& m, Script&) { drop(m, "CRESTI~1.001"); }); },
+       "it has no member numbered 1 for crestitem.dll"},
+      {"another processor", [&] { return makeCab("e.cab", [](Members&, Script& s) { s.processor = 4000; }); },
+       "it is for processor type 4000 (MIPS); this device is StrongARM (2577) or x86-64 (8664)"},
+      {"a later Windows CE", [&] { return makeCab("f.cab", [](Members&, Script& s) { s.minMajor = 4, s.minMinor = 20; }); },
+       "it is for Windows CE 4.20 to 5.99; this device runs 3.0 build 11171"},
+      {"an earlier Windows CE", [&] { return makeCab("g.cab", [](Members&, Script& s) { s.maxMajor = 2, s.maxMinor = 11; }); },
+       "it is for Windows CE 3.0 to 2.11; this device runs 3.0 build 11171"},
+      {"a file that would leave the device",
+       [&] { return makeCab("h.cab", [](Members&, Script& s) { s.files[0].name = "..\\..\\escaped.dll"; }); },
+       "its file 1 would go to \\Windows\\..\\..\\escaped.dll, outside the device's folders"},
+      {"a folder no Pocket PC has",
+       [&] { return makeCab("i.cab", [](Members&, Script& s) { s.strings[2].text = "%CE3%"; }); },
+       "%CE3% is no folder of a Pocket PC"},
+      {"a key too deep for the registry",
+       [&] {
+         return makeCab("j.cab", [](Members&, Script& s) { s.hives[0].path.insert(s.hives[0].path.end(), 16, 4); });
+       },
+       "its registry value DLL is under no key the registry can hold"},
+  };
+  ASSERT_EQ(crestune({"run", script("empty.crest", "echo ready\n").string(), "--device", "D"}).status, 0);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.damage);
+    const fs::path file = c.make();
+    const auto before = snapshot(path("D"));
+    Result install = crestune({"install", "--device", "D", "--cab", file.string()});
+    EXPECT_EQ(install.status, 1);
+    ASSERT_EQ(install.errLines().size(), 1u) << install.err;
+    const std::string line = install.errLines()[0];
+    EXPECT_NE(line.find(file.string() + ": " + c.reason), std::string::npos) << line;
+    EXPECT_EQ(before, snapshot(path("D"))) << "the device folder changed";
+  }
+}
+
+}  // namespace
+}  // namespace clitest
