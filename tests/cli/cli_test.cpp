@@ -70,7 +70,7 @@ TEST_F(CliTest, CommandLineMistakesGiveOneLineAndTheUsage) {
       {{"interactive", "--scale", "9"}, "--scale takes 1, 2, 3 or 4, found 9"},
       {{"interactive", "--player", "vlc"}, "--player takes mpris or mpris:NAME, found vlc"},
       {{"bench", "--filter", "zzz"},
-       "--filter zzz matches no operation (the operations: refresh_query, paint_title, paint_buttons, tap, hold_menu, "
+       "--filter zzz matches no operation (the operations: refresh_query, paint_title, paint_buttons, tap, script_tap, hold_menu, "
        "options, install_uninstall, demo, png_screenshot, interactive_frame)"},
   };
   for (const Case& c : cases) {
