@@ -113,8 +113,9 @@ void TodayShell::load() {
     item->library = LoadLibraryW(item->record.szDLLPath);
     if (!item->library) {
       // A library the device refused (a path out of its folder, a file there
-      // that is no library of the build) is said once, as the shell loads.
-      if (const std::string& why = wince::Device::current().lastLoadRefusal(); !why.empty())
+      // that is no library of the build) is said once while the shell runs.
+      const std::string& why = wince::Device::current().lastLoadRefusal();
+      if (!why.empty() && refusalsSaid_.insert(wince::narrow(item->name) + "\n" + why).second)
         std::cerr << "today: the item \"" << wince::narrow(item->name) << "\" is not loaded: " << why << "\n";
       continue;
     }

@@ -267,14 +267,16 @@ TEST_F(CliTest, NoLibraryOfTheDeviceFolderOrOutOfItRunsAsHostCode) {
   std::string out = path("x").relative_path().string();
   std::replace(out.begin(), out.end(), '/', '\\');
   const std::string up = "..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\" + out + "\\evil.so";
+  const std::string kNotADevicePath =
+      " is not a path of the device (a device path has no \"..\" or \".\", drive, share or host path)";
   const char* const kItems = "\"HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune\"";
   struct Case {
     std::string dll;     // the item's DLL value
     bool copyInWindows;  // hostcode.so as \Windows\crestitem.dll
     std::string said;    // after the item's name
   } cases[] = {
-      {up, false, "is not loaded: " + up + " leads out of the device"},
-      {path("x/evil.so").string(), false, "is not loaded: " + path("x/evil.so").string() + " leads out of the device"},
+      {up, false, "is not loaded: " + up + kNotADevicePath},
+      {path("x/evil.so").string(), false, "is not loaded: " + path("x/evil.so").string() + kNotADevicePath},
       {"\\Windows\\crestitem.dll", true,
        "is not loaded: \\Windows\\crestitem.dll is not a library of this build (a file of the device folder is not "
        "run as host code)"},

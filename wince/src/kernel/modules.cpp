@@ -99,6 +99,9 @@ Resolved fromDeviceFolder(const fs::path& file, const std::u16string& devicePath
                                            "run as host code)");
 }
 
+constexpr const char* kNotADevicePath =
+    " is not a path of the device (a device path has no \"..\" or \".\", drive, share or host path)";
+
 // Where a library name leads on this device. A device path names a file in
 // the device folder, or when there is none there, the library of its file
 // name; a bare name is looked for in the device's \Windows folder, then
@@ -108,14 +111,14 @@ Resolved resolve(const std::u16string& name) {
   Device& d = Device::current();
   std::u16string fileName = name;
   if (name.find_first_of(u"\\/") != std::u16string::npos) {
-    if (!DeviceFolder::plainPath(name)) return refused(ERROR_MOD_NOT_FOUND, narrow(name) + " leads out of the device");
+    if (!DeviceFolder::plainPath(name)) return refused(ERROR_MOD_NOT_FOUND, narrow(name) + kNotADevicePath);
     const fs::path p = d.hostPath(name);
     if (!d.options().folder.empty() && p.empty())
-      return refused(ERROR_MOD_NOT_FOUND, narrow(name) + " leads out of the device folder");
+      return refused(ERROR_MOD_NOT_FOUND, narrow(name) + " leads out of the device folder through a link");
     if (regularFile(p)) return fromDeviceFolder(p, name);
     fileName = name.substr(name.find_last_of(u'\\') + 1);
   } else if (!DeviceFolder::plainPath(name)) {
-    return refused(ERROR_MOD_NOT_FOUND, narrow(name) + " is not a file name of the device");
+    return refused(ERROR_MOD_NOT_FOUND, narrow(name) + kNotADevicePath);
   }
   const std::u16string inWindows = u"\\Windows\\" + fileName;
   if (const fs::path p = d.hostPath(inWindows); regularFile(p)) return fromDeviceFolder(p, inWindows);
