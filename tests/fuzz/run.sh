@@ -63,8 +63,9 @@ done
 
 for t in "${targets[@]}"; do
   log="$work/$t/log"
+  # A target that stopped before fuzzing (a bad option or dictionary) has no stats.
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  speed=$(grep -o 'exec/s: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+  speed=$(grep -o 'exec/s: [0-9]*' "$log" | tail -1 | cut -d' ' -f2 || true)
   printf '%-18s %9s runs %7s exec/s  corpus %s -> %s inputs\n' "$t" "${runs:-?}" "${speed:-?}" \
     "$(ls "$corpus/$t" | wc -l)" "$(ls "$work/$t/corpus" | wc -l)"
 done

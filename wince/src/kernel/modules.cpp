@@ -61,7 +61,7 @@ bool sameBytes(const fs::path& a, const fs::path& b) {
   const auto size = fs::file_size(a, ec);
   if (ec || fs::file_size(b, ec) != size || ec) return false;
   std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
-  char bx[65536], by[65536];
+  char bx[16384], by[16384];
   while (x && y) {
     x.read(bx, sizeof bx);
     y.read(by, sizeof by);
@@ -91,7 +91,8 @@ fs::path buildLibraryWithBytesOf(const fs::path& file) {
 // own libraries, byte for byte (a copy an installation put there), is that
 // library: the build's file is loaded, so that one library is one module
 // whichever name reached it. Anything else is refused here, the one place
-// that decides what a file of the device folder may be.
+// that decides what a file of the device folder may be: an image for the
+// device's own processor, to run on the emulated CPU, is the case to add.
 Resolved fromDeviceFolder(const fs::path& file, const std::u16string& devicePath) {
   if (fs::path library = buildLibraryWithBytesOf(file); !library.empty()) return Resolved{library, 0, {}};
   return refused(ERROR_BAD_EXE_FORMAT, narrow(devicePath) +
