@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iostream>
 
 #include "device.h"
 #include "draw_helpers.h"
@@ -110,7 +111,14 @@ void TodayShell::load() {
                    [](const auto& a, const auto& b) { return a->record.dwOrder < b->record.dwOrder; });
   for (auto& item : found) {
     item->library = LoadLibraryW(item->record.szDLLPath);
-    if (!item->library) continue;
+    if (!item->library) {
+      // A library the device refused (a path out of its folder, a file there
+      // that is no library of the build) is said once while the shell runs.
+      const std::string& why = wince::Device::current().lastLoadRefusal();
+      if (!why.empty() && refusalsSaid_.insert(wince::narrow(item->name) + "\n" + why).second)
+        std::cerr << "today: the item \"" << wince::narrow(item->name) << "\" is not loaded: " << why << "\n";
+      continue;
+    }
     auto create = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(reinterpret_cast<void (*)()>(
         GetProcAddress(item->library, reinterpret_cast<LPCSTR>(MAKEINTRESOURCE(ORDINAL_INITIALIZEITEM)))));
     item->record.hinstDLL = reinterpret_cast<HINSTANCE>(item->library);

@@ -6,6 +6,7 @@
 #include <todaycmn.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,7 @@ class TodayShell {
   HWND window_ = nullptr;
   HWND navBar_ = nullptr;
   std::vector<std::unique_ptr<Item>> items_;
+  std::set<std::string> refusalsSaid_;  // an item's name and why its library was refused
 };
 
 }  // namespace crestune

@@ -1,8 +1,10 @@
 // The crestune program against bad input: each mistake is one line on
-// stderr and a non-zero exit, and a device folder it refuses is left as it
-// was.
+// stderr and a non-zero exit, a device folder it refuses is left as it
+// was, what a device folder holds never runs as host code, and no script
+// ends the program with a signal.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "cli_run.h"
@@ -350,6 +352,89 @@ TEST_F(CliTest, InstallAndUninstallKeepTheirDevice) {
   EXPECT_EQ(again.status, 1);
   EXPECT_EQ(again.err, "crestune: uninstall: Crestune is not installed on the device.\n");
   EXPECT_EQ(again.out, "");
+}
+
+// The item registered from the build's library, then the package installed
+// over it: the installed copy is the same library, and the one module the
+// item window runs on stays loaded.
+TEST_F(CliTest, InstallingOverTheItemRegisteredFromTheBuildsLibraryRunsToTheEnd) {
+  script("s.crest",
+         "item register \"WMP Crestune\" crestitem.dll\n"
+         "today start\n"
+         "install\n"
+         "control tap 1\n"
+         "check installed\n"
+         "check item \"WMP Crestune\" shown\n"
+         "player start\n"
+         "wait 2000\n"
+         "check height \"WMP Crestune\" 28\n"
+         "install\n"
+         "control tap 1\n"
+         "today reload\n"
+         "options open \"WMP Crestune\"\n"
+         "options ok\n"
+         "uninstall\n"
+         "check installed\n"
+         "check item \"WMP Crestune\" absent\n"
+         "item register \"WMP Crestune\" crestitem.dll\n"
+         "today reload\n"
+         "check item \"WMP Crestune\" shown\n");
+  for (const Words& args : {Words{"run", "s.crest"}, Words{"run", "s.crest", "--device", "D"}}) {
+    Result r = crestune(args);
+    EXPECT_EQ(r.status, 0) << "over 128: a signal\n" << r.err;
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+// A device folder whose Today item names a shared object out of the folder,
+// or that holds one in the place of the item's library: the shell says that
+// the item is not loaded, in each program that starts it, and the shared
+// object's code never runs.
+TEST_F(CliTest, NoLibraryOfTheDeviceFolderOrOutOfItRunsAsHostCode) {
+  const fs::path mark = path("mark");
+  setenv("CRESTUNE_HOSTCODE_MARK", mark.c_str(), 1);
+  fs::create_directories(path("x"));
+  fs::copy_file(CRESTUNE_HOSTCODE, path("x") / "evil.so");
+  std::string out = path("x").relative_path().string();
+  std::replace(out.begin(), out.end(), '/', '\\');
+  const std::string up = "..\\..\\..\\..\\..\\..\\..\\..\\..\\..\\" + out + "\\evil.so";
+  const std::string kNotADevicePath =
+      " is not a path of the device (a device path has no \"..\" or \".\", drive, share or host path)";
+  const char* const kItems = "\"HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune\"";
+  struct Case {
+    std::string dll;     // the item's DLL value
+    bool copyInWindows;  // hostcode.so as \Windows\crestitem.dll
+    std::string said;    // after the item's name
+  } cases[] = {
+      {up, false, "is not loaded: " + up + kNotADevicePath},
+      {path("x/evil.so").string(), false, "is not loaded: " + path("x/evil.so").string() + kNotADevicePath},
+      {"\\Windows\\crestitem.dll", true,
+       "is not loaded: \\Windows\\crestitem.dll is not a library of this build (a file of the device folder is not "
+       "run as host code)"},
+      {"crestitem.dll", true,
+       "is not loaded: \\Windows\\crestitem.dll is not a library of this build (a file of the device folder is not "
+       "run as host code)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dll);
+    fs::remove_all(path("D"));
+    ASSERT_EQ(crestune({"install", "--device", "D"}).status, 0);
+    script("set.crest", std::string("reg set ") + kItems + " DLL sz \"" + c.dll + "\"\n");
+    ASSERT_EQ(crestune({"run", "set.crest", "--device", "D"}).status, 0);
+    if (c.copyInWindows)
+      fs::copy_file(CRESTUNE_HOSTCODE, path("D/Windows/crestitem.dll"), fs::copy_options::overwrite_existing);
+    const std::string said = "today: the item \"WMP Crestune\" " + c.said;
+    script("today.crest", "today start\ncheck item \"WMP Crestune\" absent\n");
+    Result today = crestune({"run", "today.crest", "--device", "D"});
+    EXPECT_EQ(today.status, 0) << today.err;
+    EXPECT_EQ(today.errLines(), Words{said});
+    // The removal starts the shell too.
+    Result uninstall = crestune({"uninstall", "--device", "D"});
+    EXPECT_EQ(uninstall.status, 0) << uninstall.err;
+    EXPECT_EQ(uninstall.errLines(), Words{said});
+  }
+  EXPECT_FALSE(fs::exists(mark)) << readFile(mark);
+  unsetenv("CRESTUNE_HOSTCODE_MARK");
 }
 
 }  // namespace

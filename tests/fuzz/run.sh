@@ -39,8 +39,11 @@ run_one() {
   local t=$1 dir="$work/$1" status=0
   mkdir -p "$dir/corpus"
   cp "$corpus/$t"/* "$dir/corpus/"
+  # A target's dictionary (tests/fuzz/<target>.dict), when it has one.
+  local dict=()
+  [ -f "tests/fuzz/$t.dict" ] && dict=(-dict="$root/tests/fuzz/$t.dict")
   (cd "$dir" && "$root/$build/bin/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-     -max_len="${max_len[$t]:-4096}" -artifact_prefix="$dir/" -print_final_stats=1 corpus >log 2>&1) || status=$?
+     -max_len="${max_len[$t]:-4096}" -artifact_prefix="$dir/" -print_final_stats=1 "${dict[@]}" corpus >log 2>&1) || status=$?
   echo "$status" >"$dir/status"
 }
 
@@ -60,8 +63,9 @@ done
 
 for t in "${targets[@]}"; do
   log="$work/$t/log"
+  # A target that stopped before fuzzing (a bad option or dictionary) has no stats.
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  speed=$(grep -o 'exec/s: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+  speed=$(grep -o 'exec/s: [0-9]*' "$log" | tail -1 | cut -d' ' -f2 || true)
   printf '%-18s %9s runs %7s exec/s  corpus %s -> %s inputs\n' "$t" "${runs:-?}" "${speed:-?}" \
     "$(ls "$corpus/$t" | wc -l)" "$(ls "$work/$t/corpus" | wc -l)"
 done

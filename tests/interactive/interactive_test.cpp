@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "installer.h"
 #include "interactive.h"
 #include "session.h"
 #include "window_manager.h"
@@ -124,6 +125,32 @@ TEST_F(Interactive, TheBodysButtons) {
   EXPECT_EQ((std::vector<bool>{false, true, false, false}), running) << "Player starts it, then closes it";
   EXPECT_EQ("0x0010\nstate: Stopped, track 1, volume 50\n", transcript()) << "closed as its user would";
   EXPECT_EQ(1, installs);
+}
+
+// INSTALL with the window's own item registered from the build's library,
+// Return for OK: the installed copy is that same library, and the item goes
+// on in one module (freed under its window before, the window called into
+// unmapped code).
+TEST_F(Interactive, InstallOverTheWindowsOwnItemThenReturn) {
+  hooks.install = [](Session&) { Installer(PackageManifest::read(PackageManifest::defaultFile())).install(); };
+  bool shown = false, installed = false;
+  int status = run({{1, [&](Session&) { clickButton(2); }},
+                    {3,
+                     [&](Session&) {
+                       SDL_Event e{};
+                       e.type = SDL_KEYDOWN;
+                       e.key.keysym.sym = SDLK_RETURN;
+                       SDL_PushEvent(&e);
+                     }},
+                    {6, [&](Session& s) { wait(s, 2000); }},
+                    {8, [&](Session& s) {
+                       shown = s.today() && s.today()->find(u"WMP Crestune");
+                       installed = Installer(PackageManifest::read(PackageManifest::defaultFile())).installed();
+                     }}},
+                   8);
+  EXPECT_EQ(0, status);
+  EXPECT_TRUE(installed) << "Return is the dialog's OK";
+  EXPECT_TRUE(shown);
 }
 
 TEST_F(Interactive, ClosingWhileAMenuIsOpenEndsCleanly) {

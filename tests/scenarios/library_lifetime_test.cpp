@@ -37,5 +37,32 @@ TEST_F(LibraryLifetime, FacesLoadedByTheOptionsPageBeforeTheItemAreNotLost) {
   EXPECT_EQ(heap, a.live(wince::ObjectKind::Heap));
 }
 
+// Freed behind the shell's back while its item window lives, the library is
+// gone as a module (its handle answers nothing) but stays mapped: the window
+// manager still calls the window's procedure, which must not lead into
+// unmapped code.
+TEST_F(LibraryLifetime, ALibraryFreedWhileAWindowOfItsClassLivesStaysMappedUntilNothingCallsIt) {
+  registerItem();
+  session.startToday();
+  ASSERT_TRUE(item());
+  const HMODULE library = item()->library;
+  const HWND window = item()->record.hwndCustom;
+  // The library's detach cannot unregister the class of a live window, and
+  // says so in a box.
+  device().input().push(wince::InputEvent{wince::InputEvent::Kind::AnswerBox, {}, 0, IDOK, {}});
+  ASSERT_TRUE(FreeLibrary(library));
+  EXPECT_EQ(0, device().accounting().live(wince::ObjectKind::Module));
+  EXPECT_EQ(nullptr, GetProcAddress(library, reinterpret_cast<LPCSTR>(MAKEINTRESOURCE(240))));
+  ASSERT_FALSE(windows().messageBoxes().empty());
+  EXPECT_EQ(u"UnregisterClass()", windows().messageBoxes().back().text);
+  // The shell goes on asking the item and painting it.
+  nextRefresh();
+  InvalidateRect(window, nullptr, TRUE);
+  UpdateWindow(window);
+  EXPECT_TRUE(IsWindow(window));
+  session.stopToday();
+  EXPECT_FALSE(IsWindow(window));
+}
+
 }  // namespace
 }  // namespace crestune::testing

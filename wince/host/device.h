@@ -194,7 +194,14 @@ class Device {
   std::vector<std::string> takeProblems() { return std::exchange(problems_, {}); }
 
   // Host path of a device path: "\Windows\x.dll" -> <folder>/Windows/x.dll.
+  // Empty without a device folder, and for a path that could lead out of it
+  // (DeviceFolder::fileOf says which): the platform answers such a path as
+  // one that is not there.
   std::filesystem::path hostPath(const std::u16string& devicePath) const;
+  // Why the latest LoadLibraryW refused what its name led to, in words ("..\x.dll
+  // leads out of the device folder", "\Windows\x.dll is not a library of this
+  // build ..."); empty after a load that succeeded or found nothing.
+  const std::string& lastLoadRefusal() const;
 
   // Objects a test or tool makes directly, without a window or a library.
   // A DC drawing on the screen from `origin`, clipped to `clip` (screen

@@ -43,6 +43,19 @@ class DeviceFolder {
   // lock file, or whose process may still run, is left alone. Answers
   // whether it was removed.
   static bool removeIfAbandoned(const std::filesystem::path& folder);
+  // The host file a device path names in `folder`: "\Windows\x.dll" ->
+  // folder/Windows/x.dll. The folder is the whole of the device's file
+  // system, so a path that could lead out of it names nothing and answers
+  // an empty path: an empty name or a "." or ".." component (a separator
+  // doubled, as a share's "\\host", is an empty one), a drive letter or
+  // any other ':', a forward slash (a host path's separator), a control
+  // character or one of * ? " < > |; and a path that reaches outside through
+  // a symbolic link in the folder. A relative path is taken from the root,
+  // as the device has no current folder.
+  static std::filesystem::path fileOf(const std::filesystem::path& folder, const std::u16string& devicePath);
+  // True when a device path is made of such plain names alone (what fileOf
+  // checks before it looks at the folder).
+  static bool plainPath(const std::u16string& devicePath);
 
  private:
   std::filesystem::path folder_;

@@ -1,6 +1,7 @@
 #include "device.h"
 
 #include "device_error.h"
+#include "device_folder.h"
 #include "gdi/gdi_state.h"
 #include "kernel/modules.h"
 #include "kernel/resources.h"
@@ -126,11 +127,7 @@ Device& Device::current() {
 bool Device::exists() { return g_current != nullptr; }
 
 std::filesystem::path Device::hostPath(const std::u16string& devicePath) const {
-  std::string p = narrow(devicePath);
-  for (char& c : p)
-    if (c == '\\') c = '/';
-  while (!p.empty() && p.front() == '/') p.erase(p.begin());
-  return options_.folder / p;
+  return DeviceFolder::fileOf(options_.folder, devicePath);
 }
 
 std::string narrow(const char16_t* s) {

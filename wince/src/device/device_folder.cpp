@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -16,6 +17,7 @@
 
 #include "device/atomic_file.h"
 #include "device/unique_fd.h"
+#include "device.h"
 #include "device_error.h"
 
 namespace wince {
@@ -61,6 +63,17 @@ UniqueFd lockFolder(const fs::path& folder) {
   throw DeviceError(folder.string() + ": cannot lock the device folder (its lock file keeps being replaced)");
 }
 
+// One component of a device path: a name the device's file system could
+// hold, and nothing that moves up or out.
+bool plainComponent(const std::u16string& c) {
+  if (c.empty() || c == u"." || c == u"..") return false;
+  for (char16_t ch : c)
+    if (ch < 0x20 || ch == 0x7F || ch == u':' || ch == u'/' || ch == u'*' || ch == u'?' || ch == u'"' ||
+        ch == u'<' || ch == u'>' || ch == u'|')
+      return false;
+  return true;
+}
+
 }  // namespace
 
 bool DeviceFolder::removeIfAbandoned(const fs::path& folder) {
@@ -76,6 +89,40 @@ bool DeviceFolder::removeIfAbandoned(const fs::path& folder) {
   std::error_code ec;
   fs::remove_all(folder, ec);
   return !ec;
+}
+
+bool DeviceFolder::plainPath(const std::u16string& devicePath) {
+  if (devicePath.empty()) return false;
+  // One separator may lead ("\Windows\x.dll"); "\" alone is the root.
+  const size_t first = devicePath.front() == u'\\' ? 1 : 0;
+  for (size_t start = first; start < devicePath.size();) {
+    size_t end = std::min(devicePath.find(u'\\', start), devicePath.size());
+    if (!plainComponent(devicePath.substr(start, end - start))) return false;
+    if (end + 1 == devicePath.size()) return false;  // a trailing separator: an empty last name
+    start = end + 1;
+  }
+  return true;
+}
+
+fs::path DeviceFolder::fileOf(const fs::path& folder, const std::u16string& devicePath) {
+  if (folder.empty() || !plainPath(devicePath)) return {};
+  fs::path file = folder;
+  for (size_t start = devicePath.front() == u'\\' ? 1 : 0; start < devicePath.size();) {
+    size_t end = std::min(devicePath.find(u'\\', start), devicePath.size());
+    file /= narrow(devicePath.substr(start, end - start));
+    start = end + 1;
+  }
+  // The names are plain, but a symbolic link in the folder may still point
+  // out of it: what the path leads to, links followed, must lie inside.
+  std::error_code ec;
+  const fs::path root = fs::weakly_canonical(folder, ec);
+  if (ec) return {};
+  const fs::path real = fs::weakly_canonical(file, ec);
+  if (ec) return {};
+  auto r = root.begin(), f = real.begin();
+  for (; r != root.end(); ++r, ++f)
+    if (f == real.end() || *f != *r) return {};
+  return file;
 }
 
 bool DeviceFolder::isLeftover(const std::string& name) {

@@ -5,12 +5,17 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "device.h"
+#include "device_folder.h"
 #include "device/trace.h"
 #include "module_abi.h"
 #include "kernel/resources.h"
+#include "user/wm_impl.h"
 
 namespace wince {
 
@@ -23,34 +28,103 @@ std::string lower(std::string s) {
   return s;
 }
 
-// Where a library name leads on this device: a device path names a file in
-// the device folder; a bare name is looked for in the device's \Windows
-// folder, then among the built-in libraries (the build's library folder,
-// where "x.dll" is the shared object "x.so").
-std::filesystem::path resolve(const std::u16string& name) {
-  Device& d = Device::current();
-  std::string n = narrow(name);
-  namespace fs = std::filesystem;
-  if (n.find('\\') != std::string::npos || n.find('/') != std::string::npos) {
-    if (!d.options().folder.empty()) {
-      fs::path p = d.hostPath(name);
-      if (fs::exists(p)) return p;
-    }
-    n = n.substr(n.find_last_of("\\/") + 1);
-  }
-  if (!d.options().folder.empty()) {
-    fs::path p = d.options().folder / "Windows" / n;
-    if (fs::exists(p)) return p;
-  }
-  if (!d.options().romFolder.empty()) {
-    std::string stem = n;
-    if (lower(stem).size() > 4 && lower(stem).ends_with(".dll")) stem = stem.substr(0, stem.size() - 4);
-    for (const std::string& candidate : {stem + ".so", n}) {
-      fs::path p = d.options().romFolder / candidate;
-      if (fs::exists(p)) return p;
-    }
-  }
+namespace fs = std::filesystem;
+
+// Where a library name led: the build's library to load, or why nothing is.
+struct Resolved {
+  fs::path file;        // a library of the build's library folder; empty: none
+  DWORD error = ERROR_MOD_NOT_FOUND;
+  std::string refusal;  // in words, when something was found and refused
+};
+
+Resolved refused(DWORD error, std::string why) { return Resolved{{}, error, std::move(why)}; }
+
+bool regularFile(const fs::path& p) {
+  std::error_code ec;
+  return !p.empty() && fs::is_regular_file(p, ec);
+}
+
+// The build's own library of a file name: "x.dll" is the shared object
+// "x.so" of the build's library folder (or a file of that very name there).
+fs::path buildLibrary(const std::string& name) {
+  const fs::path& rom = Device::current().options().romFolder;
+  if (rom.empty()) return {};
+  std::string stem = name;
+  if (lower(stem).size() > 4 && lower(stem).ends_with(".dll")) stem = stem.substr(0, stem.size() - 4);
+  for (const std::string& candidate : {stem + ".so", name})
+    if (regularFile(rom / candidate)) return rom / candidate;
   return {};
+}
+
+bool sameBytes(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  const auto size = fs::file_size(a, ec);
+  if (ec || fs::file_size(b, ec) != size || ec) return false;
+  std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+  char bx[16384], by[16384];
+  while (x && y) {
+    x.read(bx, sizeof bx);
+    y.read(by, sizeof by);
+    if (x.gcount() != y.gcount() || std::memcmp(bx, by, static_cast<size_t>(x.gcount())) != 0) return false;
+  }
+  return x.eof() && y.eof();
+}
+
+// The library of the build that a file holds byte for byte: the one of its
+// own name first, then any other (the installer keeps a package's setup
+// library under the package's name).
+fs::path buildLibraryWithBytesOf(const fs::path& file) {
+  if (fs::path same = buildLibrary(file.filename().string()); regularFile(same) && sameBytes(file, same)) return same;
+  const fs::path& rom = Device::current().options().romFolder;
+  std::error_code ec;
+  std::vector<fs::path> libraries;
+  for (fs::directory_iterator it(rom, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+    if (it->path().extension() == ".so" && regularFile(it->path())) libraries.push_back(it->path());
+  std::sort(libraries.begin(), libraries.end());
+  for (const fs::path& library : libraries)
+    if (sameBytes(file, library)) return library;
+  return {};
+}
+
+// A library file found in the device folder. The device folder is data:
+// nothing in it is ever run as host code. A file that is one of the build's
+// own libraries, byte for byte (a copy an installation put there), is that
+// library: the build's file is loaded, so that one library is one module
+// whichever name reached it. Anything else is refused here, the one place
+// that decides what a file of the device folder may be: an image for the
+// device's own processor, to run on the emulated CPU, is the case to add.
+Resolved fromDeviceFolder(const fs::path& file, const std::u16string& devicePath) {
+  if (fs::path library = buildLibraryWithBytesOf(file); !library.empty()) return Resolved{library, 0, {}};
+  return refused(ERROR_BAD_EXE_FORMAT, narrow(devicePath) +
+                                           " is not a library of this build (a file of the device folder is not "
+                                           "run as host code)");
+}
+
+constexpr const char* kNotADevicePath =
+    " is not a path of the device (a device path has no \"..\" or \".\", drive, share or host path)";
+
+// Where a library name leads on this device. A device path names a file in
+// the device folder, or when there is none there, the library of its file
+// name; a bare name is looked for in the device's \Windows folder, then
+// among the build's libraries. A name that could lead out of the device
+// folder is refused, as one that is not there.
+Resolved resolve(const std::u16string& name) {
+  Device& d = Device::current();
+  std::u16string fileName = name;
+  if (name.find_first_of(u"\\/") != std::u16string::npos) {
+    if (!DeviceFolder::plainPath(name)) return refused(ERROR_MOD_NOT_FOUND, narrow(name) + kNotADevicePath);
+    const fs::path p = d.hostPath(name);
+    if (!d.options().folder.empty() && p.empty())
+      return refused(ERROR_MOD_NOT_FOUND, narrow(name) + " leads out of the device folder through a link");
+    if (regularFile(p)) return fromDeviceFolder(p, name);
+    fileName = name.substr(name.find_last_of(u'\\') + 1);
+  } else if (!DeviceFolder::plainPath(name)) {
+    return refused(ERROR_MOD_NOT_FOUND, narrow(name) + kNotADevicePath);
+  }
+  const std::u16string inWindows = u"\\Windows\\" + fileName;
+  if (const fs::path p = d.hostPath(inWindows); regularFile(p)) return fromDeviceFolder(p, inWindows);
+  if (fs::path library = buildLibrary(narrow(fileName)); !library.empty()) return Resolved{library, 0, {}};
+  return Resolved{};
 }
 
 }  // namespace
@@ -61,6 +135,9 @@ ModuleTable::~ModuleTable() {
   // Handles only grow, so the last entry of the table is the latest loaded.
   // Their DllMain learns it from a non-NULL lpReserved, as there.
   while (!modules_.empty()) unload(std::prev(modules_.end())->first, kProcessExit);
+  // Every window is gone by now (the device destroys them first): what a
+  // class still names can no longer be called.
+  for (const Mapping& m : stillMapped_) dlclose(m.dl);
 }
 
 const LoadedModule* ModuleTable::find(HMODULE handle) const {
@@ -78,12 +155,14 @@ bool ModuleTable::isProductAddress(const void* address) const {
 
 HMODULE ModuleTable::load(const std::u16string& name) {
   Device& d = Device::current();
-  std::filesystem::path file = resolve(name);
-  if (file.empty()) {
-    d.lastError() = ERROR_MOD_NOT_FOUND;
+  closeUnused();
+  Resolved found = resolve(name);
+  lastRefusal_ = found.refusal;
+  if (found.file.empty()) {
+    d.lastError() = found.error;
     return nullptr;
   }
-  file = std::filesystem::weakly_canonical(file);
+  std::filesystem::path file = std::filesystem::weakly_canonical(found.file);
   for (auto& [h, m] : modules_) {
     if (m.file == file) {
       ++m.references;
@@ -135,19 +214,33 @@ BOOL ModuleTable::free(HMODULE handle) {
   }
   if (--it->second.references > 0) return TRUE;
   unload(handle, nullptr);
+  closeUnused();
   return TRUE;
 }
 
 void ModuleTable::unload(HMODULE handle, void* reserved) {
   auto it = modules_.find(handle);
   void* dl = it->second.dl;
+  const void* base = it->second.base;
   const unsigned char* resources = it->second.resourceData;
   if (auto entry = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain")))
     entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, reserved);
   modules_.erase(it);
   if (resources) Device::current().resources().forgetResources(resources);
-  dlclose(dl);
   Device::current().accounting().release(ObjectKind::Module);
+  // The module is gone; its code goes only once nothing can call it.
+  if (libraryCodeInUse(base))
+    stillMapped_.push_back(Mapping{dl, base});
+  else
+    dlclose(dl);
+}
+
+void ModuleTable::closeUnused() {
+  std::erase_if(stillMapped_, [](const Mapping& m) {
+    if (libraryCodeInUse(m.base)) return false;
+    dlclose(m.dl);
+    return true;
+  });
 }
 
 FARPROC ModuleTable::procAddress(HMODULE handle, const char* name, unsigned ordinal) {
@@ -168,6 +261,8 @@ FARPROC ModuleTable::procAddress(HMODULE handle, const char* name, unsigned ordi
 }  // namespace wince
 
 using wince::Device;
+
+const std::string& Device::lastLoadRefusal() const { return modules_->lastRefusal(); }
 
 WINBASEAPI HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
   WINCE_TRACE("LoadLibraryW");

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace wince {
 
@@ -39,15 +40,30 @@ class ModuleTable {
   HMODULE load(const std::u16string& name);
   BOOL free(HMODULE handle);
   FARPROC procAddress(HMODULE handle, const char* name, unsigned ordinal);
+  // Why the latest load refused the file it found, in words; empty when it
+  // loaded, or found nothing.
+  const std::string& lastRefusal() const { return lastRefusal_; }
 
  private:
   // Detaches and unloads a module whatever its count. DllMain's lpReserved:
   // NULL when the library is freed, non-NULL when the process exits.
   void unload(HMODULE handle, void* reserved);
+  // Unmaps the libraries kept mapped after their last FreeLibrary that
+  // nothing can call any more.
+  void closeUnused();
   static inline int processExitMark_ = 0;
   static constexpr void* kProcessExit = &processExitMark_;
   std::map<HMODULE, LoadedModule> modules_;  // handles grow, so in order of loading
   uintptr_t nextHandle_ = 0x10000000;
+  // Libraries freed (detached, their handles gone) whose code a class, a
+  // window or a timer still names: unmapping them would leave the window
+  // manager calling into nothing, so they stay mapped until unused.
+  struct Mapping {
+    void* dl;
+    const void* base;
+  };
+  std::vector<Mapping> stillMapped_;
+  std::string lastRefusal_;
 };
 
 }  // namespace wince

@@ -2,7 +2,10 @@
 // system's own (controls, dialogs, menus, message boxes).
 #include <windows.h>
 
+#include <dlfcn.h>
+
 #include "device/trace.h"
+#include "user/dialog.h"
 #include "user/wm_impl.h"
 
 namespace wince {
@@ -21,6 +24,24 @@ void registerSystemClass(LPCWSTR name, WNDPROC proc, HBRUSH background) {
   c.background = background;
   c.system = true;
   wm().classes.emplace(classKey(name), c);
+}
+
+bool libraryCodeInUse(const void* base) {
+  if (!base) return false;
+  auto inLibrary = [base](auto proc) {
+    Dl_info info{};
+    return proc && dladdr(reinterpret_cast<const void*>(proc), &info) && info.dli_fbase == base;
+  };
+  const WindowManager::Impl& m = wm();
+  for (const auto& [key, c] : m.classes)
+    if (inLibrary(c.proc)) return true;
+  for (const auto& [h, w] : m.windows)
+    if (inLibrary(w.proc)) return true;
+  for (const auto& [h, d] : m.dialogs)
+    if (d && inLibrary(d->proc)) return true;
+  for (const Timer& t : m.timers)
+    if (inLibrary(t.proc)) return true;
+  return false;
 }
 
 }  // namespace wince

@@ -132,6 +132,11 @@ T* systemWindowState(HWND h) {
   return w ? static_cast<T*>(w->extra) : nullptr;
 }
 
+// True when a registered class, a live window, a dialog or a timer has its
+// procedure in the library mapped at `base` (dladdr's base of its code): the
+// library must stay mapped while anything can still call it.
+bool libraryCodeInUse(const void* base);
+
 // window.cpp: the window tree.
 // The top-level window that holds h (h itself when it is top-level); null
 // when h, or one of its ancestors, is not a live window.
