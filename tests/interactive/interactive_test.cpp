@@ -132,7 +132,7 @@ TEST_F(Interactive, TheBodysButtons) {
 // on in one module (freed under its window before, the window called into
 // unmapped code).
 TEST_F(Interactive, InstallOverTheWindowsOwnItemThenReturn) {
-  hooks.install = [](Session&) { Installer(PackageManifest::read(PackageManifest::defaultFile())).install(); };
+  hooks.install = [](Session&) { Installer().install(); };
   bool shown = false, installed = false;
   int status = run({{1, [&](Session&) { clickButton(2); }},
                     {3,
@@ -145,7 +145,7 @@ TEST_F(Interactive, InstallOverTheWindowsOwnItemThenReturn) {
                     {6, [&](Session& s) { wait(s, 2000); }},
                     {8, [&](Session& s) {
                        shown = s.today() && s.today()->find(u"WMP Crestune");
-                       installed = Installer(PackageManifest::read(PackageManifest::defaultFile())).installed();
+                       installed = Installer().installed();
                      }}},
                    8);
   EXPECT_EQ(0, status);
