@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "device.h"
+#include "cpu/machine.h"
 #include "device/trace.h"
 #include "module_abi.h"
 #include "kernel/resources.h"
@@ -69,6 +70,8 @@ const LoadedModule* ModuleTable::find(HMODULE handle) const {
 }
 
 bool ModuleTable::isProductAddress(const void* address) const {
+  // A call that guest code makes through a thunk is a product library's call.
+  if (cpu::isGuestCallSite(address)) return true;
   Dl_info info{};
   if (!dladdr(address, &info)) return false;
   for (const auto& [h, m] : modules_)
