@@ -30,6 +30,11 @@ class Machine;
 // call is one guest code made, a product library's call.
 bool isGuestCallSite(const void* returnAddress);
 
+// Host handles that do not fit in 32 bits (an HRSRC is a host address)
+// travel as small tokens; the others as they are.
+uint32_t handleToGuest(const void* handle);
+void* handleToHost(uint32_t word);
+
 // The argument words of the platform call in progress: r0-r3, then the
 // words on the guest stack, as the device's calling standard passes them.
 class GuestArgs {

@@ -26,11 +26,6 @@
 
 namespace wince::cpu {
 
-// Host handles that do not fit in 32 bits (an HRSRC is a host address)
-// travel as small tokens.
-uint32_t handleToGuest(const void* handle);
-void* handleToHost(uint32_t word);
-
 template <class T> struct IsHandle : std::false_type {};
 #define WINCE_HANDLE(T) template <> struct IsHandle<T> : std::true_type {};
 WINCE_HANDLE(HWND) WINCE_HANDLE(HINSTANCE) WINCE_HANDLE(HKEY) WINCE_HANDLE(HDC) WINCE_HANDLE(HICON)

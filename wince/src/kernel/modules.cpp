@@ -11,6 +11,7 @@
 #include "cpu/machine.h"
 #include "device/trace.h"
 #include "module_abi.h"
+#include "kernel/arm_image.h"
 #include "kernel/resources.h"
 
 namespace wince {
@@ -93,6 +94,7 @@ HMODULE ModuleTable::load(const std::u16string& name) {
       return h;
     }
   }
+  if (ArmImage::isArmImage(file)) return loadArm(file);
   void* dl = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!dl) {
     d.lastError() = ERROR_BAD_FORMAT;
@@ -130,6 +132,39 @@ HMODULE ModuleTable::load(const std::u16string& name) {
   return handle;
 }
 
+// A device library (ARM PE image): loaded into guest memory, its DllMain
+// run on the emulated processor. A library that cannot be loaded is
+// reported in one line, as the device's loader would refuse it.
+HMODULE ModuleTable::loadArm(const std::filesystem::path& file) {
+  Device& d = Device::current();
+  std::string error;
+  std::shared_ptr<ArmImage> image = ArmImage::load(file, error);
+  if (!image) {
+    d.reportProblem(error);
+    d.lastError() = ERROR_BAD_FORMAT;
+    return nullptr;
+  }
+  LoadedModule m;
+  m.file = file;
+  m.name = widen(file.filename().string());
+  m.references = 1;
+  m.resourceData = image->resourceData();
+  m.resourceSize = image->resourceSize();
+  m.arm = image;
+  HMODULE handle = reinterpret_cast<HMODULE>(nextHandle_);
+  nextHandle_ += 0x10000;
+  m.handle = handle;
+  modules_.emplace(handle, m);
+  d.accounting().acquire(ObjectKind::Module);
+  if (!image->attach(reinterpret_cast<HINSTANCE>(handle))) {
+    modules_[handle].references = 1;
+    free(handle);
+    d.lastError() = ERROR_DLL_INIT_FAILED;
+    return nullptr;
+  }
+  return handle;
+}
+
 BOOL ModuleTable::free(HMODULE handle) {
   auto it = modules_.find(handle);
   if (it == modules_.end()) {
@@ -145,11 +180,14 @@ void ModuleTable::unload(HMODULE handle, void* reserved) {
   auto it = modules_.find(handle);
   void* dl = it->second.dl;
   const unsigned char* resources = it->second.resourceData;
-  if (auto entry = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain")))
+  std::shared_ptr<ArmImage> arm = it->second.arm;
+  if (arm) arm->detach(reinterpret_cast<HINSTANCE>(handle), reserved);
+  else if (auto entry = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain")))
     entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, reserved);
   modules_.erase(it);
   if (resources) Device::current().resources().forgetResources(resources);
-  dlclose(dl);
+  if (dl) dlclose(dl);
+  arm.reset();
   Device::current().accounting().release(ObjectKind::Module);
 }
 
@@ -158,6 +196,11 @@ FARPROC ModuleTable::procAddress(HMODULE handle, const char* name, unsigned ordi
   auto it = modules_.find(handle);
   if (it == modules_.end()) {
     d.lastError() = ERROR_INVALID_HANDLE;
+    return nullptr;
+  }
+  if (it->second.arm) {
+    if (FARPROC p = it->second.arm->procAddress(name, ordinal)) return p;
+    d.lastError() = ERROR_PROC_NOT_FOUND;
     return nullptr;
   }
   for (const WinceExport* e = it->second.exports; e && e->symbol; ++e) {

@@ -7,10 +7,12 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace wince {
 
+class ArmImage;  // kernel/arm_image.h
 
 struct LoadedModule {
   HMODULE handle = nullptr;      // what LoadLibraryW answered
@@ -22,6 +24,7 @@ struct LoadedModule {
   size_t resourceSize = 0;
   const WinceExport* exports = nullptr;  // the table derived from the .def file
   const void* base = nullptr;            // load address, to tell product code apart
+  std::shared_ptr<ArmImage> arm;         // a device library run on the emulated processor
 };
 
 class ModuleTable {
@@ -44,6 +47,7 @@ class ModuleTable {
   // Detaches and unloads a module whatever its count. DllMain's lpReserved:
   // NULL when the library is freed, non-NULL when the process exits.
   void unload(HMODULE handle, void* reserved);
+  HMODULE loadArm(const std::filesystem::path& file);
   static inline int processExitMark_ = 0;
   static constexpr void* kProcessExit = &processExitMark_;
   std::map<HMODULE, LoadedModule> modules_;  // handles grow, so in order of loading
