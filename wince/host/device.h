@@ -145,6 +145,14 @@ struct Screen {
   uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
+// A fault of guest code on the emulated processor (an ARM library's
+// undefined instruction, bad memory access or runaway loop): the device's
+// failure, never the host's. The first is kept, so that the tool driving
+// the device can end with a failure.
+struct GuestFault {
+  std::string report;  // "device fault: ..." then the registers and the last platform calls
+};
+
 struct DeviceOptions {
   // Folder that keeps the device between runs (registry, installed files).
   // Empty: an in-memory device that persists nothing.
@@ -192,6 +200,10 @@ class Device {
   // the device takes these after each step and reports them.
   void reportProblem(std::string what) { problems_.push_back(std::move(what)); }
   std::vector<std::string> takeProblems() { return std::exchange(problems_, {}); }
+  void setGuestFault(GuestFault f) {
+    if (!guestFault_) guestFault_ = std::move(f);
+  }
+  const std::optional<GuestFault>& guestFault() const { return guestFault_; }
 
   // Host path of a device path: "\Windows\x.dll" -> <folder>/Windows/x.dll.
   // Empty without a device folder, and for a path that could lead out of it
@@ -232,6 +244,7 @@ class Device {
   FaultPlan faults_;
   DWORD lastError_ = 0;
   std::vector<std::string> problems_;
+  std::optional<GuestFault> guestFault_;
   std::unique_ptr<RegistryStore> registry_;
   std::unique_ptr<ModuleTable> modules_;
   std::unique_ptr<ResourceState> resources_;

@@ -12,8 +12,10 @@
 
 #include "device.h"
 #include "device_folder.h"
+#include "cpu/machine.h"
 #include "device/trace.h"
 #include "module_abi.h"
+#include "kernel/arm_image.h"
 #include "kernel/resources.h"
 #include "user/wm_impl.h"
 
@@ -90,11 +92,12 @@ fs::path buildLibraryWithBytesOf(const fs::path& file) {
 // nothing in it is ever run as host code. A file that is one of the build's
 // own libraries, byte for byte (a copy an installation put there), is that
 // library: the build's file is loaded, so that one library is one module
-// whichever name reached it. Anything else is refused here, the one place
-// that decides what a file of the device folder may be: an image for the
-// device's own processor, to run on the emulated CPU, is the case to add.
+// whichever name reached it. An image for the device's own processor (ARM
+// PE) is run on the emulated CPU, never natively. Anything else is refused
+// here, the one place that decides what a file of the device folder may be.
 Resolved fromDeviceFolder(const fs::path& file, const std::u16string& devicePath) {
   if (fs::path library = buildLibraryWithBytesOf(file); !library.empty()) return Resolved{library, 0, {}};
+  if (ArmImage::isArmImage(file)) return Resolved{file, 0, {}};
   return refused(ERROR_BAD_EXE_FORMAT, narrow(devicePath) +
                                            " is not a library of this build (a file of the device folder is not "
                                            "run as host code)");
@@ -146,6 +149,8 @@ const LoadedModule* ModuleTable::find(HMODULE handle) const {
 }
 
 bool ModuleTable::isProductAddress(const void* address) const {
+  // A call that guest code makes through a thunk is a product library's call.
+  if (cpu::isGuestCallSite(address)) return true;
   Dl_info info{};
   if (!dladdr(address, &info)) return false;
   for (const auto& [h, m] : modules_)
@@ -169,6 +174,7 @@ HMODULE ModuleTable::load(const std::u16string& name) {
       return h;
     }
   }
+  if (ArmImage::isArmImage(file)) return loadArm(file);
   void* dl = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!dl) {
     d.lastError() = ERROR_BAD_FORMAT;
@@ -206,6 +212,39 @@ HMODULE ModuleTable::load(const std::u16string& name) {
   return handle;
 }
 
+// A device library (ARM PE image): loaded into guest memory, its DllMain
+// run on the emulated processor. A library that cannot be loaded is
+// reported in one line, as the device's loader would refuse it.
+HMODULE ModuleTable::loadArm(const std::filesystem::path& file) {
+  Device& d = Device::current();
+  std::string error;
+  std::shared_ptr<ArmImage> image = ArmImage::load(file, error);
+  if (!image) {
+    d.reportProblem(error);
+    d.lastError() = ERROR_BAD_FORMAT;
+    return nullptr;
+  }
+  LoadedModule m;
+  m.file = file;
+  m.name = widen(file.filename().string());
+  m.references = 1;
+  m.resourceData = image->resourceData();
+  m.resourceSize = image->resourceSize();
+  m.arm = image;
+  HMODULE handle = reinterpret_cast<HMODULE>(nextHandle_);
+  nextHandle_ += 0x10000;
+  m.handle = handle;
+  modules_.emplace(handle, m);
+  d.accounting().acquire(ObjectKind::Module);
+  if (!image->attach(reinterpret_cast<HINSTANCE>(handle))) {
+    modules_[handle].references = 1;
+    free(handle);
+    d.lastError() = ERROR_DLL_INIT_FAILED;
+    return nullptr;
+  }
+  return handle;
+}
+
 BOOL ModuleTable::free(HMODULE handle) {
   auto it = modules_.find(handle);
   if (it == modules_.end()) {
@@ -223,11 +262,15 @@ void ModuleTable::unload(HMODULE handle, void* reserved) {
   void* dl = it->second.dl;
   const void* base = it->second.base;
   const unsigned char* resources = it->second.resourceData;
-  if (auto entry = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain")))
+  std::shared_ptr<ArmImage> arm = it->second.arm;
+  if (arm) arm->detach(reinterpret_cast<HINSTANCE>(handle), reserved);
+  else if (auto entry = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain")))
     entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, reserved);
   modules_.erase(it);
   if (resources) Device::current().resources().forgetResources(resources);
+  arm.reset();
   Device::current().accounting().release(ObjectKind::Module);
+  if (!dl) return;
   // The module is gone; its code goes only once nothing can call it.
   if (libraryCodeInUse(base))
     stillMapped_.push_back(Mapping{dl, base});
@@ -248,6 +291,11 @@ FARPROC ModuleTable::procAddress(HMODULE handle, const char* name, unsigned ordi
   auto it = modules_.find(handle);
   if (it == modules_.end()) {
     d.lastError() = ERROR_INVALID_HANDLE;
+    return nullptr;
+  }
+  if (it->second.arm) {
+    if (FARPROC p = it->second.arm->procAddress(name, ordinal)) return p;
+    d.lastError() = ERROR_PROC_NOT_FOUND;
     return nullptr;
   }
   for (const WinceExport* e = it->second.exports; e && e->symbol; ++e) {

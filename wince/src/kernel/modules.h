@@ -7,11 +7,13 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace wince {
 
+class ArmImage;  // kernel/arm_image.h
 
 struct LoadedModule {
   HMODULE handle = nullptr;      // what LoadLibraryW answered
@@ -23,6 +25,7 @@ struct LoadedModule {
   size_t resourceSize = 0;
   const WinceExport* exports = nullptr;  // the table derived from the .def file
   const void* base = nullptr;            // load address, to tell product code apart
+  std::shared_ptr<ArmImage> arm;         // a device library run on the emulated processor
 };
 
 class ModuleTable {
@@ -51,6 +54,7 @@ class ModuleTable {
   // Unmaps the libraries kept mapped after their last FreeLibrary that
   // nothing can call any more.
   void closeUnused();
+  HMODULE loadArm(const std::filesystem::path& file);
   static inline int processExitMark_ = 0;
   static constexpr void* kProcessExit = &processExitMark_;
   std::map<HMODULE, LoadedModule> modules_;  // handles grow, so in order of loading
