@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Reads the host build's CAB with a reader nobody here wrote (cabextract or
+# Reads a CAB of the build with a reader nobody here wrote (cabextract or
 # gcab): it lists the install script first and the numbered members after
 # it, highest first, and extracts the build's libraries byte for byte.
 #
-#   cab_listing.sh cabextract|gcab CAB LIBDIR
+#   cab_listing.sh cabextract|gcab CAB ITEM_LIBRARY SETUP_LIBRARY
 set -euo pipefail
-tool=$1 cab=$(realpath "$2") libs=$3
+tool=$1 cab=$(realpath "$2") item=$3 setup=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 case $tool in
@@ -17,7 +17,7 @@ case $tool in
     listing=$(gcab -l "$cab")
     names=$(echo "$listing" | awk '{print $1}')
     (cd "$work" && gcab -x "$cab" >/dev/null) ;;
-  *) echo "usage: $0 cabextract|gcab CAB LIBDIR" >&2; exit 2 ;;
+  *) echo "usage: $0 cabextract|gcab CAB ITEM_LIBRARY SETUP_LIBRARY" >&2; exit 2 ;;
 esac
 echo "$listing"
 expected=$'CRESTUNE.000\n000SETUP.999\nCRESTI~1.001'
@@ -25,7 +25,7 @@ if [ "$names" != "$expected" ]; then
   echo "$tool lists the members as:"$'\n'"$names"$'\n'"expected:"$'\n'"$expected" >&2
   exit 1
 fi
-cmp "$work/CRESTI~1.001" "$libs/crestitem.so"
-cmp "$work/000SETUP.999" "$libs/setup.so"
+cmp "$work/CRESTI~1.001" "$item"
+cmp "$work/000SETUP.999" "$setup"
 head -c 4 "$work/CRESTUNE.000" | grep -q MSCE
 echo "$tool: 3 members, the libraries unchanged"

@@ -106,9 +106,8 @@ TEST(InstallScript, TheShippedPackageResolvesToItsFilesAndValues) {
   EXPECT_EQ("crestitem.dll", p.files[0].name);
   ASSERT_EQ(5u, p.values.size());
   EXPECT_EQ("Software\\Microsoft\\Today\\Items\\WMP Crestune", p.values[0].key);
-  EXPECT_TRUE(p.values[0].substitute);
-  EXPECT_EQ("\\Windows\\crestitem.dll", substitute(std::string(p.values[0].data.begin(), p.values[0].data.end() - 1),
-                                                   p.installDir));
+  EXPECT_FALSE(p.values[0].substitute) << "the path is written out, as the shell reads it";
+  EXPECT_EQ("\\Windows\\crestitem.dll", std::string(p.values[0].data.begin(), p.values[0].data.end() - 1));
   EXPECT_EQ((std::vector<uint8_t>{10, 0, 0, 0}), p.values[3].data);
 }
 
