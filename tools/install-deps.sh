@@ -63,7 +63,7 @@ for attempt in 1 2 3; do
     break
   fi
   echo "install-deps: apt-get update failed (attempt $attempt of 3)" >&2
-  [ "$attempt" -lt 3 ] && sleep $((attempt * 5))
+  [ "$attempt" -lt 3 ] && sleep $((attempt * ${CRESTUNE_APT_RETRY_DELAY:-5}))
 done
 if ! "${apt[@]}" install -y --no-install-recommends "${missing[@]}" >/dev/null 2>&1; then
   # One at a time, so that one package the index cannot give does not keep
