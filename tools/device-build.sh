@@ -28,10 +28,9 @@ if ! cmake -S "$root/device" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release "${launc
   cat "$build_dir/configure.log" >&2
   fail "configuring $build_dir failed (above, and in $build_dir/configure.log)"
 fi
-jobs=(-j2)
-# Under make, the jobs are the calling make's (its jobserver).
-[ -n "${MAKEFLAGS:-}" ] && jobs=()
-cmake --build "$build_dir" "${jobs[@]}" || fail "the build failed (see above)"
+# A build of its own, also when a make runs this script: the calling make's
+# job server is not handed to a custom command's recipe.
+env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS cmake --build "$build_dir" -j2 || fail "the build failed (see above)"
 
 for dll in crestitem.dll setup.dll; do
   [ -s "$build_dir/$dll" ] || fail "$build_dir/$dll was not written"

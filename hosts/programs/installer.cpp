@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 
 #include "device.h"
 #include "device_error.h"
@@ -110,12 +111,27 @@ class Busy {
   Busy& operator=(const Busy&) = delete;
 };
 
-InstallResult refusedWhileBusy(const std::string& asked) {
+InstallResult refusal(std::string message) {
   InstallResult result;
   result.refused = true;
-  result.message = "cannot " + asked + ": the installer is already " + g_busyWith +
-                   " (one installation or removal at a time)";
+  result.message = std::move(message);
   return result;
+}
+
+InstallResult refusedWhileBusy(const std::string& asked) {
+  return refusal("cannot " + asked + ": the installer is already " + g_busyWith +
+                 " (one installation or removal at a time)");
+}
+
+// Reads and checks the whole CAB into `cab`; a CAB that cannot be taken
+// gives the refusal that says why.
+std::optional<InstallResult> refusedCab(const fs::path& file, CheckedCab& cab) {
+  try {
+    cab = checkCab(file);
+  } catch (const wince::DeviceError& e) {
+    return refusal(e.what());
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -138,14 +154,7 @@ bool Installer::installed() const {
 // is damaged or not for this device is refused and the device stays as it was.
 InstallResult Installer::install() {
   CheckedCab pkg;
-  try {
-    pkg = checkCab(file());
-  } catch (const wince::DeviceError& e) {
-    InstallResult refused;
-    refused.refused = true;
-    refused.message = e.what();
-    return refused;
-  }
+  if (auto refused = refusedCab(file(), pkg)) return *refused;
   if (!g_busyWith.empty()) return refusedWhileBusy("install " + pkg.appName);
   Busy busy("installing " + pkg.appName);
   wince::Device& d = wince::Device::current();
@@ -212,14 +221,7 @@ InstallResult Installer::install() {
 // package.
 InstallResult Installer::uninstall() {
   CheckedCab named;
-  try {
-    named = checkCab(file());
-  } catch (const wince::DeviceError& e) {
-    InstallResult refused;
-    refused.refused = true;
-    refused.message = e.what();
-    return refused;
-  }
+  if (auto refused = refusedCab(file(), named)) return *refused;
   if (!g_busyWith.empty()) return refusedWhileBusy("remove " + named.appName);
   Busy busy("removing " + named.appName);
   wince::Device& d = wince::Device::current();
