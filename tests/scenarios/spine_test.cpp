@@ -7,46 +7,6 @@ namespace {
 
 class Spine : public DeviceTest {};
 
-TEST_F(Spine, HeightFollowsThePlayerWithDefaultSettings) {
-  registerItem();
-  session.startToday();
-  ASSERT_TRUE(item());
-  EXPECT_EQ(20u, item()->record.cyp);
-  EXPECT_TRUE(item()->lastRefresh);
-  nextRefresh();
-  EXPECT_FALSE(item()->lastRefresh);
-
-  session.player().start();
-  nextRefresh();
-  EXPECT_EQ(36u, item()->record.cyp);
-  EXPECT_TRUE(item()->lastRefresh);
-  nextRefresh();
-  EXPECT_FALSE(item()->lastRefresh);
-
-  session.player().close();
-  nextRefresh();
-  EXPECT_EQ(20u, item()->record.cyp);
-  EXPECT_TRUE(item()->lastRefresh);
-}
-
-TEST_F(Spine, StoredIconSizeChoosesTheHeight) {
-  struct Case {
-    std::optional<DWORD> stored;
-    DWORD height;
-  } cases[] = {{std::nullopt, 28}, {1, 36}, {32, 28}, {0, 28}};
-  session.player().start();
-  for (const Case& c : cases) {
-    reg().deleteKey(kSettingsKey);
-    reg().setValue(kSettingsKey, "Language", REG_DWORD, wince::RegistryStore::dwordBytes(0));
-    if (c.stored) setIconSize(*c.stored);
-    registerItem();
-    session.stopToday();
-    session.startToday();
-    ASSERT_TRUE(item());
-    EXPECT_EQ(c.height, item()->record.cyp) << (c.stored ? *c.stored : 999);
-  }
-}
-
 TEST_F(Spine, ADisabledItemCreatesNothingAndLeavesQuietly) {
   registerItem(0);
   session.startToday();

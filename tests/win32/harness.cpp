@@ -168,7 +168,7 @@ bool StoredPathIs(LPCWSTR path) {
   return true;
 }
 
-// Both probes push the arguments themselves, so the compiler's own stack
+// The probe pushes the arguments themselves, so the compiler's own stack
 // bookkeeping cannot hide a callee that pops the wrong amount.
 static DWORD_PTR CallProbe(void* function, const DWORD_PTR* args, int count, int callerPops, int* drift) {
   DWORD_PTR result;
@@ -192,11 +192,6 @@ static DWORD_PTR CallProbe(void* function, const DWORD_PTR* args, int count, int
 DWORD_PTR CallCdecl2(void* function, DWORD_PTR a, DWORD_PTR b, int* drift) {
   DWORD_PTR args[2] = {a, b};
   return CallProbe(function, args, 2, 8, drift);
-}
-
-DWORD_PTR CallStdcall4(void* function, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DWORD_PTR d, int* drift) {
-  DWORD_PTR args[4] = {a, b, c, d};
-  return CallProbe(function, args, 4, 0, drift);
 }
 
 HWND MakeTestWindow(LPCWSTR className, WNDPROC proc, LPCWSTR title, DWORD style, int x, int y, int width,

@@ -81,7 +81,6 @@ bool StoredPathIs(LPCWSTR path);
 // Stack pointer drift of a call, in bytes, for catching calling-convention
 // mismatches: 0 when the callee honours the convention the caller assumed.
 DWORD_PTR CallCdecl2(void* function, DWORD_PTR a, DWORD_PTR b, int* drift);
-DWORD_PTR CallStdcall4(void* function, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DWORD_PTR d, int* drift);
 
 // Points a module's import of dll!name at `replacement`; false when the
 // module imports no such function.
@@ -89,7 +88,6 @@ bool PatchImport(HMODULE module, const char* dll, const char* name, void* replac
 
 void AygshellTests();
 void OrderTests();
-void ItemTests();
 void OptionsTests();
 void SetupTests();
 // Writes the item's views and the options page's heading, rule and link as

@@ -15,7 +15,6 @@ int main(int argc, char** argv) {
   if (argc == 2 && strcmp(argv[1], "--bench-quick") == 0) return RunBench(true);
   StartWatchdog();
   AygshellTests();
-  ItemTests();
   OptionsTests();
   SetupTests();
   OrderTests();

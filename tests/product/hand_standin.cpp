@@ -1,0 +1,75 @@
+// The hand on the stand-in: whenever a modal loop finds the input queue
+// dry, it looks at what is on the screen and answers it as a person would.
+#include <optional>
+
+#include "hand.h"
+#include "window_manager.h"
+
+namespace product {
+
+struct Hand::Impl {
+  wince::Device& device;
+  size_t firstBox = 0, firstMenu = 0;
+  std::optional<WString> menuEntry;
+  std::function<void(HWND)> driver;
+
+  void push(wince::InputEvent e) { device.input().push(std::move(e)); }
+  bool feed() {
+    using Kind = wince::InputEvent::Kind;
+    auto& w = device.windows();
+    if (w.openMessageBox()) {
+      push({Kind::AnswerBox, {}, 0, IDOK, {}});
+    } else if (w.openMenu()) {
+      if (menuEntry)
+        push({Kind::ChooseMenu, {}, 0, 0, *menuEntry});
+      else
+        push({Kind::DismissMenu, {}, 0, 0, {}});
+      menuEntry.reset();
+    } else if (const auto* d = w.openDialog(); d && driver) {
+      auto drive = std::move(driver);
+      driver = nullptr;
+      drive(d->window);
+      // Something for the loop to take, so that it looks again whether the
+      // driver ended it.
+      if (device.input().empty()) push({Kind::Wait, {}, 0, 0, {}});
+    } else {
+      return false;
+    }
+    return true;
+  }
+};
+
+Hand::Hand(ApiPlatform& platform) : impl_(new Impl{platform.device}) {
+  forget();
+  impl_->device.input().setFeeder([this] { return impl_->feed(); });
+}
+Hand::~Hand() { impl_->device.input().setFeeder(nullptr); }
+
+std::vector<ShownBox> Hand::boxes() {
+  const auto& shown = impl_->device.windows().messageBoxes();
+  std::vector<ShownBox> list;
+  for (size_t i = impl_->firstBox; i < shown.size(); ++i) list.push_back({shown[i].caption, shown[i].text});
+  return list;
+}
+int Hand::menus() { return static_cast<int>(impl_->device.windows().menusShown().size() - impl_->firstMenu); }
+void Hand::forget() {
+  impl_->firstBox = impl_->device.windows().messageBoxes().size();
+  impl_->firstMenu = impl_->device.windows().menusShown().size();
+  impl_->menuEntry.reset();
+}
+void Hand::chooseFromNextMenu(LPCWSTR entry) {
+  if (entry)
+    impl_->menuEntry = WString(entry);
+  else
+    impl_->menuEntry.reset();
+}
+void Hand::penComesUp(HWND w, POINT p) {
+  ClientToScreen(w, &p);
+  impl_->push({wince::InputEvent::Kind::PenUp, p, 0, 0, {}});
+}
+void Hand::penStaysDown(HWND, POINT) { impl_->push({wince::InputEvent::Kind::Wait, {}, 1000, 0, {}}); }
+void Hand::driveNextDialog(std::function<void(HWND)> driver) { impl_->driver = std::move(driver); }
+
+bool stackDriftOf(void*, const DWORD_PTR*, int, bool, DWORD_PTR*, int*) { return false; }
+
+}  // namespace product
