@@ -42,6 +42,12 @@ class Hand {
   // from inside its modal loop; the driver is expected to end it.
   void driveNextDialog(std::function<void(HWND)> driver);
 
+  // The mail program the shell starts for a mailto: link, stood in for
+  // from here on: the addresses it has been started with, waiting up to
+  // `ms` for a first (on Win32 a program starts in its own time).
+  void standInForMail();
+  std::vector<WString> mailOpened(DWORD ms = 0);
+
   struct Impl;
 
  private:

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "hand.h"
+#include "shell_state.h"
 #include "window_manager.h"
 
 namespace product {
@@ -69,6 +70,13 @@ void Hand::penComesUp(HWND w, POINT p) {
 }
 void Hand::penStaysDown(HWND, POINT) { impl_->push({wince::InputEvent::Kind::Wait, {}, 1000, 0, {}}); }
 void Hand::driveNextDialog(std::function<void(HWND)> driver) { impl_->driver = std::move(driver); }
+
+void Hand::standInForMail() { impl_->device.shell().mailOpened().clear(); }
+std::vector<WString> Hand::mailOpened(DWORD) {
+  std::vector<WString> list;
+  for (const auto& m : impl_->device.shell().mailOpened()) list.emplace_back(m);
+  return list;
+}
 
 bool stackDriftOf(void*, const DWORD_PTR*, int, bool, DWORD_PTR*, int*) { return false; }
 

@@ -2,9 +2,22 @@
 // runs, finds the modal window of this process on the screen and answers
 // it (a message box with OK, a popup menu with the keyboard, a dialog by
 // the test's driver).
+#include <string.h>
+
 #include "hand.h"
 
 namespace product {
+
+// The mail program is this program, started with --mailto <address>: it
+// counts its starts and keeps the last address under kMailMarker.
+const WCHAR kMailCommand[] = L"mailto\\shell\\open\\command";
+const WCHAR kMailMarker[] = L"Software\\Crestune Product Tests";
+
+static DWORD mailLaunches() {
+  DWORD n = 0, size = sizeof n;
+  RegGetValueW(HKEY_CURRENT_USER, kMailMarker, L"Launches", RRF_RT_REG_DWORD, nullptr, &n, &size);
+  return n;
+}
 
 struct Hand::Impl {
   std::vector<ShownBox> boxes;
@@ -13,6 +26,9 @@ struct Hand::Impl {
   bool chooseEntry = false;
   std::function<void(HWND)> driver;
   UINT_PTR timer = 0;
+  bool mailInstalled = false;
+  WString oldMail;
+  bool hadMail = false;
   static Impl* current;
 
   // A message box shows its text in static control 0xFFFF; a dialog
@@ -85,6 +101,13 @@ Hand::Hand(ApiPlatform&) : impl_(new Impl) {
   impl_->timer = SetTimer(nullptr, 0, 100, Impl::tick);
 }
 Hand::~Hand() {
+  if (impl_->mailInstalled) {
+    if (impl_->hadMail)
+      RegSetValueW(HKEY_CLASSES_ROOT, kMailCommand, REG_SZ, impl_->oldMail.c_str(), 0);
+    else
+      RegDeleteTreeW(HKEY_CLASSES_ROOT, L"mailto");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kMailMarker);
+  }
   KillTimer(nullptr, impl_->timer);
   Impl::current = nullptr;
 }
@@ -110,6 +133,27 @@ void Hand::penStaysDown(HWND w, POINT p) {
 }
 void Hand::driveNextDialog(std::function<void(HWND)> driver) { impl_->driver = std::move(driver); }
 
+void Hand::standInForMail() {
+  WCHAR exe[MAX_PATH], command[MAX_PATH + 32], old[MAX_PATH * 2];
+  LONG size = sizeof old;
+  if (!impl_->mailInstalled) {
+    impl_->hadMail = RegQueryValueW(HKEY_CLASSES_ROOT, kMailCommand, old, &size) == ERROR_SUCCESS;
+    if (impl_->hadMail) impl_->oldMail = old;
+  }
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  wsprintfW(command, L"\"%s\" --mailto \"%%1\"", exe);
+  RegSetValueW(HKEY_CLASSES_ROOT, kMailCommand, REG_SZ, command, 0);
+  RegDeleteTreeW(HKEY_CURRENT_USER, kMailMarker);
+  impl_->mailInstalled = true;
+}
+std::vector<WString> Hand::mailOpened(DWORD ms) {
+  for (DWORD waited = 0; mailLaunches() == 0 && waited < ms; waited += 50) Sleep(50);
+  WCHAR address[256] = {};
+  DWORD size = sizeof address;
+  RegGetValueW(HKEY_CURRENT_USER, kMailMarker, L"Address", RRF_RT_REG_SZ, nullptr, address, &size);
+  return std::vector<WString>(mailLaunches(), address);
+}
+
 // The probe pushes the arguments itself, so that the compiler's own stack
 // bookkeeping cannot hide a callee that pops the wrong amount.
 bool stackDriftOf(void* function, const DWORD_PTR* args, int count, bool callerPops, DWORD_PTR* result,
@@ -132,3 +176,19 @@ bool stackDriftOf(void* function, const DWORD_PTR* args, int count, bool callerP
 }
 
 }  // namespace product
+
+// The suite's main; started as the mail program, the program records its
+// start instead.
+int main(int argc, char** argv) {
+  if (argc == 3 && strcmp(argv[1], "--mailto") == 0) {
+    WCHAR address[256];
+    MultiByteToWideChar(CP_UTF8, 0, argv[2], -1, address, 256);
+    DWORD launches = product::mailLaunches() + 1;
+    RegSetKeyValueW(HKEY_CURRENT_USER, product::kMailMarker, L"Address", REG_SZ, address,
+                    (lstrlenW(address) + 1) * sizeof(WCHAR));
+    RegSetKeyValueW(HKEY_CURRENT_USER, product::kMailMarker, L"Launches", REG_DWORD, &launches, sizeof launches);
+    return 0;
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -88,13 +88,10 @@ bool PatchImport(HMODULE module, const char* dll, const char* name, void* replac
 
 void AygshellTests();
 void OrderTests();
-void OptionsTests();
 void SetupTests();
 // Writes the item's views and the options page's heading, rule and link as
 // PPM pictures into pixels\ (pixel_capture.cpp).
 void PixelCaptures();
-// In a copy of the host started as a mail program: records its argument.
-bool RunAsMailProgram();
 // --bench: times the operations `crestune bench` times, on the real DLLs
 // (bench.cpp); answers the exit status.
 int RunBench(bool quick);
