@@ -1,5 +1,5 @@
 // The harness: checks and their tally, message pumping, the watchdog for
-// modal loops, and the calling-convention probes.
+// modal loops.
 #include "harness.h"
 
 #include <stdarg.h>
@@ -32,14 +32,6 @@ void Pump() {
   }
 }
 
-void PumpFor(DWORD ms) {
-  DWORD start = GetTickCount();
-  while (GetTickCount() - start < ms) {
-    Pump();
-    MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
 void PutCursorOn(HWND hwnd, int x, int y) {
   POINT point = {x, y};
   ClientToScreen(hwnd, &point);
@@ -47,10 +39,6 @@ void PutCursorOn(HWND hwnd, int x, int y) {
   Pump();
 }
 
-#define MAX_BOXES 16
-static ShownBox Boxes[MAX_BOXES];
-static int BoxCount;
-static int MenuCount;
 static int MenuKeys = -1;  // -1: dismiss
 static DialogDriver PendingDriver;
 
@@ -70,12 +58,6 @@ static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
   if (process != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
   if (!GetClassNameW(hwnd, className, 32)) return TRUE;
   if (lstrcmpW(className, L"#32770") == 0 && IsMessageBox(hwnd)) {
-    // A message box: its text is the static control 0xFFFF.
-    if (BoxCount < MAX_BOXES) {
-      GetWindowTextW(hwnd, Boxes[BoxCount].caption, 128);
-      GetDlgItemTextW(hwnd, 0xFFFF, Boxes[BoxCount].text, 256);
-    }
-    BoxCount++;
     PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
   } else if (lstrcmpW(className, L"#32770") == 0 && PendingDriver) {
     DialogDriver driver = PendingDriver;
@@ -83,7 +65,6 @@ static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
     driver(hwnd);
     return FALSE;
   } else if (lstrcmpW(className, L"#32768") == 0) {
-    MenuCount++;
     if (MenuKeys < 0) {
       EndMenu();
     } else {
@@ -100,14 +81,7 @@ static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
 static void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) { EnumWindows(CloseModalWindow, 0); }
 
 void StartWatchdog() { SetTimer(NULL, 0, 100, Watchdog); }
-int BoxesShown() { return BoxCount; }
-const ShownBox* Box(int index) { return index >= 0 && index < BoxCount && index < MAX_BOXES ? &Boxes[index] : NULL; }
-int MenusShown() { return MenuCount; }
-void ForgetShown() {
-  BoxCount = 0;
-  MenuCount = 0;
-  MenuKeys = -1;
-}
+void ForgetShown() { MenuKeys = -1; }
 void ChooseFromNextMenu(int downPresses) { MenuKeys = downPresses; }
 void DriveNextDialog(DialogDriver driver) { PendingDriver = driver; }
 
@@ -129,14 +103,6 @@ bool KeyExists(HKEY root, LPCWSTR key) {
   return true;
 }
 
-bool TextValueIs(const StoredValue& value, LPCWSTR text) {
-  return value.found && value.type == REG_SZ && lstrcmpW((LPCWSTR)value.data, text) == 0;
-}
-
-bool DwordValueIs(const StoredValue& value, DWORD number) {
-  return value.found && value.type == REG_DWORD && value.size == 4 && *(const DWORD*)value.data == number;
-}
-
 bool WriteValue(HKEY root, LPCWSTR key, LPCWSTR name, DWORD type, const void* data, DWORD size) {
   HKEY opened;
   if (RegCreateKeyExW(root, key, 0, NULL, 0, KEY_SET_VALUE, NULL, &opened, NULL) != ERROR_SUCCESS) return false;
@@ -156,42 +122,6 @@ bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number) {
 void DeleteSettings() {
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, SETTINGS_KEY);
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Halvorn");  // fails while other keys live there
-}
-
-StoredValue Setting(LPCWSTR name) { return ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, name); }
-
-bool StoredPathIs(LPCWSTR path) {
-  StoredValue v = Setting(L"WMPApplication");
-  if (!TextValueIs(v, path) || v.size != 2048) return false;
-  for (DWORD i = (lstrlenW(path) + 1) * sizeof(WCHAR); i < v.size; i++)
-    if (v.data[i]) return false;
-  return true;
-}
-
-// The probe pushes the arguments themselves, so the compiler's own stack
-// bookkeeping cannot hide a callee that pops the wrong amount.
-static DWORD_PTR CallProbe(void* function, const DWORD_PTR* args, int count, int callerPops, int* drift) {
-  DWORD_PTR result;
-  int moved;
-  __asm__ volatile(
-      "movl %%esp, %%esi\n\t"
-      "movl %[n], %%ecx\n\t"
-      "1: pushl -4(%[args],%%ecx,4)\n\t"
-      "loop 1b\n\t"
-      "call *%[f]\n\t"
-      "movl %%esp, %%ecx\n\t"
-      "subl %%esi, %%ecx\n\t"
-      "movl %%esi, %%esp\n\t"
-      : "=a"(result), "=c"(moved)
-      : [f] "b"(function), [args] "D"(args), [n] "m"(count)
-      : "esi", "edx", "memory", "cc");
-  *drift = moved + callerPops;  // what is left on the stack for the caller to pop
-  return result;
-}
-
-DWORD_PTR CallCdecl2(void* function, DWORD_PTR a, DWORD_PTR b, int* drift) {
-  DWORD_PTR args[2] = {a, b};
-  return CallProbe(function, args, 2, 8, drift);
 }
 
 HWND MakeTestWindow(LPCWSTR className, WNDPROC proc, LPCWSTR title, DWORD style, int x, int y, int width,
@@ -238,14 +168,12 @@ bool PatchImport(HMODULE module, const char* dll, const char* name, void* replac
   return false;
 }
 
-static int Watermarks;
 static LRESULT CALLBACK TodayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case TODAYM_GETCOLOR:
       return RGB(0, 0, 0);
     case TODAYM_DRAWWATERMARK: {
       TODAYDRAWWATERMARKINFO* info = (TODAYDRAWWATERMARKINFO*)lParam;
-      Watermarks++;
       FillRect(info->hdc, &info->rc, (HBRUSH)GetStockObject(WHITE_BRUSH));
       return TRUE;
     }
@@ -256,5 +184,3 @@ static LRESULT CALLBACK TodayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 HWND MakeTodayWindow() {
   return MakeTestWindow(L"CrestuneTestToday", TodayProc, L"Today", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 320);
 }
-int WatermarkRequests() { return Watermarks; }
-void ForgetWatermarkRequests() { Watermarks = 0; }

@@ -14,20 +14,11 @@ void Pump();
 // Moves the cursor onto a client point, so that the mouse moves the window
 // manager makes up on its own fall where the pen is held.
 void PutCursorOn(HWND hwnd, int x, int y);
-// Pumps for the given time, so that timers fire.
-void PumpFor(DWORD ms);
 
 // A thread timer that, while a modal loop of this thread runs, closes any
-// message box of this process (remembering its caption and text) and closes
-// any popup menu, or first picks an entry in it with the keyboard.
-struct ShownBox {
-  WCHAR caption[128];
-  WCHAR text[256];
-};
+// message box of this process and closes any popup menu, or first picks an
+// entry in it with the keyboard.
 void StartWatchdog();
-int BoxesShown();                // since the last ForgetShown()
-const ShownBox* Box(int index);  // NULL when out of range
-int MenusShown();
 void ForgetShown();
 // The next popup menu gets the keys Down x downPresses and Return; 0 just
 // dismisses it.
@@ -44,10 +35,8 @@ HWND MakeTestWindow(LPCWSTR className, WNDPROC proc, LPCWSTR title, DWORD style,
                     int height);
 
 // The Today screen's stand-in, the parent of an item window: 240x320, black
-// text, a white watermark whose requests it counts.
+// text, a white watermark.
 HWND MakeTodayWindow();
-int WatermarkRequests();
-void ForgetWatermarkRequests();
 
 // Loads a DLL from the folder of this program, not from the search path.
 HMODULE LoadBesideProgram(LPCWSTR name);
@@ -61,9 +50,6 @@ struct StoredValue {
 };
 StoredValue ReadValue(HKEY root, LPCWSTR key, LPCWSTR name);
 bool KeyExists(HKEY root, LPCWSTR key);
-// The value's text, compared only as far as its first NUL.
-bool TextValueIs(const StoredValue& value, LPCWSTR text);
-bool DwordValueIs(const StoredValue& value, DWORD number);
 bool WriteValue(HKEY root, LPCWSTR key, LPCWSTR name, DWORD type, const void* data, DWORD size);
 bool WriteText(HKEY root, LPCWSTR key, LPCWSTR name, LPCWSTR text);
 bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number);
@@ -73,14 +59,6 @@ bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number);
 // Deletes the settings key, and the company key above it when nothing else
 // lives there.
 void DeleteSettings();
-StoredValue Setting(LPCWSTR name);
-// WMPApplication as the item and the installer store it: the path, then
-// zeros up to exactly 2048 bytes.
-bool StoredPathIs(LPCWSTR path);
-
-// Stack pointer drift of a call, in bytes, for catching calling-convention
-// mismatches: 0 when the callee honours the convention the caller assumed.
-DWORD_PTR CallCdecl2(void* function, DWORD_PTR a, DWORD_PTR b, int* drift);
 
 // Points a module's import of dll!name at `replacement`; false when the
 // module imports no such function.
@@ -88,7 +66,6 @@ bool PatchImport(HMODULE module, const char* dll, const char* name, void* replac
 
 void AygshellTests();
 void OrderTests();
-void SetupTests();
 // Writes the item's views and the options page's heading, rule and link as
 // PPM pictures into pixels\ (pixel_capture.cpp).
 void PixelCaptures();
