@@ -14,11 +14,14 @@ namespace orders {
 // One recorded call, reduced to the arguments the tables speak of: its text
 // (a key or value name, a window title, a menu entry, a string drawn or
 // shown) and up to three numbers. Which argument goes where is said for each
-// call in kWatched; handles never appear, since they differ between runs.
+// call in kWatched. A handle's value differs between runs and is never
+// compared with a table; the handle a call makes or takes (kHandles) is
+// compared only with the handle of an earlier row (sameAs).
 struct Call {
   std::string name;
   std::string text;
   long long a = 0, b = 0, c = 0;
+  unsigned long long handle = 0;
 };
 
 enum Flags : unsigned {
@@ -27,7 +30,11 @@ enum Flags : unsigned {
   kAnyC = 4u,
   kAnyNumbers = kAnyA | kAnyB | kAnyC,
   kOptional = 8u,  // may be missing
+  kSameAs = 16u,   // the same handle as the row in the bits from 8 up
 };
+// The row's call makes or takes the same handle as row `row` of its table:
+// the icon drawn is the one loaded there, the font deleted the one made.
+constexpr unsigned sameAs(unsigned row) { return kSameAs | (row << 8); }
 
 // One expected call. A null text matches any text.
 struct Step {
@@ -43,6 +50,10 @@ struct Columns {
   const char* call;
   int text, a, b, c;
 };
+// Which of a watched call's handles is compared by sameAs: the index of the
+// argument, or kResult for what the call answers; -1 for calls not listed.
+constexpr int kResult = -2;
+int handleColumn(const char* call);
 extern const Columns kWatched[];
 extern const size_t kWatchedCount;
 const Columns* watched(const char* call);
@@ -65,6 +76,7 @@ enum class Action {
   TapTitle,         // pen down and up on the title, the stored player missing
   HoldMenu,         // tap-and-hold on empty space, menu entry `arg` chosen
   Command,          // WM_COMMAND `arg` sent to the item window
+  ItemLifetime,     // the item made with the player up, refreshed, painted and destroyed
   OptionsConfirm,   // the options page opened, then confirmed with its "ok"
   Install,          // Install_Init and Install_Exit, English kept, first time
   Reinstall,        // the same again over the installed package

@@ -228,6 +228,25 @@ TEST_F(Options, BrowseFillsTheFieldAndOnlyOkStoresIt) {
   EXPECT_EQ(chosen, storedText(*path));
 }
 
+// The link and Browse as the device's shell sees them: the default verb,
+// no mask, no owner, shown normally; the open-file dialog with its title,
+// MAX_PATH and OFN_EXPLORER.
+TEST_F(Options, TheLinkAndBrowseCallTheShellAsTheDeviceExpects) {
+  start(0, 1);
+  traceOn();
+  openOptions({[&] { queueTapOnControl(kLink); },
+               [&] { queueTapOnControl(kBrowse); },
+               [&] { device().input().push(wince::InputEvent{wince::InputEvent::Kind::CancelFile, {}, 0, 0, {}}); },
+               [&] { queueTapOnControl(kCancel); }});
+  Calls calls = traceOff();
+  Calls shell;
+  for (const std::string& c : calls)
+    if (starts(c, "ShellExecuteEx(") || starts(c, "GetOpenFileNameW(")) shell.push_back(c);
+  ASSERT_EQ(2u, shell.size()) << text(calls);
+  EXPECT_EQ("ShellExecuteEx(NULL, \"mailto:team@crestune.org\", 0, NULL, 1) = 1", shell[0]);
+  EXPECT_NE(std::string::npos, shell[1].find(", \"Open File\", 260, 524288)")) << shell[1];
+}
+
 TEST_F(Options, OpenedBeforeAnyItemWindowThePageUsesTheStoredLanguage) {
   store("Language", 1);
   store("IconSize", 0);

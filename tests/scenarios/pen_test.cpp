@@ -131,6 +131,50 @@ TEST_F(Pen, TheTitleIsDrawnInTheHostsColourFromX30) {
   EXPECT_EQ(0x000060, darkest);
 }
 
+// What the title view does with the paint DC beyond the calls the order
+// tables watch: the text goes over the watermark transparently, in a font
+// made from the system font, which is selected out again before it goes.
+TEST_F(Pen, TheTitleViewLeavesThePaintDcAsItFoundIt) {
+  registerItem();
+  session.startToday();
+  ASSERT_TRUE(item());
+  traceOn();
+  InvalidateRect(item()->record.hwndCustom, nullptr, TRUE);
+  windows().runUntilIdle();
+  Calls calls = traceOff();
+  auto resultOf = [](const std::string& c) { return c.substr(c.rfind(" = ") + 3); };
+  auto find = [&](const std::string& prefix) {
+    for (const std::string& c : calls)
+      if (starts(c, prefix)) return c;
+    return std::string();
+  };
+  std::string hdc = resultOf(find("BeginPaint("));
+  std::string systemFont = resultOf(find("GetStockObject(13)"));
+  std::string font = resultOf(find("CreateFontIndirectW("));
+  EXPECT_TRUE(starts(find("GetObjectW("), "GetObjectW(" + systemFont + ", 92, ")) << text(calls);
+  EXPECT_EQ("SetBkMode(" + hdc + ", 1) = 2", find("SetBkMode(")) << text(calls);
+  std::string selected = find("SelectObject(" + hdc + ", " + font + ")");
+  ASSERT_FALSE(selected.empty()) << text(calls);
+  EXPECT_EQ("SelectObject(" + hdc + ", " + resultOf(selected) + ") = " + font,
+            find("SelectObject(" + hdc + ", " + resultOf(selected) + ")"));
+  EXPECT_TRUE(starts(find("GetDeviceCaps("), "GetDeviceCaps(" + hdc + ", 8)")) << text(calls);
+}
+
+// The player found is started, and its process handle let go at once.
+TEST_F(Pen, ATapOnTheTitleLetsGoOfThePlayersProcess) {
+  registerItem();
+  session.startToday();
+  traceOn();
+  POINT p = onItem(100, 10);
+  tap(p.x, p.y);
+  Calls calls = traceOff();
+  std::string self = wince::traceArg(static_cast<const void*>(item()->record.hwndCustom));
+  ASSERT_GE(calls.size(), 4u) << text(calls);
+  // SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI, the item's window as owner.
+  EXPECT_EQ("ShellExecuteEx(\"open\", \"wmplayer.exe\", 1088, " + self + ", 1) = 1", calls[2]);
+  EXPECT_TRUE(starts(calls[3], "CloseHandle(")) << calls[3];
+}
+
 }  // namespace
 }  // namespace crestune::testing
 

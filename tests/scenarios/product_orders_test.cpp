@@ -38,6 +38,11 @@ std::vector<orders::Call> fromTrace(const std::vector<wince::TraceEntry>& entrie
     if (c->a >= 0) call.a = numberOf(arg(c->a));
     if (c->b >= 0) call.b = numberOf(arg(c->b));
     if (c->c >= 0) call.c = numberOf(arg(c->c));
+    int h = orders::handleColumn(name.c_str());
+    if (h == orders::kResult && e.call.rfind(" = ") != std::string::npos)
+      call.handle = std::strtoull(e.call.substr(e.call.rfind(" = ") + 3).c_str(), nullptr, 0);
+    else if (h >= 0)
+      call.handle = std::strtoull(arg(h).c_str(), nullptr, 0);
     calls.push_back(call);
   }
   return calls;
@@ -138,6 +143,11 @@ class ProductOrders : public StrictDeviceTest {
         startPlayer();
         refresh();
         break;
+      case Action::ItemLifetime:
+        if (IsWindow(itemWindow_)) DestroyWindow(itemWindow_);
+        setIconSize(1);
+        startPlayer();
+        break;
       case Action::TapTitle:
         stopPlayer();
         storePath("\\nowhere\\player.exe");
@@ -187,6 +197,12 @@ class ProductOrders : public StrictDeviceTest {
       case Action::Command:
         SendMessageW(itemWindow_, WM_COMMAND, static_cast<WPARAM>(c.arg), 0);
         pump();
+        break;
+      case Action::ItemLifetime:
+        makeItem();
+        refresh();
+        pump();
+        DestroyWindow(itemWindow_);
         break;
       case Action::OptionsConfirm:
         whileOpen([&] { return DialogBoxParamW(item_, MAKEINTRESOURCEW(500), today_, options_, 0); },

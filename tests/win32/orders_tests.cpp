@@ -36,6 +36,11 @@ static void Record(const char* name, const std::string& text = "", long long a =
   if (Recording) Recorded.push_back(orders::Call{name, text, a, b, c});
 }
 
+// The handle of the call just recorded (orders::handleColumn).
+static void Handle(unsigned long long handle) {
+  if (Recording && !Recorded.empty()) Recorded.back().handle = handle;
+}
+
 // One replacement per watched import: it records the call's columns (as
 // product_orders.cpp lists them) and calls the real function.
 #define REAL(name) static decltype(&name) Real##name
@@ -83,6 +88,7 @@ static BOOL WINAPI HookPostMessageW(HWND h, UINT m, WPARAM w, LPARAM l) {
 }
 static LRESULT WINAPI HookSendMessageW(HWND h, UINT m, WPARAM w, LPARAM l) {
   Record("SendMessageW", "", m, (long long)w, (long long)l);
+  Handle(w);  // before the call, which may record others
   return RealSendMessageW(h, m, w, l);
 }
 static HWND WINAPI HookSetCapture(HWND h) {
@@ -119,14 +125,19 @@ static BOOL WINAPI HookShellExecuteExW(SHELLEXECUTEINFOW* info) {
 }
 static HANDLE WINAPI HookLoadImageW(HINSTANCE i, LPCWSTR name, UINT type, int cx, int cy, UINT flags) {
   Record("LoadImageW", "", IS_INTRESOURCE(name) ? (long long)(ULONG_PTR)name : 0, type, cx);
-  return RealLoadImageW(i, name, type, cx, cy, flags);
+  size_t at = Recorded.size();
+  HANDLE made = RealLoadImageW(i, name, type, cx, cy, flags);
+  if (Recording && at) Recorded[at - 1].handle = (ULONG_PTR)made;
+  return made;
 }
 static BOOL WINAPI HookDrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT step, HBRUSH b, UINT f) {
   Record("DrawIconEx", "", x, y, cx);
+  Handle((ULONG_PTR)icon);
   return RealDrawIconEx(dc, x, y, icon, cx, cy, step, b, f);
 }
 static BOOL WINAPI HookDestroyIcon(HICON icon) {
   Record("DestroyIcon");
+  Handle((ULONG_PTR)icon);
   return RealDestroyIcon(icon);
 }
 static int WINAPI HookDrawTextW(HDC dc, LPCWSTR text, int units, LPRECT r, UINT format) {
@@ -139,10 +150,14 @@ static BOOL WINAPI HookPolyline(HDC dc, const POINT* points, int count) {
 }
 static HFONT WINAPI HookCreateFontIndirectW(const LOGFONTW* font) {
   Record("CreateFontIndirectW");
-  return RealCreateFontIndirectW(font);
+  size_t at = Recorded.size();
+  HFONT made = RealCreateFontIndirectW(font);
+  if (Recording && at) Recorded[at - 1].handle = (ULONG_PTR)made;
+  return made;
 }
 static BOOL WINAPI HookDeleteObject(HGDIOBJ object) {
   Record("DeleteObject");
+  Handle((ULONG_PTR)object);
   return RealDeleteObject(object);
 }
 static BOOL WINAPI HookSHInitDialog(PSHINITDLGINFO info) {
@@ -284,6 +299,11 @@ static void Prepare(const orders::Case& c) {
       StartPlayer();
       Refresh();
       break;
+    case orders::Action::ItemLifetime:
+      if (IsWindow(ItemWindow)) DestroyWindow(ItemWindow);
+      WriteDword(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"IconSize", 1);
+      StartPlayer();
+      break;
     case orders::Action::TapTitle:
       StopPlayer();
       WriteText(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"WMPApplication", L"\\nowhere\\player.exe");
@@ -330,6 +350,12 @@ static void Act(const orders::Case& c) {
     case orders::Action::Command:
       SendMessageW(ItemWindow, WM_COMMAND, c.arg, 0);
       Pump();
+      break;
+    case orders::Action::ItemLifetime:
+      MakeItem();
+      Refresh();
+      Pump();
+      DestroyWindow(ItemWindow);
       break;
     case orders::Action::OptionsConfirm:
       DriveNextDialog(ConfirmDialog);
