@@ -48,6 +48,14 @@ class Hand {
   void standInForMail();
   std::vector<WString> mailOpened(DWORD ms = 0);
 
+  // The product libraries' calls of `call` (its Win32 name) fail as the
+  // platform documents: after `after` that run as usual, the next `times`.
+  // On the stand-in the device's fault plan; on Win32 a stand-in for the
+  // call put in the libraries' import tables.
+  void failNext(const char* call, int times = 1, int after = 0);
+  // Planned failures not yet taken.
+  int failuresPending();
+
   struct Impl;
 
  private:

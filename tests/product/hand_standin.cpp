@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "hand.h"
+#include "faults.h"
 #include "shell_state.h"
 #include "window_manager.h"
 
@@ -13,6 +14,7 @@ struct Hand::Impl {
   size_t firstBox = 0, firstMenu = 0;
   std::optional<WString> menuEntry;
   std::function<void(HWND)> driver;
+  std::vector<std::string> planned;
 
   void push(wince::InputEvent e) { device.input().push(std::move(e)); }
   bool feed() {
@@ -76,6 +78,18 @@ std::vector<WString> Hand::mailOpened(DWORD) {
   std::vector<WString> list;
   for (const auto& m : impl_->device.shell().mailOpened()) list.emplace_back(m);
   return list;
+}
+
+// The device's shell library has the entry point without its W.
+void Hand::failNext(const char* call, int times, int after) {
+  std::string name = std::string(call) == "ShellExecuteExW" ? "ShellExecuteEx" : call;
+  impl_->device.faults().add(name, 0, times, after);
+  impl_->planned.push_back(name);
+}
+int Hand::failuresPending() {
+  int n = 0;
+  for (const std::string& call : impl_->planned) n += impl_->device.faults().pending(call);
+  return n;
 }
 
 bool stackDriftOf(void*, const DWORD_PTR*, int, bool, DWORD_PTR*, int*) { return false; }

@@ -2,11 +2,24 @@
 // runs, finds the modal window of this process on the screen and answers
 // it (a message box with OK, a popup menu with the keyboard, a dialog by
 // the test's driver).
-#include <string.h>
-
 #include "hand.h"
 
+#include <commdlg.h>
+#include <shellapi.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+
 namespace product {
+
+// The failures planned (Hand::failNext), and the real function behind each
+// import the hand has replaced.
+struct Planned {
+  int times, after;
+};
+static std::map<std::string, Planned> planned;
+static std::map<std::string, void*> realOf;
 
 // The mail program is this program, started with --mailto <address>: it
 // counts its starts and keeps the last address under kMailMarker.
@@ -101,6 +114,7 @@ Hand::Hand(ApiPlatform&) : impl_(new Impl) {
   impl_->timer = SetTimer(nullptr, 0, 100, Impl::tick);
 }
 Hand::~Hand() {
+  planned.clear();
   if (impl_->mailInstalled) {
     if (impl_->hadMail)
       RegSetValueW(HKEY_CLASSES_ROOT, kMailCommand, REG_SZ, impl_->oldMail.c_str(), 0);
@@ -132,6 +146,142 @@ void Hand::penStaysDown(HWND w, POINT p) {
   ApiPlatform::pump();
 }
 void Hand::driveNextDialog(std::function<void(HWND)> driver) { impl_->driver = std::move(driver); }
+
+// ---- Failures: stand-ins for the libraries' imports ------------------------------
+
+
+// True when this call of `call` is to fail (and counts it).
+static bool failing(const char* call) {
+  auto p = planned.find(call);
+  if (p == planned.end() || p->second.times == 0) return false;
+  if (p->second.after > 0) {
+    --p->second.after;
+    return false;
+  }
+  --p->second.times;
+  return true;
+}
+template <class F>
+static F real(const char* call) {
+  return reinterpret_cast<F>(realOf[call]);
+}
+
+// Each fails as the platform documents: the failure value, the last error
+// set where the call has one.
+static ATOM WINAPI failRegisterClassW(const WNDCLASSW* c) {
+  if (failing("RegisterClassW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), 0;
+  return real<decltype(&RegisterClassW)>("RegisterClassW")(c);
+}
+static BOOL WINAPI failUnregisterClassW(LPCWSTR c, HINSTANCE i) {
+  if (failing("UnregisterClassW")) return SetLastError(ERROR_CLASS_HAS_WINDOWS), FALSE;
+  return real<decltype(&UnregisterClassW)>("UnregisterClassW")(c, i);
+}
+static HWND WINAPI failCreateWindowExW(DWORD ex, LPCWSTR c, LPCWSTR t, DWORD s, int x, int y, int w, int h, HWND p,
+                                       HMENU m, HINSTANCE i, LPVOID l) {
+  if (failing("CreateWindowExW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), nullptr;
+  return real<decltype(&CreateWindowExW)>("CreateWindowExW")(ex, c, t, s, x, y, w, h, p, m, i, l);
+}
+static LONG WINAPI failRegOpenKeyExW(HKEY k, LPCWSTR sub, DWORD o, REGSAM s, PHKEY r) {
+  if (failing("RegOpenKeyExW")) return ERROR_FILE_NOT_FOUND;
+  return real<decltype(&RegOpenKeyExW)>("RegOpenKeyExW")(k, sub, o, s, r);
+}
+static LONG WINAPI failRegCreateKeyExW(HKEY k, LPCWSTR sub, DWORD res, LPWSTR cls, DWORD o, REGSAM s,
+                                       LPSECURITY_ATTRIBUTES sa, PHKEY r, LPDWORD d) {
+  if (failing("RegCreateKeyExW")) return ERROR_ACCESS_DENIED;
+  return real<decltype(&RegCreateKeyExW)>("RegCreateKeyExW")(k, sub, res, cls, o, s, sa, r, d);
+}
+static LONG WINAPI failRegSetValueExW(HKEY k, LPCWSTR n, DWORD res, DWORD t, const BYTE* d, DWORD size) {
+  if (failing("RegSetValueExW")) return ERROR_ACCESS_DENIED;
+  return real<decltype(&RegSetValueExW)>("RegSetValueExW")(k, n, res, t, d, size);
+}
+static LONG WINAPI failRegDeleteKeyW(HKEY k, LPCWSTR sub) {
+  if (failing("RegDeleteKeyW")) return ERROR_ACCESS_DENIED;
+  return real<decltype(&RegDeleteKeyW)>("RegDeleteKeyW")(k, sub);
+}
+static HANDLE WINAPI failLoadImageW(HINSTANCE i, LPCWSTR n, UINT t, int cx, int cy, UINT f) {
+  if (failing("LoadImageW")) return SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND), nullptr;
+  return real<decltype(&LoadImageW)>("LoadImageW")(i, n, t, cx, cy, f);
+}
+static HFONT WINAPI failCreateFontIndirectW(const LOGFONTW* f) {
+  if (failing("CreateFontIndirectW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), nullptr;
+  return real<decltype(&CreateFontIndirectW)>("CreateFontIndirectW")(f);
+}
+static HMENU WINAPI failCreatePopupMenu() {
+  if (failing("CreatePopupMenu")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), nullptr;
+  return real<decltype(&CreatePopupMenu)>("CreatePopupMenu")();
+}
+static BOOL WINAPI failShellExecuteExW(SHELLEXECUTEINFOW* info) {
+  if (failing("ShellExecuteExW")) return SetLastError(ERROR_FILE_NOT_FOUND), FALSE;
+  return real<decltype(&ShellExecuteExW)>("ShellExecuteExW")(info);
+}
+static BOOL WINAPI failGetOpenFileNameW(LPOPENFILENAMEW o) {
+  if (failing("GetOpenFileNameW")) return FALSE;  // CommDlgExtendedError's business
+  return real<decltype(&GetOpenFileNameW)>("GetOpenFileNameW")(o);
+}
+static INT_PTR WINAPI failDialogBoxIndirectParamW(HINSTANCE i, LPCDLGTEMPLATEW t, HWND p, DLGPROC d, LPARAM l) {
+  if (failing("DialogBoxIndirectParamW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), -1;
+  return real<decltype(&DialogBoxIndirectParamW)>("DialogBoxIndirectParamW")(i, t, p, d, l);
+}
+static HRSRC WINAPI failFindResourceW(HMODULE m, LPCWSTR n, LPCWSTR t) {
+  if (failing("FindResourceW")) return SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND), nullptr;
+  return real<decltype(&FindResourceW)>("FindResourceW")(m, n, t);
+}
+
+static const struct {
+  const char* call;
+  void* replacement;
+} kFailing[] = {
+    {"RegisterClassW", (void*)failRegisterClassW},   {"UnregisterClassW", (void*)failUnregisterClassW},
+    {"CreateWindowExW", (void*)failCreateWindowExW}, {"RegOpenKeyExW", (void*)failRegOpenKeyExW},
+    {"RegCreateKeyExW", (void*)failRegCreateKeyExW}, {"RegSetValueExW", (void*)failRegSetValueExW},
+    {"RegDeleteKeyW", (void*)failRegDeleteKeyW},     {"LoadImageW", (void*)failLoadImageW},
+    {"CreateFontIndirectW", (void*)failCreateFontIndirectW}, {"CreatePopupMenu", (void*)failCreatePopupMenu},
+    {"ShellExecuteExW", (void*)failShellExecuteExW}, {"GetOpenFileNameW", (void*)failGetOpenFileNameW},
+    {"DialogBoxIndirectParamW", (void*)failDialogBoxIndirectParamW}, {"FindResourceW", (void*)failFindResourceW},
+};
+
+// Points a module's import of `name`, from whichever DLL, at `replacement`,
+// keeping the address it held as the real function.
+static bool patchImport(HMODULE module, const char* name, void* replacement) {
+  BYTE* base = (BYTE*)module;
+  IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
+  IMAGE_DATA_DIRECTORY imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  bool patched = false;
+  for (IMAGE_IMPORT_DESCRIPTOR* d = (IMAGE_IMPORT_DESCRIPTOR*)(base + imports.VirtualAddress);
+       imports.VirtualAddress && d->Name; d++) {
+    IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
+    IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + d->FirstThunk);
+    for (; names->u1.AddressOfData; names++, slots++) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      if (lstrcmpA((const char*)((IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData))->Name, name) != 0) continue;
+      patched = true;
+      if ((void*)slots->u1.Function == replacement) continue;
+      realOf[name] = (void*)slots->u1.Function;
+      DWORD old;
+      VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &old);
+      slots->u1.Function = (DWORD_PTR)replacement;
+      VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), old, &old);
+    }
+  }
+  return patched;
+}
+
+void Hand::failNext(const char* call, int times, int after) {
+  planned[call] = Planned{times, after};
+  bool known = false, patched = false;
+  for (const auto& f : kFailing) {
+    if (strcmp(f.call, call) != 0) continue;
+    known = true;
+    for (LPCWSTR library : {L"crestitem.dll", L"setup.dll"})
+      if (HMODULE m = GetModuleHandleW(library)) patched |= patchImport(m, call, f.replacement);
+  }
+  EXPECT_TRUE(known && patched) << call << " cannot be made to fail: no stand-in, or no library imports it";
+}
+int Hand::failuresPending() {
+  int n = 0;
+  for (const auto& p : planned) n += p.second.times;
+  return n;
+}
 
 void Hand::standInForMail() {
   WCHAR exe[MAX_PATH], command[MAX_PATH + 32], old[MAX_PATH * 2];
