@@ -149,31 +149,74 @@ TEST_F(Failure, ASettingsKeyThatCannotBeCreatedStoresNothingAndSaysNothing) {
   EXPECT_TRUE(hand.boxes().empty());
 }
 
-// Settings the page cannot read: it shows what the item holds; fonts it
-// cannot make are not missed; a failed open-file dialog leaves the path; a
-// mail program that cannot start is not reported.
+// Settings the page cannot read: it shows what the item holds (not what
+// was stored behind its back); fonts it cannot make are not missed; a failed
+// open-file dialog leaves the path; a mail program that cannot start is not
+// reported.
 TEST_F(Failure, ThePageGoesOnWhenItsCallsFail) {
   static const struct {
     const char* call;
+    int times;
     int control;  // clicked on the page, or 0
-  } rows[] = {{"RegOpenKeyExW", 0}, {"CreateFontIndirectW", 0}, {"GetOpenFileNameW", kBrowse}, {"ShellExecuteExW", kLink}};
+  } rows[] = {{"RegOpenKeyExW", 1, 0}, {"CreateFontIndirectW", 2, 0}, {"GetOpenFileNameW", 1, kBrowse},
+              {"ShellExecuteExW", 1, kLink}};
   chosenSettings();
   makeItem();
+  storeDword(TEXT("IconSize"), 1);  // behind the item's back; the page does not read it
   for (const auto& r : rows) {
     SCOPED_TRACE(r.call);
     hand.forget();
-    hand.failNext(r.call, r.call == std::string("CreateFontIndirectW") ? 2 : 1);
+    hand.failNext(r.call, r.times);
     INT_PTR result = runPage([&](HWND page) {
-      if (r.control) SendMessageW(page, WM_COMMAND, MAKEWPARAM(r.control, 0), reinterpret_cast<LPARAM>(GetDlgItem(page, r.control)));
+      if (r.control)
+        SendMessageW(page, WM_COMMAND, MAKEWPARAM(r.control, 0), reinterpret_cast<LPARAM>(GetDlgItem(page, r.control)));
       WCHAR path[64] = {};
       GetDlgItemTextW(page, kPath, path, 64);
       EXPECT_EQ(WString(TEXT("\\nowhere\\wmplayer.exe")), WString(path));
-      EXPECT_EQ(BST_CHECKED, SendDlgItemMessageW(page, 1006, BM_GETCHECK, 0, 0)) << "Standard Buttons";
+      EXPECT_EQ(BST_CHECKED, SendDlgItemMessageW(page, 1006, BM_GETCHECK, 0, 0)) << "the item's Standard Buttons";
       SendDlgItemMessageW(page, 1019, BM_CLICK, 0, 0);
     });
     EXPECT_EQ(1019, result);
     EXPECT_TRUE(hand.boxes().empty());
+    storeDword(TEXT("IconSize"), 0);  // from here on the page reads what the item holds
   }
+}
+
+// An empty path is stored as given; only starting the player from it
+// complains.
+TEST_F(Failure, AnEmptyPathIsStoredAndOnlyTheLaunchComplains) {
+  chosenSettings();
+  storeDword(TEXT("Language"), 0);
+  makeItem();
+  EXPECT_EQ(IDOK, runPage([](HWND page) {
+              SetDlgItemTextW(page, kPath, TEXT(""));
+              SendMessageW(page, WM_COMMAND, IDOK, 0);
+            }));
+  EXPECT_EQ(WString(), setting(TEXT("WMPApplication")).text());
+  EXPECT_EQ(2048u, setting(TEXT("WMPApplication")).bytes.size());
+  EXPECT_TRUE(hand.boxes().empty());
+  refresh();
+  tap(100, 10);
+  platform.wait(300);
+  std::vector<ShownBox> boxes = hand.boxes();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(WString(TEXT("\"\" no found.")), boxes[0].text);
+}
+
+// A face that fails while OK rebuilds them is reported as the item reports
+// it, and the page still ends confirmed, the choice stored.
+TEST_F(Failure, AFaceThatFailsDuringTheRebuildIsReportedAndThePageStillEndsConfirmed) {
+  chosenSettings();
+  makeItem();
+  EXPECT_EQ(IDOK, runPage([&](HWND page) {
+              SendDlgItemMessageW(page, kLarge, BM_CLICK, 0, 0);
+              hand.failNext("LoadImageW");  // the first face OK loads
+              SendMessageW(page, WM_COMMAND, IDOK, 0);
+            }));
+  std::vector<ShownBox> boxes = hand.boxes();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(0u, boxes[0].text.rfind(TEXT("Button:140, Size:32, Instance:"), 0)) << narrow(boxes[0].text);
+  EXPECT_EQ(1u, setting(TEXT("IconSize")).dword());
 }
 
 // ---- The installer hook ------------------------------------------------------------
@@ -188,7 +231,7 @@ TEST_F(Failure, AReinstallGoesOnWhenTheOldRegistrationCannotBeDeleted) {
 
 TEST_F(Failure, ALanguageDialogThatCannotShowCancelsTheInstallation) {
   loadSetup();
-  for (const char* call : {"FindResourceW", "DialogBoxIndirectParamW"}) {
+  for (const char* call : {"FindResourceW", "LoadResource", "DialogBoxIndirectParamW"}) {
     SCOPED_TRACE(call);
     hand.failNext(call);
     EXPECT_EQ(codeINSTALL_INIT_CANCEL, install(FALSE));
@@ -211,8 +254,13 @@ TEST_F(Failure, OnRemoval) {
     storeDword(TEXT("IconSize"), 1);
     hand.forget();
     hand.failNext("RegDeleteKeyW", 1, r.after);
+    DWORD start = GetTickCount();
     EXPECT_EQ(r.answer, hook<pfnUNINSTALL_INIT>("Uninstall_Init")(today, INSTALL_DIR));
     EXPECT_EQ(r.settingsKept, keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY));
+    EXPECT_EQ(r.reported, keyExists(HKEY_LOCAL_MACHINE, ITEM_KEY)) << "the registration kept when it would not go";
+    if (r.reported) {
+      EXPECT_LT(GetTickCount() - start, 1000u) << "no wait";
+    }
     std::vector<ShownBox> boxes = hand.boxes();
     ASSERT_EQ(r.reported ? 1u : 0u, boxes.size());
     if (r.reported) {
@@ -229,6 +277,11 @@ TEST_F(Failure, FirstSettingsThatCannotBeWritten) {
   hand.failNext("RegCreateKeyExW");
   EXPECT_EQ(codeINSTALL_INIT_CONTINUE, install(FALSE));
   EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY));
+  startPlayer();
+  makeItem();
+  refresh();
+  EXPECT_EQ(36u, record.cyp) << "the item on its defaults: large Play";
+  EXPECT_TRUE(hand.boxes().empty());
   hand.failNext("RegSetValueExW");  // IconSize, the first written
   EXPECT_EQ(codeINSTALL_INIT_CONTINUE, install(FALSE));
   EXPECT_FALSE(setting(TEXT("IconSize")).found);

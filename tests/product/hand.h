@@ -7,6 +7,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "../conformance/fixture.h"
@@ -55,6 +56,11 @@ class Hand {
   void failNext(const char* call, int times = 1, int after = 0);
   // Planned failures not yet taken.
   int failuresPending();
+
+  // The objects the process holds (windows, classes, GDI objects, icons,
+  // keys, modules...), as one line to compare before and after; empty where
+  // the platform does not count them (Win32).
+  std::string objectsHeld();
 
   struct Impl;
 

@@ -92,6 +92,8 @@ int Hand::failuresPending() {
   return n;
 }
 
+std::string Hand::objectsHeld() { return impl_->device.accounting().report(); }
+
 bool stackDriftOf(void*, const DWORD_PTR*, int, bool, DWORD_PTR*, int*) { return false; }
 
 }  // namespace product

@@ -227,10 +227,16 @@ static HRSRC WINAPI failFindResourceW(HMODULE m, LPCWSTR n, LPCWSTR t) {
   return real<decltype(&FindResourceW)>("FindResourceW")(m, n, t);
 }
 
+static HGLOBAL WINAPI failLoadResource(HMODULE m, HRSRC r) {
+  if (failing("LoadResource")) return SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND), nullptr;
+  return real<decltype(&LoadResource)>("LoadResource")(m, r);
+}
+
 static const struct {
   const char* call;
   void* replacement;
 } kFailing[] = {
+    {"LoadResource", (void*)failLoadResource},
     {"RegisterClassW", (void*)failRegisterClassW},   {"UnregisterClassW", (void*)failUnregisterClassW},
     {"CreateWindowExW", (void*)failCreateWindowExW}, {"RegOpenKeyExW", (void*)failRegOpenKeyExW},
     {"RegCreateKeyExW", (void*)failRegCreateKeyExW}, {"RegSetValueExW", (void*)failRegSetValueExW},
@@ -303,6 +309,8 @@ std::vector<WString> Hand::mailOpened(DWORD ms) {
   RegGetValueW(HKEY_CURRENT_USER, kMailMarker, L"Address", RRF_RT_REG_SZ, nullptr, address, &size);
   return std::vector<WString>(mailLaunches(), address);
 }
+
+std::string Hand::objectsHeld() { return {}; }
 
 // The probe pushes the arguments itself, so that the compiler's own stack
 // bookkeeping cannot hide a callee that pops the wrong amount.

@@ -108,6 +108,7 @@ static HWND makeWindow(LPCWSTR cls, WNDPROC proc, LPCWSTR title, DWORD style, in
 
 void ProductTest::SetUp() {
   deleteSettings();
+  heldBefore = hand.objectsHeld();
   item = LoadLibraryW(TEXT("crestitem.dll"));
   ASSERT_NE(nullptr, item) << "crestitem.dll does not load: error " << GetLastError();
   createItem = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
@@ -128,6 +129,8 @@ void ProductTest::TearDown() {
   item = nullptr;
   pump();
   deleteSettings();
+  for (LPCWSTR cls : {TEXT("ProductToday"), TEXT("ProductPlayer")}) UnregisterClassW(cls, programInstance());
+  EXPECT_EQ(heldBefore, hand.objectsHeld()) << "every object taken is given back once the libraries are freed";
   EXPECT_EQ(platform.problems(), std::vector<std::string>{});
 }
 

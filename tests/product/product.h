@@ -66,6 +66,7 @@ class ProductTest : public ::testing::Test {
   TODAYLISTITEM record{};
   std::vector<Received> playerGot;  // what the player window received
   int watermarks = 0;                // the Today window's watermark requests
+  std::string heldBefore;            // hand.objectsHeld() before the libraries loaded
 
   void pump() { ApiPlatform::pump(); }
   // The item window made again from a fresh, enabled record.

@@ -81,6 +81,7 @@ class Setup : public ProductTest {
     else if (!hadWmv)
       RegDeleteKeyW(HKEY_CLASSES_ROOT, TEXT(".wmv"));
     DestroyWindow(listener);
+    UnregisterClassW(TEXT("ProductListener"), programInstance());
     if (setup) FreeLibrary(setup);
     ProductTest::TearDown();
   }

@@ -1,3 +1,4 @@
+// Stand-in only (its pixels, trace, open-file dialog and accounting).
 // The options page, opened from the Today settings the way the shell opens
 // it, and driven by the person's hand while it runs.
 #include "fixture.h"

@@ -1,3 +1,4 @@
+// Stand-in only (its Today shell, pixels and trace).
 // The person's pen on the item: taps on buttons, tap-and-hold for the menu,
 // launching the player, and what lands on the screen.
 #include "fixture.h"

@@ -1,3 +1,4 @@
+// Stand-in only (the device's trace; the Win32 host records the same tables).
 // The product's call orders on the stand-in, read from the device's trace and
 // compared with the tables the Win32 test host checks under Wine. The item
 // and setup are driven as that host drives them: through their exports, with

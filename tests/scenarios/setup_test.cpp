@@ -1,3 +1,4 @@
+// Stand-in only (its CAB installer host and trace).
 // Installing and removing the package through the CAB installer: the
 // language chooser, the first settings, the clean-up around both, and the
 // Today item that results.

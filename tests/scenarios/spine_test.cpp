@@ -1,3 +1,4 @@
+// Stand-in only (its Today shell host and accounting).
 // The item's lifecycle through the Today shell: creation, heights as the
 // player comes and goes, re-creation, and what is left behind.
 #include "fixture.h"
