@@ -3,16 +3,14 @@
 // it, and driven by the person's hand while it runs.
 #include "fixture.h"
 
-#include <array>
 
 #include "device.h"
 
 namespace crestune::testing {
 namespace {
 
-constexpr int kLarge = 1009, kStandard = 1006, kDisplayLabel = 1010, kPlayerLabel = 1015, kPath = 1017,
-              kBrowse = 1018, kCancel = 1019, kLink = 1014, kCreditTitle = 1011, kCreditVersion = 1012,
-              kCopyright = 1013;
+constexpr int kLarge = 1009, kStandard = 1006, kDisplayLabel = 1010, kPath = 1017, kBrowse = 1018, kCancel = 1019,
+              kLink = 1014;
 constexpr uint32_t kHeadingBlue = 0x00009C;  // 0x9C0000 as the item gives it: blue 156
 
 // The font a control of the dialog was given.
@@ -57,8 +55,6 @@ class Options : public StrictDeviceTest {
     ASSERT_TRUE(item());
   }
   std::u16string controlText(int id) { return windowText(GetDlgItem(openDialogWindow(), id)); }
-  bool checked(int id) { return SendMessageW(GetDlgItem(openDialogWindow(), id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-  LOGFONTW fontOf(int id) { return testing::fontOf(openDialogWindow(), id); }
   // Screen point of a point of the page's client area.
   POINT onPage(int x, int y) {
     POINT p{x, y};
@@ -246,50 +242,6 @@ TEST_F(Options, TheLinkAndBrowseCallTheShellAsTheDeviceExpects) {
   ASSERT_EQ(2u, shell.size()) << text(calls);
   EXPECT_EQ("ShellExecuteEx(NULL, \"mailto:team@crestune.org\", 0, NULL, 1) = 1", shell[0]);
   EXPECT_NE(std::string::npos, shell[1].find(", \"Open File\", 260, 524288)")) << shell[1];
-}
-
-TEST_F(Options, OpenedBeforeAnyItemWindowThePageUsesTheStoredLanguage) {
-  store("Language", 1);
-  store("IconSize", 0);
-  auto& a = device().accounting();
-  int heap = a.live(wince::ObjectKind::Heap), icons = a.live(wince::ObjectKind::Icon);
-  HMODULE library = LoadLibraryW(u"crestitem.dll");
-  ASSERT_TRUE(library);
-  INT_PTR result = runOptionsFrom(device(), library, {[&] {
-    EXPECT_EQ(u"Configuración", windowText(openDialogWindow()));
-    EXPECT_EQ(u"Mostrar:", controlText(kDisplayLabel));
-    EXPECT_TRUE(checked(kStandard));
-    queueTapOnDone();
-  }});
-  // Confirmed with no item window: the settings are stored all the same.
-  EXPECT_EQ(IDOK, result);
-  EXPECT_EQ(0u, storedDword(kSettingsKey, "IconSize"));
-  EXPECT_EQ(1u, storedDword(kSettingsKey, "Language"));
-  // The path the page loaded and the faces OK rebuilt go with the library.
-  FreeLibrary(library);
-  EXPECT_EQ(heap, a.live(wince::ObjectKind::Heap));
-  EXPECT_EQ(icons, a.live(wince::ObjectKind::Icon));
-}
-
-TEST_F(Options, AHundredVisitsLeaveNoFontDcOrWindowBehind) {
-  start(0, 1, true);
-  windows().runUntilIdle();
-  auto& a = device().accounting();
-  std::array<int, 4> before{a.live(wince::ObjectKind::GdiObject), a.live(wince::ObjectKind::Dc),
-                            a.live(wince::ObjectKind::Window), a.live(wince::ObjectKind::Icon)};
-  for (int i = 0; i < 100; ++i) {
-    INT_PTR result = openOptions({[&] {
-      if (i % 10 == 0)
-        queueTapOnDone();
-      else
-        queueTapOnControl(kCancel);
-    }});
-    ASSERT_EQ(i % 10 == 0 ? IDOK : kCancel, result) << "visit " << i;
-  }
-  windows().runUntilIdle();
-  std::array<int, 4> after{a.live(wince::ObjectKind::GdiObject), a.live(wince::ObjectKind::Dc),
-                           a.live(wince::ObjectKind::Window), a.live(wince::ObjectKind::Icon)};
-  EXPECT_EQ(before, after) << "gdi objects, dcs, windows, icons";
 }
 
 // A device of twice the density: the fonts double with it.

@@ -8,16 +8,6 @@ namespace {
 
 class Spine : public DeviceTest {};
 
-TEST_F(Spine, ADisabledItemCreatesNothingAndLeavesQuietly) {
-  registerItem(0);
-  session.startToday();
-  EXPECT_EQ(nullptr, item());
-  EXPECT_EQ(nullptr, FindWindowW(nullptr, u"WMPCrestune"));
-  // The library came and went; it had registered nothing, so it says nothing.
-  EXPECT_TRUE(windows().messageBoxes().empty());
-  EXPECT_EQ(0, device().accounting().live(wince::ObjectKind::Module));
-}
-
 TEST_F(Spine, ReloadReadsTheSettingsAgain) {
   registerItem();
   session.player().start();
