@@ -1,8 +1,9 @@
 // The platform calls the two product libraries make, in order, for each thing
 // the Today shell, the person or the installer does to them: one table per
-// case, shared by the stand-in's tests (which read the device's trace) and
-// the Win32 test host under Wine (which records through the libraries' import
-// tables). Only the calls named in kWatched are recorded on either side.
+// case, driven by the product suite (tests/product/orders_test.cpp) on every
+// platform: the stand-in's hand reads the device's trace, the Win32 one
+// records through the libraries' import tables. Only the calls named in
+// kWatched are recorded on either side.
 #pragma once
 #include <stddef.h>
 
@@ -64,8 +65,7 @@ const Columns* watched(const char* call);
 std::string compare(const std::vector<Call>& got, const Step* table, size_t rows);
 std::string describe(const Call& c);
 
-// The cases, in the order both sides run them. Each side drives the case its
-// own way (see the tests) and compares what it recorded with `steps`.
+// The cases, in the order they run, each compared with its `steps`.
 enum class Action {
   StartItem,        // InitializeCustomItem on a Today window, no player running
   RefreshAway,      // the refresh query with no player window

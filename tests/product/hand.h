@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../conformance/fixture.h"
+#include "../orders/product_orders.h"
 
 namespace product {
 
@@ -61,6 +62,12 @@ class Hand {
   // keys, modules...), as one line to compare before and after; empty where
   // the platform does not count them (Win32).
   std::string objectsHeld();
+
+  // The watched calls (tests/orders) the libraries make from
+  // startRecording() to stopRecording(): on the stand-in read from the
+  // device's trace, on Win32 recorded through their import tables.
+  void startRecording();
+  std::vector<orders::Call> stopRecording();
 
   struct Impl;
 

@@ -1,5 +1,6 @@
 // The hand on the stand-in: whenever a modal loop finds the input queue
 // dry, it looks at what is on the screen and answers it as a person would.
+#include <cstdlib>
 #include <optional>
 
 #include "hand.h"
@@ -93,6 +94,50 @@ int Hand::failuresPending() {
 }
 
 std::string Hand::objectsHeld() { return impl_->device.accounting().report(); }
+
+namespace {
+
+// A numeric trace argument back to its value: "NULL", "#12" (a resource
+// number), "0x1f", "-3". No watched column holds a key or a string.
+long long numberOf(const std::string& arg) {
+  if (!arg.empty() && arg[0] == '#') return std::strtoll(arg.c_str() + 1, nullptr, 10);
+  return std::strtoll(arg.c_str(), nullptr, 0);  // "NULL" reads as 0
+}
+
+std::vector<orders::Call> fromTrace(const std::vector<wince::TraceEntry>& entries) {
+  std::vector<orders::Call> calls;
+  for (const auto& e : entries) {
+    // The shell library's entry point has no W on Windows CE.
+    std::string name = e.name == "ShellExecuteEx" ? "ShellExecuteExW" : e.name;
+    const orders::Columns* c = orders::watched(name.c_str());
+    if (!c) continue;
+    auto arg = [&](int i) { return i >= 0 && static_cast<size_t>(i) < e.args.size() ? e.args[i] : std::string(); };
+    orders::Call call{name, {}, 0, 0, 0};
+    std::string text = arg(c->text);
+    if (text.size() >= 2 && text.front() == '"') call.text = text.substr(1, text.size() - 2);
+    if (c->a >= 0) call.a = numberOf(arg(c->a));
+    if (c->b >= 0) call.b = numberOf(arg(c->b));
+    if (c->c >= 0) call.c = numberOf(arg(c->c));
+    int h = orders::handleColumn(name.c_str());
+    if (h == orders::kResult && e.call.rfind(" = ") != std::string::npos)
+      call.handle = std::strtoull(e.call.substr(e.call.rfind(" = ") + 3).c_str(), nullptr, 0);
+    else if (h >= 0)
+      call.handle = std::strtoull(arg(h).c_str(), nullptr, 0);
+    calls.push_back(call);
+  }
+  return calls;
+}
+
+}  // namespace
+
+void Hand::startRecording() {
+  impl_->device.trace().clear();
+  impl_->device.trace().enable(true);
+}
+std::vector<orders::Call> Hand::stopRecording() {
+  impl_->device.trace().enable(false);
+  return fromTrace(impl_->device.trace().entries());
+}
 
 bool stackDriftOf(void*, const DWORD_PTR*, int, bool, DWORD_PTR*, int*) { return false; }
 

@@ -248,7 +248,7 @@ static const struct {
 
 // Points a module's import of `name`, from whichever DLL, at `replacement`,
 // keeping the address it held as the real function.
-static bool patchImport(HMODULE module, const char* name, void* replacement) {
+bool patchImport(HMODULE module, const char* name, void* replacement) {
   BYTE* base = (BYTE*)module;
   IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
   IMAGE_DATA_DIRECTORY imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];

@@ -4,7 +4,6 @@
 
 #include <stdarg.h>
 #include <stdio.h>
-#include <todaycmn.h>
 
 static int Passed;
 static int Failed;
@@ -39,7 +38,6 @@ void PutCursorOn(HWND hwnd, int x, int y) {
   Pump();
 }
 
-static int MenuKeys = -1;  // -1: dismiss
 static DialogDriver PendingDriver;
 
 // A message box shows its text in static control 0xFFFF; a dialog template
@@ -65,14 +63,7 @@ static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
     driver(hwnd);
     return FALSE;
   } else if (lstrcmpW(className, L"#32768") == 0) {
-    if (MenuKeys < 0) {
-      EndMenu();
-    } else {
-      HWND owner = GetCapture() ? GetCapture() : GetForegroundWindow();
-      for (int i = 0; i < MenuKeys; i++) PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
-      PostMessageW(owner, WM_KEYDOWN, VK_RETURN, 0);
-      MenuKeys = -1;
-    }
+    EndMenu();
     return FALSE;
   }
   return TRUE;
@@ -81,27 +72,7 @@ static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
 static void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) { EnumWindows(CloseModalWindow, 0); }
 
 void StartWatchdog() { SetTimer(NULL, 0, 100, Watchdog); }
-void ForgetShown() { MenuKeys = -1; }
-void ChooseFromNextMenu(int downPresses) { MenuKeys = downPresses; }
 void DriveNextDialog(DialogDriver driver) { PendingDriver = driver; }
-
-StoredValue ReadValue(HKEY root, LPCWSTR key, LPCWSTR name) {
-  StoredValue value;
-  HKEY opened;
-  ZeroMemory(&value, sizeof(value));
-  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return value;
-  value.size = sizeof(value.data);
-  value.found = RegQueryValueExW(opened, name, NULL, &value.type, value.data, &value.size) == ERROR_SUCCESS;
-  RegCloseKey(opened);
-  return value;
-}
-
-bool KeyExists(HKEY root, LPCWSTR key) {
-  HKEY opened;
-  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
-  RegCloseKey(opened);
-  return true;
-}
 
 bool WriteValue(HKEY root, LPCWSTR key, LPCWSTR name, DWORD type, const void* data, DWORD size) {
   HKEY opened;
@@ -166,21 +137,4 @@ bool PatchImport(HMODULE module, const char* dll, const char* name, void* replac
     }
   }
   return false;
-}
-
-static LRESULT CALLBACK TodayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case TODAYM_GETCOLOR:
-      return RGB(0, 0, 0);
-    case TODAYM_DRAWWATERMARK: {
-      TODAYDRAWWATERMARKINFO* info = (TODAYDRAWWATERMARKINFO*)lParam;
-      FillRect(info->hdc, &info->rc, (HBRUSH)GetStockObject(WHITE_BRUSH));
-      return TRUE;
-    }
-  }
-  return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-HWND MakeTodayWindow() {
-  return MakeTestWindow(L"CrestuneTestToday", TodayProc, L"Today", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 320);
 }

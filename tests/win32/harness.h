@@ -16,13 +16,8 @@ void Pump();
 void PutCursorOn(HWND hwnd, int x, int y);
 
 // A thread timer that, while a modal loop of this thread runs, closes any
-// message box of this process and closes any popup menu, or first picks an
-// entry in it with the keyboard.
+// message box and any popup menu of this process.
 void StartWatchdog();
-void ForgetShown();
-// The next popup menu gets the keys Down x downPresses and Return; 0 just
-// dismisses it.
-void ChooseFromNextMenu(int downPresses);
 // The next dialog of this process that is not a message box is handed to the
 // driver, once, from the watchdog: the driver runs inside the dialog's modal
 // loop and is expected to end the dialog.
@@ -34,22 +29,9 @@ void DriveNextDialog(DialogDriver driver);
 HWND MakeTestWindow(LPCWSTR className, WNDPROC proc, LPCWSTR title, DWORD style, int x, int y, int width,
                     int height);
 
-// The Today screen's stand-in, the parent of an item window: 240x320, black
-// text, a white watermark.
-HWND MakeTodayWindow();
-
 // Loads a DLL from the folder of this program, not from the search path.
 HMODULE LoadBesideProgram(LPCWSTR name);
 
-// Registry values as stored: their type and their data size in bytes.
-struct StoredValue {
-  bool found;
-  DWORD type;
-  DWORD size;
-  BYTE data[4096];
-};
-StoredValue ReadValue(HKEY root, LPCWSTR key, LPCWSTR name);
-bool KeyExists(HKEY root, LPCWSTR key);
 bool WriteValue(HKEY root, LPCWSTR key, LPCWSTR name, DWORD type, const void* data, DWORD size);
 bool WriteText(HKEY root, LPCWSTR key, LPCWSTR name, LPCWSTR text);
 bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number);
@@ -65,7 +47,6 @@ void DeleteSettings();
 bool PatchImport(HMODULE module, const char* dll, const char* name, void* replacement);
 
 void AygshellTests();
-void OrderTests();
 // Writes the item's views and the options page's heading, rule and link as
 // PPM pictures into pixels\ (pixel_capture.cpp).
 void PixelCaptures();

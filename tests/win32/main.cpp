@@ -13,7 +13,6 @@ int main(int argc, char** argv) {
   if (argc == 2 && strcmp(argv[1], "--bench-quick") == 0) return RunBench(true);
   StartWatchdog();
   AygshellTests();
-  OrderTests();
   PixelCaptures();
   printf("%d passed, %d failed\n", PassedChecks(), FailedChecks());
   return FailedChecks() ? 1 : 0;
