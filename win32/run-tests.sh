@@ -1,8 +1,10 @@
 #!/bin/sh
 # Builds the Win32 DLLs with mingw-w64, checks their export and import
 # tables, and runs the Win32 test host under Wine, headless, then the
-# conformance tests built for Win32 (conformance_tests_win32.exe) in the same
-# Wine session. Last, the host build's scenario_tests set what the item
+# conformance tests and the product suite built for Win32
+# (conformance_tests_win32.exe, product_tests_win32.exe) in the same Wine
+# session, each counted as "N passed, F failed, S skipped", every skip with
+# its reason. Last, the host build's scenario_tests set what the item
 # painted under Wine (the test host's pixels\ folder) beside the stand-in's
 # rendering of the same views; a view that differs leaves both pictures and
 # their differences in <output folder>/pixel-conformance.
@@ -95,7 +97,7 @@ $objdump -p "$bin/crestitem.dll" | grep -q 'DLL Name: aygshell.dll' || fail "cre
 [ $failures -eq 0 ] && echo "tables ok"
 
 echo "== Wine"
-rm -rf "$prefix" "$out/conformance-tests.log" "$out/conformance-tests.status" "$bin/pixels" "$out/pixel-conformance"
+rm -rf "$prefix" "$out/conformance-tests.log" "$out/conformance-tests.status" "$out/product-tests.log" "$out/product-tests.status" "$bin/pixels" "$out/pixel-conformance"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # One X display for the prefix's first start and the tests: a desktop that
 # Wine starts without a display stays without one for the session.
@@ -114,6 +116,8 @@ timeout 180 xvfb-run -a sh -c '
   wine crestune_wine_tests.exe; result=$?
   wine conformance_tests_win32.exe --gtest_brief=1 >"$1/conformance-tests.log" 2>&1
   echo $? >"$1/conformance-tests.status"
+  wine product_tests_win32.exe >"$1/product-tests.log" 2>&1
+  echo $? >"$1/product-tests.status"
   wineserver -k
   exit $result' sh "$out" >"$out/wine-tests.log" 2>"$out/wine-stderr.log" || status=$?
 tr -d '\r' <"$out/wine-tests.log" | grep -vE '^(ok: |[0-9]+ passed, )' || true
@@ -126,21 +130,32 @@ fi
 
 echo "${summary:-0 passed, 1 failed}"
 
-# The conformance tests: GoogleTest's brief output names only the failures.
-platform_log=$(tr -d '\r' <"$out/conformance-tests.log" 2>/dev/null || true)
-platform_status=$(cat "$out/conformance-tests.status" 2>/dev/null || echo none)
-ran=$(echo "$platform_log" | sed -nE 's/^\[==========\] ([0-9]+) tests? from .* ran\..*/\1/p')
-passed=$(echo "$platform_log" | sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\./\1/p')
-skipped=$(echo "$platform_log" | sed -nE 's/^\[  SKIPPED \] ([0-9]+) tests?\./\1/p')
-failed=$((${ran:-0} - ${passed:-0} - ${skipped:-0}))
-echo "$platform_log" | grep -vE '^(Running main\(\)|\[  (PASSED|SKIPPED) +\]|\[==========\])' |
-  grep -vE '^[0-9a-f]{4}:(err|fixme|warn):' || true
-if [ -z "$ran" ]; then
-  fail "the conformance tests did not finish (exit $platform_status; see $out/conformance-tests.log)"
-elif [ "$platform_status" != 0 ] || [ "$failed" -ne 0 ]; then
-  failures=$((failures + 1))
-fi
-echo "conformance tests under Wine: ${passed:-0} passed, $failed failed, ${skipped:-0} skipped"
+# A GoogleTest program's run: its failures and skips, each skip with the
+# reason given at the line, then "<what> under Wine: N passed, F failed, S
+# skipped".
+gtest_summary() {
+  what=$1 log=$(tr -d '\r' <"$out/$2.log" 2>/dev/null || true) status=$(cat "$out/$2.status" 2>/dev/null || echo none)
+  ran=$(echo "$log" | sed -nE 's/^\[==========\] ([0-9]+) tests? from .* ran\..*/\1/p')
+  passed=$(echo "$log" | sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\./\1/p')
+  skipped=$(echo "$log" | sed -nE 's/^\[  SKIPPED \] ([0-9]+) tests?, listed below:/\1/p')
+  [ -n "$skipped" ] || skipped=$(echo "$log" | sed -nE 's/^\[  SKIPPED \] ([0-9]+) tests?\./\1/p')
+  failed=$((${ran:-0} - ${passed:-0} - ${skipped:-0}))
+  echo "$log" | awk '
+    /^\[ RUN      \] / { test = $4 }
+    /^\[  FAILED  \] .*\(/ { print }
+    /: Failure$/ { failing = 1 }
+    failing && /^\[  FAILED  \]/ { failing = 0 }
+    failing { print }
+    /: Skipped$/ { where = $1; getline; print "skipped: " (test ? test " at " : "") where " " $0 }'
+  if [ -z "$ran" ]; then
+    fail "the $what did not finish (exit $status; see $out/$2.log)"
+  elif [ "$status" != 0 ] || [ "$failed" -ne 0 ]; then
+    failures=$((failures + 1))
+  fi
+  echo "$what under Wine: ${passed:-0} passed, $failed failed, ${skipped:-0} skipped"
+}
+gtest_summary "conformance tests" conformance-tests
+gtest_summary "product tests" product-tests
 
 echo "== Pixels: the item under Wine beside the stand-in"
 CRESTUNE_WINE_PIXELS="$bin/pixels" CRESTUNE_PIXEL_OUT="$out/pixel-conformance" CRESTUNE_LIB_DIR="$host_build/lib" \

@@ -19,6 +19,28 @@ TEST(OrderTables, AMatchingRecordingPassesWhateverTheUnlistedColumnsHold) {
   EXPECT_EQ("", compare({{"SetCapture"}, {"SendMessageW", "", 0x8037, 0, 0}}, kTap, 3)) << "the optional row";
 }
 
+// The icon drawn and freed must be the one loaded in row 0; the handles'
+// own values are never compared.
+TEST(OrderTables, ARowWithTheHandleOfAnEarlierRowMatchesThatHandleOnly) {
+  static const Step faces[] = {
+      {"LoadImageW", nullptr, 111, 1, 32, 0},
+      {"LoadImageW", nullptr, 112, 1, 32, 0},
+      {"DrawIconEx", nullptr, 29, 4, 32, sameAs(0)},
+      {"DestroyIcon", nullptr, 0, 0, 0, sameAs(0)},
+  };
+  auto call = [](const char* name, long long a, long long b, long long c, unsigned long long h) {
+    Call k{name, "", a, b, c};
+    k.handle = h;
+    return k;
+  };
+  std::vector<Call> got = {call("LoadImageW", 111, 1, 32, 0x70), call("LoadImageW", 112, 1, 32, 0x80),
+                           call("DrawIconEx", 29, 4, 32, 0x70), call("DestroyIcon", 0, 0, 0, 0x70)};
+  EXPECT_EQ("", compare(got, faces, 4));
+  got[2].handle = 0x80;  // the pressed face drawn
+  EXPECT_EQ(0u, compare(got, faces, 4).rfind("departs at row 2: expected DrawIconEx(29, 4, 32) with the handle of row 0", 0))
+      << compare(got, faces, 4);
+}
+
 TEST(OrderTables, TheFirstDepartureIsNamedWithItsRow) {
   static const struct {
     std::vector<Call> got;

@@ -37,12 +37,12 @@ const Step kPaintTitleView[] = {
     {"BeginPaint", nullptr, 0, 0, 0, 0},
     {"SendMessageW", nullptr, TODAYM_DRAWWATERMARK, 0, 0, kAnyC},
     {"LoadImageW", nullptr, 101, 1, 16, 0},
-    {"DrawIconEx", nullptr, 3, 2, 16, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
+    {"DrawIconEx", nullptr, 3, 2, 16, sameAs(2)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(2)},
     {"SendMessageW", nullptr, TODAYM_GETCOLOR, 0x10000004, 0, 0},
     {"CreateFontIndirectW", nullptr, 0, 0, 0, 0},
     {"DrawTextW", "Windows Media Player Crestune", 36, 0, 0, 0},
-    {"DeleteObject", nullptr, 0, 0, 0, 0},
+    {"DeleteObject", nullptr, 0, 0, 0, sameAs(6)},
     {"EndPaint", nullptr, 0, 0, 0, 0},
 };
 // refresh, player up
@@ -54,8 +54,8 @@ const Step kPaintButtonsView[] = {
     {"BeginPaint", nullptr, 0, 0, 0, 0},
     {"SendMessageW", nullptr, TODAYM_DRAWWATERMARK, 0, 0, kAnyC},
     {"LoadImageW", nullptr, 101, 1, 16, 0},
-    {"DrawIconEx", nullptr, 3, 2, 16, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
+    {"DrawIconEx", nullptr, 3, 2, 16, sameAs(2)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(2)},
     {"DrawIconEx", nullptr, 29, 4, 32, 0},
     {"DrawIconEx", nullptr, 61, 8, 24, 0},
     {"DrawIconEx", nullptr, 85, 8, 24, 0},
@@ -147,11 +147,11 @@ const Step kOptionsPageOk[] = {
     {"RegQueryValueExW", "Language", 0, 0, 0, 0},
     {"RegQueryValueExW", "WMPApplication", 0, 0, 0, 0},
     {"RegCloseKey", nullptr, 0, 0, 0, 0},
-    {"CreateFontIndirectW", nullptr, 0, 0, 0, 0},
-    {"CreateFontIndirectW", nullptr, 0, 0, 0, 0},
-    {"SendMessageW", nullptr, WM_SETFONT, 0, 0, kAnyB},
-    {"SendMessageW", nullptr, WM_SETFONT, 0, 0, kAnyB},
-    {"SendMessageW", nullptr, WM_SETFONT, 0, 0, kAnyB},
+    {"CreateFontIndirectW", nullptr, 0, 0, 0, 0},  // 13: the link's
+    {"CreateFontIndirectW", nullptr, 0, 0, 0, 0},  // 14: the headings'
+    {"SendMessageW", nullptr, WM_SETFONT, 0, 0, kAnyB | sameAs(14)},  // to 1010
+    {"SendMessageW", nullptr, WM_SETFONT, 0, 0, kAnyB | sameAs(14)},  // to 1015
+    {"SendMessageW", nullptr, WM_SETFONT, 0, 0, kAnyB | sameAs(13)},  // to 1014
     {"SendMessageW", nullptr, BM_SETCHECK, 1, 0, 0},
     {"SetDlgItemTextW", "\\nowhere\\player.exe", 1017, 0, 0, 0},
     {"SendMessageW", nullptr, BM_GETCHECK, 0, 0, 0},
@@ -181,8 +181,52 @@ const Step kOptionsPageOk[] = {
     {"LoadImageW", nullptr, 108, 1, 24, 0},
     {"LoadImageW", nullptr, 109, 1, 24, 0},
     {"EndDialog", nullptr, 1, 0, 0, 0},
-    {"DeleteObject", nullptr, 0, 0, 0, 0},
-    {"DeleteObject", nullptr, 0, 0, 0, 0},
+    {"DeleteObject", nullptr, 0, 0, 0, sameAs(13)},  // the link's font first
+    {"DeleteObject", nullptr, 0, 0, 0, sameAs(14)},
+};
+// the item's faces, IconSize 1 stored: loaded normal then pressed (Play,
+// Stop, Previous, Next, Pause; rows from kFace), drawn in screen order
+// (Play, Pause, Stop, Previous, Next), freed in the order they were loaded.
+constexpr unsigned kFace = 5;
+const Step kItemFaces[] = {
+    {"RegOpenKeyExW", "SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, 0, 0},
+    {"RegQueryValueExW", "IconSize", 0, 0, 0, 0},
+    {"RegQueryValueExW", "Language", 0, 0, 0, 0},
+    {"RegQueryValueExW", "WMPApplication", 0, 0, 0, 0},
+    {"RegCloseKey", nullptr, 0, 0, 0, 0},
+    {"LoadImageW", nullptr, 111, 1, 32, 0},
+    {"LoadImageW", nullptr, 112, 1, 32, 0},
+    {"LoadImageW", nullptr, 114, 1, 24, 0},
+    {"LoadImageW", nullptr, 115, 1, 24, 0},
+    {"LoadImageW", nullptr, 103, 1, 24, 0},
+    {"LoadImageW", nullptr, 104, 1, 24, 0},
+    {"LoadImageW", nullptr, 106, 1, 24, 0},
+    {"LoadImageW", nullptr, 107, 1, 24, 0},
+    {"LoadImageW", nullptr, 108, 1, 24, 0},
+    {"LoadImageW", nullptr, 109, 1, 24, 0},
+    {"ShowWindow", nullptr, 5, 0, 0, 0},
+    {"FindWindowW", "Windows Media", 0, 0, 0, 0},
+    {"BeginPaint", nullptr, 0, 0, 0, 0},
+    {"SendMessageW", nullptr, TODAYM_DRAWWATERMARK, 0, 0, kAnyC},
+    {"LoadImageW", nullptr, 101, 1, 16, 0},  // 19
+    {"DrawIconEx", nullptr, 3, 2, 16, sameAs(19)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(19)},
+    {"DrawIconEx", nullptr, 29, 4, 32, sameAs(kFace)},      // Play
+    {"DrawIconEx", nullptr, 61, 8, 24, sameAs(kFace + 8)},  // Pause
+    {"DrawIconEx", nullptr, 85, 8, 24, sameAs(kFace + 2)},  // Stop
+    {"DrawIconEx", nullptr, 109, 8, 24, sameAs(kFace + 4)}, // Previous
+    {"DrawIconEx", nullptr, 133, 8, 24, sameAs(kFace + 6)}, // Next
+    {"EndPaint", nullptr, 0, 0, 0, 0},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 1)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 2)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 3)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 4)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 5)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 6)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 7)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 8)},
+    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 9)},
 };
 // Install_Init and Install_Exit: the language chooser (English kept, OK),
 // the first settings, the player's path from the .wmv association, then the
@@ -249,6 +293,7 @@ const Case kCases[] = {
     {"install", Action::Install, 0, ROWS(kInstall)},
     {"reinstall", Action::Reinstall, 0, ROWS(kReinstall)},
     {"remove", Action::Remove, 0, ROWS(kRemove)},
+    {"the item's faces", Action::ItemLifetime, 0, ROWS(kItemFaces)},
 };
 const size_t kCaseCount = sizeof(kCases) / sizeof(kCases[0]);
 

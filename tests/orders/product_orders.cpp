@@ -48,6 +48,17 @@ const Columns kWatched[] = {
 };
 const size_t kWatchedCount = sizeof(kWatched) / sizeof(kWatched[0]);
 
+int handleColumn(const char* call) {
+  static const struct {
+    const char* call;
+    int column;
+  } handles[] = {{"LoadImageW", kResult},          {"DrawIconEx", 3},  {"DestroyIcon", 0},
+                 {"CreateFontIndirectW", kResult}, {"DeleteObject", 0}, {"SendMessageW", 2}};  // WM_SETFONT's font
+  for (const auto& h : handles)
+    if (strcmp(h.call, call) == 0) return h.column;
+  return -1;
+}
+
 const Columns* watched(const char* call) {
   for (size_t i = 0; i < kWatchedCount; ++i)
     if (strcmp(kWatched[i].call, call) == 0) return &kWatched[i];
@@ -83,7 +94,8 @@ std::string render(const char* name, const std::string* text, const long long (&
 std::string describeStep(const Step& s) {
   const std::string text = s.text ? s.text : "";
   return render(s.call, s.text ? &text : nullptr, {s.a, s.b, s.c}, s.flags) +
-         ((s.flags & kOptional) ? " (optional)" : "");
+         ((s.flags & kOptional) ? " (optional)" : "") +
+         ((s.flags & kSameAs) ? " with the handle of row " + std::to_string(s.flags >> 8) : "");
 }
 
 bool matches(const Step& s, const Call& c) {
@@ -123,8 +135,15 @@ static bool aboutPainting(const Step* table, size_t rows) {
 std::string compare(const std::vector<Call>& recorded, const Step* table, size_t rows) {
   const std::vector<Call> got = aboutPainting(table, rows) ? recorded : withoutPaints(recorded);
   size_t i = 0, j = 0;
+  std::vector<size_t> matched(rows, got.size());  // the call each row matched
+  auto sameHandle = [&](const Step& s, const Call& c) {
+    if (!(s.flags & kSameAs)) return true;
+    size_t row = s.flags >> 8;
+    return row < i && matched[row] < got.size() && got[matched[row]].handle == c.handle;
+  };
   while (i < rows) {
-    if (j < got.size() && matches(table[i], got[j])) {
+    if (j < got.size() && matches(table[i], got[j]) && sameHandle(table[i], got[j])) {
+      matched[i] = j;
       ++i;
       ++j;
     } else if (table[i].flags & kOptional) {

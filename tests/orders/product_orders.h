@@ -1,8 +1,9 @@
 // The platform calls the two product libraries make, in order, for each thing
 // the Today shell, the person or the installer does to them: one table per
-// case, shared by the stand-in's tests (which read the device's trace) and
-// the Win32 test host under Wine (which records through the libraries' import
-// tables). Only the calls named in kWatched are recorded on either side.
+// case, driven by the product suite (tests/product/orders_test.cpp) on every
+// platform: the stand-in's hand reads the device's trace, the Win32 one
+// records through the libraries' import tables. Only the calls named in
+// kWatched are recorded on either side.
 #pragma once
 #include <stddef.h>
 
@@ -14,11 +15,14 @@ namespace orders {
 // One recorded call, reduced to the arguments the tables speak of: its text
 // (a key or value name, a window title, a menu entry, a string drawn or
 // shown) and up to three numbers. Which argument goes where is said for each
-// call in kWatched; handles never appear, since they differ between runs.
+// call in kWatched. A handle's value differs between runs and is never
+// compared with a table; the handle a call makes or takes (kHandles) is
+// compared only with the handle of an earlier row (sameAs).
 struct Call {
   std::string name;
   std::string text;
   long long a = 0, b = 0, c = 0;
+  unsigned long long handle = 0;
 };
 
 enum Flags : unsigned {
@@ -27,7 +31,11 @@ enum Flags : unsigned {
   kAnyC = 4u,
   kAnyNumbers = kAnyA | kAnyB | kAnyC,
   kOptional = 8u,  // may be missing
+  kSameAs = 16u,   // the same handle as the row in the bits from 8 up
 };
+// The row's call makes or takes the same handle as row `row` of its table:
+// the icon drawn is the one loaded there, the font deleted the one made.
+constexpr unsigned sameAs(unsigned row) { return kSameAs | (row << 8); }
 
 // One expected call. A null text matches any text.
 struct Step {
@@ -43,6 +51,10 @@ struct Columns {
   const char* call;
   int text, a, b, c;
 };
+// Which of a watched call's handles is compared by sameAs: the index of the
+// argument, or kResult for what the call answers; -1 for calls not listed.
+constexpr int kResult = -2;
+int handleColumn(const char* call);
 extern const Columns kWatched[];
 extern const size_t kWatchedCount;
 const Columns* watched(const char* call);
@@ -53,8 +65,7 @@ const Columns* watched(const char* call);
 std::string compare(const std::vector<Call>& got, const Step* table, size_t rows);
 std::string describe(const Call& c);
 
-// The cases, in the order both sides run them. Each side drives the case its
-// own way (see the tests) and compares what it recorded with `steps`.
+// The cases, in the order they run, each compared with its `steps`.
 enum class Action {
   StartItem,        // InitializeCustomItem on a Today window, no player running
   RefreshAway,      // the refresh query with no player window
@@ -65,6 +76,7 @@ enum class Action {
   TapTitle,         // pen down and up on the title, the stored player missing
   HoldMenu,         // tap-and-hold on empty space, menu entry `arg` chosen
   Command,          // WM_COMMAND `arg` sent to the item window
+  ItemLifetime,     // the item made with the player up, refreshed, painted and destroyed
   OptionsConfirm,   // the options page opened, then confirmed with its "ok"
   Install,          // Install_Init and Install_Exit, English kept, first time
   Reinstall,        // the same again over the installed package

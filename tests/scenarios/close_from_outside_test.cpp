@@ -1,3 +1,4 @@
+// Stand-in only (its Today shell and installer hosts close the dialogs).
 // A modal dialog of the product closed from outside (WM_CLOSE, as a shell or
 // a task manager closes a window): it ends as Cancel does, through the
 // dialog manager, so its owner is enabled again and nothing is written.

@@ -1,3 +1,4 @@
+// Stand-in only (the device's fault plan and trace themselves).
 // Failures planned into the product's platform calls: the failure the
 // platform documents reaches the product, the trace shows it injected, and
 // what the person sees, the registry and the accounting come out right.

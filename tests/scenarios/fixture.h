@@ -1,3 +1,4 @@
+// Stand-in only (the device and its hosts: Today shell, player, installer).
 // A fresh emulated device with the Crestune item registered, its Today
 // screen, its player, and helpers to act as the person holding it.
 #pragma once

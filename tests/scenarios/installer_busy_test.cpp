@@ -1,3 +1,4 @@
+// Stand-in only (its CAB installer host).
 // The installer while it runs: a second install or removal asked for from
 // inside the first one's dialog is refused and the first goes on; a
 // reinstall replaces the item's library file instead of rewriting it.

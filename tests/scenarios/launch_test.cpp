@@ -1,3 +1,4 @@
+// Stand-in only (programs registered with the device's shell).
 // Starting the player from the title: the stored path goes to the shell
 // only when it can name a file; a longer one is reported as not found
 // without the shell ever seeing it.

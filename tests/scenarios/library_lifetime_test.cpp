@@ -1,3 +1,4 @@
+// Stand-in only (the device's loader and object accounting).
 // The item library's lifetime across its users: the options page run
 // before any item window exists, the item created and destroyed by the
 // shell, the library freed last. Whatever one of them loaded, another

@@ -1,3 +1,4 @@
+// Stand-in only (its substitute player host).
 // What a long session keeps of the player's commands: the count goes on,
 // the most recent ones stay in memory, a check still reads what arrived
 // since the last one, and a session that writes the whole transcript out

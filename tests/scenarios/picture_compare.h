@@ -1,3 +1,4 @@
+// Stand-in only (its screen, set beside Wine's pictures).
 // Pictures set side by side: PPM files read and written, a tolerant
 // pixel-by-pixel comparison, and a picture of where two pictures differ.
 #pragma once

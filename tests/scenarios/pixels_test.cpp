@@ -1,3 +1,4 @@
+// Stand-in only (its pixels, set beside Wine's).
 // What the item paints itself, on the stand-in beside what crestitem.dll
 // painted under Wine (the pictures the Win32 test host leaves in pixels\):
 // the title view, both button sizes with one button held, and the options

@@ -1,3 +1,4 @@
+// Stand-in only (its substitute player host).
 // The substitute player as a person sees it: the item's commands move it,
 // it comes forward when asked and goes back when told, and what it draws
 // follows what it is doing.

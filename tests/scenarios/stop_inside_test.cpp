@@ -1,3 +1,4 @@
+// Stand-in only (its Today shell host).
 // The person's hand stops the Today shell while a menu, a page or a dialog
 // of the product is open: the shell closes what its items show and ends
 // those loops, and frees an item's library only once the item's code has

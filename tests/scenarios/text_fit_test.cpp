@@ -1,3 +1,4 @@
+// Stand-in only (its Tahoma and screen).
 // Text that must show whole on the 240-pixel screen in the device's Tahoma:
 // the options page's credit lines in their controls, and the language
 // chooser's Spanish caption in its caption bar.

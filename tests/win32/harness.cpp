@@ -1,10 +1,9 @@
 // The harness: checks and their tally, message pumping, the watchdog for
-// modal loops, and the calling-convention probes.
+// modal loops.
 #include "harness.h"
 
 #include <stdarg.h>
 #include <stdio.h>
-#include <todaycmn.h>
 
 static int Passed;
 static int Failed;
@@ -32,14 +31,6 @@ void Pump() {
   }
 }
 
-void PumpFor(DWORD ms) {
-  DWORD start = GetTickCount();
-  while (GetTickCount() - start < ms) {
-    Pump();
-    MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
 void PutCursorOn(HWND hwnd, int x, int y) {
   POINT point = {x, y};
   ClientToScreen(hwnd, &point);
@@ -47,11 +38,6 @@ void PutCursorOn(HWND hwnd, int x, int y) {
   Pump();
 }
 
-#define MAX_BOXES 16
-static ShownBox Boxes[MAX_BOXES];
-static int BoxCount;
-static int MenuCount;
-static int MenuKeys = -1;  // -1: dismiss
 static DialogDriver PendingDriver;
 
 // A message box shows its text in static control 0xFFFF; a dialog template
@@ -70,12 +56,6 @@ static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
   if (process != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
   if (!GetClassNameW(hwnd, className, 32)) return TRUE;
   if (lstrcmpW(className, L"#32770") == 0 && IsMessageBox(hwnd)) {
-    // A message box: its text is the static control 0xFFFF.
-    if (BoxCount < MAX_BOXES) {
-      GetWindowTextW(hwnd, Boxes[BoxCount].caption, 128);
-      GetDlgItemTextW(hwnd, 0xFFFF, Boxes[BoxCount].text, 256);
-    }
-    BoxCount++;
     PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
   } else if (lstrcmpW(className, L"#32770") == 0 && PendingDriver) {
     DialogDriver driver = PendingDriver;
@@ -83,15 +63,7 @@ static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
     driver(hwnd);
     return FALSE;
   } else if (lstrcmpW(className, L"#32768") == 0) {
-    MenuCount++;
-    if (MenuKeys < 0) {
-      EndMenu();
-    } else {
-      HWND owner = GetCapture() ? GetCapture() : GetForegroundWindow();
-      for (int i = 0; i < MenuKeys; i++) PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
-      PostMessageW(owner, WM_KEYDOWN, VK_RETURN, 0);
-      MenuKeys = -1;
-    }
+    EndMenu();
     return FALSE;
   }
   return TRUE;
@@ -100,42 +72,7 @@ static BOOL CALLBACK CloseModalWindow(HWND hwnd, LPARAM) {
 static void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) { EnumWindows(CloseModalWindow, 0); }
 
 void StartWatchdog() { SetTimer(NULL, 0, 100, Watchdog); }
-int BoxesShown() { return BoxCount; }
-const ShownBox* Box(int index) { return index >= 0 && index < BoxCount && index < MAX_BOXES ? &Boxes[index] : NULL; }
-int MenusShown() { return MenuCount; }
-void ForgetShown() {
-  BoxCount = 0;
-  MenuCount = 0;
-  MenuKeys = -1;
-}
-void ChooseFromNextMenu(int downPresses) { MenuKeys = downPresses; }
 void DriveNextDialog(DialogDriver driver) { PendingDriver = driver; }
-
-StoredValue ReadValue(HKEY root, LPCWSTR key, LPCWSTR name) {
-  StoredValue value;
-  HKEY opened;
-  ZeroMemory(&value, sizeof(value));
-  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return value;
-  value.size = sizeof(value.data);
-  value.found = RegQueryValueExW(opened, name, NULL, &value.type, value.data, &value.size) == ERROR_SUCCESS;
-  RegCloseKey(opened);
-  return value;
-}
-
-bool KeyExists(HKEY root, LPCWSTR key) {
-  HKEY opened;
-  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
-  RegCloseKey(opened);
-  return true;
-}
-
-bool TextValueIs(const StoredValue& value, LPCWSTR text) {
-  return value.found && value.type == REG_SZ && lstrcmpW((LPCWSTR)value.data, text) == 0;
-}
-
-bool DwordValueIs(const StoredValue& value, DWORD number) {
-  return value.found && value.type == REG_DWORD && value.size == 4 && *(const DWORD*)value.data == number;
-}
 
 bool WriteValue(HKEY root, LPCWSTR key, LPCWSTR name, DWORD type, const void* data, DWORD size) {
   HKEY opened;
@@ -156,47 +93,6 @@ bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number) {
 void DeleteSettings() {
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, SETTINGS_KEY);
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Halvorn");  // fails while other keys live there
-}
-
-StoredValue Setting(LPCWSTR name) { return ReadValue(HKEY_LOCAL_MACHINE, SETTINGS_KEY, name); }
-
-bool StoredPathIs(LPCWSTR path) {
-  StoredValue v = Setting(L"WMPApplication");
-  if (!TextValueIs(v, path) || v.size != 2048) return false;
-  for (DWORD i = (lstrlenW(path) + 1) * sizeof(WCHAR); i < v.size; i++)
-    if (v.data[i]) return false;
-  return true;
-}
-
-// Both probes push the arguments themselves, so the compiler's own stack
-// bookkeeping cannot hide a callee that pops the wrong amount.
-static DWORD_PTR CallProbe(void* function, const DWORD_PTR* args, int count, int callerPops, int* drift) {
-  DWORD_PTR result;
-  int moved;
-  __asm__ volatile(
-      "movl %%esp, %%esi\n\t"
-      "movl %[n], %%ecx\n\t"
-      "1: pushl -4(%[args],%%ecx,4)\n\t"
-      "loop 1b\n\t"
-      "call *%[f]\n\t"
-      "movl %%esp, %%ecx\n\t"
-      "subl %%esi, %%ecx\n\t"
-      "movl %%esi, %%esp\n\t"
-      : "=a"(result), "=c"(moved)
-      : [f] "b"(function), [args] "D"(args), [n] "m"(count)
-      : "esi", "edx", "memory", "cc");
-  *drift = moved + callerPops;  // what is left on the stack for the caller to pop
-  return result;
-}
-
-DWORD_PTR CallCdecl2(void* function, DWORD_PTR a, DWORD_PTR b, int* drift) {
-  DWORD_PTR args[2] = {a, b};
-  return CallProbe(function, args, 2, 8, drift);
-}
-
-DWORD_PTR CallStdcall4(void* function, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DWORD_PTR d, int* drift) {
-  DWORD_PTR args[4] = {a, b, c, d};
-  return CallProbe(function, args, 4, 0, drift);
 }
 
 HWND MakeTestWindow(LPCWSTR className, WNDPROC proc, LPCWSTR title, DWORD style, int x, int y, int width,
@@ -242,24 +138,3 @@ bool PatchImport(HMODULE module, const char* dll, const char* name, void* replac
   }
   return false;
 }
-
-static int Watermarks;
-static LRESULT CALLBACK TodayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case TODAYM_GETCOLOR:
-      return RGB(0, 0, 0);
-    case TODAYM_DRAWWATERMARK: {
-      TODAYDRAWWATERMARKINFO* info = (TODAYDRAWWATERMARKINFO*)lParam;
-      Watermarks++;
-      FillRect(info->hdc, &info->rc, (HBRUSH)GetStockObject(WHITE_BRUSH));
-      return TRUE;
-    }
-  }
-  return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-HWND MakeTodayWindow() {
-  return MakeTestWindow(L"CrestuneTestToday", TodayProc, L"Today", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 240, 320);
-}
-int WatermarkRequests() { return Watermarks; }
-void ForgetWatermarkRequests() { Watermarks = 0; }

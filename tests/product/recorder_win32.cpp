@@ -1,21 +1,17 @@
-// The product's call orders on real Win32: every watched call crestitem.dll
-// and setup.dll make goes through a recorder put in their import tables, and
-// each case of the shared tables (tests/orders) is driven as the stand-in's
-// test drives it and compared row by row.
+// The recorder of the product's call orders on Win32: every watched call
+// (tests/orders) crestitem.dll and setup.dll make goes through a recorder put
+// in their import tables, which keeps the call's columns and calls the real
+// function.
 #include <aygshell.h>
-#include <ce_setup.h>
 #include <commdlg.h>
 #include <shellapi.h>
-#include <stdio.h>
-#include <todaycmn.h>
 
-#include <string>
-#include <vector>
+#include "hand.h"
 
-#include "../orders/product_orders.h"
-#include "harness.h"
+namespace product {
 
-#define INSTALL_DIR L"\\Program Files\\Crestune"
+// hand_win32.cpp: points a module's import of `name` at `replacement`.
+bool patchImport(HMODULE module, const char* name, void* replacement);
 
 // ---- The recorder ---------------------------------------------------------------
 
@@ -34,6 +30,11 @@ static std::string Utf8(const WCHAR* text, int units = -1) {
 static void Record(const char* name, const std::string& text = "", long long a = 0, long long b = 0,
                    long long c = 0) {
   if (Recording) Recorded.push_back(orders::Call{name, text, a, b, c});
+}
+
+// The handle of the call just recorded (orders::handleColumn).
+static void Handle(unsigned long long handle) {
+  if (Recording && !Recorded.empty()) Recorded.back().handle = handle;
 }
 
 // One replacement per watched import: it records the call's columns (as
@@ -83,6 +84,7 @@ static BOOL WINAPI HookPostMessageW(HWND h, UINT m, WPARAM w, LPARAM l) {
 }
 static LRESULT WINAPI HookSendMessageW(HWND h, UINT m, WPARAM w, LPARAM l) {
   Record("SendMessageW", "", m, (long long)w, (long long)l);
+  Handle(w);  // before the call, which may record others
   return RealSendMessageW(h, m, w, l);
 }
 static HWND WINAPI HookSetCapture(HWND h) {
@@ -119,14 +121,19 @@ static BOOL WINAPI HookShellExecuteExW(SHELLEXECUTEINFOW* info) {
 }
 static HANDLE WINAPI HookLoadImageW(HINSTANCE i, LPCWSTR name, UINT type, int cx, int cy, UINT flags) {
   Record("LoadImageW", "", IS_INTRESOURCE(name) ? (long long)(ULONG_PTR)name : 0, type, cx);
-  return RealLoadImageW(i, name, type, cx, cy, flags);
+  size_t at = Recorded.size();
+  HANDLE made = RealLoadImageW(i, name, type, cx, cy, flags);
+  if (Recording && at) Recorded[at - 1].handle = (ULONG_PTR)made;
+  return made;
 }
 static BOOL WINAPI HookDrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT step, HBRUSH b, UINT f) {
   Record("DrawIconEx", "", x, y, cx);
+  Handle((ULONG_PTR)icon);
   return RealDrawIconEx(dc, x, y, icon, cx, cy, step, b, f);
 }
 static BOOL WINAPI HookDestroyIcon(HICON icon) {
   Record("DestroyIcon");
+  Handle((ULONG_PTR)icon);
   return RealDestroyIcon(icon);
 }
 static int WINAPI HookDrawTextW(HDC dc, LPCWSTR text, int units, LPRECT r, UINT format) {
@@ -139,10 +146,14 @@ static BOOL WINAPI HookPolyline(HDC dc, const POINT* points, int count) {
 }
 static HFONT WINAPI HookCreateFontIndirectW(const LOGFONTW* font) {
   Record("CreateFontIndirectW");
-  return RealCreateFontIndirectW(font);
+  size_t at = Recorded.size();
+  HFONT made = RealCreateFontIndirectW(font);
+  if (Recording && at) Recorded[at - 1].handle = (ULONG_PTR)made;
+  return made;
 }
 static BOOL WINAPI HookDeleteObject(HGDIOBJ object) {
   Record("DeleteObject");
+  Handle((ULONG_PTR)object);
   return RealDeleteObject(object);
 }
 static BOOL WINAPI HookSHInitDialog(PSHINITDLGINFO info) {
@@ -224,194 +235,30 @@ static int HookImports(HMODULE module) {
   int patched = 0;
   for (const Hook& h : Hooks) {
     if (!*h.real) *h.real = (void*)GetProcAddress(GetModuleHandleA(h.dll), h.name);
-    if (*h.real && PatchImport(module, h.dll, h.name, h.replacement)) patched++;
+    if (*h.real && patchImport(module, h.name, h.replacement)) patched++;
   }
   return patched;
 }
 
-// ---- The item and setup, driven as the stand-in's test drives them -------------
-
-static HMODULE Item, Setup;
-static PFNCUSTOMINITIALIZEITEM CreateItem;
-static DLGPROC OptionsProc;
-static HWND Today, Player, ItemWindow;
-static TODAYLISTITEM ItemRecord;
-
-static LRESULT Refresh() {
-  return SendMessageW(ItemWindow, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, (LPARAM)&ItemRecord);
-}
-static void StartPlayer() {
-  if (!IsWindow(Player))
-    Player = MakeTestWindow(L"OrdersPlayer", DefWindowProcW, L"Windows Media", WS_OVERLAPPED, 300, 0, 200, 100);
-}
-static void StopPlayer() {
-  if (IsWindow(Player)) DestroyWindow(Player);
-  Player = NULL;
-}
-static void MakeItem() {
-  if (IsWindow(ItemWindow)) DestroyWindow(ItemWindow);
-  ZeroMemory(&ItemRecord, sizeof(ItemRecord));
-  ItemRecord.fEnabled = TRUE;
-  ItemWindow = CreateItem(&ItemRecord, Today);
-  ItemRecord.hwndCustom = ItemWindow;
-}
-static void Press(int x, int y) {
-  SendMessageW(ItemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-  SendMessageW(ItemWindow, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-  Pump();
-}
-static void ConfirmDialog(HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDOK, 0); }
-
-// The state a case starts from, set up before recording.
-static void Prepare(const orders::Case& c) {
-  switch (c.action) {
-    case orders::Action::StartItem:
-      DeleteSettings();
-      StopPlayer();
-      break;
-    case orders::Action::RefreshAway:
-      StopPlayer();
-      MakeItem();
-      break;
-    case orders::Action::RefreshPlayer:
-    case orders::Action::PaintTitle:
-      Refresh();
-      break;
-    case orders::Action::PaintButtons:
-    case orders::Action::TapButton:
-    case orders::Action::HoldMenu:
-    case orders::Action::Command:
-      StartPlayer();
-      Refresh();
-      break;
-    case orders::Action::TapTitle:
-      StopPlayer();
-      WriteText(HKEY_LOCAL_MACHINE, SETTINGS_KEY, L"WMPApplication", L"\\nowhere\\player.exe");
-      MakeItem();
-      Refresh();
-      break;
-    default:
-      break;
-  }
-}
-
-static void Act(const orders::Case& c) {
-  // The buttons' centres in the large layout: Play 32 wide from x 29, then
-  // the others 24 wide.
-  static const POINT buttons[] = {{45, 18}, {73, 18}, {97, 18}, {121, 18}, {145, 18}};
-  switch (c.action) {
-    case orders::Action::StartItem:
-      MakeItem();
-      break;
-    case orders::Action::RefreshAway:
-      Refresh();
-      break;
-    case orders::Action::RefreshPlayer:
-      StartPlayer();
-      Refresh();
-      break;
-    case orders::Action::PaintTitle:
-    case orders::Action::PaintButtons:
-      InvalidateRect(ItemWindow, NULL, TRUE);
-      UpdateWindow(ItemWindow);
-      break;
-    case orders::Action::TapButton:
-      Press(buttons[c.arg].x, buttons[c.arg].y);
-      break;
-    case orders::Action::TapTitle:
-      Press(100, 10);  // the watchdog answers the box
-      break;
-    case orders::Action::HoldMenu:
-      ChooseFromNextMenu(c.arg);
-      PutCursorOn(ItemWindow, 200, 18);
-      SendMessageW(ItemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 18));
-      Pump();
-      break;
-    case orders::Action::Command:
-      SendMessageW(ItemWindow, WM_COMMAND, c.arg, 0);
-      Pump();
-      break;
-    case orders::Action::OptionsConfirm:
-      DriveNextDialog(ConfirmDialog);
-      DialogBoxParamW(Item, MAKEINTRESOURCEW(500), Today, OptionsProc, 0);
-      DriveNextDialog(NULL);
-      break;
-    case orders::Action::Install:
-    case orders::Action::Reinstall: {
-      pfnINSTALL_INIT init = (pfnINSTALL_INIT)(void*)GetProcAddress(Setup, "Install_Init");
-      pfnINSTALL_EXIT exit = (pfnINSTALL_EXIT)(void*)GetProcAddress(Setup, "Install_Exit");
-      DriveNextDialog(ConfirmDialog);
-      init(NULL, TRUE, c.action == orders::Action::Reinstall, INSTALL_DIR);
-      DriveNextDialog(NULL);
-      exit(NULL, INSTALL_DIR, 0, 0, 0, 0, 0);
-      break;
-    }
-    case orders::Action::Remove:
-      ((pfnUNINSTALL_INIT)(void*)GetProcAddress(Setup, "Uninstall_Init"))(NULL, INSTALL_DIR);
-      ((pfnUNINSTALL_EXIT)(void*)GetProcAddress(Setup, "Uninstall_Exit"))(NULL);
-      break;
-  }
-}
-
-// The player association setup reads, as the device's registry holds it;
-// answers whether it was made here (and is to be taken away afterwards).
-static bool MakeWmvAssociation(StoredValue* oldWmv) {
-  *oldWmv = ReadValue(HKEY_CLASSES_ROOT, L".wmv", NULL);
-  bool made = !KeyExists(HKEY_CLASSES_ROOT, L"WMVFile");
-  WriteText(HKEY_CLASSES_ROOT, L".wmv", NULL, L"WMVFile");
-  if (made) WriteText(HKEY_CLASSES_ROOT, L"WMVFile\\Shell\\Open\\Command", NULL, L"\"\\Windows\\wmplayer.exe\" \"%1\"");
-  return made;
-}
-
-static void UndoWmvAssociation(bool made, const StoredValue& oldWmv) {
-  if (made) RegDeleteTreeW(HKEY_CLASSES_ROOT, L"WMVFile");
-  if (oldWmv.found)
-    WriteValue(HKEY_CLASSES_ROOT, L".wmv", NULL, oldWmv.type, oldWmv.data, oldWmv.size);
-  else
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".wmv");
-}
-
-void OrderTests() {
-  Item = LoadBesideProgram(L"crestitem.dll");
-  Setup = LoadBesideProgram(L"setup.dll");
-  if (!ok(Item && Setup, "orders: both libraries load")) return;
-  CreateItem = (PFNCUSTOMINITIALIZEITEM)(void*)GetProcAddress(Item, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM));
-  OptionsProc = (DLGPROC)(void*)GetProcAddress(Item, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC));
-  int patched = HookImports(Item) + HookImports(Setup);
+void Hand::startRecording() {
+  int patched = 0;
+  for (LPCWSTR library : {L"crestitem.dll", L"setup.dll"})
+    if (HMODULE m = GetModuleHandleW(library)) patched += HookImports(m);
   int unhooked = 0;
   for (size_t i = 0; i < orders::kWatchedCount; ++i) {
     bool found = false;
     for (const Hook& h : Hooks) found = found || lstrcmpA(h.name, orders::kWatched[i].call) == 0;
-    if (!found) {
-      printf("  no recorder for %s\n", orders::kWatched[i].call);
-      unhooked++;
-    }
+    if (!found) ADD_FAILURE() << "no recorder for " << orders::kWatched[i].call;
+    unhooked += !found;
   }
-  if (!ok(CreateItem && OptionsProc && unhooked == 0 && patched > 30,
-          "orders: every watched call has a recorder (%d imports patched)", patched))
-    return;
-
-  StoredValue oldWmv;
-  bool madeWmv = MakeWmvAssociation(&oldWmv);
-  Today = MakeTodayWindow();
-  for (size_t i = 0; i < orders::kCaseCount; ++i) {
-    const orders::Case& c = orders::kCases[i];
-    Prepare(c);
-    Pump();
-    Recorded.clear();
-    Recording = true;
-    Act(c);
-    Recording = false;
-    std::string problem = orders::compare(Recorded, c.steps, c.rows);
-    ok(problem.empty(), "orders: %s%s%s", c.name, problem.empty() ? "" : ": ", problem.c_str());
-  }
-  StopPlayer();
-  DestroyWindow(ItemWindow);
-  DestroyWindow(Today);
-  ForgetShown();
-  UndoWmvAssociation(madeWmv, oldWmv);
-  DeleteSettings();
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Today\\Items\\WMP Crestune");
-  FreeLibrary(Setup);
-  FreeLibrary(Item);
+  EXPECT_GT(patched, 30) << "imports patched";
+  Recorded.clear();
+  Recording = true;
 }
+
+std::vector<orders::Call> Hand::stopRecording() {
+  Recording = false;
+  return Recorded;
+}
+
+}  // namespace product

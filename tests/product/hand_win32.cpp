@@ -1,0 +1,352 @@
+// The hand on Win32: a thread timer that, while a modal loop of this thread
+// runs, finds the modal window of this process on the screen and answers
+// it (a message box with OK, a popup menu with the keyboard, a dialog by
+// the test's driver).
+#include "hand.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+
+namespace product {
+
+// The failures planned (Hand::failNext), and the real function behind each
+// import the hand has replaced.
+struct Planned {
+  int times, after;
+};
+static std::map<std::string, Planned> planned;
+static std::map<std::string, void*> realOf;
+
+// The mail program is this program, started with --mailto <address>: it
+// counts its starts and keeps the last address under kMailMarker.
+const WCHAR kMailCommand[] = L"mailto\\shell\\open\\command";
+const WCHAR kMailMarker[] = L"Software\\Crestune Product Tests";
+
+static DWORD mailLaunches() {
+  DWORD n = 0, size = sizeof n;
+  RegGetValueW(HKEY_CURRENT_USER, kMailMarker, L"Launches", RRF_RT_REG_DWORD, nullptr, &n, &size);
+  return n;
+}
+
+struct Hand::Impl {
+  std::vector<ShownBox> boxes;
+  int menus = 0;
+  WString menuEntry;
+  bool chooseEntry = false;
+  std::function<void(HWND)> driver;
+  UINT_PTR timer = 0;
+  bool mailInstalled = false;
+  WString oldMail;
+  bool hadMail = false;
+  static Impl* current;
+
+  // A message box shows its text in static control 0xFFFF; a dialog
+  // template may give that id to any control it does not address.
+  static bool isMessageBox(HWND hwnd) {
+    HWND text = GetDlgItem(hwnd, 0xFFFF);
+    WCHAR cls[16];
+    return text && GetClassNameW(text, cls, 16) && lstrcmpiW(cls, L"Static") == 0 &&
+           (GetWindowLongW(text, GWL_STYLE) & SS_TYPEMASK) != SS_ICON;
+  }
+  // Down presses that reach the entry: the first selects the first entry,
+  // and separators are passed over.
+  int pressesFor(HWND menuWindow) {
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+    int presses = 0;
+    for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
+      WCHAR text[128] = {};
+      MENUITEMINFOW info = {};
+      info.cbSize = sizeof info;
+      info.fMask = MIIM_FTYPE;
+      GetMenuItemInfoW(menu, i, TRUE, &info);
+      if (info.fType & MFT_SEPARATOR) continue;
+      ++presses;
+      GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
+      if (menuEntry == text) return presses;
+    }
+    return -1;
+  }
+  bool answer(HWND hwnd) {
+    DWORD process = 0;
+    WCHAR cls[32];
+    GetWindowThreadProcessId(hwnd, &process);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(hwnd) || !GetClassNameW(hwnd, cls, 32)) return true;
+    if (lstrcmpW(cls, L"#32770") == 0 && isMessageBox(hwnd)) {
+      ShownBox box;
+      WCHAR text[512];
+      GetWindowTextW(hwnd, text, 512);
+      box.caption = text;
+      GetDlgItemTextW(hwnd, 0xFFFF, text, 512);
+      box.text = text;
+      boxes.push_back(box);
+      PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    } else if (lstrcmpW(cls, L"#32770") == 0 && driver) {
+      auto drive = std::move(driver);
+      driver = nullptr;  // the driver may pump, and this timer fire again
+      drive(hwnd);
+      return false;
+    } else if (lstrcmpW(cls, L"#32768") == 0) {
+      ++menus;
+      int presses = chooseEntry ? pressesFor(hwnd) : -1;
+      chooseEntry = false;
+      if (presses < 0) {
+        EndMenu();
+      } else {
+        HWND owner = GetCapture() ? GetCapture() : GetForegroundWindow();
+        for (int i = 0; i < presses; i++) PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(owner, WM_KEYDOWN, VK_RETURN, 0);
+      }
+      return false;
+    }
+    return true;
+  }
+  static BOOL CALLBACK visit(HWND hwnd, LPARAM) { return current && current->answer(hwnd); }
+  static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) { EnumWindows(visit, 0); }
+};
+Hand::Impl* Hand::Impl::current;
+
+Hand::Hand(ApiPlatform&) : impl_(new Impl) {
+  Impl::current = impl_.get();
+  impl_->timer = SetTimer(nullptr, 0, 100, Impl::tick);
+}
+Hand::~Hand() {
+  planned.clear();
+  if (impl_->mailInstalled) {
+    if (impl_->hadMail)
+      RegSetValueW(HKEY_CLASSES_ROOT, kMailCommand, REG_SZ, impl_->oldMail.c_str(), 0);
+    else
+      RegDeleteTreeW(HKEY_CLASSES_ROOT, L"mailto");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kMailMarker);
+  }
+  KillTimer(nullptr, impl_->timer);
+  Impl::current = nullptr;
+}
+
+std::vector<ShownBox> Hand::boxes() { return impl_->boxes; }
+int Hand::menus() { return impl_->menus; }
+void Hand::forget() {
+  impl_->boxes.clear();
+  impl_->menus = 0;
+  impl_->chooseEntry = false;
+}
+void Hand::chooseFromNextMenu(LPCWSTR entry) {
+  impl_->chooseEntry = entry != nullptr;
+  impl_->menuEntry = entry ? entry : L"";
+}
+void Hand::penComesUp(HWND w, POINT p) { PostMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y)); }
+// The recogniser watches the cursor: where the pen is held, the moves the
+// window manager makes up on its own fall.
+void Hand::penStaysDown(HWND w, POINT p) {
+  ClientToScreen(w, &p);
+  SetCursorPos(p.x, p.y);
+  ApiPlatform::pump();
+}
+void Hand::driveNextDialog(std::function<void(HWND)> driver) { impl_->driver = std::move(driver); }
+
+// ---- Failures: stand-ins for the libraries' imports ------------------------------
+
+
+// True when this call of `call` is to fail (and counts it).
+static bool failing(const char* call) {
+  auto p = planned.find(call);
+  if (p == planned.end() || p->second.times == 0) return false;
+  if (p->second.after > 0) {
+    --p->second.after;
+    return false;
+  }
+  --p->second.times;
+  return true;
+}
+template <class F>
+static F real(const char* call) {
+  return reinterpret_cast<F>(realOf[call]);
+}
+
+// Each fails as the platform documents: the failure value, the last error
+// set where the call has one.
+static ATOM WINAPI failRegisterClassW(const WNDCLASSW* c) {
+  if (failing("RegisterClassW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), 0;
+  return real<decltype(&RegisterClassW)>("RegisterClassW")(c);
+}
+static BOOL WINAPI failUnregisterClassW(LPCWSTR c, HINSTANCE i) {
+  if (failing("UnregisterClassW")) return SetLastError(ERROR_CLASS_HAS_WINDOWS), FALSE;
+  return real<decltype(&UnregisterClassW)>("UnregisterClassW")(c, i);
+}
+static HWND WINAPI failCreateWindowExW(DWORD ex, LPCWSTR c, LPCWSTR t, DWORD s, int x, int y, int w, int h, HWND p,
+                                       HMENU m, HINSTANCE i, LPVOID l) {
+  if (failing("CreateWindowExW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), nullptr;
+  return real<decltype(&CreateWindowExW)>("CreateWindowExW")(ex, c, t, s, x, y, w, h, p, m, i, l);
+}
+static LONG WINAPI failRegOpenKeyExW(HKEY k, LPCWSTR sub, DWORD o, REGSAM s, PHKEY r) {
+  if (failing("RegOpenKeyExW")) return ERROR_FILE_NOT_FOUND;
+  return real<decltype(&RegOpenKeyExW)>("RegOpenKeyExW")(k, sub, o, s, r);
+}
+static LONG WINAPI failRegCreateKeyExW(HKEY k, LPCWSTR sub, DWORD res, LPWSTR cls, DWORD o, REGSAM s,
+                                       LPSECURITY_ATTRIBUTES sa, PHKEY r, LPDWORD d) {
+  if (failing("RegCreateKeyExW")) return ERROR_ACCESS_DENIED;
+  return real<decltype(&RegCreateKeyExW)>("RegCreateKeyExW")(k, sub, res, cls, o, s, sa, r, d);
+}
+static LONG WINAPI failRegSetValueExW(HKEY k, LPCWSTR n, DWORD res, DWORD t, const BYTE* d, DWORD size) {
+  if (failing("RegSetValueExW")) return ERROR_ACCESS_DENIED;
+  return real<decltype(&RegSetValueExW)>("RegSetValueExW")(k, n, res, t, d, size);
+}
+static LONG WINAPI failRegDeleteKeyW(HKEY k, LPCWSTR sub) {
+  if (failing("RegDeleteKeyW")) return ERROR_ACCESS_DENIED;
+  return real<decltype(&RegDeleteKeyW)>("RegDeleteKeyW")(k, sub);
+}
+static HANDLE WINAPI failLoadImageW(HINSTANCE i, LPCWSTR n, UINT t, int cx, int cy, UINT f) {
+  if (failing("LoadImageW")) return SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND), nullptr;
+  return real<decltype(&LoadImageW)>("LoadImageW")(i, n, t, cx, cy, f);
+}
+static HFONT WINAPI failCreateFontIndirectW(const LOGFONTW* f) {
+  if (failing("CreateFontIndirectW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), nullptr;
+  return real<decltype(&CreateFontIndirectW)>("CreateFontIndirectW")(f);
+}
+static HMENU WINAPI failCreatePopupMenu() {
+  if (failing("CreatePopupMenu")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), nullptr;
+  return real<decltype(&CreatePopupMenu)>("CreatePopupMenu")();
+}
+static BOOL WINAPI failShellExecuteExW(SHELLEXECUTEINFOW* info) {
+  if (failing("ShellExecuteExW")) return SetLastError(ERROR_FILE_NOT_FOUND), FALSE;
+  return real<decltype(&ShellExecuteExW)>("ShellExecuteExW")(info);
+}
+static BOOL WINAPI failGetOpenFileNameW(LPOPENFILENAMEW o) {
+  if (failing("GetOpenFileNameW")) return FALSE;  // CommDlgExtendedError's business
+  return real<decltype(&GetOpenFileNameW)>("GetOpenFileNameW")(o);
+}
+static INT_PTR WINAPI failDialogBoxIndirectParamW(HINSTANCE i, LPCDLGTEMPLATEW t, HWND p, DLGPROC d, LPARAM l) {
+  if (failing("DialogBoxIndirectParamW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), -1;
+  return real<decltype(&DialogBoxIndirectParamW)>("DialogBoxIndirectParamW")(i, t, p, d, l);
+}
+static HRSRC WINAPI failFindResourceW(HMODULE m, LPCWSTR n, LPCWSTR t) {
+  if (failing("FindResourceW")) return SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND), nullptr;
+  return real<decltype(&FindResourceW)>("FindResourceW")(m, n, t);
+}
+
+static HGLOBAL WINAPI failLoadResource(HMODULE m, HRSRC r) {
+  if (failing("LoadResource")) return SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND), nullptr;
+  return real<decltype(&LoadResource)>("LoadResource")(m, r);
+}
+
+static const struct {
+  const char* call;
+  void* replacement;
+} kFailing[] = {
+    {"LoadResource", (void*)failLoadResource},
+    {"RegisterClassW", (void*)failRegisterClassW},   {"UnregisterClassW", (void*)failUnregisterClassW},
+    {"CreateWindowExW", (void*)failCreateWindowExW}, {"RegOpenKeyExW", (void*)failRegOpenKeyExW},
+    {"RegCreateKeyExW", (void*)failRegCreateKeyExW}, {"RegSetValueExW", (void*)failRegSetValueExW},
+    {"RegDeleteKeyW", (void*)failRegDeleteKeyW},     {"LoadImageW", (void*)failLoadImageW},
+    {"CreateFontIndirectW", (void*)failCreateFontIndirectW}, {"CreatePopupMenu", (void*)failCreatePopupMenu},
+    {"ShellExecuteExW", (void*)failShellExecuteExW}, {"GetOpenFileNameW", (void*)failGetOpenFileNameW},
+    {"DialogBoxIndirectParamW", (void*)failDialogBoxIndirectParamW}, {"FindResourceW", (void*)failFindResourceW},
+};
+
+// Points a module's import of `name`, from whichever DLL, at `replacement`,
+// keeping the address it held as the real function.
+bool patchImport(HMODULE module, const char* name, void* replacement) {
+  BYTE* base = (BYTE*)module;
+  IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
+  IMAGE_DATA_DIRECTORY imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  bool patched = false;
+  for (IMAGE_IMPORT_DESCRIPTOR* d = (IMAGE_IMPORT_DESCRIPTOR*)(base + imports.VirtualAddress);
+       imports.VirtualAddress && d->Name; d++) {
+    IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
+    IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + d->FirstThunk);
+    for (; names->u1.AddressOfData; names++, slots++) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      if (lstrcmpA((const char*)((IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData))->Name, name) != 0) continue;
+      patched = true;
+      if ((void*)slots->u1.Function == replacement) continue;
+      realOf[name] = (void*)slots->u1.Function;
+      DWORD old;
+      VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &old);
+      slots->u1.Function = (DWORD_PTR)replacement;
+      VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), old, &old);
+    }
+  }
+  return patched;
+}
+
+void Hand::failNext(const char* call, int times, int after) {
+  planned[call] = Planned{times, after};
+  bool known = false, patched = false;
+  for (const auto& f : kFailing) {
+    if (strcmp(f.call, call) != 0) continue;
+    known = true;
+    for (LPCWSTR library : {L"crestitem.dll", L"setup.dll"})
+      if (HMODULE m = GetModuleHandleW(library)) patched |= patchImport(m, call, f.replacement);
+  }
+  EXPECT_TRUE(known && patched) << call << " cannot be made to fail: no stand-in, or no library imports it";
+}
+int Hand::failuresPending() {
+  int n = 0;
+  for (const auto& p : planned) n += p.second.times;
+  return n;
+}
+
+void Hand::standInForMail() {
+  WCHAR exe[MAX_PATH], command[MAX_PATH + 32], old[MAX_PATH * 2];
+  LONG size = sizeof old;
+  if (!impl_->mailInstalled) {
+    impl_->hadMail = RegQueryValueW(HKEY_CLASSES_ROOT, kMailCommand, old, &size) == ERROR_SUCCESS;
+    if (impl_->hadMail) impl_->oldMail = old;
+  }
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  wsprintfW(command, L"\"%s\" --mailto \"%%1\"", exe);
+  RegSetValueW(HKEY_CLASSES_ROOT, kMailCommand, REG_SZ, command, 0);
+  RegDeleteTreeW(HKEY_CURRENT_USER, kMailMarker);
+  impl_->mailInstalled = true;
+}
+std::vector<WString> Hand::mailOpened(DWORD ms) {
+  for (DWORD waited = 0; mailLaunches() == 0 && waited < ms; waited += 50) Sleep(50);
+  WCHAR address[256] = {};
+  DWORD size = sizeof address;
+  RegGetValueW(HKEY_CURRENT_USER, kMailMarker, L"Address", RRF_RT_REG_SZ, nullptr, address, &size);
+  return std::vector<WString>(mailLaunches(), address);
+}
+
+std::string Hand::objectsHeld() { return {}; }
+
+// The probe pushes the arguments itself, so that the compiler's own stack
+// bookkeeping cannot hide a callee that pops the wrong amount.
+bool stackDriftOf(void* function, const DWORD_PTR* args, int count, bool callerPops, DWORD_PTR* result,
+                  int* drift) {
+  int moved;
+  __asm__ volatile(
+      "movl %%esp, %%esi\n\t"
+      "movl %[n], %%ecx\n\t"
+      "1: pushl -4(%[args],%%ecx,4)\n\t"
+      "loop 1b\n\t"
+      "call *%[f]\n\t"
+      "movl %%esp, %%ecx\n\t"
+      "subl %%esi, %%ecx\n\t"
+      "movl %%esi, %%esp\n\t"
+      : "=a"(*result), "=c"(moved)
+      : [f] "b"(function), [args] "D"(args), [n] "m"(count)
+      : "esi", "edx", "memory", "cc");
+  *drift = moved + (callerPops ? 4 * count : 0);
+  return true;
+}
+
+}  // namespace product
+
+// The suite's main; started as the mail program, the program records its
+// start instead.
+int main(int argc, char** argv) {
+  if (argc == 3 && strcmp(argv[1], "--mailto") == 0) {
+    WCHAR address[256];
+    MultiByteToWideChar(CP_UTF8, 0, argv[2], -1, address, 256);
+    DWORD launches = product::mailLaunches() + 1;
+    RegSetKeyValueW(HKEY_CURRENT_USER, product::kMailMarker, L"Address", REG_SZ, address,
+                    (lstrlenW(address) + 1) * sizeof(WCHAR));
+    RegSetKeyValueW(HKEY_CURRENT_USER, product::kMailMarker, L"Launches", REG_DWORD, &launches, sizeof launches);
+    return 0;
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

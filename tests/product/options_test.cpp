@@ -1,0 +1,265 @@
+// The item's options page as the Today settings run it: template 500 with
+// the procedure of ordinal 241, modal, driven from inside its loop. What it
+// shows in each language, where its credit lines go, its fonts, which
+// commands end it, and what OK and Cancel leave in the registry.
+#include "product.h"
+
+namespace product {
+namespace {
+
+constexpr int kLarge = 1009, kStandard = 1006, kDisplayLabel = 1010, kPlayerLabel = 1015, kPath = 1017,
+              kBrowse = 1018, kCancel = 1019, kLink = 1014, kCreditTitle = 1011, kCreditVersion = 1012,
+              kCopyright = 1013;
+
+WString textOf(HWND dialog, int id) {
+  WCHAR text[2048] = {};
+  GetDlgItemTextW(dialog, id, text, 2048);
+  return text;
+}
+WString captionOf(HWND dialog) {
+  WCHAR text[128] = {};
+  GetWindowTextW(dialog, text, 128);
+  return text;
+}
+bool checked(HWND dialog, int id) { return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+class Options : public ProductTest {
+ protected:
+  // The page run as the Today settings run it, `driver` doing the person's
+  // part inside its loop; answers the dialog's result.
+  INT_PTR runPage(std::function<void(HWND)> driver) {
+    hand.driveNextDialog(std::move(driver));
+    INT_PTR result = DialogBoxParamW(item, MAKEINTRESOURCEW(500), today, optionsProc, 0);
+    hand.driveNextDialog(nullptr);
+    return result;
+  }
+  void storeSettings(DWORD language, DWORD iconSize, LPCWSTR path) {
+    storeDword(TEXT("Language"), language);
+    storeDword(TEXT("IconSize"), iconSize);
+    storeText(TEXT("WMPApplication"), path);
+  }
+  // WMPApplication as the page stores it: the path, then zeros to exactly
+  // 2048 bytes.
+  void expectStoredPath(const WString& path) {
+    Stored v = setting(TEXT("WMPApplication"));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), v.type);
+    ASSERT_EQ(2048u, v.bytes.size());
+    EXPECT_EQ(path, v.text());
+    for (size_t i = (path.size() + 1) * sizeof(WCHAR); i < v.bytes.size(); ++i)
+      if (v.bytes[i]) {
+        ADD_FAILURE() << "byte " << i << " after the path is not zero";
+        break;
+      }
+  }
+};
+
+// The page's words, in the language stored when no item window exists, or
+// the one the item window was made with while one does.
+TEST_F(Options, ThePageSpeaksTheItemsLanguage) {
+  static const struct {
+    int itemLanguage;  // -1: no item window
+    DWORD storedLanguage;
+    const WCHAR* texts[7];  // caption, display label, large, standard, player label, browse, cancel
+  } rows[] = {
+      {-1, 0, {TEXT("Settings"), TEXT("Display:"), TEXT("Large Buttons"), TEXT("Standard Buttons"),
+               TEXT("Windows Media Player Application:"), TEXT("Browse..."), TEXT("Cancel")}},
+      {-1, 1, {TEXT("Configuración"), TEXT("Mostrar:"), TEXT("Iconos Grandes"), TEXT("Iconos Clásicos"),
+               TEXT("Ejecutable de Windows Media Player:"), TEXT("Examinar..."), TEXT("Cancelar")}},
+      {-1, 2, {TEXT("Configuración"), TEXT("Mostrar:"), TEXT("Iconos Grandes")}},
+      {0, 1, {TEXT("Settings"), TEXT("Display:"), TEXT("Large Buttons")}},
+      {1, 0, {TEXT("Configuración"), TEXT("Mostrar:"), TEXT("Iconos Grandes")}},
+  };
+  static const int ids[] = {0, kDisplayLabel, kLarge, kStandard, kPlayerLabel, kBrowse, kCancel};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << "item language " << r.itemLanguage << ", stored " << r.storedLanguage);
+    if (r.itemLanguage >= 0) {
+      storeDword(TEXT("Language"), static_cast<DWORD>(r.itemLanguage));
+      makeItem();
+    }
+    storeDword(TEXT("Language"), r.storedLanguage);
+    INT_PTR result = runPage([&](HWND page) {
+      for (int i = 0; i < 7 && r.texts[i]; ++i)
+        EXPECT_EQ(WString(r.texts[i]), i ? textOf(page, ids[i]) : captionOf(page)) << "control " << ids[i];
+      // The credit lines keep their own words in both languages.
+      EXPECT_EQ(WString(TEXT("Windows Media Player Crestune")), textOf(page, kCreditTitle));
+      EXPECT_EQ(WString(TEXT("Version 1.0 Build 0604")), textOf(page, kCreditVersion));
+      EXPECT_EQ(WString(TEXT("(c) 2026 the Crestune team")), textOf(page, kCopyright));
+      EXPECT_EQ(WString(TEXT("team@crestune.org")), textOf(page, kLink));
+      SendDlgItemMessageW(page, kCancel, BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(kCancel, result);
+  }
+}
+
+TEST_F(Options, TheStoredSizeAndPathShow) {
+  static const struct {
+    DWORD iconSize;
+    int checkedId, uncheckedId;
+  } rows[] = {{1, kLarge, kStandard}, {0, kStandard, kLarge}, {32, kStandard, kLarge}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.iconSize);
+    storeSettings(0, r.iconSize, TEXT("\\Storage Card\\Media\\player.exe"));
+    runPage([&](HWND page) {
+      EXPECT_TRUE(checked(page, r.checkedId));
+      EXPECT_FALSE(checked(page, r.uncheckedId));
+      EXPECT_EQ(WString(TEXT("\\Storage Card\\Media\\player.exe")), textOf(page, kPath));
+      SendDlgItemMessageW(page, kCancel, BM_CLICK, 0, 0);
+    });
+  }
+}
+
+// Both labels share the bold heading font and the contact link has the
+// underlined one, Tahoma at 8.5 points; both go with the page.
+TEST_F(Options, HeadingsAreBoldAndTheLinkUnderlinedAtEightAndAHalfPoints) {
+  HDC screen = GetDC(nullptr);
+  const LONG height = -17 * GetDeviceCaps(screen, LOGPIXELSY) / 144;
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ fonts[3] = {};
+  runPage([&](HWND page) {
+    const int ids[] = {kDisplayLabel, kPlayerLabel, kLink};
+    for (int i = 0; i < 3; ++i) {
+      SCOPED_TRACE(ids[i]);
+      fonts[i] = reinterpret_cast<HGDIOBJ>(SendDlgItemMessageW(page, ids[i], WM_GETFONT, 0, 0));
+      LOGFONTW lf{};
+      ASSERT_EQ(static_cast<int>(sizeof lf), GetObjectW(fonts[i], sizeof lf, &lf));
+      EXPECT_EQ(height, lf.lfHeight);
+      EXPECT_EQ(WString(TEXT("Tahoma")), WString(lf.lfFaceName));
+      EXPECT_EQ(ids[i] == kLink ? 1 : 0, lf.lfUnderline);
+      if (ids[i] == kLink)
+        EXPECT_LT(lf.lfWeight, 600);
+      else
+        EXPECT_EQ(600, lf.lfWeight);
+    }
+    EXPECT_EQ(fonts[0], fonts[1]) << "the labels share one font";
+    SendDlgItemMessageW(page, kCancel, BM_CLICK, 0, 0);
+  });
+  LOGFONTW lf;
+  for (HGDIOBJ f : fonts) EXPECT_EQ(0, GetObjectW(f, sizeof lf, &lf)) << "a font outlived the page";
+}
+
+TEST_F(Options, TheCreditLinesSitFifteenPixelsApartAboveTheBottom) {
+  static const struct {
+    int id, cx, cy;  // size in the template, dialog units
+    int above;       // pixels above the dialog's bottom edge
+  } lines[] = {{kLink, 70, 8, 45}, {kCopyright, 112, 8, 60}, {kCreditVersion, 72, 8, 75}, {kCreditTitle, 118, 8, 90}};
+  runPage([&](HWND page) {
+    RECT w;
+    GetWindowRect(page, &w);
+    for (const auto& l : lines) {
+      SCOPED_TRACE(l.id);
+      RECT r, size = {0, 0, l.cx, l.cy};
+      GetWindowRect(GetDlgItem(page, l.id), &r);
+      MapDialogRect(page, &size);
+      POINT p{r.left, r.top};
+      ScreenToClient(page, &p);
+      EXPECT_EQ(7, p.x);
+      EXPECT_EQ(w.bottom - l.above, p.y);
+      EXPECT_EQ(size.right, r.right - r.left) << "the size in the template is kept";
+      EXPECT_EQ(size.bottom, r.bottom - r.top);
+    }
+    SendDlgItemMessageW(page, kCancel, BM_CLICK, 0, 0);
+  });
+}
+
+// IDCANCEL is no way out, and the link, Browse and Cancel answer plain
+// clicks only; what was changed before Cancel is forgotten.
+TEST_F(Options, OnlyOkAndTheCancelButtonEndThePage) {
+  storeSettings(0, 1, TEXT("\\Windows\\wmplayer.exe"));
+  hand.standInForMail();
+  const LPCWSTR names[] = {TEXT("IconSize"), TEXT("Language"), TEXT("WMPApplication")};
+  std::vector<Stored> before;
+  for (LPCWSTR n : names) before.push_back(setting(n));
+  INT_PTR result = runPage([&](HWND page) {
+    for (WPARAM w : {WPARAM{IDCANCEL}, MAKEWPARAM(kLink, 1 /* STN_DBLCLK */), MAKEWPARAM(kBrowse, 1), MAKEWPARAM(kCancel, 1)}) {
+      SendMessageW(page, WM_COMMAND, w, 0);
+      EXPECT_TRUE(IsWindowVisible(page)) << "WM_COMMAND " << w << " closed the page";
+    }
+    EXPECT_TRUE(hand.mailOpened(1000).empty()) << "a notification other than a click opened the link";
+    SendDlgItemMessageW(page, kStandard, BM_CLICK, 0, 0);
+    SetDlgItemTextW(page, kPath, TEXT("\\Somewhere\\else.exe"));
+    SendDlgItemMessageW(page, kCancel, BM_CLICK, 0, 0);
+  });
+  EXPECT_EQ(kCancel, result);
+  for (size_t i = 0; i < before.size(); ++i) {
+    Stored after = setting(names[i]);
+    EXPECT_TRUE(before[i].type == after.type && before[i].bytes == after.bytes) << narrow(names[i]);
+  }
+}
+
+// OK, as the navigation bar's button or as WM_COMMAND with a notification
+// code, stores what the page shows: the size, and the path as typed (its
+// first 1023 characters), the language left alone.
+TEST_F(Options, OkStoresTheSizeAndThePath) {
+  WString longPath = TEXT("\\");
+  while (longPath.size() < 1500) longPath += static_cast<WCHAR>('a' + longPath.size() % 26);
+  const struct {
+    DWORD stored;
+    int tapped;  // radio button clicked, or 0
+    WString typed;
+    WPARAM ok;
+    DWORD iconSize;
+    WString path;
+  } rows[] = {
+      {1, kStandard, TEXT("D:\\Media\\Player\\wmplayer.exe"), MAKEWPARAM(IDOK, 5), 0,
+       TEXT("D:\\Media\\Player\\wmplayer.exe")},
+      {0, kLarge, {}, IDOK, 1, TEXT("\\Windows\\wmplayer.exe")},
+      {1, 0, longPath, IDOK, 1, longPath.substr(0, 1023)},
+      {0, kStandard, {}, MAKEWPARAM(IDOK, 0x1234), 0, TEXT("\\Windows\\wmplayer.exe")},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << "IconSize " << r.stored << " then control " << r.tapped);
+    storeSettings(2, r.stored, TEXT("\\Windows\\wmplayer.exe"));
+    INT_PTR result = runPage([&](HWND page) {
+      if (r.tapped) SendDlgItemMessageW(page, r.tapped, BM_CLICK, 0, 0);
+      if (!r.typed.empty()) SetDlgItemTextW(page, kPath, r.typed.c_str());
+      SendMessageW(page, WM_COMMAND, r.ok, 0);
+    });
+    EXPECT_EQ(IDOK, result);
+    Stored size = setting(TEXT("IconSize"));
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), size.type);
+    EXPECT_EQ(r.iconSize, size.dword());
+    expectStoredPath(r.path);
+    EXPECT_EQ(2u, setting(TEXT("Language")).dword()) << "the page leaves the language alone";
+  }
+}
+
+// Confirmed, the page stores the size, and the item window answers the new
+// height at the shell's next refresh query, not before.
+TEST_F(Options, TheItemFollowsTheNewSizeAtTheNextRefresh) {
+  static const struct {
+    DWORD stored;
+    int tapped;
+    UINT before, after;
+  } rows[] = {{1, kStandard, 36, 28}, {0, kLarge, 28, 36}};
+  startPlayer();
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.stored);
+    storeSettings(1, r.stored, TEXT("\\Windows\\wmplayer.exe"));
+    makeItem();
+    refresh();
+    ASSERT_EQ(r.before, record.cyp);
+    EXPECT_EQ(IDOK, runPage([&](HWND page) {
+      SendDlgItemMessageW(page, r.tapped, BM_CLICK, 0, 0);
+      SendMessageW(page, WM_COMMAND, IDOK, 0);
+    }));
+    pump();
+    EXPECT_EQ(r.before, record.cyp);
+    refresh();
+    EXPECT_EQ(r.after, record.cyp);
+  }
+}
+
+TEST_F(Options, TheContactLinkOpensAMailToTheTeam) {
+  hand.standInForMail();
+  INT_PTR result = runPage([&](HWND page) {
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(kLink, 0 /* STN_CLICKED */), reinterpret_cast<LPARAM>(GetDlgItem(page, kLink)));
+    EXPECT_EQ(std::vector<WString>{TEXT("mailto:team@crestune.org")}, hand.mailOpened(10000));
+    SendDlgItemMessageW(page, kCancel, BM_CLICK, 0, 0);
+  });
+  EXPECT_EQ(kCancel, result);
+  platform.wait(500);
+  EXPECT_EQ(1u, hand.mailOpened().size()) << "no late start";
+}
+
+}  // namespace
+}  // namespace product

@@ -1,0 +1,168 @@
+// The product's call orders: each case of the shared tables (tests/orders)
+// driven once, the calls the libraries make recorded by the hand (the
+// device's trace on the stand-in, the import tables on Win32) and compared
+// with its table row by row.
+#include <ce_setup.h>
+
+#include "product.h"
+
+namespace product {
+namespace {
+
+#define INSTALL_DIR TEXT("\\Program Files\\Crestune")
+#define WMV_CLASS TEXT("WMVFile")
+
+class Orders : public ProductTest {
+ protected:
+  void SetUp() override {
+    ProductTest::SetUp();
+    setup = LoadLibraryW(TEXT("setup.dll"));
+    ASSERT_NE(nullptr, setup);
+    // The player association setup reads, as the device's registry holds it.
+    oldWmv = readValue(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr);
+    madeClass = !keyExists(HKEY_CLASSES_ROOT, WMV_CLASS);
+    writeText(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr, WMV_CLASS);
+    if (madeClass)
+      writeText(HKEY_CLASSES_ROOT, WMV_CLASS TEXT("\\Shell\\Open\\Command"), nullptr,
+                TEXT("\"\\Windows\\wmplayer.exe\" \"%1\""));
+  }
+  void TearDown() override {
+    if (madeClass)
+      for (LPCWSTR k : {WMV_CLASS TEXT("\\Shell\\Open\\Command"), WMV_CLASS TEXT("\\Shell\\Open"),
+                        WMV_CLASS TEXT("\\Shell"), WMV_CLASS})
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, k);
+    if (oldWmv.found)
+      writeValue(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr, oldWmv.type, oldWmv.bytes.data(),
+                 static_cast<DWORD>(oldWmv.bytes.size()));
+    else
+      RegDeleteKeyW(HKEY_CLASSES_ROOT, TEXT(".wmv"));
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, TEXT("Software\\Microsoft\\Today\\Items\\WMP Crestune"));
+    FreeLibrary(setup);
+    ProductTest::TearDown();
+  }
+  template <class F>
+  F hook(const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(setup, name)));
+  }
+  void press(int x, int y) { tap(x, y); }
+  static void confirm(HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDOK, 0); }
+
+  // The state a case starts from, set up before the recording.
+  void prepare(const orders::Case& c) {
+    using orders::Action;
+    switch (c.action) {
+      case Action::StartItem:
+        deleteSettings();
+        stopPlayer();
+        break;
+      case Action::RefreshAway:
+        stopPlayer();
+        makeItem();
+        break;
+      case Action::RefreshPlayer:
+      case Action::PaintTitle:
+        refresh();
+        break;
+      case Action::PaintButtons:
+      case Action::TapButton:
+      case Action::HoldMenu:
+      case Action::Command:
+        startPlayer();
+        refresh();
+        break;
+      case Action::TapTitle:
+        stopPlayer();
+        storeText(TEXT("WMPApplication"), TEXT("\\nowhere\\player.exe"));
+        makeItem();
+        refresh();
+        break;
+      case Action::ItemLifetime:
+        if (IsWindow(itemWindow)) DestroyWindow(itemWindow);
+        storeDword(TEXT("IconSize"), 1);
+        startPlayer();
+        break;
+      default:
+        break;
+    }
+  }
+  void act(const orders::Case& c) {
+    using orders::Action;
+    // The buttons' centres in the large layout: Play 32 wide from x 29, then
+    // the others 24 wide.
+    static const POINT buttons[] = {{45, 18}, {73, 18}, {97, 18}, {121, 18}, {145, 18}};
+    static const WCHAR* entries[] = {TEXT(""), TEXT("Mute"), TEXT("Volume Up"), TEXT("Volume Down")};
+    switch (c.action) {
+      case Action::StartItem:
+        makeItem();
+        break;
+      case Action::RefreshAway:
+        refresh();
+        break;
+      case Action::RefreshPlayer:
+        startPlayer();
+        refresh();
+        break;
+      case Action::PaintTitle:
+      case Action::PaintButtons:
+        paint();
+        break;
+      case Action::TapButton:
+        press(buttons[c.arg].x, buttons[c.arg].y);
+        break;
+      case Action::TapTitle:
+        press(100, 10);  // the hand answers the box
+        break;
+      case Action::HoldMenu:
+        hand.chooseFromNextMenu(entries[c.arg]);
+        hand.penStaysDown(itemWindow, POINT{200, 18});
+        SendMessageW(itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 18));
+        pump();
+        break;
+      case Action::Command:
+        SendMessageW(itemWindow, WM_COMMAND, static_cast<WPARAM>(c.arg), 0);
+        pump();
+        break;
+      case Action::ItemLifetime:
+        makeItem();
+        refresh();
+        pump();
+        DestroyWindow(itemWindow);
+        break;
+      case Action::OptionsConfirm:
+        hand.driveNextDialog(confirm);
+        DialogBoxParamW(item, MAKEINTRESOURCEW(500), today, optionsProc, 0);
+        hand.driveNextDialog(nullptr);
+        break;
+      case Action::Install:
+      case Action::Reinstall:
+        hand.driveNextDialog(confirm);
+        hook<pfnINSTALL_INIT>("Install_Init")(nullptr, TRUE, c.action == Action::Reinstall, INSTALL_DIR);
+        hand.driveNextDialog(nullptr);
+        hook<pfnINSTALL_EXIT>("Install_Exit")(nullptr, INSTALL_DIR, 0, 0, 0, 0, 0);
+        break;
+      case Action::Remove:
+        hook<pfnUNINSTALL_INIT>("Uninstall_Init")(nullptr, INSTALL_DIR);
+        hook<pfnUNINSTALL_EXIT>("Uninstall_Exit")(nullptr);
+        break;
+    }
+  }
+
+  HMODULE setup = nullptr;
+  Stored oldWmv;
+  bool madeClass = false;
+};
+
+TEST_F(Orders, EveryCaseFollowsItsTable) {
+  for (size_t i = 0; i < orders::kCaseCount; ++i) {
+    const orders::Case& c = orders::kCases[i];
+    prepare(c);
+    pump();
+    hand.startRecording();
+    act(c);
+    std::string problem = orders::compare(hand.stopRecording(), c.steps, c.rows);
+    EXPECT_TRUE(problem.empty()) << c.name << ": " << problem;
+  }
+}
+
+}  // namespace
+}  // namespace product
