@@ -49,7 +49,7 @@ const CommandHelp kCommandHelp[] = {
      "[--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE] [--screenshots DIR] "
      "[--player mpris[:NAME]] [--native]",
      "the device in a desktop window: the mouse is the pen"},
-    {"bench", "[--quick] [--json FILE] [--compare FILE] [--filter NAME]",
+    {"bench", "[--quick] [--json FILE] [--compare FILE] [--filter NAME] [--build arm|native|both]",
      "time the device's everyday operations: median, minimum, operations per second"},
     {"help", "[COMMAND]", "this text, or one command's (help run adds the commands of a script)"},
 };
@@ -74,7 +74,9 @@ const char* kOptions =
     "  --quick                     a few short runs of each operation (proves the bench runs)\n"
     "  --json FILE                 write the bench's figures as JSON\n"
     "  --compare FILE              the Wine run's figures (win32/bench.sh) beside the stand-in's, with the ratio\n"
-    "  --filter NAME               only the operations whose name holds NAME\n";
+    "  --filter NAME               only the operations whose name holds NAME\n"
+    "  --build B                   the build the bench times: arm (the device build, default), native (the host\n"
+    "                              build) or both (the host build's figures beside the device build's)\n";
 
 std::string synopsisLine(const CommandHelp& c, bool first) {
   return std::string(first ? "usage: " : "       ") + "crestune " + c.name + " " + c.arguments + "\n";
@@ -116,7 +118,7 @@ const std::map<std::string, CommandShape>& commands() {
       {"uninstall", {0, nullptr, {"--device", "--cab", "--native"}}},
       {"interactive",
        {0, nullptr, {"--device", "--scale", "--screenshot-on-exit", "--transcript", "--screenshots", "--player", "--native"}}},
-      {"bench", {0, nullptr, {"--quick", "--json", "--compare", "--filter"}}},
+      {"bench", {0, nullptr, {"--quick", "--json", "--compare", "--filter", "--build"}}},
   };
   return all;
 }
@@ -127,7 +129,7 @@ const std::map<std::string, const char*>& valueOptions() {
       {"--device", "a folder"},   {"--out", "a folder"},          {"--language", "english or spanish"},
       {"--scale", "1, 2, 3 or 4"}, {"--screenshot-on-exit", "a file"}, {"--transcript", "a file"},
       {"--screenshots", "a folder"}, {"--player", "mpris or mpris:NAME"}, {"--json", "a file"}, {"--compare", "a file"}, {"--filter", "a name"},
-      {"--cab", "a CAB file"},
+      {"--cab", "a CAB file"}, {"--build", "arm, native or both"},
   };
   return all;
 }
@@ -182,6 +184,10 @@ CommandLine parse(const std::vector<std::string>& args) {
     const std::string& v = cl.options["--scale"];
     if (v.size() != 1 || v[0] < '1' || v[0] > '4') throw UsageError{"--scale takes 1, 2, 3 or 4, found " + v};
   }
+  if (cl.has("--build") && cl.get("--build") != "arm" && cl.get("--build") != "native" && cl.get("--build") != "both")
+    throw UsageError{"--build takes arm, native or both, found " + cl.get("--build")};
+  if (cl.has("--build") && cl.get("--build") == "both" && cl.has("--compare"))
+    throw UsageError{"--compare sets Wine's figures beside one build's: not with --build both"};
   if (cl.has("--player") && !crestune::mprisChoice(cl.get("--player")))
     throw UsageError{"--player takes mpris or mpris:NAME, found " + cl.get("--player")};
   if (cl.has("--filter") && !crestune::benchFilterMatches(cl.get("--filter"))) {
@@ -276,6 +282,9 @@ int run(const CommandLine& cl) {
     options.json = cl.get("--json");
     options.compare = cl.get("--compare");
     options.filter = cl.get("--filter");
+    using Builds = crestune::BenchOptions::Builds;
+    const std::string b = cl.get("--build", "arm");
+    options.builds = b == "native" ? Builds::Native : b == "both" ? Builds::Both : Builds::Arm;
     return crestune::runBench(options, std::cout, std::cerr);
   }
   if (cl.command == "run") {

@@ -28,8 +28,9 @@ bool isGuestCallSite(const void* returnAddress) {
   return __start_wince_guest_calls && p >= __start_wince_guest_calls && p < __stop_wince_guest_calls;
 }
 
-WINCE_GUEST_CALL uint64_t callPlatform(const void* function, int count, const uint64_t* a) {
+WINCE_GUEST_CALL uint64_t callPlatform(const void* code, int count, const uint64_t* a) {
   using W = uint64_t;
+  void* function = const_cast<void*>(code);  // a function's address: nothing is written through it
   uint64_t r = 0;
   switch (count) {
     case 0: r = reinterpret_cast<W (*)()>(function)(); break;
