@@ -197,7 +197,10 @@ std::unique_ptr<ArmImage> ArmImage::load(const std::filesystem::path& file, std:
     const unsigned char* e = mem + d.rva;
     const uint32_t ordinalBase = read32(e + 16), functions = read32(e + 20), names = read32(e + 24);
     const uint32_t addresses = read32(e + 28), nameTable = read32(e + 32), nameOrdinals = read32(e + 36);
-    if (!inImage(addresses, functions * 4) || !inImage(nameTable, names * 4) || !inImage(nameOrdinals, names * 2))
+    // Counts checked before they are multiplied: a count of 2^30 or more
+    // would wrap to a table that fits.
+    if (functions > size / 4 || names > size / 4 || !inImage(addresses, functions * 4) ||
+        !inImage(nameTable, names * 4) || !inImage(nameOrdinals, names * 2))
       return refuse("damaged export table");
     for (uint32_t i = 0; i < functions; ++i)
       if (const uint32_t rva = read32(mem + addresses + 4 * i); rva && inImage(rva, 4))
