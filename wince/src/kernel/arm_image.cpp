@@ -26,6 +26,21 @@ constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint32_t kScnExecute = 0x20000000, kScnWrite = 0x80000000;
 enum Directory { kExports = 0, kImports = 1, kResources = 2, kRelocations = 5 };
 
+// A name read from the image, as a refusal may show it: bytes outside
+// printable ASCII as \xNN, so that the refusal stays one line of text.
+std::string shown(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out += static_cast<char>(c);
+    } else {
+      static const char kDigits[] = "0123456789abcdef";
+      out += std::string("\\x") + kDigits[c >> 4] + kDigits[c & 15];
+    }
+  }
+  return out;
+}
+
 std::string hex(uint32_t v) {
   char b[16];
   std::snprintf(b, sizeof b, "0x%x", v);
@@ -182,8 +197,8 @@ std::unique_ptr<ArmImage> ArmImage::load(const std::filesystem::path& file, std:
         const cpu::PlatformImport* p = cpu::findImport(library, ordinal, byName, function);
         const uint32_t thunk = p ? img->machine_->thunkFor(p->name, p->call) : 0;
         if (!thunk) {
-          const std::string which = ordinal ? "ordinal " + std::to_string(ordinal) : "\"" + byName + "\"";
-          return refuse("imports " + library + " " + which + " (" + (function.empty() ? "unknown" : function) +
+          const std::string which = ordinal ? "ordinal " + std::to_string(ordinal) : "\"" + shown(byName) + "\"";
+          return refuse("imports " + shown(library) + " " + which + " (" + (function.empty() ? "unknown" : function) +
                         "), which the device does not have");
         }
         std::memcpy(mem + iat + 4 * i, &thunk, 4);
