@@ -122,6 +122,46 @@ TEST_F(CabTest, ADoctoredDeviceLibraryFailsTheRunInOneLineAndTheHostGoesOn) {
   }
 }
 
+// Without --cab the device installs the package of the build it runs: the
+// device build's ARM library by default, the host build's with --native;
+// and an item registered by the bare name is that build's library.
+TEST_F(CabTest, TheDefaultPackageIsTheBuildTheDeviceRuns) {
+  const fs::path libs = CRESTUNE_BUILD_LIBS;
+  const struct {
+    Words native;
+    fs::path library;
+  } builds[] = {{{}, libs.parent_path() / "device" / "crestitem.dll"}, {{"--native"}, libs / "crestitem.so"}};
+  for (const auto& b : builds) {
+    SCOPED_TRACE(b.library.string());
+    fs::remove_all(path("D"));
+    Words install = {"install", "--device", "D"};
+    install.insert(install.end(), b.native.begin(), b.native.end());
+    ASSERT_EQ(crestune(install).status, 0);
+    EXPECT_EQ(readFile(path("D/Windows/crestitem.dll")), readFile(b.library));
+    Words removal = {"uninstall", "--device", "D"};
+    removal.insert(removal.end(), b.native.begin(), b.native.end());
+    ASSERT_EQ(crestune(removal).status, 0);
+    EXPECT_FALSE(fs::exists(path("D/Windows/crestitem.dll")));
+  }
+  // The bare name on a device without a copy of its own is the library of
+  // the build it runs: a device build doctored with a BLX faults, the host
+  // build does not.
+  fs::create_directory(path("arm"));
+  std::string library = readFile(libs.parent_path() / "device" / "crestitem.dll");
+  std::vector<uint8_t> bytes(library.begin(), library.end());
+  const size_t at = exportOffset(bytes, 240);
+  ASSERT_GT(at, 0u);
+  library.replace(at, 4, std::string("\x31\xff\x2f\xe1", 4));
+  writeFile(path("arm/crestitem.dll"), library);
+  script("bare.crest", "item register \"WMP Crestune\" crestitem.dll\ntoday start\ncheck item \"WMP Crestune\" shown\n");
+  setenv("CRESTUNE_DEVICE_DIR", path("arm").c_str(), 1);
+  Result arm = crestune({"run", "bare.crest"}), native = crestune({"run", "bare.crest", "--native"});
+  unsetenv("CRESTUNE_DEVICE_DIR");
+  EXPECT_EQ(arm.status, 1);
+  EXPECT_NE(arm.err.find("device fault: undefined instruction at crestitem.dll+0x"), std::string::npos) << arm.err;
+  EXPECT_EQ(native.status, 0) << native.err;
+}
+
 TEST_F(CabTest, ACabThatIsDamagedOrNotForThisDeviceIsRefusedAndTheDeviceStaysAsItWas) {
   using Members = std::vector<cab::Member>;
   using Script = cab::InstallScript;
