@@ -83,8 +83,9 @@ uint64_t enter(const Slot& slot, const uint64_t (&a)[8]) {
       // answers through it, back.
       // A wParam of more than 32 bits is no message the device's code can
       // be given (its WPARAM is a word): it is not delivered, as truncated
-      // it would be another message.
-      if (a[2] >> 32) return 0;
+      // it would be another message. A word widened either way (-1 as
+      // 0xFFFFFFFF or sign-extended) is that word.
+      if (a[2] >> 32 && static_cast<int64_t>(a[2]) != widen(static_cast<uint32_t>(a[2]))) return 0;
       const MessageParam* p = messageParam(words[1]);
       void* host = reinterpret_cast<void*>(a[3]);
       if (p && host) words[3] = structForGuest(*m, *p->lparam, host);
