@@ -136,7 +136,12 @@ std::optional<InstallResult> refusedCab(const fs::path& file, CheckedCab& cab) {
 
 }  // namespace
 
-fs::path Installer::defaultCab() { return wince::Device::current().options().romFolder / "Crestune.CAB"; }
+fs::path Installer::defaultCab() {
+  // The package of the build the device runs: the device build's (ARM) or
+  // the host build's own.
+  const wince::DeviceOptions& o = wince::Device::current().options();
+  return o.romFolder / (o.deviceBuild.empty() ? "Crestune.CAB" : "Crestune.ARM.CAB");
+}
 
 Installer::Installer(fs::path cab) : cab_(std::move(cab)) {}
 

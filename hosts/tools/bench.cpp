@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "bench_ops.h"
+#include "session.h"
 #include "device_error.h"
 #include "output_file.h"
 #include "words.h"
@@ -117,11 +118,12 @@ std::string benchMachine() {
   return std::to_string(cores) + (cores == 1 ? " core, " : " cores, ") + (model.empty() ? "unknown CPU" : model);
 }
 
-void writeBenchTable(std::ostream& out, const std::vector<BenchFigure>& figures, const std::vector<BenchFigure>* other) {
+void writeBenchTable(std::ostream& out, const std::vector<BenchFigure>& figures, const std::vector<BenchFigure>* other,
+                     const char* otherName) {
   std::ostringstream head;
   head << std::left << std::setw(19) << "operation" << std::right << std::setw(11) << "median" << std::setw(11)
        << "min" << std::setw(11) << "ops/s";
-  if (other) head << std::setw(11) << "Wine" << std::setw(10) << "ratio";  // stand-in / Wine
+  if (other) head << std::setw(11) << otherName << std::setw(10) << "ratio";  // this side / the other
   out << head.str() << "  what\n";
   for (const BenchFigure& f : figures) {
     std::ostringstream row;
@@ -188,28 +190,13 @@ bool benchFilterMatches(const std::string& filter) {
   return false;
 }
 
-int runBench(const BenchOptions& options, std::ostream& out, std::ostream& err) {
-  std::vector<BenchFigure> wine;
-  if (!options.compare.empty()) wine = readBenchFigures(options.compare);
-  // A file the figures could never go to is refused before the minutes of
-  // measuring, not after.
-  if (!options.json.empty())
-    if (std::string why = wince::refusalToWrite(options.json); !why.empty())
-      throw wince::DeviceError("cannot write " + options.json + ": " + why);
+namespace {
 
-  // Google Benchmark reads its own flags once; the suite sets what it needs
-  // through the registered benchmarks instead.
-  static bool initialised = false;
-  if (!initialised) {
-    char name[] = "crestune-bench";
-    char* argv[] = {name, nullptr};
-    int argc = 1;
-    benchmark::Initialize(&argc, argv);
-    initialised = true;
-  }
+// The operations of the options, timed on devices that run `build`.
+std::vector<BenchFigure> measure(const BenchOptions& options, Build build, std::vector<std::string>& errors) {
   benchmark::ClearRegisteredBenchmarks();
 
-  bench::Devices devices;
+  bench::Devices devices(build);
   std::vector<std::string> problems;
   // The operations run in the order of the table.
   std::vector<std::string> order;
@@ -253,11 +240,48 @@ int runBench(const BenchOptions& options, std::ostream& out, std::ostream& err) 
     f.about = aboutOf(name);
     if (f.median > 0) figures.push_back(f);
   }
+  errors.insert(errors.end(), collector.errors.begin(), collector.errors.end());
+  return figures;
+}
+
+}  // namespace
+
+int runBench(const BenchOptions& options, std::ostream& out, std::ostream& err) {
+  std::vector<BenchFigure> wine;
+  if (!options.compare.empty()) wine = readBenchFigures(options.compare);
+  // A file the figures could never go to is refused before the minutes of
+  // measuring, not after.
+  if (!options.json.empty())
+    if (std::string why = wince::refusalToWrite(options.json); !why.empty())
+      throw wince::DeviceError("cannot write " + options.json + ": " + why);
+
+  // Google Benchmark reads its own flags once; the suite sets what it needs
+  // through the registered benchmarks instead.
+  static bool initialised = false;
+  if (!initialised) {
+    char name[] = "crestune-bench";
+    char* argv[] = {name, nullptr};
+    int argc = 1;
+    benchmark::Initialize(&argc, argv);
+    initialised = true;
+  }
+  std::vector<std::string> errors;
+  std::vector<BenchFigure> figures, native;
+  using Builds = BenchOptions::Builds;
+  if (options.builds != Builds::Native) figures = measure(options, Build::Arm, errors);
+  if (options.builds != Builds::Arm) native = measure(options, Build::Native, errors);
+  if (options.builds == Builds::Native) figures = std::move(native);
   const std::string machine = benchMachine();
+  const char* what = options.builds == Builds::Native ? buildDescription(Build::Native) : buildDescription(Build::Arm);
   out << "crestune bench" << (options.quick ? " --quick" : "") << ": median and minimum of "
-      << (options.quick ? 3 : 9) << " runs, wall-clock time per operation, on " << machine << "\n";
-  writeBenchTable(out, figures, wine.empty() ? nullptr : &wine);
-  for (const std::string& e : collector.errors) err << "crestune: bench: " << oneLine(e) << "\n";
+      << (options.quick ? 3 : 9) << " runs, wall-clock time per operation, the " << what
+      << (options.builds == Builds::Both ? std::string(" beside the ") + buildDescription(Build::Native) : "") << ", on "
+      << machine << "\n";
+  if (options.builds == Builds::Both)
+    writeBenchTable(out, figures, &native, "native");
+  else
+    writeBenchTable(out, figures, wine.empty() ? nullptr : &wine);
+  for (const std::string& e : errors) err << "crestune: bench: " << oneLine(e) << "\n";
   if (!options.json.empty()) {
     try {
       wince::writeFileAtomically(options.json, benchJson(figures, machine));
@@ -267,7 +291,7 @@ int runBench(const BenchOptions& options, std::ostream& out, std::ostream& err) 
     }
   }
   // An operation that cannot run here (no window to be had) is said, not failed.
-  for (const std::string& e : collector.errors)
+  for (const std::string& e : errors)
     if (e.find("no headless window") == std::string::npos) return 1;
   return 0;
 }

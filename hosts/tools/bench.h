@@ -8,7 +8,13 @@
 
 namespace crestune {
 
+enum class Build;
+
 struct BenchOptions {
+  // The builds measured: the device build (ARM on the emulated processor),
+  // the host build, or both side by side (the host build's figures beside
+  // the device build's, with the ratio).
+  enum class Builds { Arm, Native, Both } builds = Builds::Arm;
   bool quick = false;        // a few short runs: proves the suite runs, measures little
   std::string json;          // where the figures go as JSON (empty: nowhere)
   std::string compare;       // figures of the Wine run to set beside these (empty: none)
@@ -47,7 +53,7 @@ std::vector<BenchFigure> readBenchFigures(const std::string& file);
 // operations per second; with `other`, the other side's median and the
 // ratio of this side's median to it.
 void writeBenchTable(std::ostream& out, const std::vector<BenchFigure>& figures,
-                     const std::vector<BenchFigure>* other = nullptr);
+                     const std::vector<BenchFigure>* other = nullptr, const char* otherName = "Wine");
 std::string benchJson(const std::vector<BenchFigure>& figures, const std::string& machine);
 
 // "2 cores, AMD EPYC": what the figures were measured on.

@@ -28,10 +28,12 @@ using wince::InputEvent;
 
 struct Devices::Impl {
   enum class Kind { None, Item, Bare } kind = Kind::None;
+  Build build;
   std::optional<Session> session;
 };
 
-Devices::Devices() : impl_(std::make_unique<Impl>()) {}
+Devices::Devices(Build build) : impl_(std::make_unique<Impl>()) { impl_->build = build; }
+Build Devices::build() const { return impl_->build; }
 Devices::~Devices() { end(); }
 
 void Devices::end() {
@@ -42,7 +44,7 @@ void Devices::end() {
 Session& Devices::item(bool playerRunning) {
   if (impl_->kind != Impl::Kind::Item) {
     end();
-    Session& s = impl_->session.emplace();
+    Session& s = impl_->session.emplace(std::filesystem::path(), impl_->build);
     registerTodayItem(s.device().registry(), itemName(), "crestitem.dll");
     s.startToday();
     impl_->kind = Impl::Kind::Item;
@@ -64,7 +66,7 @@ Session& Devices::item(bool playerRunning) {
 Session& Devices::bare() {
   if (impl_->kind != Impl::Kind::Bare) {
     end();
-    impl_->session.emplace().startToday();
+    impl_->session.emplace(std::filesystem::path(), impl_->build).startToday();
     impl_->kind = Impl::Kind::Bare;
   }
   return *impl_->session;
@@ -258,9 +260,9 @@ Prepared demo(Devices& d) {
   auto status = std::make_shared<int>(0);
   auto errors = std::make_shared<std::ostringstream>();
   Prepared p;
-  p.run = [lines, status, errors] {
+  p.run = [lines, status, errors, build = d.build()] {
     std::ostringstream out;
-    Session session;
+    Session session({}, build);
     *status = runScript(session, "demo", *lines, out, *errors);
   };
   p.check = [status, errors] { return *status == 0 ? std::string() : "the demo failed: " + errors->str(); };

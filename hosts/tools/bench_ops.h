@@ -8,6 +8,7 @@
 namespace crestune {
 
 class Session;
+enum class Build;
 
 namespace bench {
 
@@ -15,7 +16,8 @@ namespace bench {
 // for one kind ends the other.
 class Devices {
  public:
-  Devices();
+  explicit Devices(Build build);
+  Build build() const;
   ~Devices();
   // A device with the Today screen up and the Crestune item registered,
   // the player running (buttons view) or not (title view).

@@ -39,17 +39,17 @@ struct CommandHelp {
 };
 
 const CommandHelp kCommandHelp[] = {
-    {"demo", "[--language english|spanish] [--out DIR]",
+    {"demo", "[--language english|spanish] [--out DIR] [--native]",
      "the whole story on a fresh device: screenshots, a contact sheet, a transcript"},
-    {"run", "SCRIPT [--device DIR] [--out DIR]", "run the scenario script SCRIPT on the emulated device"},
-    {"install", "--device DIR [--cab FILE] [--language english|spanish] [--cancel]",
+    {"run", "SCRIPT [--device DIR] [--out DIR] [--native]", "run the scenario script SCRIPT on the emulated device"},
+    {"install", "--device DIR [--cab FILE] [--language english|spanish] [--cancel] [--native]",
      "install a CAB (default: the build's own Crestune package) as the device's installer does"},
-    {"uninstall", "--device DIR [--cab FILE]", "remove the package again"},
+    {"uninstall", "--device DIR [--cab FILE] [--native]", "remove the package again"},
     {"interactive",
      "[--device DIR] [--scale N] [--screenshot-on-exit FILE] [--transcript FILE] [--screenshots DIR] "
-     "[--player mpris[:NAME]]",
+     "[--player mpris[:NAME]] [--native]",
      "the device in a desktop window: the mouse is the pen"},
-    {"bench", "[--quick] [--json FILE] [--compare FILE] [--filter NAME]",
+    {"bench", "[--quick] [--json FILE] [--compare FILE] [--filter NAME] [--build arm|native|both]",
      "time the device's everyday operations: median, minimum, operations per second"},
     {"help", "[COMMAND]", "this text, or one command's (help run adds the commands of a script)"},
 };
@@ -60,8 +60,10 @@ const char* kOptions =
     "  --out DIR                   where screenshots and the demo's files go (default: the current folder;\n"
     "                              demo-output for demo)\n"
     "  --language L                the language chosen while installing: english or spanish\n"
-    "  --cab FILE                  the CAB to install or whose package to remove (default: Crestune.CAB\n"
-    "                              beside the build's libraries)\n"
+    "  --cab FILE                  the CAB to install or whose package to remove (default: Crestune.ARM.CAB\n"
+    "                              beside the build's libraries, Crestune.CAB with --native)\n"
+    "  --native                    run the host build (Crestune.CAB, x86-64 natively) instead of the device\n"
+    "                              build (Crestune.ARM.CAB, ARM on the emulated StrongARM)\n"
     "  --cancel                    cancel the installation in its language dialog\n"
     "  --scale N                   window pixels per device pixel, 1 to 4 (default 2)\n"
     "  --screenshot-on-exit FILE   write the last frame of the window as PNG\n"
@@ -72,7 +74,9 @@ const char* kOptions =
     "  --quick                     a few short runs of each operation (proves the bench runs)\n"
     "  --json FILE                 write the bench's figures as JSON\n"
     "  --compare FILE              the Wine run's figures (win32/bench.sh) beside the stand-in's, with the ratio\n"
-    "  --filter NAME               only the operations whose name holds NAME\n";
+    "  --filter NAME               only the operations whose name holds NAME\n"
+    "  --build B                   the build the bench times: arm (the device build, default), native (the host\n"
+    "                              build) or both (the host build's figures beside the device build's)\n";
 
 std::string synopsisLine(const CommandHelp& c, bool first) {
   return std::string(first ? "usage: " : "       ") + "crestune " + c.name + " " + c.arguments + "\n";
@@ -108,13 +112,13 @@ struct CommandShape {
 
 const std::map<std::string, CommandShape>& commands() {
   static const std::map<std::string, CommandShape> all = {
-      {"demo", {0, nullptr, {"--language", "--out"}}},
-      {"run", {1, "a script", {"--device", "--out"}}},
-      {"install", {0, nullptr, {"--device", "--cab", "--language", "--cancel"}}},
-      {"uninstall", {0, nullptr, {"--device", "--cab"}}},
+      {"demo", {0, nullptr, {"--language", "--out", "--native"}}},
+      {"run", {1, "a script", {"--device", "--out", "--native"}}},
+      {"install", {0, nullptr, {"--device", "--cab", "--language", "--cancel", "--native"}}},
+      {"uninstall", {0, nullptr, {"--device", "--cab", "--native"}}},
       {"interactive",
-       {0, nullptr, {"--device", "--scale", "--screenshot-on-exit", "--transcript", "--screenshots", "--player"}}},
-      {"bench", {0, nullptr, {"--quick", "--json", "--compare", "--filter"}}},
+       {0, nullptr, {"--device", "--scale", "--screenshot-on-exit", "--transcript", "--screenshots", "--player", "--native"}}},
+      {"bench", {0, nullptr, {"--quick", "--json", "--compare", "--filter", "--build"}}},
   };
   return all;
 }
@@ -125,7 +129,7 @@ const std::map<std::string, const char*>& valueOptions() {
       {"--device", "a folder"},   {"--out", "a folder"},          {"--language", "english or spanish"},
       {"--scale", "1, 2, 3 or 4"}, {"--screenshot-on-exit", "a file"}, {"--transcript", "a file"},
       {"--screenshots", "a folder"}, {"--player", "mpris or mpris:NAME"}, {"--json", "a file"}, {"--compare", "a file"}, {"--filter", "a name"},
-      {"--cab", "a CAB file"},
+      {"--cab", "a CAB file"}, {"--build", "arm, native or both"},
   };
   return all;
 }
@@ -153,7 +157,7 @@ CommandLine parse(const std::vector<std::string>& args) {
     const std::string& a = args[i];
     if (a.size() > 1 && a[0] == '-') {
       auto value = valueOptions().find(a);
-      if (value == valueOptions().end() && a != "--cancel" && a != "--quick") throw UsageError{"unknown option " + a};
+      if (value == valueOptions().end() && a != "--cancel" && a != "--quick" && a != "--native") throw UsageError{"unknown option " + a};
       if (!shape->second.options.count(a)) throw UsageError{cl.command + " does not take " + a};
       if (cl.has(a)) throw UsageError{a + " is given twice"};
       std::string v;
@@ -180,6 +184,10 @@ CommandLine parse(const std::vector<std::string>& args) {
     const std::string& v = cl.options["--scale"];
     if (v.size() != 1 || v[0] < '1' || v[0] > '4') throw UsageError{"--scale takes 1, 2, 3 or 4, found " + v};
   }
+  if (cl.has("--build") && cl.get("--build") != "arm" && cl.get("--build") != "native" && cl.get("--build") != "both")
+    throw UsageError{"--build takes arm, native or both, found " + cl.get("--build")};
+  if (cl.has("--build") && cl.get("--build") == "both" && cl.has("--compare"))
+    throw UsageError{"--compare sets Wine's figures beside one build's: not with --build both"};
   if (cl.has("--player") && !crestune::mprisChoice(cl.get("--player")))
     throw UsageError{"--player takes mpris or mpris:NAME, found " + cl.get("--player")};
   if (cl.has("--filter") && !crestune::benchFilterMatches(cl.get("--filter"))) {
@@ -240,6 +248,7 @@ fs::path outputFolder(const std::string& dir) {
 
 int run(const CommandLine& cl) {
   const std::string device = cl.get("--device");
+  const crestune::Build build = cl.has("--native") ? crestune::Build::Native : crestune::Build::Arm;
   if (cl.command == "interactive") {
     // The frame's buttons do what a person would do on the device; the
     // dialogs they open are answered in the window.
@@ -260,6 +269,7 @@ int run(const CommandLine& cl) {
       };
     crestune::InteractiveOptions options;
     options.device = device;
+    options.build = build;
     if (cl.has("--scale")) options.scale = cl.get("--scale")[0] - '0';
     options.screenshotOnExit = cl.get("--screenshot-on-exit");
     options.transcript = cl.get("--transcript");
@@ -272,6 +282,9 @@ int run(const CommandLine& cl) {
     options.json = cl.get("--json");
     options.compare = cl.get("--compare");
     options.filter = cl.get("--filter");
+    using Builds = crestune::BenchOptions::Builds;
+    const std::string b = cl.get("--build", "arm");
+    options.builds = b == "native" ? Builds::Native : b == "both" ? Builds::Both : Builds::Arm;
     return crestune::runBench(options, std::cout, std::cerr);
   }
   if (cl.command == "run") {
@@ -280,7 +293,7 @@ int run(const CommandLine& cl) {
     // A script that cannot run is refused before any folder is made.
     if (!crestune::checkScript(script, lines, std::cerr)) return 1;
     fs::path out = cl.has("--out") ? outputFolder(cl.get("--out")) : fs::path();
-    crestune::Session session(device);
+    crestune::Session session(device, build);
     if (!out.empty()) session.outputFolder = out;
     int status = crestune::runScript(session, script, lines, std::cout, std::cerr);
     if (status == 0) std::cout << "ok: " << script << "\n";
@@ -288,8 +301,9 @@ int run(const CommandLine& cl) {
   }
   if (cl.command == "demo") {
     fs::path folder = outputFolder(cl.get("--out", "demo-output"));
-    crestune::Session session;
+    crestune::Session session({}, build);
     session.outputFolder = folder;
+    std::cout << "Crestune 1.0, " << crestune::buildDescription(build) << "\n";
     bool spanish = cl.get("--language") == "spanish";
     int status = crestune::runScript(session, "demo", crestune::demoScript(spanish), std::cout, std::cerr);
     if (status == 0)
@@ -309,7 +323,7 @@ int run(const CommandLine& cl) {
     if (cl.get("--language") == "spanish") lines.insert(lines.end(), {"control tap 1000", "list choose Español"});
     lines.push_back(cancel ? "control tap 2" : "control tap 1");
   }
-  crestune::Session session(device);
+  crestune::Session session(device, build);
   session.startToday();
   // What the installer tells the person is the command's answer: on the
   // terminal when it did what was asked, else the one line of its failure.

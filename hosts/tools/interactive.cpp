@@ -87,7 +87,7 @@ class Interactive {
       std::cerr << "crestune: cannot open a window: " << error_ << "\n";
       return 1;
     }
-    Session session(options_.device);
+    Session session(options_.device, options_.build);
     session_ = &session;
     prepare(session);
     // The player's commands, and what it says of a desktop player, go to the

@@ -12,6 +12,7 @@
 namespace crestune {
 
 class Session;
+enum class Build;
 
 // What the body's buttons do beyond the player. Each runs on the device
 // between two frames (never inside a menu or a dialog of the device), and
@@ -26,6 +27,7 @@ struct InteractiveHooks {
 
 struct InteractiveOptions {
   std::filesystem::path device;  // empty: a fresh temporary device
+  Build build{};                 // the device build (ARM) unless told
   int scale = 2;                 // screen pixels per device pixel, 1 to 4
   std::filesystem::path screenshotOnExit;  // the device's last frame, as PNG
   std::filesystem::path transcript;        // the player's transcript, a line a command, then its state

@@ -77,8 +77,8 @@ const CommandRow kCommands[] = {
     {"options open ITEM", "opens an item's options page as the Today settings do", &Runner::optionsOpen, nullptr},
     {"options ok", "taps the ok of the navigation bar", &Runner::optionsOk, nullptr},
     {"install [CAB]",
-     "installs a CAB (default: the build's own Crestune.CAB) as the device's installer does (the lines after it "
-     "answer its dialog)",
+     "installs a CAB (default: the package of the build the device runs, Crestune.ARM.CAB or with --native "
+     "Crestune.CAB) as the device's installer does (the lines after it answer its dialog)",
      &Runner::install, nullptr},
     {"uninstall [CAB]", "removes the package of a CAB (default: the build's own) as the device's installer does",
      &Runner::uninstall, nullptr},

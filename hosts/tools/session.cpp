@@ -29,8 +29,27 @@ fs::path Session::romFolder() {
   return "lib";
 }
 
-Session::Session(fs::path folder) : folder_(std::move(folder)) {
+fs::path Session::deviceBuildFolder() {
+  if (const char* env = std::getenv("CRESTUNE_DEVICE_DIR")) return env;
+  return romFolder().parent_path() / "device";
+}
+
+const char* buildDescription(Build build) {
+  return build == Build::Arm ? "device build (ARM) on the emulated StrongARM SA-1110" : "host build (x86-64, native)";
+}
+
+Session::Session(fs::path folder, Build build) : folder_(std::move(folder)), build_(build) {
   try {
+    fs::path deviceBuild;
+    if (build_ == Build::Arm) {
+      // Refused before any folder is made: without the device build there
+      // is nothing to run on the emulated processor.
+      deviceBuild = deviceBuildFolder();
+      std::error_code ec;
+      if (!fs::is_regular_file(deviceBuild / "crestitem.dll", ec))
+        throw wince::DeviceError((deviceBuild / "crestitem.dll").string() +
+                                 ": no device build here (tools/device-build.sh makes it; --native runs the host build)");
+    }
     if (folder_.empty()) {
       // A temporary device is held as a device folder is, so that one a
       // killed run left behind (its process gone) is known as such and
@@ -54,6 +73,7 @@ Session::Session(fs::path folder) : folder_(std::move(folder)) {
     wince::DeviceOptions options;
     options.folder = folder_;
     options.romFolder = romFolder();
+    options.deviceBuild = deviceBuild;
     // The registry is read first: a damaged one stops the device before
     // anything else in its folder changes.
     device_ = std::make_unique<wince::Device>(options);

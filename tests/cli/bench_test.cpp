@@ -41,6 +41,23 @@ TEST_F(CliTest, BenchSetsWineFiguresBesideItsOwn) {
   EXPECT_NE(r.out.find("Wine"), std::string::npos);
 }
 
+// The device build (ARM, the default) with the host build's figures beside
+// it: each operation timed on both, and the ratio.
+TEST_F(CliTest, BenchSetsTheHostBuildBesideTheDeviceBuild) {
+  Result r = crestune({"bench", "--quick", "--filter", "tap", "--build", "both"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("the device build (ARM) on the emulated StrongARM SA-1110 beside the host build"),
+            std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("native     ratio"), std::string::npos) << r.out;
+  const std::string row = rowOf(r.out, "tap");
+  EXPECT_TRUE(std::regex_search(row, std::regex(R"(^tap +[0-9.]+ [num]s .* [0-9.]+ [num]s +[0-9./]+ )"))) << row;
+  Result alone = crestune({"bench", "--quick", "--filter", "query", "--build", "native"});
+  ASSERT_EQ(alone.status, 0) << alone.err;
+  EXPECT_NE(alone.out.find("the host build (x86-64, native), on"), std::string::npos) << alone.out;
+  EXPECT_EQ(crestune({"bench", "--build", "mips"}).status, 2);
+  EXPECT_EQ(crestune({"bench", "--build", "both", "--compare", "wine.txt"}).status, 2);
+}
+
 TEST_F(CliTest, BenchRefusesWhatItCannotRead) {
   writeFile(path("wine.txt"), "refresh_query 90000 80000 9\ntap fast\n");
   Result r = crestune({"bench", "--quick", "--compare", path("wine.txt").string()});

@@ -16,8 +16,8 @@ class CabTest : public CliTest {
  protected:
   // The build's own CAB with its members or its install script changed.
   using Change = std::function<void(std::vector<cab::Member>&, cab::InstallScript&)>;
-  fs::path makeCab(const std::string& name, const Change& change) {
-    std::vector<cab::Member> members = cab::readCabinetFile(CRESTUNE_HOST_CAB);
+  fs::path makeCab(const std::string& name, const Change& change, const fs::path& from = CRESTUNE_HOST_CAB) {
+    std::vector<cab::Member> members = cab::readCabinetFile(from);
     cab::InstallScript script = cab::readInstallScript(members.at(0).bytes);
     change(members, script);
     for (cab::Member& m : members)
@@ -52,6 +52,114 @@ TEST_F(CabTest, TheBuildsCabAndItsStrongArmTwinInstallTheirFilesAndValues) {
     EXPECT_FALSE(fs::exists(path("D/Program Files/Crestune")));
     EXPECT_FALSE(fs::exists(path("D/Windows/AppMgr/Crestune team Crestune.000")));
   }
+}
+
+uint32_t word(const std::vector<uint8_t>& f, size_t at) {
+  return at + 4 <= f.size() ? f[at] | f[at + 1] << 8 | f[at + 2] << 16 | uint32_t{f[at + 3]} << 24 : 0;
+}
+
+// The file offset of an export's code in an ARM PE image, by ordinal.
+size_t exportOffset(const std::vector<uint8_t>& f, unsigned ordinal) {
+  const size_t pe = word(f, 0x3C), sections = pe + 24 + (word(f, pe + 20) & 0xFFFF);
+  auto offsetOf = [&](uint32_t rva) -> size_t {
+    for (size_t i = 0, n = word(f, pe + 4) >> 16; i < n; ++i) {
+      const size_t s = sections + i * 40;
+      const uint32_t va = word(f, s + 12), size = word(f, s + 16), raw = word(f, s + 20);
+      if (rva >= va && rva < va + size) return raw + (rva - va);
+    }
+    return 0;
+  };
+  const size_t exports = offsetOf(word(f, pe + 24 + 96));
+  const uint32_t base = word(f, exports + 16);
+  return offsetOf(word(f, offsetOf(word(f, exports + 28)) + 4 * (ordinal - base)));
+}
+
+// The device build's library doctored, installed from its CAB, and the
+// Today screen shown by `crestune run`: the device fails, the host does
+// not. What the installation wrote stays in the device's registry.
+TEST_F(CabTest, ADoctoredDeviceLibraryFailsTheRunInOneLineAndTheHostGoesOn) {
+  using Bytes = std::vector<uint8_t>;
+  const struct {
+    const char* doctoring;
+    std::function<void(Bytes&)> change;
+    std::string line;  // the start of the run's one line of failure, after "run.crest:N: "
+  } cases[] = {
+      {"a BLX at the start of the item's InitializeCustomItem (240): ARMv5, undefined on the SA-1110",
+       [](Bytes& f) {
+         const size_t at = exportOffset(f, 240);
+         ASSERT_GT(at, 0u);
+         f[at] = 0x31, f[at + 1] = 0xFF, f[at + 2] = 0x2F, f[at + 3] = 0xE1;  // blx r1
+       },
+       "device fault: undefined instruction at crestitem.dll+0x"},
+      {"an import of COREDLL ordinal 9999, which the device lacks",
+       [](Bytes& f) {
+         for (size_t i = 0x200; i + 4 <= f.size(); i += 4)
+           if (word(f, i) == (0x80000000u | 455)) f[i] = 9999 & 0xFF, f[i + 1] = 9999 >> 8;
+       },
+       "crestitem.dll: imports COREDLL.dll ordinal 9999 (unknown), which the device does not have"},
+  };
+  script("check.crest", std::string("reg check \"") + kTodayKey + "\" DLL sz \\Windows\\crestitem.dll\n");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.doctoring);
+    fs::remove_all(path("D"));
+    const fs::path doctored = makeCab("doctored.cab", [&](std::vector<cab::Member>& members, cab::InstallScript&) {
+      for (cab::Member& m : members)
+        if (m.name == "CRESTI~1.001") {
+          const Bytes before = m.bytes;
+          c.change(m.bytes);
+          EXPECT_NE(m.bytes, before) << "nothing doctored";
+        }
+    }, CRESTUNE_ARM_CAB);
+    script("run.crest", "today start\ninstall " + doctored.string() + "\ncontrol tap 1\ncheck item \"WMP Crestune\" shown\n");
+    Result run = crestune({"run", "run.crest", "--device", "D"});
+    EXPECT_EQ(run.status, 1) << "a signal ends the host: " << (run.status == -1);
+    ASSERT_EQ(run.errLines().size(), 1u) << run.err;
+    const std::string line = run.errLines()[0];
+    EXPECT_NE(line.find(": " + c.line), std::string::npos) << line;
+    EXPECT_EQ(line.rfind("run.crest:", 0), 0u) << line;
+    Result check = crestune({"run", "check.crest", "--device", "D"});
+    EXPECT_EQ(check.status, 0) << check.err;
+  }
+}
+
+// Without --cab the device installs the package of the build it runs: the
+// device build's ARM library by default, the host build's with --native;
+// and an item registered by the bare name is that build's library.
+TEST_F(CabTest, TheDefaultPackageIsTheBuildTheDeviceRuns) {
+  const fs::path libs = CRESTUNE_BUILD_LIBS;
+  const struct {
+    Words native;
+    fs::path library;
+  } builds[] = {{{}, libs.parent_path() / "device" / "crestitem.dll"}, {{"--native"}, libs / "crestitem.so"}};
+  for (const auto& b : builds) {
+    SCOPED_TRACE(b.library.string());
+    fs::remove_all(path("D"));
+    Words install = {"install", "--device", "D"};
+    install.insert(install.end(), b.native.begin(), b.native.end());
+    ASSERT_EQ(crestune(install).status, 0);
+    EXPECT_EQ(readFile(path("D/Windows/crestitem.dll")), readFile(b.library));
+    Words removal = {"uninstall", "--device", "D"};
+    removal.insert(removal.end(), b.native.begin(), b.native.end());
+    ASSERT_EQ(crestune(removal).status, 0);
+    EXPECT_FALSE(fs::exists(path("D/Windows/crestitem.dll")));
+  }
+  // The bare name on a device without a copy of its own is the library of
+  // the build it runs: a device build doctored with a BLX faults, the host
+  // build does not.
+  fs::create_directory(path("arm"));
+  std::string library = readFile(libs.parent_path() / "device" / "crestitem.dll");
+  std::vector<uint8_t> bytes(library.begin(), library.end());
+  const size_t at = exportOffset(bytes, 240);
+  ASSERT_GT(at, 0u);
+  library.replace(at, 4, std::string("\x31\xff\x2f\xe1", 4));
+  writeFile(path("arm/crestitem.dll"), library);
+  script("bare.crest", "item register \"WMP Crestune\" crestitem.dll\ntoday start\ncheck item \"WMP Crestune\" shown\n");
+  setenv("CRESTUNE_DEVICE_DIR", path("arm").c_str(), 1);
+  Result arm = crestune({"run", "bare.crest"}), native = crestune({"run", "bare.crest", "--native"});
+  unsetenv("CRESTUNE_DEVICE_DIR");
+  EXPECT_EQ(arm.status, 1);
+  EXPECT_NE(arm.err.find("device fault: undefined instruction at crestitem.dll+0x"), std::string::npos) << arm.err;
+  EXPECT_EQ(native.status, 0) << native.err;
 }
 
 TEST_F(CabTest, ACabThatIsDamagedOrNotForThisDeviceIsRefusedAndTheDeviceStaysAsItWas) {

@@ -175,6 +175,39 @@ TEST_P(DemoTest, TellsTheWholeStory) {
   }
 }
 
+// The device build on the emulated processor tells the same story as the
+// host build: the same transcript byte for byte, every screenshot the same
+// pixel for pixel. Its first line says which build ran on which processor.
+TEST_P(DemoTest, DeviceBuildShowsWhatTheHostBuildShows) {
+  Words language;
+  if (GetParam()) language = {"--language", "spanish"};
+  Words arm = {"demo", "--out", "arm"}, native = {"demo", "--out", "native", "--native"};
+  arm.insert(arm.end(), language.begin(), language.end());
+  native.insert(native.end(), language.begin(), language.end());
+  Result onArm = crestune(arm), onHost = crestune(native);
+  ASSERT_EQ(onArm.status, 0) << onArm.err;
+  ASSERT_EQ(onHost.status, 0) << onHost.err;
+  auto firstLine = [](const std::string& s) { return s.substr(0, s.find('\n')); };
+  EXPECT_EQ(firstLine(onArm.out), "Crestune 1.0, device build (ARM) on the emulated StrongARM SA-1110");
+  EXPECT_EQ(firstLine(onHost.out), "Crestune 1.0, host build (x86-64, native)");
+  EXPECT_EQ(linesWith(onArm.out, "step "), linesWith(onHost.out, "step "));
+  EXPECT_EQ(readFile(path("arm") / "transcript.txt"), readFile(path("native") / "transcript.txt"));
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(path("native")))
+    if (e.path().extension() == ".png") names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  ASSERT_EQ(names.size(), GetParam() ? 20u : 19u);  // a screenshot a step, the two sheets
+  for (const std::string& name : names) {
+    const Image a = readPng(path("arm") / name), h = readPng(path("native") / name);
+    ASSERT_EQ(a.width, h.width) << name;
+    ASSERT_EQ(a.height, h.height) << name;
+    int differ = 0;
+    for (int y = 0; y < h.height; ++y)
+      for (int x = 0; x < h.width; ++x) differ += a.at(x, y) != h.at(x, y);
+    EXPECT_EQ(differ, 0) << name << ": pixels that differ between the device build and the host build";
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Language, DemoTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Spanish" : "English"; });
 

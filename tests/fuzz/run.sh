@@ -17,7 +17,8 @@ corpus=tests/fuzz/corpus
 
 # The longest input each target is given, in bytes.
 declare -A max_len=([registry_file]=8192 [cab]=8192 [resources]=16384 [icon]=8192 [dialog]=4096
-                    [item_settings]=16384 [setup_association]=16384 [script]=4096)
+                    [item_settings]=16384 [setup_association]=16384 [script]=4096
+                    [arm_image]=70000)
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for d in "$corpus"/*/; do targets+=("$(basename "$d")"); done

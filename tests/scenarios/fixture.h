@@ -93,6 +93,9 @@ enum class IconSize { Large, Standard };
 
 class DeviceTest : public ::testing::Test {
  protected:
+  // The device build (ARM, on the emulated processor) unless a test needs
+  // the host build.
+  explicit DeviceTest(Build build = Build::Arm) : session({}, build) {}
   Session session;
   wince::Device& device() { return session.device(); }
   wince::RegistryStore& reg() { return device().registry(); }
@@ -235,6 +238,7 @@ class DeviceTest : public ::testing::Test {
 // platform (the problems it reports) during the test.
 class StrictDeviceTest : public DeviceTest {
  protected:
+  using DeviceTest::DeviceTest;
   void TearDown() override {
     for (const std::string& p : device().takeProblems()) ADD_FAILURE() << p;
   }

@@ -159,6 +159,11 @@ struct DeviceOptions {
   std::filesystem::path folder;
   // Where the device's built-in libraries live (the build's library folder).
   std::filesystem::path romFolder;
+  // Where the device build's libraries (ARM PE images) are, when the device
+  // runs that build: a library named by its bare name that is not in the
+  // device's \Windows folder is that folder's, run on the emulated
+  // processor, before any of the host build's. Empty: the host build runs.
+  std::filesystem::path deviceBuild;
   int screenWidth = 240;
   int screenHeight = 320;
   int dpi = 96;

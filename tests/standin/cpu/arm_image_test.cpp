@@ -1,15 +1,18 @@
 // The ARM image loader: device libraries (Windows CE PE images for ARM)
 // loaded through LoadLibraryW, their DllMain and exports run on the
 // emulated processor; images that cannot load refused in one line.
+
 #include <gtest/gtest.h>
 
 #include <todaycmn.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -176,6 +179,48 @@ TEST_F(DeviceBuild, ALibraryImportingWhatTheDeviceLacksIsRefusedNamingIt) {
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_EQ(problems[0], "crestitem.dll: imports COREDLL.dll ordinal 9999 (unknown), which the device does not have");
   EXPECT_EQ(device.accounting().live(wince::ObjectKind::Module), 0);
+}
+
+// Damage the fuzzer found, each refused in one line: an export count that
+// wrapped when multiplied, and a library name with a line break in it.
+TEST_F(DeviceBuild, DamagedTablesOfTheRealLibraryAreRefusedInOneLine) {
+  const std::vector<unsigned char> whole = readBytes(rom.path() / "crestitem.dll");
+  auto fileOffset = [&](uint32_t rva) -> size_t {
+    const size_t pe = at32(whole, 0x3C), sections = pe + 24 + (at32(whole, pe + 20) & 0xFFFF);
+    for (size_t i = 0; i < (at32(whole, pe + 4) >> 16); ++i) {
+      const size_t sh = sections + 40 * i;
+      if (rva >= at32(whole, sh + 12) && rva < at32(whole, sh + 12) + at32(whole, sh + 16))
+        return at32(whole, sh + 20) + (rva - at32(whole, sh + 12));
+    }
+    return 0;
+  };
+  const size_t exports = fileOffset(at32(whole, at32(whole, 0x3C) + 24 + 96));
+  ASSERT_GT(exports, 0u);
+  const struct {
+    const char* damage;
+    std::function<void(std::vector<unsigned char>&)> change;
+    std::string expected;
+  } rows[] = {
+      {"2^30 + 1 exports", [&](auto& f) { put32(f, exports + 20, 0x40000001); }, "crestitem.dll: damaged export table"},
+      {"a line break in COREDLL's name",
+       [](auto& f) {
+         const std::string name = "COREDLL.dll";
+         auto it = std::search(f.begin(), f.end(), name.begin(), name.end());
+         ASSERT_NE(it, f.end());
+         *it = '\n';
+       },
+       "crestitem.dll: imports \\x0aOREDLL.dll ordinal "},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.damage);
+    std::vector<unsigned char> f = whole;
+    row.change(f);
+    writeBytes(rom.path() / "crestitem.dll", f);
+    std::string error;
+    EXPECT_FALSE(wince::ArmImage::load(rom.path() / "crestitem.dll", error));
+    EXPECT_EQ(error.rfind(row.expected, 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+  }
 }
 
 }  // namespace

@@ -28,39 +28,39 @@ bool isGuestCallSite(const void* returnAddress) {
   return __start_wince_guest_calls && p >= __start_wince_guest_calls && p < __stop_wince_guest_calls;
 }
 
-WINCE_GUEST_CALL uint64_t callPlatform(const void* function, int count, const uint64_t* a) {
+WINCE_GUEST_CALL uint64_t callPlatform(const void* code, int count, const uint64_t* a) {
   using W = uint64_t;
-  void* f = const_cast<void*>(function);
+  void* function = const_cast<void*>(code);  // a function's address: nothing is written through it
   uint64_t r = 0;
   switch (count) {
-    case 0: r = reinterpret_cast<W (*)()>(f)(); break;
-    case 1: r = reinterpret_cast<W (*)(W)>(f)(a[0]); break;
-    case 2: r = reinterpret_cast<W (*)(W, W)>(f)(a[0], a[1]); break;
-    case 3: r = reinterpret_cast<W (*)(W, W, W)>(f)(a[0], a[1], a[2]); break;
-    case 4: r = reinterpret_cast<W (*)(W, W, W, W)>(f)(a[0], a[1], a[2], a[3]); break;
-    case 5: r = reinterpret_cast<W (*)(W, W, W, W, W)>(f)(a[0], a[1], a[2], a[3], a[4]); break;
-    case 6: r = reinterpret_cast<W (*)(W, W, W, W, W, W)>(f)(a[0], a[1], a[2], a[3], a[4], a[5]); break;
+    case 0: r = reinterpret_cast<W (*)()>(function)(); break;
+    case 1: r = reinterpret_cast<W (*)(W)>(function)(a[0]); break;
+    case 2: r = reinterpret_cast<W (*)(W, W)>(function)(a[0], a[1]); break;
+    case 3: r = reinterpret_cast<W (*)(W, W, W)>(function)(a[0], a[1], a[2]); break;
+    case 4: r = reinterpret_cast<W (*)(W, W, W, W)>(function)(a[0], a[1], a[2], a[3]); break;
+    case 5: r = reinterpret_cast<W (*)(W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4]); break;
+    case 6: r = reinterpret_cast<W (*)(W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5]); break;
     case 7:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W)>(f)(a[0], a[1], a[2], a[3], a[4], a[5], a[6]);
+      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5], a[6]);
       break;
     case 8:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W)>(f)(a[0], a[1], a[2], a[3], a[4], a[5], a[6],
+      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5], a[6],
                                                                     a[7]);
       break;
     case 9:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W)>(f)(a[0], a[1], a[2], a[3], a[4], a[5], a[6],
+      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5], a[6],
                                                                        a[7], a[8]);
       break;
     case 10:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W, W)>(f)(a[0], a[1], a[2], a[3], a[4], a[5],
+      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5],
                                                                           a[6], a[7], a[8], a[9]);
       break;
     case 11:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W, W, W)>(f)(a[0], a[1], a[2], a[3], a[4], a[5],
+      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5],
                                                                              a[6], a[7], a[8], a[9], a[10]);
       break;
     case 12:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W, W, W, W)>(f)(
+      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W, W, W, W)>(function)(
           a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11]);
       break;
     default: break;

@@ -17,6 +17,7 @@ constexpr uint16_t guestSizeOf(FieldKind k) { return k == FieldKind::Half ? 2 : 
 #define PTR_(S, f) Field{FieldKind::Pointer, offsetof(S, f), 4, 4, 0}
 #define STR_(S, f) Field{FieldKind::String, offsetof(S, f), 4, 4, 0}
 #define PROC_(S, f) Field{FieldKind::Proc, offsetof(S, f), 4, 4, 0}
+#define SIZE_(S, f) Field{FieldKind::Size, offsetof(S, f), 4, 4, 0}
 #define BYTES_(S, f, a) Field{FieldKind::Bytes, offsetof(S, f), sizeof(S::f), a, 0}
 
 int64_t widen(uint32_t w) { return static_cast<int32_t>(w); }
@@ -95,7 +96,7 @@ template <>
 const StructLayout* layoutOf<SHELLEXECUTEINFO>() {
   using S = SHELLEXECUTEINFO;
   static const StructLayout l("SHELLEXECUTEINFO", sizeof(S),
-                              {WORD_(S, cbSize), WORD_(S, fMask), PTR_(S, hwnd), STR_(S, lpVerb), STR_(S, lpFile),
+                              {SIZE_(S, cbSize), WORD_(S, fMask), PTR_(S, hwnd), STR_(S, lpVerb), STR_(S, lpFile),
                                STR_(S, lpParameters), STR_(S, lpDirectory), WORD_(S, nShow), PTR_(S, hInstApp),
                                PTR_(S, lpIDList), STR_(S, lpClass), PTR_(S, hkeyClass), WORD_(S, dwHotKey),
                                PTR_(S, hIcon), PTR_(S, hProcess)});
@@ -107,7 +108,7 @@ const StructLayout* layoutOf<OPENFILENAMEW>() {
   using S = OPENFILENAMEW;
   static const StructLayout l(
       "OPENFILENAMEW", sizeof(S),
-      {WORD_(S, lStructSize), PTR_(S, hwndOwner), PTR_(S, hInstance), STR_(S, lpstrFilter), PTR_(S, lpstrCustomFilter),
+      {SIZE_(S, lStructSize), PTR_(S, hwndOwner), PTR_(S, hInstance), STR_(S, lpstrFilter), PTR_(S, lpstrCustomFilter),
        WORD_(S, nMaxCustFilter), WORD_(S, nFilterIndex), PTR_(S, lpstrFile), WORD_(S, nMaxFile),
        PTR_(S, lpstrFileTitle), WORD_(S, nMaxFileTitle), STR_(S, lpstrInitialDir), STR_(S, lpstrTitle),
        WORD_(S, Flags), HALF_(S, nFileOffset), HALF_(S, nFileExtension), STR_(S, lpstrDefExt), PTR_(S, lCustData),
@@ -126,7 +127,15 @@ template <>
 const StructLayout* layoutOf<SHRGINFO>() {
   using S = SHRGINFO;
   static const StructLayout l("SHRGINFO", sizeof(S),
-                              {WORD_(S, cbSize), PTR_(S, hwndClient), BYTES_(S, ptDown, 4), WORD_(S, dwFlags)});
+                              {SIZE_(S, cbSize), PTR_(S, hwndClient), BYTES_(S, ptDown, 4), WORD_(S, dwFlags)});
+  return &l;
+}
+
+template <>
+const StructLayout* layoutOf<TODAYDRAWWATERMARKINFO>() {
+  using S = TODAYDRAWWATERMARKINFO;
+  static const StructLayout l("TODAYDRAWWATERMARKINFO", sizeof(S),
+                              {PTR_(S, hdc), BYTES_(S, rc, 4), PTR_(S, hwnd)});
   return &l;
 }
 
@@ -139,7 +148,21 @@ void toHost(Machine&, const StructLayout& l, uint32_t guest, void* host) {
       case FieldKind::Word: std::memcpy(h + f.host, Arena::host(at), 4); break;
       case FieldKind::Half: std::memcpy(h + f.host, Arena::host(at), 2); break;
       case FieldKind::Bytes: std::memcpy(h + f.host, Arena::host(at), f.size); break;
-      case FieldKind::Pointer:
+      case FieldKind::Size: {
+        // A guest that gave its own size gave the right one: the host's is
+        // what the platform checks. Any other size stays wrong.
+        uint32_t v = load32(at);
+        if (v == l.guestSize) v = l.hostSize;
+        std::memcpy(h + f.host, &v, 4);
+        break;
+      }
+      case FieldKind::Pointer: {
+        // A handle the platform made above 2 GB went to the guest as a
+        // token (handleToGuest); any other word is the guest's pointer.
+        const void* v = handleToHost(load32(at));
+        std::memcpy(h + f.host, &v, 8);
+        break;
+      }
       case FieldKind::String: {
         const int64_t v = widen(load32(at));
         std::memcpy(h + f.host, &v, 8);
@@ -164,6 +187,12 @@ void toGuest(Machine& m, const StructLayout& l, const void* host, uint32_t guest
       case FieldKind::Word: std::memcpy(Arena::host(at), h + f.host, 4); break;
       case FieldKind::Half: std::memcpy(Arena::host(at), h + f.host, 2); break;
       case FieldKind::Bytes: std::memcpy(Arena::host(at), h + f.host, f.size); break;
+      case FieldKind::Size: {
+        uint32_t v;
+        std::memcpy(&v, h + f.host, 4);
+        store32(at, v == l.hostSize ? l.guestSize : v);
+        break;
+      }
       case FieldKind::Pointer:
       case FieldKind::String: {
         int64_t v;
@@ -171,6 +200,10 @@ void toGuest(Machine& m, const StructLayout& l, const void* host, uint32_t guest
         const bool inGuest = v == widen(static_cast<uint32_t>(v));
         if (inGuest) {
           store32(at, static_cast<uint32_t>(v));
+        } else if (f.kind == FieldKind::Pointer) {
+          // A handle (a DC of a late generation) the guest holds as a
+          // token; a host pointer it holds so only to hand it back.
+          store32(at, handleToGuest(reinterpret_cast<const void*>(v)));
         } else if (f.kind == FieldKind::String && v > 0xFFFF && scratch) {
           const auto* s = reinterpret_cast<const char16_t*>(v);
           size_t n = 0;
@@ -204,6 +237,8 @@ const MessageParam* messageParam(UINT message) {
       {kNcCreate, layoutOf<CREATESTRUCTW>(), false},
       {WM_TODAYCUSTOM_CLEARCACHE, layoutOf<TODAYLISTITEM>(), false},
       {WM_TODAYCUSTOM_QUERYREFRESHCACHE, layoutOf<TODAYLISTITEM>(), true},
+      // The item asks the Today screen to draw its background under it.
+      {TODAYM_DRAWWATERMARK, layoutOf<TODAYDRAWWATERMARKINFO>(), false},
   };
   for (const MessageParam& p : table)
     if (p.message == message) return &p;

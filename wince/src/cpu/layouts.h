@@ -29,6 +29,7 @@ enum class FieldKind : uint8_t {
   String,   // a pointer to a UTF-16 string the guest may need a copy of
   Proc,     // a window procedure: a guest address on the guest, a host trampoline on the host
   Bytes,    // bytes alike on both sides (character arrays, RECT, POINT)
+  Size,     // the structure's own size (cbSize): the guest's size on the guest, the host's on the host
 };
 
 struct Field {
@@ -72,6 +73,7 @@ WINCE_GUEST_LAYOUT(SHELLEXECUTEINFO)
 WINCE_GUEST_LAYOUT(OPENFILENAMEW)
 WINCE_GUEST_LAYOUT(SHINITDLGINFO)
 WINCE_GUEST_LAYOUT(SHRGINFO)
+WINCE_GUEST_LAYOUT(TODAYDRAWWATERMARKINFO)
 #undef WINCE_GUEST_LAYOUT
 
 // Guest bytes at `guest` -> host structure.

@@ -130,6 +130,15 @@ std::shared_ptr<Machine> Machine::shared(std::string& error) {
   }
   m->arena_ = Arena::create(m->uc_, error);
   if (!m->arena_) return nullptr;
+  // Every guest call returns to the sentinel, set once as the processor's
+  // one exit: given as each start's end address instead, the code there is
+  // translated anew at every start, and the translator keeps a little of
+  // each time (a few hundred bytes a dialog, without end).
+  uint64_t exit = m->arena_->sentinel();
+  if (uc_ctl_exits_enable(m->uc_) != UC_ERR_OK || uc_ctl_set_exits(m->uc_, &exit, 1) != UC_ERR_OK) {
+    error = "the emulated processor takes no exit address";
+    return nullptr;
+  }
   // Every slot of the thunk page: `svc #n; mov pc, lr`. Slots not bound to
   // an import fault when called.
   const uint32_t slots = (Arena::kThunkSize - 8) / 8;

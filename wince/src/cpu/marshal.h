@@ -195,7 +195,7 @@ uint32_t dispatchMessage(Machine& m, const GuestArgs& in) {
   const HWND hwnd = static_cast<HWND>(handleToHost(in.word(0)));
   const UINT message = in.word(1);
   const WPARAM wParam = in.word(2);
-  LPARAM lParam = static_cast<LPARAM>(widen(in.word(3)));
+  LPARAM lParam = static_cast<LPARAM>(lParamFromGuest(in.word(3)));
   const MessageParam* p = messageParam(message);
   alignas(16) unsigned char host[1024];
   const uint32_t guestStruct = in.word(3);

@@ -22,6 +22,32 @@ std::array<Slot, kProcPoolSize>& slots() {
 
 int64_t widen(uint32_t w) { return static_cast<int32_t>(w); }
 
+// The host pointers of the window procedure calls now open on the guest,
+// innermost last (see lParamFromGuest).
+struct HostPointer {
+  uint32_t word;
+  uint64_t host;
+};
+std::vector<HostPointer>& hostPointers() {
+  static std::vector<HostPointer> open;
+  return open;
+}
+
+class HostPointerScope {
+ public:
+  HostPointerScope(uint32_t word, uint64_t host) : on_(host != 0) {
+    if (on_) hostPointers().push_back(HostPointer{word, host});
+  }
+  ~HostPointerScope() {
+    if (on_) hostPointers().pop_back();
+  }
+  HostPointerScope(const HostPointerScope&) = delete;
+  HostPointerScope& operator=(const HostPointerScope&) = delete;
+
+ private:
+  bool on_;
+};
+
 // A host string for the guest: as it is when the guest can read it, else a
 // copy on the next call's stack.
 uint32_t stringForGuest(Machine& m, uint64_t v) {
@@ -55,10 +81,17 @@ uint64_t enter(const Slot& slot, const uint64_t (&a)[8]) {
       // (HWND, UINT, WPARAM, LPARAM): the messages of the table carry a
       // structure in lParam, copied for the guest and, where the receiver
       // answers through it, back.
+      // A wParam of more than 32 bits is no message the device's code can
+      // be given (its WPARAM is a word): it is not delivered, as truncated
+      // it would be another message. A word widened either way (-1 as
+      // 0xFFFFFFFF or sign-extended) is that word.
+      if (a[2] >> 32 && static_cast<int64_t>(a[2]) != widen(static_cast<uint32_t>(a[2]))) return 0;
       const MessageParam* p = messageParam(words[1]);
       void* host = reinterpret_cast<void*>(a[3]);
       if (p && host) words[3] = structForGuest(*m, *p->lparam, host);
       const uint32_t guestStruct = words[3];
+      const bool hostOnly = !p && static_cast<int64_t>(a[3]) != widen(words[3]);
+      HostPointerScope standIn(words[3], hostOnly ? a[3] : 0);
       m->call(slot.guest, words, 4, result);
       if (p && host && p->writesBack && guestStruct && !m->faulted()) toHost(*m, *p->lparam, guestStruct, host);
       return static_cast<uint64_t>(widen(result));
@@ -120,6 +153,15 @@ uint32_t guestProc(const void* host) {
   for (int i = 0; i < kProcPoolSize; ++i)
     if (reinterpret_cast<const void*>(kPool[i]) == host) return slots()[i].guest;
   return 0;
+}
+
+int64_t lParamFromGuest(uint32_t word) {
+  const auto& open = hostPointers();
+  // A word that is guest memory is the guest's own pointer.
+  if (Machine* m = Machine::existing(); !m || m->arena().contains(word)) return widen(word);
+  for (auto it = open.rbegin(); it != open.rend(); ++it)
+    if (it->word == word) return static_cast<int64_t>(it->host);
+  return widen(word);
 }
 
 void releaseProcs(uint32_t base, uint32_t size) {

@@ -28,4 +28,12 @@ uint32_t guestProc(const void* host);
 // Frees the trampolines of guest code in [base, base + size).
 void releaseProcs(uint32_t base, uint32_t size);
 
+// A message's lParam as the platform gets it back from the guest: a host
+// pointer the guest could not hold (a window procedure on the guest given a
+// host buffer, WM_GETTEXT's) went in as its low 32 bits, which stand for it
+// while that call runs, so that the guest handing the message on
+// (DefWindowProcW, SendMessageW) hands on the host's pointer. Any other
+// word is widened as ever.
+int64_t lParamFromGuest(uint32_t word);
+
 }  // namespace wince::cpu

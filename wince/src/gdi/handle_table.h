@@ -3,12 +3,12 @@
 // generation, as the platform's own handle tables do (an index and a
 // uniqueness count).
 //
-// A handle is 32 bits: the generation (12 bits, never 0), the table's tag
-// (2 bits, so that tables never share a value), the slot (16 bits) and two
-// zero bits. A slot freed goes to the back of the free queue, so it is used
+// A handle is 31 bits, a positive word as the device's 32-bit code holds
+// it: the generation (11 bits, never 0), the table's tag (2 bits, so that
+// tables never share a value), the slot (16 bits) and two zero bits. A slot freed goes to the back of the free queue, so it is used
 // again as late as possible, and each use gives it a new generation: a
 // handle whose object is gone is refused, even once its slot holds another
-// object, until the slot's generation comes round again (4095 uses of that
+// object, until the slot's generation comes round again (2047 uses of that
 // slot later). At most 65,536 objects of a table are live at once; past
 // that, add() fails, as the platform's creation calls fail when its handle
 // table is full.
@@ -44,7 +44,7 @@ class HandleTable {
       return 0;
     }
     Slot& s = at(slot);
-    s.generation = s.generation % kGenerations + 1;  // 1..4095, never 0
+    s.generation = s.generation % kGenerations + 1;  // 1..2047, never 0
     s.value.emplace(std::move(value));
     ++live_;
     return handleOf(slot, s.generation);
@@ -77,7 +77,7 @@ class HandleTable {
   }
 
  private:
-  static constexpr uint32_t kGenerations = (1u << 12) - 1;
+  static constexpr uint32_t kGenerations = (1u << 11) - 1;
   static constexpr uint32_t kChunk = 64;
   struct Slot {
     std::optional<T> value;

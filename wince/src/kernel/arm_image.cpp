@@ -26,6 +26,21 @@ constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint32_t kScnExecute = 0x20000000, kScnWrite = 0x80000000;
 enum Directory { kExports = 0, kImports = 1, kResources = 2, kRelocations = 5 };
 
+// A name read from the image, as a refusal may show it: bytes outside
+// printable ASCII as \xNN, so that the refusal stays one line of text.
+std::string shown(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out += static_cast<char>(c);
+    } else {
+      static const char kDigits[] = "0123456789abcdef";
+      out += std::string("\\x") + kDigits[c >> 4] + kDigits[c & 15];
+    }
+  }
+  return out;
+}
+
 std::string hex(uint32_t v) {
   char b[16];
   std::snprintf(b, sizeof b, "0x%x", v);
@@ -182,8 +197,8 @@ std::unique_ptr<ArmImage> ArmImage::load(const std::filesystem::path& file, std:
         const cpu::PlatformImport* p = cpu::findImport(library, ordinal, byName, function);
         const uint32_t thunk = p ? img->machine_->thunkFor(p->name, p->call) : 0;
         if (!thunk) {
-          const std::string which = ordinal ? "ordinal " + std::to_string(ordinal) : "\"" + byName + "\"";
-          return refuse("imports " + library + " " + which + " (" + (function.empty() ? "unknown" : function) +
+          const std::string which = ordinal ? "ordinal " + std::to_string(ordinal) : "\"" + shown(byName) + "\"";
+          return refuse("imports " + shown(library) + " " + which + " (" + (function.empty() ? "unknown" : function) +
                         "), which the device does not have");
         }
         std::memcpy(mem + iat + 4 * i, &thunk, 4);
@@ -197,7 +212,10 @@ std::unique_ptr<ArmImage> ArmImage::load(const std::filesystem::path& file, std:
     const unsigned char* e = mem + d.rva;
     const uint32_t ordinalBase = read32(e + 16), functions = read32(e + 20), names = read32(e + 24);
     const uint32_t addresses = read32(e + 28), nameTable = read32(e + 32), nameOrdinals = read32(e + 36);
-    if (!inImage(addresses, functions * 4) || !inImage(nameTable, names * 4) || !inImage(nameOrdinals, names * 2))
+    // Counts checked before they are multiplied: a count of 2^30 or more
+    // would wrap to a table that fits.
+    if (functions > size / 4 || names > size / 4 || !inImage(addresses, functions * 4) ||
+        !inImage(nameTable, names * 4) || !inImage(nameOrdinals, names * 2))
       return refuse("damaged export table");
     for (uint32_t i = 0; i < functions; ++i)
       if (const uint32_t rva = read32(mem + addresses + 4 * i); rva && inImage(rva, 4))

@@ -46,9 +46,13 @@ bool regularFile(const fs::path& p) {
   return !p.empty() && fs::is_regular_file(p, ec);
 }
 
-// The build's own library of a file name: "x.dll" is the shared object
-// "x.so" of the build's library folder (or a file of that very name there).
+// The build's own library of a file name: on a device that runs the device
+// build, its ARM image of that name; else "x.dll" is the shared object "x.so"
+// of the build's library folder (or a file of that very name there).
 fs::path buildLibrary(const std::string& name) {
+  const fs::path& arm = Device::current().options().deviceBuild;
+  if (!arm.empty() && DeviceFolder::plainPath(widen(name)) && regularFile(arm / name) && ArmImage::isArmImage(arm / name))
+    return arm / name;
   const fs::path& rom = Device::current().options().romFolder;
   if (rom.empty()) return {};
   std::string stem = name;
