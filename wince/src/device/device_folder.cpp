@@ -78,14 +78,25 @@ bool plainComponent(const std::u16string& c) {
 
 bool DeviceFolder::removeIfAbandoned(const fs::path& folder) {
   UniqueFd fd(::open((folder / kLockFile).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
-  if (!fd || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
-  // A lock file without a number is one whose process is starting: it
-  // writes its number once it holds the lock.
-  char buf[24] = {};
-  const ssize_t n = ::pread(fd.get(), buf, sizeof buf - 1, 0);
-  long pid = 0;
-  for (ssize_t i = 0; i < n && std::isdigit(static_cast<unsigned char>(buf[i])); ++i) pid = pid * 10 + (buf[i] - '0');
-  if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) return false;
+  if (!fd) return false;
+  // The number is read before any lock is tried: a process that is making
+  // its temporary device locks the file and then writes its number, and a
+  // lock held here even for a moment would refuse it its own new folder. A
+  // lock file without a number, or with the number of a process that runs,
+  // is left alone untouched.
+  auto holder = [&] {
+    char buf[24] = {};
+    const ssize_t n = ::pread(fd.get(), buf, sizeof buf - 1, 0);
+    long pid = 0;
+    for (ssize_t i = 0; i < n && std::isdigit(static_cast<unsigned char>(buf[i])); ++i) pid = pid * 10 + (buf[i] - '0');
+    return pid;
+  };
+  auto gone = [](long pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; };
+  const long pid = holder();
+  if (!gone(pid)) return false;
+  // Its process is gone: nobody else takes a temporary folder's lock, so the
+  // lock is free unless another run is removing it at this moment.
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || holder() != pid) return false;
   std::error_code ec;
   fs::remove_all(folder, ec);
   return !ec;
