@@ -15,6 +15,7 @@ echo "== host build (the device build with it) and tests (the soak among them; p
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+tests/product/counts.sh build
 
 echo "== bench, quick: it runs and prints its table (figures: docs/performance.md)"
 timeout 120 build/bin/crestune bench --quick
