@@ -227,6 +227,35 @@ TEST_F(Cpu, AWindowProcedureReceivesItsCreateStructureInTheGuestsLayout) {
   EXPECT_EQ(guestProc(reinterpret_cast<void*>(wndproc)), 0u);
 }
 
+// What the platform makes of a guest window procedure's lParam, as when the
+// procedure passes its message on (DefWindowProcW).
+int64_t g_passedOn = 0;
+uint32_t passOn(Machine&, const GuestArgs& in) {
+  g_passedOn = lParamFromGuest(in.word(3));
+  return 0;
+}
+
+TEST_F(Cpu, AHostBufferInLParamComesBackWholeWhateverItsLowHalf) {
+  // ldr pc, [pc, #-4]: on to the platform with the procedure's own words.
+  const uint32_t proc = place(0x900, {0xE51FF004, machine->thunkFor("passOn", &passOn)});
+  auto wndproc = reinterpret_cast<WNDPROC>(hostProc(proc, ProcSignature{ProcKind::Window}));
+  ASSERT_NE(wndproc, nullptr);
+  const uint64_t high = uint64_t{1} << 32;
+  // Host addresses whose low half is no guest address, and ones whose low
+  // half is guest memory (one in a hundred or so, as the host lays out its
+  // memory): each comes back as it was, never as the guest's own pointer.
+  for (uint64_t host : {high | 0x00001000u, high | (machine->arena().base() + 0x100), high | (code + 0x904),
+                        (uint64_t{0x7ff1} << 32) | machine->arena().base()}) {
+    g_passedOn = 0;
+    wndproc(nullptr, WM_GETTEXT, 16, static_cast<LPARAM>(host));
+    EXPECT_EQ(static_cast<uint64_t>(g_passedOn), host) << std::hex << host;
+  }
+  // A guest's own pointer passes as it is.
+  wndproc(nullptr, WM_GETTEXT, 16, static_cast<LPARAM>(code + 0x904));
+  EXPECT_EQ(g_passedOn, static_cast<int64_t>(code + 0x904));
+  releaseProcs(code, 0x10000);
+}
+
 TEST_F(Cpu, ThunkRoundTripCost) {
   // Host -> guest -> thunk -> host -> guest -> host, timed; printed for the record.
   const uint32_t caller = callerOf(0x800, machine->thunkFor("weighted", &weighted));

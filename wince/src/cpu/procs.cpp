@@ -23,7 +23,10 @@ std::array<Slot, kProcPoolSize>& slots() {
 int64_t widen(uint32_t w) { return static_cast<int32_t>(w); }
 
 // The host pointers of the window procedure calls now open on the guest,
-// innermost last (see lParamFromGuest).
+// innermost last (see lParamFromGuest), each known to the guest by a word
+// of this range: above every guest address (the arena lies below 2 GB and
+// ends before 0x70000000) and apart from the handle tokens (0x7E000000).
+constexpr uint32_t kHostPointerWords = 0x7F000000;
 struct HostPointer {
   uint32_t word;
   uint64_t host;
@@ -90,7 +93,12 @@ uint64_t enter(const Slot& slot, const uint64_t (&a)[8]) {
       void* host = reinterpret_cast<void*>(a[3]);
       if (p && host) words[3] = structForGuest(*m, *p->lparam, host);
       const uint32_t guestStruct = words[3];
+      // A host pointer no table entry converts (a buffer of the host's
+      // own, which the guest only passes on) stands in the guest's lParam as
+      // a word of its own, outside guest memory: its low half could be any
+      // guest address, and then be taken for the guest's own pointer.
       const bool hostOnly = !p && static_cast<int64_t>(a[3]) != widen(words[3]);
+      if (hostOnly) words[3] = kHostPointerWords + static_cast<uint32_t>(hostPointers().size());
       HostPointerScope standIn(words[3], hostOnly ? a[3] : 0);
       m->call(slot.guest, words, 4, result);
       if (p && host && p->writesBack && guestStruct && !m->faulted()) toHost(*m, *p->lparam, guestStruct, host);
@@ -157,8 +165,6 @@ uint32_t guestProc(const void* host) {
 
 int64_t lParamFromGuest(uint32_t word) {
   const auto& open = hostPointers();
-  // A word that is guest memory is the guest's own pointer.
-  if (Machine* m = Machine::existing(); !m || m->arena().contains(word)) return widen(word);
   for (auto it = open.rbegin(); it != open.rend(); ++it)
     if (it->word == word) return static_cast<int64_t>(it->host);
   return widen(word);
