@@ -17,6 +17,8 @@ namespace crestune {
 namespace {
 
 using mpris::Bus;
+using mpris::Meta;
+using mpris::metaOf;
 using mpris::Variant;
 
 constexpr const char* kPrefix = "org.mpris.MediaPlayer2.";
@@ -28,25 +30,6 @@ constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 constexpr const char* kOnItsOwn = "; the player plays on its own";
 constexpr double kVolumeStep = 0.1;
 constexpr size_t kMostTracks = 100;  // of a long track list, the first ones
-
-// One track as MPRIS describes it.
-struct Meta {
-  std::string id, title, artist, album, url;
-  int64_t lengthUs = 0;
-};
-
-Meta metaOf(GVariant* dict) {
-  Meta m;
-  for (const auto& [key, value] : mpris::entries(dict)) {
-    if (key == "mpris:trackid") m.id = mpris::text(value.get());
-    else if (key == "xesam:title") m.title = mpris::text(value.get());
-    else if (key == "xesam:artist") m.artist = mpris::text(value.get());
-    else if (key == "xesam:album") m.album = mpris::text(value.get());
-    else if (key == "xesam:url") m.url = mpris::text(value.get());
-    else if (key == "mpris:length") m.lengthUs = static_cast<int64_t>(mpris::number(value.get(), 0));
-  }
-  return m;
-}
 
 // A track without a title goes by its file's name.
 Track trackOf(const Meta& m) {

@@ -178,4 +178,17 @@ double number(GVariant* v, double otherwise) {
   }
 }
 
+Meta metaOf(GVariant* dict) {
+  Meta m;
+  for (const auto& [key, value] : mpris::entries(dict)) {
+    if (key == "mpris:trackid") m.id = mpris::text(value.get());
+    else if (key == "xesam:title") m.title = mpris::text(value.get());
+    else if (key == "xesam:artist") m.artist = mpris::text(value.get());
+    else if (key == "xesam:album") m.album = mpris::text(value.get());
+    else if (key == "xesam:url") m.url = mpris::text(value.get());
+    else if (key == "mpris:length") m.lengthUs = static_cast<int64_t>(mpris::number(value.get(), 0));
+  }
+  return m;
+}
+
 }  // namespace crestune::mpris

@@ -6,6 +6,7 @@
 #include <gio/gio.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <memory>
@@ -88,6 +89,13 @@ std::vector<std::pair<std::string, Variant>> entries(GVariant* dict);
 // Readers of a value that may be of another type: the fallback then.
 std::string text(GVariant* v);  // a string or object path; the first of a string array
 bool flag(GVariant* v, bool otherwise);
+
+// One track as MPRIS describes it, read from its metadata (a{sv}).
+struct Meta {
+  std::string id, title, artist, album, url;
+  int64_t lengthUs = 0;
+};
+Meta metaOf(GVariant* dict);
 double number(GVariant* v, double otherwise);  // a double or any integer
 
 }  // namespace crestune::mpris
