@@ -210,6 +210,17 @@ TEST_F(DeviceBuild, DamagedTablesOfTheRealLibraryAreRefusedInOneLine) {
          *it = '\n';
        },
        "crestitem.dll: imports \\x0aOREDLL.dll ordinal "},
+      {"a line break in a function imported by name",
+       [&](auto& f) {
+         // The first import becomes one by name, the name being COREDLL's own
+         // from its third letter on, with a line break in both.
+         const size_t imports = fileOffset(at32(whole, at32(whole, 0x3C) + 24 + 104));
+         const uint32_t nameRva = at32(f, imports + 12);
+         f[fileOffset(nameRva) + 4] = '\n';
+         put32(f, fileOffset(at32(f, imports)), nameRva);
+         put32(f, fileOffset(at32(f, imports + 16)), nameRva);
+       },
+       "crestitem.dll: imports CORE\\x0aLL.dll \"RE\\x0aLL.dll\" (RE\\x0aLL.dll), which the device does not have"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.damage);

@@ -198,7 +198,7 @@ std::unique_ptr<ArmImage> ArmImage::load(const std::filesystem::path& file, std:
         const uint32_t thunk = p ? img->machine_->thunkFor(p->name, p->call) : 0;
         if (!thunk) {
           const std::string which = ordinal ? "ordinal " + std::to_string(ordinal) : "\"" + shown(byName) + "\"";
-          return refuse("imports " + shown(library) + " " + which + " (" + (function.empty() ? "unknown" : function) +
+          return refuse("imports " + shown(library) + " " + which + " (" + (function.empty() ? "unknown" : shown(function)) +
                         "), which the device does not have");
         }
         std::memcpy(mem + iat + 4 * i, &thunk, 4);
