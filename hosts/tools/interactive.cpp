@@ -83,6 +83,15 @@ class Interactive {
   }
 
   int run() {
+    // A transcript that cannot be written is said before the window opens,
+    // not after a whole session of the person's work.
+    if (!options_.transcript.empty()) {
+      transcript_.open(options_.transcript);
+      if (!transcript_) {
+        std::cerr << "crestune: cannot write " << options_.transcript.string() << "\n";
+        return 1;
+      }
+    }
     if (!openWindow()) {
       std::cerr << "crestune: cannot open a window: " << error_ << "\n";
       return 1;
@@ -93,7 +102,6 @@ class Interactive {
     // The player's commands, and what it says of a desktop player, go to the
     // transcript as they arrive: the player keeps only its latest commands.
     if (!options_.transcript.empty()) {
-      transcript_.open(options_.transcript);
       session.player().setRecorder([this](const PlayerMessage& m) { transcript_ << describe(m) << "\n"; });
       session.player().setNotes([this](const PlayerNote& n) {
         if (n.problem) std::cerr << n.text << "\n";
@@ -148,7 +156,7 @@ class Interactive {
   }
 
   int finish(Session& s) {
-    int status = 0;
+    int status = screenshotFailed_ ? 1 : 0;
     try {
       if (!options_.screenshotOnExit.empty()) wince::writePng(s.device().screen(), options_.screenshotOnExit, 1);
     } catch (const wince::DeviceError& e) {
@@ -178,7 +186,9 @@ class Interactive {
       wince::writePng(session_->device().screen(),
                       options_.screenshots / ("shot-" + std::to_string(++shots_) + ".png"), 1);
     } catch (const std::exception& e) {
+      // Said at once, and in the exit status: the session goes on.
       std::cerr << "crestune: " << e.what() << "\n";
+      screenshotFailed_ = true;
     }
   }
 
@@ -438,6 +448,7 @@ class Interactive {
   SDL_Texture* texture_ = nullptr;  // the device's screen
   SDL_Texture* body_ = nullptr;     // the unchanging body, when the renderer draws into textures
   Session* session_ = nullptr;
+  bool screenshotFailed_ = false;  // an F12 picture could not be written
   std::ofstream transcript_;  // --transcript, written as the session goes
   bool quit_ = false;
   int shots_ = 0;

@@ -153,6 +153,26 @@ TEST_F(Interactive, InstallOverTheWindowsOwnItemThenReturn) {
   EXPECT_TRUE(shown);
 }
 
+// What the window cannot write is said and ends in exit status 1: a
+// transcript before the window opens, an F12 picture when it is asked for
+// (the session going on).
+TEST_F(Interactive, WhatCannotBeWrittenIsAnError) {
+  fs::path blocked = folder / "a-file";
+  std::ofstream(blocked) << "in the way";
+  options.transcript = blocked / "transcript.txt";
+  EXPECT_EQ(1, run({}, 0));
+  EXPECT_EQ(0, pumps) << "the window should not open";
+
+  options.transcript.clear();
+  options.screenshots = blocked / "shots";
+  SDL_Event f12{};
+  f12.type = SDL_KEYDOWN;
+  f12.key.keysym.sym = SDLK_F12;
+  EXPECT_EQ(1, run({{1, [&](Session&) { SDL_PushEvent(&f12); }}}, 4));
+  EXPECT_EQ(5, pumps);
+  EXPECT_TRUE(fs::exists(options.screenshotOnExit)) << "the session goes on to its end";
+}
+
 TEST_F(Interactive, ClosingWhileAMenuIsOpenEndsCleanly) {
   bool menuOpenAtQuit = false;
   options.onPump = [&](Session& s, int pump) {
