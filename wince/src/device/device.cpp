@@ -143,6 +143,8 @@ std::string narrow(const std::u16string& s) {
     if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
       ++i;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;  // half a pair: UTF-8 has no form for it
     }
     if (c < 0x80) {
       out += static_cast<char>(c);
@@ -163,21 +165,41 @@ std::string narrow(const std::u16string& s) {
   return out;
 }
 
+// UTF-8 to UTF-16. What is not well-formed UTF-8 (a stray continuation
+// byte, a sequence cut short, an overlong form such as C0 80 for a NUL, a
+// surrogate, a code point past U+10FFFF) becomes U+FFFD, one for each
+// maximal ill-formed part, so that no name or line reaches the device with
+// a character its bytes did not plainly say.
 std::u16string widen(const std::string& s) {
   std::u16string out;
+  auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
   for (size_t i = 0; i < s.size();) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    uint32_t c;
-    int extra;
-    if (b < 0x80) { c = b; extra = 0; }
-    else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; extra = 1; }
-    else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; extra = 2; }
-    else if ((b & 0xF8) == 0xF0) { c = b & 0x07; extra = 3; }
-    else { c = 0xFFFD; extra = 0; }
-    ++i;
+    const unsigned char b = byte(i++);
+    uint32_t c = b;
+    int extra = 0;
+    // The lowest and highest second byte each lead byte allows.
+    unsigned char low = 0x80, high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+      c = b & 0x1F, extra = 1;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      c = b & 0x0F, extra = 2;
+      if (b == 0xE0) low = 0xA0;
+      if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      c = b & 0x07, extra = 3;
+      if (b == 0xF0) low = 0x90;
+      if (b == 0xF4) high = 0x8F;
+    } else if (b >= 0x80) {
+      out += u'\uFFFD';
+      continue;
+    }
     for (int k = 0; k < extra; ++k, ++i) {
-      if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) { c = 0xFFFD; break; }
-      c = (c << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
+      const unsigned char lo = k == 0 ? low : 0x80, hi = k == 0 ? high : 0xBF;
+      if (i >= s.size() || byte(i) < lo || byte(i) > hi) {
+        c = 0xFFFD;
+        break;
+      }
+      c = (c << 6) | (byte(i) & 0x3F);
     }
     if (c >= 0x10000) {
       c -= 0x10000;
