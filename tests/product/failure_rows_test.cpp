@@ -10,15 +10,11 @@ namespace product {
 namespace {
 
 constexpr int kLarge = 1009, kPath = 1017, kBrowse = 1018, kLink = 1014;
-#define ITEM_KEY TEXT("Software\\Microsoft\\Today\\Items\\WMP Crestune")
-#define INSTALL_DIR TEXT("\\Program Files\\Crestune")
 
 class Failure : public ProductTest {
  protected:
   void TearDown() override {
     EXPECT_EQ(0, hand.failuresPending()) << "a planned failure was never reached";
-    if (setup) FreeLibrary(setup);
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, ITEM_KEY);
     ProductTest::TearDown();
   }
   void chosenSettings() {
@@ -26,27 +22,12 @@ class Failure : public ProductTest {
     storeDword(TEXT("Language"), 1);
     storeText(TEXT("WMPApplication"), TEXT("\\nowhere\\wmplayer.exe"));
   }
-  INT_PTR runPage(std::function<void(HWND)> driver) {
-    hand.driveNextDialog(std::move(driver));
-    INT_PTR result = DialogBoxParamW(item, MAKEINTRESOURCEW(500), today, optionsProc, 0);
-    hand.driveNextDialog(nullptr);
-    return result;
-  }
-  void loadSetup() {
-    setup = LoadLibraryW(TEXT("setup.dll"));
-    ASSERT_NE(nullptr, setup);
-  }
-  template <class F>
-  F hook(const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(setup, name)));
-  }
   codeINSTALL_INIT install(BOOL again, int ending = IDOK) {
     hand.driveNextDialog([ending](HWND d) { SendDlgItemMessageW(d, ending, BM_CLICK, 0, 0); });
-    codeINSTALL_INIT answer = hook<pfnINSTALL_INIT>("Install_Init")(nullptr, TRUE, again, INSTALL_DIR);
+    codeINSTALL_INIT answer = hook<pfnINSTALL_INIT>("Install_Init")(nullptr, TRUE, again, PRODUCT_INSTALL_DIR);
     hand.driveNextDialog(nullptr);
     return answer;
   }
-  HMODULE setup = nullptr;
 };
 
 // ---- The item ------------------------------------------------------------------
@@ -223,7 +204,7 @@ TEST_F(Failure, AFaceThatFailsDuringTheRebuildIsReportedAndThePageStillEndsConfi
 
 TEST_F(Failure, AReinstallGoesOnWhenTheOldRegistrationCannotBeDeleted) {
   loadSetup();
-  writeDword(HKEY_LOCAL_MACHINE, ITEM_KEY, TEXT("Type"), 4);
+  writeDword(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY, TEXT("Type"), 4);
   hand.failNext("RegDeleteKeyW");
   EXPECT_EQ(codeINSTALL_INIT_CONTINUE, install(TRUE));
   EXPECT_EQ(32u, setting(TEXT("IconSize")).dword());
@@ -250,14 +231,14 @@ TEST_F(Failure, OnRemoval) {
   loadSetup();
   for (const auto& r : rows) {
     SCOPED_TRACE(r.after);
-    writeDword(HKEY_LOCAL_MACHINE, ITEM_KEY, TEXT("Type"), 4);
+    writeDword(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY, TEXT("Type"), 4);
     storeDword(TEXT("IconSize"), 1);
     hand.forget();
     hand.failNext("RegDeleteKeyW", 1, r.after);
     DWORD start = GetTickCount();
-    EXPECT_EQ(r.answer, hook<pfnUNINSTALL_INIT>("Uninstall_Init")(today, INSTALL_DIR));
+    EXPECT_EQ(r.answer, hook<pfnUNINSTALL_INIT>("Uninstall_Init")(today, PRODUCT_INSTALL_DIR));
     EXPECT_EQ(r.settingsKept, keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY));
-    EXPECT_EQ(r.reported, keyExists(HKEY_LOCAL_MACHINE, ITEM_KEY)) << "the registration kept when it would not go";
+    EXPECT_EQ(r.reported, keyExists(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY)) << "the registration kept when it would not go";
     if (r.reported) {
       EXPECT_LT(GetTickCount() - start, 1000u) << "no wait";
     }

@@ -25,14 +25,6 @@ bool checked(HWND dialog, int id) { return SendDlgItemMessageW(dialog, id, BM_GE
 
 class Options : public ProductTest {
  protected:
-  // The page run as the Today settings run it, `driver` doing the person's
-  // part inside its loop; answers the dialog's result.
-  INT_PTR runPage(std::function<void(HWND)> driver) {
-    hand.driveNextDialog(std::move(driver));
-    INT_PTR result = DialogBoxParamW(item, MAKEINTRESOURCEW(500), today, optionsProc, 0);
-    hand.driveNextDialog(nullptr);
-    return result;
-  }
   void storeSettings(DWORD language, DWORD iconSize, LPCWSTR path) {
     storeDword(TEXT("Language"), language);
     storeDword(TEXT("IconSize"), iconSize);
