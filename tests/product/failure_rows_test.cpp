@@ -51,9 +51,7 @@ TEST_F(Failure, UnreadableSettingsGiveTheFirstLoadsDefaults) {
   refresh();
   EXPECT_EQ(36u, record.cyp) << "large Play";
   hand.chooseFromNextMenu(TEXT("Mute"));
-  hand.penStaysDown(itemWindow, POINT{200, 18});
-  SendMessageW(itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 18));
-  pump();
+  holdBesideTheButtons();
   EXPECT_EQ(std::vector<UINT>{0x8037}, received()) << "the English menu";
   EXPECT_TRUE(hand.boxes().empty());
 }
@@ -91,13 +89,9 @@ TEST_F(Failure, PaintingGoesOnWithoutTheLogoOrTheTitleFont) {
 }
 
 TEST_F(Failure, AMenuThatCannotBeMadeShowsNothing) {
-  startPlayer();
-  makeItem();
-  refresh();
+  showButtons();
   hand.failNext("CreatePopupMenu");
-  hand.penStaysDown(itemWindow, POINT{200, 18});
-  SendMessageW(itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 18));
-  pump();
+  holdBesideTheButtons();
   EXPECT_EQ(0, hand.menus());
   EXPECT_TRUE(hand.boxes().empty());
   tap(45, 18);
@@ -109,9 +103,7 @@ TEST_F(Failure, APlayerThatCannotStartIsReportedInTheItemsLanguage) {
   makeItem();
   refresh();
   hand.failNext("ShellExecuteExW");
-  tap(100, 10);
-  platform.wait(300);
-  std::vector<ShownBox> boxes = hand.boxes();
+  std::vector<ShownBox> boxes = tapTheTitle();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ(WString(TEXT("\"\\nowhere\\wmplayer.exe\" no encontrado.")), boxes[0].text);
 }
@@ -177,9 +169,7 @@ TEST_F(Failure, AnEmptyPathIsStoredAndOnlyTheLaunchComplains) {
   EXPECT_EQ(2048u, setting(TEXT("WMPApplication")).bytes.size());
   EXPECT_TRUE(hand.boxes().empty());
   refresh();
-  tap(100, 10);
-  platform.wait(300);
-  std::vector<ShownBox> boxes = hand.boxes();
+  std::vector<ShownBox> boxes = tapTheTitle();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ(WString(TEXT("\"\" no found.")), boxes[0].text);
 }
@@ -258,9 +248,7 @@ TEST_F(Failure, FirstSettingsThatCannotBeWritten) {
   hand.failNext("RegCreateKeyExW");
   EXPECT_EQ(codeINSTALL_INIT_CONTINUE, install(FALSE));
   EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY));
-  startPlayer();
-  makeItem();
-  refresh();
+  showButtons();
   EXPECT_EQ(36u, record.cyp) << "the item on its defaults: large Play";
   EXPECT_TRUE(hand.boxes().empty());
   hand.failNext("RegSetValueExW");  // IconSize, the first written

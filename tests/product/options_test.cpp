@@ -216,13 +216,15 @@ TEST_F(Options, OkStoresTheSizeAndThePath) {
 }
 
 // Confirmed, the page stores the size, and the item window answers the new
-// height at the shell's next refresh query, not before.
+// height at the shell's next refresh query, not before; painted then, Play
+// (right of the logo at x 29) has its face at the new size.
 TEST_F(Options, TheItemFollowsTheNewSizeAtTheNextRefresh) {
   static const struct {
     DWORD stored;
     int tapped;
     UINT before, after;
-  } rows[] = {{1, kStandard, 36, 28}, {0, kLarge, 28, 36}};
+    long long playSize;
+  } rows[] = {{1, kStandard, 36, 28, 24}, {0, kLarge, 28, 36, 32}};
   startPlayer();
   for (const auto& r : rows) {
     SCOPED_TRACE(r.stored);
@@ -238,6 +240,12 @@ TEST_F(Options, TheItemFollowsTheNewSizeAtTheNextRefresh) {
     EXPECT_EQ(r.before, record.cyp);
     refresh();
     EXPECT_EQ(r.after, record.cyp);
+    hand.startRecording();
+    paint();
+    long long play = 0;
+    for (const orders::Call& c : hand.stopRecording())
+      if (c.name == "DrawIconEx" && c.a == 29 && !play) play = c.c;
+    EXPECT_EQ(r.playSize, play);
   }
 }
 

@@ -98,9 +98,7 @@ class Orders : public ProductTest {
         break;
       case Action::HoldMenu:
         hand.chooseFromNextMenu(entries[c.arg]);
-        hand.penStaysDown(itemWindow, POINT{200, 18});
-        SendMessageW(itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 18));
-        pump();
+        holdBesideTheButtons();
         break;
       case Action::Command:
         SendMessageW(itemWindow, WM_COMMAND, static_cast<WPARAM>(c.arg), 0);

@@ -191,6 +191,19 @@ void ProductTest::tap(int downX, int downY, int upX, int upY) {
   pump();
 }
 
+void ProductTest::holdBesideTheButtons() {
+  hand.penStaysDown(itemWindow, POINT{200, 18});
+  SendMessageW(itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 18));
+  pump();
+}
+
+std::vector<ShownBox> ProductTest::tapTheTitle() {
+  hand.forget();
+  tap(100, 10);
+  platform.wait(300);
+  return hand.boxes();
+}
+
 void ProductTest::deleteSettings() {
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY);
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, PRODUCT_COMPANY_KEY);  // fails while other keys live there

@@ -79,12 +79,23 @@ class ProductTest : public ::testing::Test {
   LRESULT refresh();
   void paint();
   void startPlayer();
+  // The player up, the item made and refreshed: its buttons show.
+  void showButtons() {
+    startPlayer();
+    makeItem();
+    refresh();
+  }
   void stopPlayer();
   // The messages the player received since the last call, their codes alone.
   std::vector<UINT> received();
   // Pen down and up on client points of the item window.
   void tap(int downX, int downY, int upX, int upY);
   void tap(int x, int y) { tap(x, y, x, y); }
+  // A tap-and-hold on empty space beside the buttons, halfway down a large
+  // item; the hand answers the menu it opens.
+  void holdBesideTheButtons();
+  // A tap on the title, and the boxes it brought up (the hand answers them).
+  std::vector<ShownBox> tapTheTitle();
   void deleteSettings();
   Stored setting(LPCWSTR name) { return readValue(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, name); }
   void storeDword(LPCWSTR name, DWORD v) { writeDword(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, name, v); }
