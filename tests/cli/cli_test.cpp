@@ -117,6 +117,11 @@ TEST_F(CliTest, AMalformedLineOrAFailedCheckNamesItsLine) {
       {"check pixel 1 1 white\n", "s.crest:1: expected a colour RRGGBB, found \"white\"", ""},
       {"item register A a.dll order\n", "s.crest:1: expected a value after \"order\"", ""},
       {"screenshot a.png scale 0\n", "s.crest:1: expected a scale from 1 to 8, found 0", ""},
+      // What a message quotes stays one readable line: control bytes escaped,
+      // a long word (its quotes with it) by its first and last 28 bytes.
+      {"fr\x01obnicate\n", "s.crest:1: unknown command \"fr\\x01obnicate\"", ""},
+      {"frob" + std::string(100, 'x') + "nicate\n",
+       "s.crest:1: unknown command \"frob" + std::string(23, 'x') + "..." + std::string(21, 'x') + "nicate\"", ""},
       {checked("check installed"),
        "s.crest:2: expected the last install or uninstall installed, but no install or uninstall ran", "first\n"},
       {checked("check cancelled"),
