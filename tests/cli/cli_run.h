@@ -79,13 +79,7 @@ class CliTest : public ::testing::Test {
     for (const auto& a : args) cmd += " " + quote(a);
     cmd += " >" + quote((dir_ / ".stdout").string()) + " 2>" + quote((dir_ / ".stderr").string());
     int raw = std::system(cmd.c_str());
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = readFile(dir_ / ".stdout");
-    r.err = readFile(dir_ / ".stderr");
-    fs::remove(dir_ / ".stdout");
-    fs::remove(dir_ / ".stderr");
-    return r;
+    return collect(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1);
   }
 
   // The same under a file size limit of `blocks` of 512 bytes (what a full
@@ -99,10 +93,11 @@ class CliTest : public ::testing::Test {
     const std::string cmd = "cd " + quote(dir_.string()) + " && { { (trap '' XFSZ; ulimit -f " + std::to_string(blocks) +
                             "; exec " + run + ") 2>&1 1>&3 3>&-; echo $? >" + status + "; } | cat >" + err + "; } 3>&1 | cat >" + out;
     std::system(cmd.c_str());
-    Result r;
-    r.status = std::atoi(readFile(dir_ / ".status").c_str());
-    r.out = readFile(dir_ / ".stdout");
-    r.err = readFile(dir_ / ".stderr");
+    return collect(std::atoi(readFile(dir_ / ".status").c_str()));
+  }
+  // What the run printed, its files removed.
+  Result collect(int status) {
+    Result r{status, readFile(dir_ / ".stdout"), readFile(dir_ / ".stderr")};
     for (const char* f : {".stdout", ".stderr", ".status"}) fs::remove(dir_ / f);
     return r;
   }

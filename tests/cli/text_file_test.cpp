@@ -1,7 +1,6 @@
 // Scripts that are not text (a device, a binary, a line without end) are
 // refused at the first line that is not text, with the file and line, and
-// before anything runs; what a message quotes stays one readable line; and
-// what a script asks to write is written or refused, never only announced.
+// before anything runs; and what a script asks to write is written or refused, never only announced.
 #include "cli_run.h"
 
 namespace clitest {
@@ -71,17 +70,6 @@ TEST_F(CliTest, AContactSheetOfNoStepsIsRefusedNotAnnounced) {
   EXPECT_EQ(r.err, "empty.crest:2: expected steps for the contact sheet (take them with step CAPTION), found none\n");
   EXPECT_EQ(r.out, "before\n");
   EXPECT_FALSE(fs::exists(path("out/s.png")));
-}
-
-TEST_F(CliTest, MessagesShowControlBytesEscapedAndLongWordsByTheirEnds) {
-  script("odd.crest", "fr\x01obnicate\n");
-  Result odd = crestune({"run", "odd.crest"});
-  EXPECT_EQ(odd.err, "odd.crest:1: unknown command \"fr\\x01obnicate\"\n");
-  script("wide.crest", "frob" + std::string(100, 'x') + "nicate\n");
-  Result wide = crestune({"run", "wide.crest"});
-  // The quoted word, its quotes with it, by its first and last 28 bytes.
-  EXPECT_EQ(wide.err, "wide.crest:1: unknown command \"frob" + std::string(23, 'x') + "..." + std::string(21, 'x') +
-                          "nicate\"\n");
 }
 
 }  // namespace

@@ -13,19 +13,47 @@ namespace {
 // WM_SETTINGCHANGE's wParam that has the Today screen read its items again.
 constexpr WPARAM kTodayRefresh = 0xF2;
 
+// Row groups several tables share.
+// The settings read: the key opened, its three values, closed.
+#define SETTINGS_READ                                                    \
+  {"RegOpenKeyExW", "SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, 0, 0},        \
+      {"RegQueryValueExW", "IconSize", 0, 0, 0, 0}, {"RegQueryValueExW", "Language", 0, 0, 0, 0}, \
+      {"RegQueryValueExW", "WMPApplication", 0, 0, 0, 0}, {"RegCloseKey", nullptr, 0, 0, 0, 0}
+// The ten faces loaded, normal then pressed: Play (at `play` pixels), Stop,
+// Previous, Next, Pause (at 24).
+#define FACES_LOADED(play)                                                                              \
+  {"LoadImageW", nullptr, 111, 1, play, 0}, {"LoadImageW", nullptr, 112, 1, play, 0},                   \
+      {"LoadImageW", nullptr, 114, 1, 24, 0}, {"LoadImageW", nullptr, 115, 1, 24, 0},                   \
+      {"LoadImageW", nullptr, 103, 1, 24, 0}, {"LoadImageW", nullptr, 104, 1, 24, 0},                   \
+      {"LoadImageW", nullptr, 106, 1, 24, 0}, {"LoadImageW", nullptr, 107, 1, 24, 0},                   \
+      {"LoadImageW", nullptr, 108, 1, 24, 0}, {"LoadImageW", nullptr, 109, 1, 24, 0}
+// The ten faces freed in the order they were loaded; `face(i)` the flags of
+// the i-th.
+#define ANY_FACE(i) 0
+#define LOADED_FACE(i) sameAs(kFace + i)
+#define FACES_FREED(face)                                                                                   \
+  {"DestroyIcon", nullptr, 0, 0, 0, face(0)}, {"DestroyIcon", nullptr, 0, 0, 0, face(1)},                     \
+      {"DestroyIcon", nullptr, 0, 0, 0, face(2)}, {"DestroyIcon", nullptr, 0, 0, 0, face(3)},                 \
+      {"DestroyIcon", nullptr, 0, 0, 0, face(4)}, {"DestroyIcon", nullptr, 0, 0, 0, face(5)},                 \
+      {"DestroyIcon", nullptr, 0, 0, 0, face(6)}, {"DestroyIcon", nullptr, 0, 0, 0, face(7)},                 \
+      {"DestroyIcon", nullptr, 0, 0, 0, face(8)}, {"DestroyIcon", nullptr, 0, 0, 0, face(9)}
+// A paint's start: the watermark asked for, then the logo loaded (row
+// `logo` of its table), drawn and freed.
+#define PAINT_LOGO(logo)                                                                                  \
+  {"BeginPaint", nullptr, 0, 0, 0, 0}, {"SendMessageW", nullptr, TODAYM_DRAWWATERMARK, 0, 0, kAnyC},        \
+      {"LoadImageW", nullptr, 101, 1, 16, 0}, {"DrawIconEx", nullptr, 3, 2, 16, sameAs(logo)},              \
+      {"DestroyIcon", nullptr, 0, 0, 0, sameAs(logo)}
+// The five buttons drawn in screen order, Play large: Play, Pause, Stop,
+// Previous, Next, each with its flags.
+#define FACES_DRAWN(play, pause, stop, previous, next)                                                     \
+  {"DrawIconEx", nullptr, 29, 4, 32, play}, {"DrawIconEx", nullptr, 61, 8, 24, pause},                      \
+      {"DrawIconEx", nullptr, 85, 8, 24, stop}, {"DrawIconEx", nullptr, 109, 8, 24, previous},              \
+      {"DrawIconEx", nullptr, 133, 8, 24, next}
+
 // the item starts
 const Step kTheItemStarts[] = {
     {"RegOpenKeyExW", "SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, 0, 0},
-    {"LoadImageW", nullptr, 111, 1, 32, 0},
-    {"LoadImageW", nullptr, 112, 1, 32, 0},
-    {"LoadImageW", nullptr, 114, 1, 24, 0},
-    {"LoadImageW", nullptr, 115, 1, 24, 0},
-    {"LoadImageW", nullptr, 103, 1, 24, 0},
-    {"LoadImageW", nullptr, 104, 1, 24, 0},
-    {"LoadImageW", nullptr, 106, 1, 24, 0},
-    {"LoadImageW", nullptr, 107, 1, 24, 0},
-    {"LoadImageW", nullptr, 108, 1, 24, 0},
-    {"LoadImageW", nullptr, 109, 1, 24, 0},
+    FACES_LOADED(32),
     {"ShowWindow", nullptr, 5, 0, 0, 0},
 };
 // refresh, no player
@@ -34,11 +62,7 @@ const Step kRefreshNoPlayer[] = {
 };
 // paint, title view
 const Step kPaintTitleView[] = {
-    {"BeginPaint", nullptr, 0, 0, 0, 0},
-    {"SendMessageW", nullptr, TODAYM_DRAWWATERMARK, 0, 0, kAnyC},
-    {"LoadImageW", nullptr, 101, 1, 16, 0},
-    {"DrawIconEx", nullptr, 3, 2, 16, sameAs(2)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(2)},
+    PAINT_LOGO(2),
     {"SendMessageW", nullptr, TODAYM_GETCOLOR, 0x10000004, 0, 0},
     {"CreateFontIndirectW", nullptr, 0, 0, 0, 0},
     {"DrawTextW", "Windows Media Player Crestune", 36, 0, 0, 0},
@@ -51,16 +75,8 @@ const Step kRefreshPlayerUp[] = {
 };
 // paint, buttons view
 const Step kPaintButtonsView[] = {
-    {"BeginPaint", nullptr, 0, 0, 0, 0},
-    {"SendMessageW", nullptr, TODAYM_DRAWWATERMARK, 0, 0, kAnyC},
-    {"LoadImageW", nullptr, 101, 1, 16, 0},
-    {"DrawIconEx", nullptr, 3, 2, 16, sameAs(2)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(2)},
-    {"DrawIconEx", nullptr, 29, 4, 32, 0},
-    {"DrawIconEx", nullptr, 61, 8, 24, 0},
-    {"DrawIconEx", nullptr, 85, 8, 24, 0},
-    {"DrawIconEx", nullptr, 109, 8, 24, 0},
-    {"DrawIconEx", nullptr, 133, 8, 24, 0},
+    PAINT_LOGO(2),
+    FACES_DRAWN(0, 0, 0, 0, 0),
     {"EndPaint", nullptr, 0, 0, 0, 0},
 };
 // A command sent to the player, and nothing else.
@@ -142,11 +158,7 @@ const Step kOptionsPageOk[] = {
     {"SetWindowTextW", "Windows Media Player Application:", 0, 0, 0, 0},
     {"SetWindowTextW", "Browse...", 0, 0, 0, 0},
     {"SetWindowTextW", "Cancel", 0, 0, 0, 0},
-    {"RegOpenKeyExW", "SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, 0, 0},
-    {"RegQueryValueExW", "IconSize", 0, 0, 0, 0},
-    {"RegQueryValueExW", "Language", 0, 0, 0, 0},
-    {"RegQueryValueExW", "WMPApplication", 0, 0, 0, 0},
-    {"RegCloseKey", nullptr, 0, 0, 0, 0},
+    SETTINGS_READ,
     {"CreateFontIndirectW", nullptr, 0, 0, 0, 0},  // 13: the link's
     {"CreateFontIndirectW", nullptr, 0, 0, 0, 0},  // 14: the headings'
     {"SendMessageW", nullptr, WM_SETFONT, 0, 0, kAnyB | sameAs(14)},  // to 1010
@@ -160,26 +172,8 @@ const Step kOptionsPageOk[] = {
     {"RegSetValueExW", "IconSize", 4, 4, 0, 0},
     {"RegSetValueExW", "WMPApplication", 1, 2048, 0, 0},
     {"RegCloseKey", nullptr, 0, 0, 0, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, 0},
-    {"LoadImageW", nullptr, 111, 1, 24, 0},
-    {"LoadImageW", nullptr, 112, 1, 24, 0},
-    {"LoadImageW", nullptr, 114, 1, 24, 0},
-    {"LoadImageW", nullptr, 115, 1, 24, 0},
-    {"LoadImageW", nullptr, 103, 1, 24, 0},
-    {"LoadImageW", nullptr, 104, 1, 24, 0},
-    {"LoadImageW", nullptr, 106, 1, 24, 0},
-    {"LoadImageW", nullptr, 107, 1, 24, 0},
-    {"LoadImageW", nullptr, 108, 1, 24, 0},
-    {"LoadImageW", nullptr, 109, 1, 24, 0},
+    FACES_FREED(ANY_FACE),
+    FACES_LOADED(24),
     {"EndDialog", nullptr, 1, 0, 0, 0},
     {"DeleteObject", nullptr, 0, 0, 0, sameAs(13)},  // the link's font first
     {"DeleteObject", nullptr, 0, 0, 0, sameAs(14)},
@@ -189,44 +183,14 @@ const Step kOptionsPageOk[] = {
 // (Play, Pause, Stop, Previous, Next), freed in the order they were loaded.
 constexpr unsigned kFace = 5;
 const Step kItemFaces[] = {
-    {"RegOpenKeyExW", "SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, 0, 0},
-    {"RegQueryValueExW", "IconSize", 0, 0, 0, 0},
-    {"RegQueryValueExW", "Language", 0, 0, 0, 0},
-    {"RegQueryValueExW", "WMPApplication", 0, 0, 0, 0},
-    {"RegCloseKey", nullptr, 0, 0, 0, 0},
-    {"LoadImageW", nullptr, 111, 1, 32, 0},
-    {"LoadImageW", nullptr, 112, 1, 32, 0},
-    {"LoadImageW", nullptr, 114, 1, 24, 0},
-    {"LoadImageW", nullptr, 115, 1, 24, 0},
-    {"LoadImageW", nullptr, 103, 1, 24, 0},
-    {"LoadImageW", nullptr, 104, 1, 24, 0},
-    {"LoadImageW", nullptr, 106, 1, 24, 0},
-    {"LoadImageW", nullptr, 107, 1, 24, 0},
-    {"LoadImageW", nullptr, 108, 1, 24, 0},
-    {"LoadImageW", nullptr, 109, 1, 24, 0},
+    SETTINGS_READ,
+    FACES_LOADED(32),
     {"ShowWindow", nullptr, 5, 0, 0, 0},
     {"FindWindowW", "Windows Media", 0, 0, 0, 0},
-    {"BeginPaint", nullptr, 0, 0, 0, 0},
-    {"SendMessageW", nullptr, TODAYM_DRAWWATERMARK, 0, 0, kAnyC},
-    {"LoadImageW", nullptr, 101, 1, 16, 0},  // 19
-    {"DrawIconEx", nullptr, 3, 2, 16, sameAs(19)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(19)},
-    {"DrawIconEx", nullptr, 29, 4, 32, sameAs(kFace)},      // Play
-    {"DrawIconEx", nullptr, 61, 8, 24, sameAs(kFace + 8)},  // Pause
-    {"DrawIconEx", nullptr, 85, 8, 24, sameAs(kFace + 2)},  // Stop
-    {"DrawIconEx", nullptr, 109, 8, 24, sameAs(kFace + 4)}, // Previous
-    {"DrawIconEx", nullptr, 133, 8, 24, sameAs(kFace + 6)}, // Next
+    PAINT_LOGO(19),
+    FACES_DRAWN(sameAs(kFace), sameAs(kFace + 8), sameAs(kFace + 2), sameAs(kFace + 4), sameAs(kFace + 6)),
     {"EndPaint", nullptr, 0, 0, 0, 0},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 1)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 2)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 3)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 4)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 5)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 6)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 7)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 8)},
-    {"DestroyIcon", nullptr, 0, 0, 0, sameAs(kFace + 9)},
+    FACES_FREED(LOADED_FACE),
 };
 // Install_Init and Install_Exit: the language chooser (English kept, OK),
 // the first settings, the player's path from the .wmv association, then the

@@ -10,15 +10,11 @@ namespace product {
 namespace {
 
 constexpr int kLarge = 1009, kPath = 1017, kBrowse = 1018, kLink = 1014;
-#define ITEM_KEY TEXT("Software\\Microsoft\\Today\\Items\\WMP Crestune")
-#define INSTALL_DIR TEXT("\\Program Files\\Crestune")
 
 class Failure : public ProductTest {
  protected:
   void TearDown() override {
     EXPECT_EQ(0, hand.failuresPending()) << "a planned failure was never reached";
-    if (setup) FreeLibrary(setup);
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, ITEM_KEY);
     ProductTest::TearDown();
   }
   void chosenSettings() {
@@ -26,27 +22,12 @@ class Failure : public ProductTest {
     storeDword(TEXT("Language"), 1);
     storeText(TEXT("WMPApplication"), TEXT("\\nowhere\\wmplayer.exe"));
   }
-  INT_PTR runPage(std::function<void(HWND)> driver) {
-    hand.driveNextDialog(std::move(driver));
-    INT_PTR result = DialogBoxParamW(item, MAKEINTRESOURCEW(500), today, optionsProc, 0);
-    hand.driveNextDialog(nullptr);
-    return result;
-  }
-  void loadSetup() {
-    setup = LoadLibraryW(TEXT("setup.dll"));
-    ASSERT_NE(nullptr, setup);
-  }
-  template <class F>
-  F hook(const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(setup, name)));
-  }
   codeINSTALL_INIT install(BOOL again, int ending = IDOK) {
     hand.driveNextDialog([ending](HWND d) { SendDlgItemMessageW(d, ending, BM_CLICK, 0, 0); });
-    codeINSTALL_INIT answer = hook<pfnINSTALL_INIT>("Install_Init")(nullptr, TRUE, again, INSTALL_DIR);
+    codeINSTALL_INIT answer = hook<pfnINSTALL_INIT>("Install_Init")(nullptr, TRUE, again, PRODUCT_INSTALL_DIR);
     hand.driveNextDialog(nullptr);
     return answer;
   }
-  HMODULE setup = nullptr;
 };
 
 // ---- The item ------------------------------------------------------------------
@@ -70,9 +51,7 @@ TEST_F(Failure, UnreadableSettingsGiveTheFirstLoadsDefaults) {
   refresh();
   EXPECT_EQ(36u, record.cyp) << "large Play";
   hand.chooseFromNextMenu(TEXT("Mute"));
-  hand.penStaysDown(itemWindow, POINT{200, 18});
-  SendMessageW(itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 18));
-  pump();
+  holdBesideTheButtons();
   EXPECT_EQ(std::vector<UINT>{0x8037}, received()) << "the English menu";
   EXPECT_TRUE(hand.boxes().empty());
 }
@@ -110,13 +89,9 @@ TEST_F(Failure, PaintingGoesOnWithoutTheLogoOrTheTitleFont) {
 }
 
 TEST_F(Failure, AMenuThatCannotBeMadeShowsNothing) {
-  startPlayer();
-  makeItem();
-  refresh();
+  showButtons();
   hand.failNext("CreatePopupMenu");
-  hand.penStaysDown(itemWindow, POINT{200, 18});
-  SendMessageW(itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 18));
-  pump();
+  holdBesideTheButtons();
   EXPECT_EQ(0, hand.menus());
   EXPECT_TRUE(hand.boxes().empty());
   tap(45, 18);
@@ -128,9 +103,7 @@ TEST_F(Failure, APlayerThatCannotStartIsReportedInTheItemsLanguage) {
   makeItem();
   refresh();
   hand.failNext("ShellExecuteExW");
-  tap(100, 10);
-  platform.wait(300);
-  std::vector<ShownBox> boxes = hand.boxes();
+  std::vector<ShownBox> boxes = tapTheTitle();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ(WString(TEXT("\"\\nowhere\\wmplayer.exe\" no encontrado.")), boxes[0].text);
 }
@@ -196,9 +169,7 @@ TEST_F(Failure, AnEmptyPathIsStoredAndOnlyTheLaunchComplains) {
   EXPECT_EQ(2048u, setting(TEXT("WMPApplication")).bytes.size());
   EXPECT_TRUE(hand.boxes().empty());
   refresh();
-  tap(100, 10);
-  platform.wait(300);
-  std::vector<ShownBox> boxes = hand.boxes();
+  std::vector<ShownBox> boxes = tapTheTitle();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ(WString(TEXT("\"\" no found.")), boxes[0].text);
 }
@@ -223,7 +194,7 @@ TEST_F(Failure, AFaceThatFailsDuringTheRebuildIsReportedAndThePageStillEndsConfi
 
 TEST_F(Failure, AReinstallGoesOnWhenTheOldRegistrationCannotBeDeleted) {
   loadSetup();
-  writeDword(HKEY_LOCAL_MACHINE, ITEM_KEY, TEXT("Type"), 4);
+  writeDword(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY, TEXT("Type"), 4);
   hand.failNext("RegDeleteKeyW");
   EXPECT_EQ(codeINSTALL_INIT_CONTINUE, install(TRUE));
   EXPECT_EQ(32u, setting(TEXT("IconSize")).dword());
@@ -250,14 +221,14 @@ TEST_F(Failure, OnRemoval) {
   loadSetup();
   for (const auto& r : rows) {
     SCOPED_TRACE(r.after);
-    writeDword(HKEY_LOCAL_MACHINE, ITEM_KEY, TEXT("Type"), 4);
+    writeDword(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY, TEXT("Type"), 4);
     storeDword(TEXT("IconSize"), 1);
     hand.forget();
     hand.failNext("RegDeleteKeyW", 1, r.after);
     DWORD start = GetTickCount();
-    EXPECT_EQ(r.answer, hook<pfnUNINSTALL_INIT>("Uninstall_Init")(today, INSTALL_DIR));
+    EXPECT_EQ(r.answer, hook<pfnUNINSTALL_INIT>("Uninstall_Init")(today, PRODUCT_INSTALL_DIR));
     EXPECT_EQ(r.settingsKept, keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY));
-    EXPECT_EQ(r.reported, keyExists(HKEY_LOCAL_MACHINE, ITEM_KEY)) << "the registration kept when it would not go";
+    EXPECT_EQ(r.reported, keyExists(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY)) << "the registration kept when it would not go";
     if (r.reported) {
       EXPECT_LT(GetTickCount() - start, 1000u) << "no wait";
     }
@@ -277,9 +248,7 @@ TEST_F(Failure, FirstSettingsThatCannotBeWritten) {
   hand.failNext("RegCreateKeyExW");
   EXPECT_EQ(codeINSTALL_INIT_CONTINUE, install(FALSE));
   EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY));
-  startPlayer();
-  makeItem();
-  refresh();
+  showButtons();
   EXPECT_EQ(36u, record.cyp) << "the item on its defaults: large Play";
   EXPECT_TRUE(hand.boxes().empty());
   hand.failNext("RegSetValueExW");  // IconSize, the first written

@@ -149,7 +149,6 @@ void Hand::driveNextDialog(std::function<void(HWND)> driver) { impl_->driver = s
 
 // ---- Failures: stand-ins for the libraries' imports ------------------------------
 
-
 // True when this call of `call` is to fail (and counts it).
 static bool failing(const char* call) {
   auto p = planned.find(call);
@@ -168,82 +167,45 @@ static F real(const char* call) {
 
 // Each fails as the platform documents: the failure value, the last error
 // set where the call has one.
-static ATOM WINAPI failRegisterClassW(const WNDCLASSW* c) {
-  if (failing("RegisterClassW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), 0;
-  return real<decltype(&RegisterClassW)>("RegisterClassW")(c);
-}
-static BOOL WINAPI failUnregisterClassW(LPCWSTR c, HINSTANCE i) {
-  if (failing("UnregisterClassW")) return SetLastError(ERROR_CLASS_HAS_WINDOWS), FALSE;
-  return real<decltype(&UnregisterClassW)>("UnregisterClassW")(c, i);
-}
-static HWND WINAPI failCreateWindowExW(DWORD ex, LPCWSTR c, LPCWSTR t, DWORD s, int x, int y, int w, int h, HWND p,
-                                       HMENU m, HINSTANCE i, LPVOID l) {
-  if (failing("CreateWindowExW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), nullptr;
-  return real<decltype(&CreateWindowExW)>("CreateWindowExW")(ex, c, t, s, x, y, w, h, p, m, i, l);
-}
-static LONG WINAPI failRegOpenKeyExW(HKEY k, LPCWSTR sub, DWORD o, REGSAM s, PHKEY r) {
-  if (failing("RegOpenKeyExW")) return ERROR_FILE_NOT_FOUND;
-  return real<decltype(&RegOpenKeyExW)>("RegOpenKeyExW")(k, sub, o, s, r);
-}
-static LONG WINAPI failRegCreateKeyExW(HKEY k, LPCWSTR sub, DWORD res, LPWSTR cls, DWORD o, REGSAM s,
-                                       LPSECURITY_ATTRIBUTES sa, PHKEY r, LPDWORD d) {
-  if (failing("RegCreateKeyExW")) return ERROR_ACCESS_DENIED;
-  return real<decltype(&RegCreateKeyExW)>("RegCreateKeyExW")(k, sub, res, cls, o, s, sa, r, d);
-}
-static LONG WINAPI failRegSetValueExW(HKEY k, LPCWSTR n, DWORD res, DWORD t, const BYTE* d, DWORD size) {
-  if (failing("RegSetValueExW")) return ERROR_ACCESS_DENIED;
-  return real<decltype(&RegSetValueExW)>("RegSetValueExW")(k, n, res, t, d, size);
-}
-static LONG WINAPI failRegDeleteKeyW(HKEY k, LPCWSTR sub) {
-  if (failing("RegDeleteKeyW")) return ERROR_ACCESS_DENIED;
-  return real<decltype(&RegDeleteKeyW)>("RegDeleteKeyW")(k, sub);
-}
-static HANDLE WINAPI failLoadImageW(HINSTANCE i, LPCWSTR n, UINT t, int cx, int cy, UINT f) {
-  if (failing("LoadImageW")) return SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND), nullptr;
-  return real<decltype(&LoadImageW)>("LoadImageW")(i, n, t, cx, cy, f);
-}
-static HFONT WINAPI failCreateFontIndirectW(const LOGFONTW* f) {
-  if (failing("CreateFontIndirectW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), nullptr;
-  return real<decltype(&CreateFontIndirectW)>("CreateFontIndirectW")(f);
-}
-static HMENU WINAPI failCreatePopupMenu() {
-  if (failing("CreatePopupMenu")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), nullptr;
-  return real<decltype(&CreatePopupMenu)>("CreatePopupMenu")();
-}
-static BOOL WINAPI failShellExecuteExW(SHELLEXECUTEINFOW* info) {
-  if (failing("ShellExecuteExW")) return SetLastError(ERROR_FILE_NOT_FOUND), FALSE;
-  return real<decltype(&ShellExecuteExW)>("ShellExecuteExW")(info);
-}
-static BOOL WINAPI failGetOpenFileNameW(LPOPENFILENAMEW o) {
-  if (failing("GetOpenFileNameW")) return FALSE;  // CommDlgExtendedError's business
-  return real<decltype(&GetOpenFileNameW)>("GetOpenFileNameW")(o);
-}
-static INT_PTR WINAPI failDialogBoxIndirectParamW(HINSTANCE i, LPCDLGTEMPLATEW t, HWND p, DLGPROC d, LPARAM l) {
-  if (failing("DialogBoxIndirectParamW")) return SetLastError(ERROR_NOT_ENOUGH_MEMORY), -1;
-  return real<decltype(&DialogBoxIndirectParamW)>("DialogBoxIndirectParamW")(i, t, p, d, l);
-}
-static HRSRC WINAPI failFindResourceW(HMODULE m, LPCWSTR n, LPCWSTR t) {
-  if (failing("FindResourceW")) return SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND), nullptr;
-  return real<decltype(&FindResourceW)>("FindResourceW")(m, n, t);
-}
+#define FAILS(type, name, params, args, failure) \
+  static type WINAPI fail##name params {         \
+    if (failing(#name)) return failure;          \
+    return real<decltype(&name)>(#name) args;    \
+  }
+#define OR_ERROR(error, value) (SetLastError(error), value)
+FAILS(ATOM, RegisterClassW, (const WNDCLASSW* c), (c), OR_ERROR(ERROR_NOT_ENOUGH_MEMORY, 0))
+FAILS(BOOL, UnregisterClassW, (LPCWSTR c, HINSTANCE i), (c, i), OR_ERROR(ERROR_CLASS_HAS_WINDOWS, FALSE))
+FAILS(HWND, CreateWindowExW,
+      (DWORD ex, LPCWSTR c, LPCWSTR t, DWORD s, int x, int y, int w, int h, HWND p, HMENU m, HINSTANCE i, LPVOID l),
+      (ex, c, t, s, x, y, w, h, p, m, i, l), OR_ERROR(ERROR_NOT_ENOUGH_MEMORY, nullptr))
+FAILS(LONG, RegOpenKeyExW, (HKEY k, LPCWSTR sub, DWORD o, REGSAM s, PHKEY r), (k, sub, o, s, r), ERROR_FILE_NOT_FOUND)
+FAILS(LONG, RegCreateKeyExW,
+      (HKEY k, LPCWSTR sub, DWORD res, LPWSTR cls, DWORD o, REGSAM s, LPSECURITY_ATTRIBUTES sa, PHKEY r, LPDWORD d),
+      (k, sub, res, cls, o, s, sa, r, d), ERROR_ACCESS_DENIED)
+FAILS(LONG, RegSetValueExW, (HKEY k, LPCWSTR n, DWORD res, DWORD t, const BYTE* d, DWORD size),
+      (k, n, res, t, d, size), ERROR_ACCESS_DENIED)
+FAILS(LONG, RegDeleteKeyW, (HKEY k, LPCWSTR sub), (k, sub), ERROR_ACCESS_DENIED)
+FAILS(HANDLE, LoadImageW, (HINSTANCE i, LPCWSTR n, UINT t, int cx, int cy, UINT f), (i, n, t, cx, cy, f),
+      OR_ERROR(ERROR_RESOURCE_NAME_NOT_FOUND, nullptr))
+FAILS(HFONT, CreateFontIndirectW, (const LOGFONTW* f), (f), OR_ERROR(ERROR_NOT_ENOUGH_MEMORY, nullptr))
+FAILS(HMENU, CreatePopupMenu, (), (), OR_ERROR(ERROR_NOT_ENOUGH_MEMORY, nullptr))
+FAILS(BOOL, ShellExecuteExW, (SHELLEXECUTEINFOW * info), (info), OR_ERROR(ERROR_FILE_NOT_FOUND, FALSE))
+FAILS(BOOL, GetOpenFileNameW, (LPOPENFILENAMEW o), (o), FALSE)  // CommDlgExtendedError's business
+FAILS(INT_PTR, DialogBoxIndirectParamW, (HINSTANCE i, LPCDLGTEMPLATEW t, HWND p, DLGPROC d, LPARAM l),
+      (i, t, p, d, l), OR_ERROR(ERROR_NOT_ENOUGH_MEMORY, -1))
+FAILS(HRSRC, FindResourceW, (HMODULE m, LPCWSTR n, LPCWSTR t), (m, n, t),
+      OR_ERROR(ERROR_RESOURCE_NAME_NOT_FOUND, nullptr))
+FAILS(HGLOBAL, LoadResource, (HMODULE m, HRSRC r), (m, r), OR_ERROR(ERROR_RESOURCE_NAME_NOT_FOUND, nullptr))
 
-static HGLOBAL WINAPI failLoadResource(HMODULE m, HRSRC r) {
-  if (failing("LoadResource")) return SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND), nullptr;
-  return real<decltype(&LoadResource)>("LoadResource")(m, r);
-}
-
+#define FAILING(name) {#name, (void*)fail##name}
 static const struct {
   const char* call;
   void* replacement;
 } kFailing[] = {
-    {"LoadResource", (void*)failLoadResource},
-    {"RegisterClassW", (void*)failRegisterClassW},   {"UnregisterClassW", (void*)failUnregisterClassW},
-    {"CreateWindowExW", (void*)failCreateWindowExW}, {"RegOpenKeyExW", (void*)failRegOpenKeyExW},
-    {"RegCreateKeyExW", (void*)failRegCreateKeyExW}, {"RegSetValueExW", (void*)failRegSetValueExW},
-    {"RegDeleteKeyW", (void*)failRegDeleteKeyW},     {"LoadImageW", (void*)failLoadImageW},
-    {"CreateFontIndirectW", (void*)failCreateFontIndirectW}, {"CreatePopupMenu", (void*)failCreatePopupMenu},
-    {"ShellExecuteExW", (void*)failShellExecuteExW}, {"GetOpenFileNameW", (void*)failGetOpenFileNameW},
-    {"DialogBoxIndirectParamW", (void*)failDialogBoxIndirectParamW}, {"FindResourceW", (void*)failFindResourceW},
+    FAILING(LoadResource),    FAILING(RegisterClassW),      FAILING(UnregisterClassW), FAILING(CreateWindowExW),
+    FAILING(RegOpenKeyExW),   FAILING(RegCreateKeyExW),     FAILING(RegSetValueExW),   FAILING(RegDeleteKeyW),
+    FAILING(LoadImageW),      FAILING(CreateFontIndirectW), FAILING(CreatePopupMenu),  FAILING(ShellExecuteExW),
+    FAILING(GetOpenFileNameW), FAILING(DialogBoxIndirectParamW), FAILING(FindResourceW),
 };
 
 // Points a module's import of `name`, from whichever DLL, at `replacement`,

@@ -25,14 +25,6 @@ bool checked(HWND dialog, int id) { return SendDlgItemMessageW(dialog, id, BM_GE
 
 class Options : public ProductTest {
  protected:
-  // The page run as the Today settings run it, `driver` doing the person's
-  // part inside its loop; answers the dialog's result.
-  INT_PTR runPage(std::function<void(HWND)> driver) {
-    hand.driveNextDialog(std::move(driver));
-    INT_PTR result = DialogBoxParamW(item, MAKEINTRESOURCEW(500), today, optionsProc, 0);
-    hand.driveNextDialog(nullptr);
-    return result;
-  }
   void storeSettings(DWORD language, DWORD iconSize, LPCWSTR path) {
     storeDword(TEXT("Language"), language);
     storeDword(TEXT("IconSize"), iconSize);
@@ -224,13 +216,15 @@ TEST_F(Options, OkStoresTheSizeAndThePath) {
 }
 
 // Confirmed, the page stores the size, and the item window answers the new
-// height at the shell's next refresh query, not before.
+// height at the shell's next refresh query, not before; painted then, Play
+// (right of the logo at x 29) has its face at the new size.
 TEST_F(Options, TheItemFollowsTheNewSizeAtTheNextRefresh) {
   static const struct {
     DWORD stored;
     int tapped;
     UINT before, after;
-  } rows[] = {{1, kStandard, 36, 28}, {0, kLarge, 28, 36}};
+    long long playSize;
+  } rows[] = {{1, kStandard, 36, 28, 24}, {0, kLarge, 28, 36, 32}};
   startPlayer();
   for (const auto& r : rows) {
     SCOPED_TRACE(r.stored);
@@ -246,6 +240,12 @@ TEST_F(Options, TheItemFollowsTheNewSizeAtTheNextRefresh) {
     EXPECT_EQ(r.before, record.cyp);
     refresh();
     EXPECT_EQ(r.after, record.cyp);
+    hand.startRecording();
+    paint();
+    long long play = 0;
+    for (const orders::Call& c : hand.stopRecording())
+      if (c.name == "DrawIconEx" && c.a == 29 && !play) play = c.c;
+    EXPECT_EQ(r.playSize, play);
   }
 }
 

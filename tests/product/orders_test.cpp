@@ -9,17 +9,15 @@
 namespace product {
 namespace {
 
-#define INSTALL_DIR TEXT("\\Program Files\\Crestune")
 #define WMV_CLASS TEXT("WMVFile")
 
 class Orders : public ProductTest {
  protected:
   void SetUp() override {
     ProductTest::SetUp();
-    setup = LoadLibraryW(TEXT("setup.dll"));
-    ASSERT_NE(nullptr, setup);
+    loadSetup();
     // The player association setup reads, as the device's registry holds it.
-    oldWmv = readValue(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr);
+    keepWmv();
     madeClass = !keyExists(HKEY_CLASSES_ROOT, WMV_CLASS);
     writeText(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr, WMV_CLASS);
     if (madeClass)
@@ -27,22 +25,8 @@ class Orders : public ProductTest {
                 TEXT("\"\\Windows\\wmplayer.exe\" \"%1\""));
   }
   void TearDown() override {
-    if (madeClass)
-      for (LPCWSTR k : {WMV_CLASS TEXT("\\Shell\\Open\\Command"), WMV_CLASS TEXT("\\Shell\\Open"),
-                        WMV_CLASS TEXT("\\Shell"), WMV_CLASS})
-        RegDeleteKeyW(HKEY_CLASSES_ROOT, k);
-    if (oldWmv.found)
-      writeValue(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr, oldWmv.type, oldWmv.bytes.data(),
-                 static_cast<DWORD>(oldWmv.bytes.size()));
-    else
-      RegDeleteKeyW(HKEY_CLASSES_ROOT, TEXT(".wmv"));
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, TEXT("Software\\Microsoft\\Today\\Items\\WMP Crestune"));
-    FreeLibrary(setup);
+    if (madeClass) deleteClassKey(WMV_CLASS);
     ProductTest::TearDown();
-  }
-  template <class F>
-  F hook(const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(setup, name)));
   }
   void press(int x, int y) { tap(x, y); }
   static void confirm(HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDOK, 0); }
@@ -114,9 +98,7 @@ class Orders : public ProductTest {
         break;
       case Action::HoldMenu:
         hand.chooseFromNextMenu(entries[c.arg]);
-        hand.penStaysDown(itemWindow, POINT{200, 18});
-        SendMessageW(itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 18));
-        pump();
+        holdBesideTheButtons();
         break;
       case Action::Command:
         SendMessageW(itemWindow, WM_COMMAND, static_cast<WPARAM>(c.arg), 0);
@@ -136,19 +118,17 @@ class Orders : public ProductTest {
       case Action::Install:
       case Action::Reinstall:
         hand.driveNextDialog(confirm);
-        hook<pfnINSTALL_INIT>("Install_Init")(nullptr, TRUE, c.action == Action::Reinstall, INSTALL_DIR);
+        hook<pfnINSTALL_INIT>("Install_Init")(nullptr, TRUE, c.action == Action::Reinstall, PRODUCT_INSTALL_DIR);
         hand.driveNextDialog(nullptr);
-        hook<pfnINSTALL_EXIT>("Install_Exit")(nullptr, INSTALL_DIR, 0, 0, 0, 0, 0);
+        hook<pfnINSTALL_EXIT>("Install_Exit")(nullptr, PRODUCT_INSTALL_DIR, 0, 0, 0, 0, 0);
         break;
       case Action::Remove:
-        hook<pfnUNINSTALL_INIT>("Uninstall_Init")(nullptr, INSTALL_DIR);
+        hook<pfnUNINSTALL_INIT>("Uninstall_Init")(nullptr, PRODUCT_INSTALL_DIR);
         hook<pfnUNINSTALL_EXIT>("Uninstall_Exit")(nullptr);
         break;
     }
   }
 
-  HMODULE setup = nullptr;
-  Stored oldWmv;
   bool madeClass = false;
 };
 

@@ -54,6 +54,11 @@ bool writeDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number) {
   return writeValue(root, key, name, REG_DWORD, &number, sizeof number);
 }
 
+void deleteClassKey(const WString& cls) {
+  for (const WString& k : {cls + TEXT("\\Shell\\Open\\Command"), cls + TEXT("\\Shell\\Open"), cls + TEXT("\\Shell"), cls})
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, k.c_str());
+}
+
 std::string narrow(const WString& s) {
   std::string n;
   for (WCHAR c : s) n += c < 0x80 ? static_cast<char>(c) : '?';
@@ -120,6 +125,14 @@ void ProductTest::SetUp() {
 }
 
 void ProductTest::TearDown() {
+  if (setup) FreeLibrary(setup);
+  setup = nullptr;
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY);
+  if (keptWmv && oldWmv.found)
+    writeValue(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr, oldWmv.type, oldWmv.bytes.data(),
+               static_cast<DWORD>(oldWmv.bytes.size()));
+  else if (keptWmv && !hadWmv)
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, TEXT(".wmv"));
   stopPlayer();
   if (IsWindow(itemWindow)) DestroyWindow(itemWindow);
   if (IsWindow(today)) DestroyWindow(today);
@@ -178,9 +191,40 @@ void ProductTest::tap(int downX, int downY, int upX, int upY) {
   pump();
 }
 
+void ProductTest::holdBesideTheButtons() {
+  hand.penStaysDown(itemWindow, POINT{200, 18});
+  SendMessageW(itemWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 18));
+  pump();
+}
+
+std::vector<ShownBox> ProductTest::tapTheTitle() {
+  hand.forget();
+  tap(100, 10);
+  platform.wait(300);
+  return hand.boxes();
+}
+
 void ProductTest::deleteSettings() {
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY);
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, PRODUCT_COMPANY_KEY);  // fails while other keys live there
+}
+
+INT_PTR ProductTest::runPage(std::function<void(HWND)> driver) {
+  hand.driveNextDialog(std::move(driver));
+  INT_PTR result = DialogBoxParamW(item, MAKEINTRESOURCEW(500), today, optionsProc, 0);
+  hand.driveNextDialog(nullptr);
+  return result;
+}
+
+void ProductTest::loadSetup() {
+  setup = LoadLibraryW(TEXT("setup.dll"));
+  ASSERT_NE(nullptr, setup) << "setup.dll does not load: error " << GetLastError();
+}
+
+void ProductTest::keepWmv() {
+  oldWmv = readValue(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr);
+  hadWmv = keyExists(HKEY_CLASSES_ROOT, TEXT(".wmv"));
+  keptWmv = true;
 }
 
 bool ProductTest::freeItem() {

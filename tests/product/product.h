@@ -20,6 +20,8 @@ namespace product {
 #define PRODUCT_SETTINGS_KEY TEXT("SOFTWARE\\Halvorn\\WMP Crestune")
 #define PRODUCT_COMPANY_KEY TEXT("SOFTWARE\\Halvorn")
 #define PRODUCT_PLAYER_TITLE TEXT("Windows Media")
+#define PRODUCT_ITEM_KEY TEXT("Software\\Microsoft\\Today\\Items\\WMP Crestune")
+#define PRODUCT_INSTALL_DIR TEXT("\\Program Files\\Crestune")
 
 // A registry value as stored: its type and bytes.
 struct Stored {
@@ -34,6 +36,9 @@ bool keyExists(HKEY root, LPCWSTR key);
 bool writeValue(HKEY root, LPCWSTR key, LPCWSTR name, DWORD type, const void* data, DWORD size);
 bool writeText(HKEY root, LPCWSTR key, LPCWSTR name, LPCWSTR text);
 bool writeDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number);
+// A file class's key under HKEY_CLASSES_ROOT with its open command, leaf
+// first (desktop RegDeleteKeyW leaves a key that has subkeys).
+void deleteClassKey(const WString& cls);
 
 // A message a window of the test received.
 struct Received {
@@ -74,18 +79,44 @@ class ProductTest : public ::testing::Test {
   LRESULT refresh();
   void paint();
   void startPlayer();
+  // The player up, the item made and refreshed: its buttons show.
+  void showButtons() {
+    startPlayer();
+    makeItem();
+    refresh();
+  }
   void stopPlayer();
   // The messages the player received since the last call, their codes alone.
   std::vector<UINT> received();
   // Pen down and up on client points of the item window.
   void tap(int downX, int downY, int upX, int upY);
   void tap(int x, int y) { tap(x, y, x, y); }
+  // A tap-and-hold on empty space beside the buttons, halfway down a large
+  // item; the hand answers the menu it opens.
+  void holdBesideTheButtons();
+  // A tap on the title, and the boxes it brought up (the hand answers them).
+  std::vector<ShownBox> tapTheTitle();
   void deleteSettings();
   Stored setting(LPCWSTR name) { return readValue(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, name); }
   void storeDword(LPCWSTR name, DWORD v) { writeDword(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, name, v); }
   void storeText(LPCWSTR name, LPCWSTR v) { writeText(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, name, v); }
   // Frees the item library; true when FreeLibrary succeeded.
   bool freeItem();
+  // The options page run as the Today settings run it, `driver` doing the
+  // person's part inside its loop; answers the dialog's result.
+  INT_PTR runPage(std::function<void(HWND)> driver);
+  // setup.dll loaded as the CAB installer loads it (freed at the end), and
+  // its hooks by name.
+  void loadSetup();
+  template <class F>
+  F hook(const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(setup, name)));
+  }
+  HMODULE setup = nullptr;
+  // The .wmv association as it is now, put back at the end of the test.
+  void keepWmv();
+  Stored oldWmv;
+  bool keptWmv = false, hadWmv = false;
 
   static ProductTest*& current();
   static LRESULT CALLBACK todayProc(HWND, UINT, WPARAM, LPARAM);

@@ -37,94 +37,66 @@ static void Handle(unsigned long long handle) {
   if (Recording && !Recorded.empty()) Recorded.back().handle = handle;
 }
 
-// One replacement per watched import: it records the call's columns (as
-// product_orders.cpp lists them) and calls the real function.
-#define REAL(name) static decltype(&name) Real##name
-REAL(RegOpenKeyExW); REAL(RegCreateKeyExW); REAL(RegQueryValueExW); REAL(RegSetValueExW); REAL(RegDeleteKeyW);
-REAL(RegCloseKey); REAL(FindWindowW); REAL(PostMessageW); REAL(SendMessageW); REAL(SetCapture);
-REAL(ReleaseCapture); REAL(SHRecognizeGesture); REAL(CreatePopupMenu); REAL(AppendMenuW); REAL(TrackPopupMenuEx);
-REAL(DestroyMenu); REAL(ShellExecuteExW); REAL(LoadImageW); REAL(DrawIconEx); REAL(DestroyIcon); REAL(DrawTextW);
-REAL(Polyline); REAL(CreateFontIndirectW); REAL(DeleteObject); REAL(SHInitDialog); REAL(SetDlgItemTextW);
-REAL(GetDlgItemTextW); REAL(SetWindowTextW); REAL(EndDialog); REAL(MessageBoxW); REAL(DialogBoxIndirectParamW);
-REAL(GetOpenFileNameW); REAL(SetForegroundWindow); REAL(ShowWindow); REAL(BeginPaint); REAL(EndPaint);
+// The watched imports and the DLL each comes from.
+#define WATCHED(X)                                                                                               \
+  X(advapi32, RegOpenKeyExW) X(advapi32, RegCreateKeyExW) X(advapi32, RegQueryValueExW) X(advapi32, RegSetValueExW) \
+  X(advapi32, RegDeleteKeyW) X(advapi32, RegCloseKey) X(user32, FindWindowW) X(user32, PostMessageW)               \
+  X(user32, SendMessageW) X(user32, SetCapture) X(user32, ReleaseCapture) X(aygshell, SHRecognizeGesture)          \
+  X(user32, CreatePopupMenu) X(user32, AppendMenuW) X(user32, TrackPopupMenuEx) X(user32, DestroyMenu)             \
+  X(shell32, ShellExecuteExW) X(user32, LoadImageW) X(user32, DrawIconEx) X(user32, DestroyIcon)                   \
+  X(user32, DrawTextW) X(gdi32, Polyline) X(gdi32, CreateFontIndirectW) X(gdi32, DeleteObject)                     \
+  X(aygshell, SHInitDialog) X(user32, SetDlgItemTextW) X(user32, GetDlgItemTextW) X(user32, SetWindowTextW)        \
+  X(user32, EndDialog) X(user32, MessageBoxW) X(user32, DialogBoxIndirectParamW) X(comdlg32, GetOpenFileNameW)     \
+  X(user32, SetForegroundWindow) X(user32, ShowWindow) X(user32, BeginPaint) X(user32, EndPaint)
+#define REAL(dll, name) static decltype(&name) Real##name;
+WATCHED(REAL)
 
-static LONG WINAPI HookRegOpenKeyExW(HKEY k, LPCWSTR sub, DWORD o, REGSAM s, PHKEY r) {
-  Record("RegOpenKeyExW", Utf8(sub));
-  return RealRegOpenKeyExW(k, sub, o, s, r);
-}
-static LONG WINAPI HookRegCreateKeyExW(HKEY k, LPCWSTR sub, DWORD res, LPWSTR cls, DWORD o, REGSAM s,
-                                       LPSECURITY_ATTRIBUTES sa, PHKEY r, LPDWORD d) {
-  Record("RegCreateKeyExW", Utf8(sub));
-  return RealRegCreateKeyExW(k, sub, res, cls, o, s, sa, r, d);
-}
-static LONG WINAPI HookRegQueryValueExW(HKEY k, LPCWSTR name, LPDWORD res, LPDWORD type, LPBYTE data,
-                                        LPDWORD size) {
-  Record("RegQueryValueExW", Utf8(name));
-  return RealRegQueryValueExW(k, name, res, type, data, size);
-}
-static LONG WINAPI HookRegSetValueExW(HKEY k, LPCWSTR name, DWORD res, DWORD type, const BYTE* data, DWORD size) {
-  Record("RegSetValueExW", Utf8(name), type, size);
-  return RealRegSetValueExW(k, name, res, type, data, size);
-}
-static LONG WINAPI HookRegDeleteKeyW(HKEY k, LPCWSTR sub) {
-  Record("RegDeleteKeyW", Utf8(sub));
-  return RealRegDeleteKeyW(k, sub);
-}
-static LONG WINAPI HookRegCloseKey(HKEY k) {
-  Record("RegCloseKey");
-  return RealRegCloseKey(k);
-}
-static HWND WINAPI HookFindWindowW(LPCWSTR cls, LPCWSTR title) {
-  Record("FindWindowW", Utf8(title));
-  return RealFindWindowW(cls, title);
-}
-static BOOL WINAPI HookPostMessageW(HWND h, UINT m, WPARAM w, LPARAM l) {
-  Record("PostMessageW", "", m, (long long)w, (long long)l);
-  return RealPostMessageW(h, m, w, l);
-}
+// One replacement per watched import: it records the call's columns (as
+// product_orders.cpp lists them) and calls the real function; RECORDS makes
+// those that record the columns alone.
+#define RECORDS(type, name, params, args, ...) \
+  static type WINAPI Hook##name params {       \
+    Record(#name __VA_OPT__(, ) __VA_ARGS__); \
+    return Real##name args;                    \
+  }
+RECORDS(LONG, RegOpenKeyExW, (HKEY k, LPCWSTR sub, DWORD o, REGSAM s, PHKEY r), (k, sub, o, s, r), Utf8(sub))
+RECORDS(LONG, RegCreateKeyExW,
+        (HKEY k, LPCWSTR sub, DWORD res, LPWSTR cls, DWORD o, REGSAM s, LPSECURITY_ATTRIBUTES sa, PHKEY r, LPDWORD d),
+        (k, sub, res, cls, o, s, sa, r, d), Utf8(sub))
+RECORDS(LONG, RegQueryValueExW, (HKEY k, LPCWSTR name, LPDWORD res, LPDWORD type, LPBYTE data, LPDWORD size),
+        (k, name, res, type, data, size), Utf8(name))
+RECORDS(LONG, RegSetValueExW, (HKEY k, LPCWSTR name, DWORD res, DWORD type, const BYTE* data, DWORD size),
+        (k, name, res, type, data, size), Utf8(name), type, size)
+RECORDS(LONG, RegDeleteKeyW, (HKEY k, LPCWSTR sub), (k, sub), Utf8(sub))
+RECORDS(LONG, RegCloseKey, (HKEY k), (k))
+RECORDS(HWND, FindWindowW, (LPCWSTR cls, LPCWSTR title), (cls, title), Utf8(title))
+RECORDS(BOOL, PostMessageW, (HWND h, UINT m, WPARAM w, LPARAM l), (h, m, w, l), "", m, (long long)w, (long long)l)
 static LRESULT WINAPI HookSendMessageW(HWND h, UINT m, WPARAM w, LPARAM l) {
   Record("SendMessageW", "", m, (long long)w, (long long)l);
   Handle(w);  // before the call, which may record others
   return RealSendMessageW(h, m, w, l);
 }
-static HWND WINAPI HookSetCapture(HWND h) {
-  Record("SetCapture");
-  return RealSetCapture(h);
-}
-static BOOL WINAPI HookReleaseCapture() {
-  Record("ReleaseCapture");
-  return RealReleaseCapture();
-}
-static DWORD WINAPI HookSHRecognizeGesture(SHRGINFO* info) {
-  Record("SHRecognizeGesture");
-  return RealSHRecognizeGesture(info);
-}
-static HMENU WINAPI HookCreatePopupMenu() {
-  Record("CreatePopupMenu");
-  return RealCreatePopupMenu();
-}
-static BOOL WINAPI HookAppendMenuW(HMENU m, UINT flags, UINT_PTR id, LPCWSTR text) {
-  Record("AppendMenuW", (flags & MF_SEPARATOR) ? "" : Utf8(text), flags, (long long)id);
-  return RealAppendMenuW(m, flags, id, text);
-}
-static BOOL WINAPI HookTrackPopupMenuEx(HMENU m, UINT flags, int x, int y, HWND h, LPTPMPARAMS p) {
-  Record("TrackPopupMenuEx", "", flags);
-  return RealTrackPopupMenuEx(m, flags, x, y, h, p);
-}
-static BOOL WINAPI HookDestroyMenu(HMENU m) {
-  Record("DestroyMenu");
-  return RealDestroyMenu(m);
-}
-static BOOL WINAPI HookShellExecuteExW(SHELLEXECUTEINFOW* info) {
-  Record("ShellExecuteExW", info ? Utf8(info->lpFile) : "", info ? info->fMask : 0);
-  return RealShellExecuteExW(info);
+RECORDS(HWND, SetCapture, (HWND h), (h))
+RECORDS(BOOL, ReleaseCapture, (), ())
+RECORDS(DWORD, SHRecognizeGesture, (SHRGINFO * info), (info))
+RECORDS(HMENU, CreatePopupMenu, (), ())
+RECORDS(BOOL, AppendMenuW, (HMENU m, UINT flags, UINT_PTR id, LPCWSTR text), (m, flags, id, text),
+        (flags & MF_SEPARATOR) ? "" : Utf8(text), flags, (long long)id)
+RECORDS(BOOL, TrackPopupMenuEx, (HMENU m, UINT flags, int x, int y, HWND h, LPTPMPARAMS p), (m, flags, x, y, h, p),
+        "", flags)
+RECORDS(BOOL, DestroyMenu, (HMENU m), (m))
+RECORDS(BOOL, ShellExecuteExW, (SHELLEXECUTEINFOW * info), (info), info ? Utf8(info->lpFile) : "",
+        info ? info->fMask : 0)
+// The handle a call makes, kept with its row once the real call answers.
+template <class H>
+static H Made(size_t at, H made) {
+  if (Recording && at) Recorded[at - 1].handle = (ULONG_PTR)made;
+  return made;
 }
 static HANDLE WINAPI HookLoadImageW(HINSTANCE i, LPCWSTR name, UINT type, int cx, int cy, UINT flags) {
   Record("LoadImageW", "", IS_INTRESOURCE(name) ? (long long)(ULONG_PTR)name : 0, type, cx);
   size_t at = Recorded.size();
-  HANDLE made = RealLoadImageW(i, name, type, cx, cy, flags);
-  if (Recording && at) Recorded[at - 1].handle = (ULONG_PTR)made;
-  return made;
+  return Made(at, RealLoadImageW(i, name, type, cx, cy, flags));
 }
 static BOOL WINAPI HookDrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT step, HBRUSH b, UINT f) {
   Record("DrawIconEx", "", x, y, cx);
@@ -136,74 +108,33 @@ static BOOL WINAPI HookDestroyIcon(HICON icon) {
   Handle((ULONG_PTR)icon);
   return RealDestroyIcon(icon);
 }
-static int WINAPI HookDrawTextW(HDC dc, LPCWSTR text, int units, LPRECT r, UINT format) {
-  Record("DrawTextW", Utf8(text, units), format);
-  return RealDrawTextW(dc, text, units, r, format);
-}
-static BOOL WINAPI HookPolyline(HDC dc, const POINT* points, int count) {
-  Record("Polyline", "", count);
-  return RealPolyline(dc, points, count);
-}
+RECORDS(int, DrawTextW, (HDC dc, LPCWSTR text, int units, LPRECT r, UINT format), (dc, text, units, r, format),
+        Utf8(text, units), format)
+RECORDS(BOOL, Polyline, (HDC dc, const POINT* points, int count), (dc, points, count), "", count)
 static HFONT WINAPI HookCreateFontIndirectW(const LOGFONTW* font) {
   Record("CreateFontIndirectW");
   size_t at = Recorded.size();
-  HFONT made = RealCreateFontIndirectW(font);
-  if (Recording && at) Recorded[at - 1].handle = (ULONG_PTR)made;
-  return made;
+  return Made(at, RealCreateFontIndirectW(font));
 }
 static BOOL WINAPI HookDeleteObject(HGDIOBJ object) {
   Record("DeleteObject");
   Handle((ULONG_PTR)object);
   return RealDeleteObject(object);
 }
-static BOOL WINAPI HookSHInitDialog(PSHINITDLGINFO info) {
-  Record("SHInitDialog", "", info ? info->dwMask : 0, info ? info->dwFlags : 0);
-  return RealSHInitDialog(info);
-}
-static BOOL WINAPI HookSetDlgItemTextW(HWND d, int id, LPCWSTR text) {
-  Record("SetDlgItemTextW", Utf8(text), id);
-  return RealSetDlgItemTextW(d, id, text);
-}
-static UINT WINAPI HookGetDlgItemTextW(HWND d, int id, LPWSTR text, int max) {
-  Record("GetDlgItemTextW", "", id);
-  return RealGetDlgItemTextW(d, id, text, max);
-}
-static BOOL WINAPI HookSetWindowTextW(HWND h, LPCWSTR text) {
-  Record("SetWindowTextW", Utf8(text));
-  return RealSetWindowTextW(h, text);
-}
-static BOOL WINAPI HookEndDialog(HWND d, INT_PTR result) {
-  Record("EndDialog", "", result);
-  return RealEndDialog(d, result);
-}
-static int WINAPI HookMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-  Record("MessageBoxW", Utf8(text), type);
-  return RealMessageBoxW(owner, text, caption, type);
-}
-static INT_PTR WINAPI HookDialogBoxIndirectParamW(HINSTANCE i, LPCDLGTEMPLATEW t, HWND p, DLGPROC proc, LPARAM l) {
-  Record("DialogBoxIndirectParamW");
-  return RealDialogBoxIndirectParamW(i, t, p, proc, l);
-}
-static BOOL WINAPI HookGetOpenFileNameW(LPOPENFILENAMEW ofn) {
-  Record("GetOpenFileNameW");
-  return RealGetOpenFileNameW(ofn);
-}
-static BOOL WINAPI HookSetForegroundWindow(HWND h) {
-  Record("SetForegroundWindow");
-  return RealSetForegroundWindow(h);
-}
-static BOOL WINAPI HookShowWindow(HWND h, int how) {
-  Record("ShowWindow", "", how);
-  return RealShowWindow(h, how);
-}
-static HDC WINAPI HookBeginPaint(HWND h, LPPAINTSTRUCT ps) {
-  Record("BeginPaint");
-  return RealBeginPaint(h, ps);
-}
-static BOOL WINAPI HookEndPaint(HWND h, const PAINTSTRUCT* ps) {
-  Record("EndPaint");
-  return RealEndPaint(h, ps);
-}
+RECORDS(BOOL, SHInitDialog, (PSHINITDLGINFO info), (info), "", info ? info->dwMask : 0, info ? info->dwFlags : 0)
+RECORDS(BOOL, SetDlgItemTextW, (HWND d, int id, LPCWSTR text), (d, id, text), Utf8(text), id)
+RECORDS(UINT, GetDlgItemTextW, (HWND d, int id, LPWSTR text, int max), (d, id, text, max), "", id)
+RECORDS(BOOL, SetWindowTextW, (HWND h, LPCWSTR text), (h, text), Utf8(text))
+RECORDS(BOOL, EndDialog, (HWND d, INT_PTR result), (d, result), "", result)
+RECORDS(int, MessageBoxW, (HWND owner, LPCWSTR text, LPCWSTR caption, UINT type), (owner, text, caption, type),
+        Utf8(text), type)
+RECORDS(INT_PTR, DialogBoxIndirectParamW, (HINSTANCE i, LPCDLGTEMPLATEW t, HWND p, DLGPROC proc, LPARAM l),
+        (i, t, p, proc, l))
+RECORDS(BOOL, GetOpenFileNameW, (LPOPENFILENAMEW ofn), (ofn))
+RECORDS(BOOL, SetForegroundWindow, (HWND h), (h))
+RECORDS(BOOL, ShowWindow, (HWND h, int how), (h, how), "", how)
+RECORDS(HDC, BeginPaint, (HWND h, LPPAINTSTRUCT ps), (h, ps))
+RECORDS(BOOL, EndPaint, (HWND h, const PAINTSTRUCT* ps), (h, ps))
 
 struct Hook {
   const char* dll;
@@ -211,23 +142,8 @@ struct Hook {
   void* replacement;
   void** real;
 };
-#define HOOK(dll, name) {dll, #name, (void*)Hook##name, (void**)&Real##name}
-static const Hook Hooks[] = {
-    HOOK("advapi32.dll", RegOpenKeyExW), HOOK("advapi32.dll", RegCreateKeyExW),
-    HOOK("advapi32.dll", RegQueryValueExW), HOOK("advapi32.dll", RegSetValueExW),
-    HOOK("advapi32.dll", RegDeleteKeyW), HOOK("advapi32.dll", RegCloseKey), HOOK("user32.dll", FindWindowW),
-    HOOK("user32.dll", PostMessageW), HOOK("user32.dll", SendMessageW), HOOK("user32.dll", SetCapture),
-    HOOK("user32.dll", ReleaseCapture), HOOK("aygshell.dll", SHRecognizeGesture),
-    HOOK("user32.dll", CreatePopupMenu), HOOK("user32.dll", AppendMenuW), HOOK("user32.dll", TrackPopupMenuEx),
-    HOOK("user32.dll", DestroyMenu), HOOK("shell32.dll", ShellExecuteExW), HOOK("user32.dll", LoadImageW),
-    HOOK("user32.dll", DrawIconEx), HOOK("user32.dll", DestroyIcon), HOOK("user32.dll", DrawTextW),
-    HOOK("gdi32.dll", Polyline), HOOK("gdi32.dll", CreateFontIndirectW), HOOK("gdi32.dll", DeleteObject),
-    HOOK("aygshell.dll", SHInitDialog), HOOK("user32.dll", SetDlgItemTextW), HOOK("user32.dll", GetDlgItemTextW),
-    HOOK("user32.dll", SetWindowTextW), HOOK("user32.dll", EndDialog), HOOK("user32.dll", MessageBoxW),
-    HOOK("user32.dll", DialogBoxIndirectParamW), HOOK("comdlg32.dll", GetOpenFileNameW),
-    HOOK("user32.dll", SetForegroundWindow), HOOK("user32.dll", ShowWindow), HOOK("user32.dll", BeginPaint),
-    HOOK("user32.dll", EndPaint),
-};
+#define HOOK(dll, name) {#dll ".dll", #name, (void*)Hook##name, (void**)&Real##name},
+static const Hook Hooks[] = {WATCHED(HOOK)};
 
 // Every watched call either library imports goes through its hook; answers
 // how many imports were patched.

@@ -10,8 +10,6 @@
 namespace product {
 namespace {
 
-#define ITEM_KEY TEXT("Software\\Microsoft\\Today\\Items\\WMP Crestune")
-#define INSTALL_DIR TEXT("\\Program Files\\Crestune")
 #define TEST_CLASS TEXT("CrestuneTest.wmvfile")
 constexpr int kLanguageList = 1000, kPrompt = 1001;
 
@@ -49,8 +47,7 @@ class Setup : public ProductTest {
  protected:
   void SetUp() override {
     ProductTest::SetUp();
-    setup = LoadLibraryW(TEXT("setup.dll"));
-    ASSERT_NE(nullptr, setup) << "error " << GetLastError();
+    loadSetup();
     installInit = hook<pfnINSTALL_INIT>("Install_Init");
     installExit = hook<pfnINSTALL_EXIT>("Install_Exit");
     uninstallInit = hook<pfnUNINSTALL_INIT>("Uninstall_Init");
@@ -63,31 +60,20 @@ class Setup : public ProductTest {
     RegisterClassW(&wc);
     listener = CreateWindowExW(0, wc.lpszClassName, TEXT("listener"), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                programInstance(), nullptr);
-    oldWmv = readValue(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr);
-    hadWmv = keyExists(HKEY_CLASSES_ROOT, TEXT(".wmv"));
+    keepWmv();
     hadTodayKeys = keyExists(HKEY_LOCAL_MACHINE, TEXT("Software\\Microsoft\\Today\\Items"));
-    deleteItemKey();
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY);
   }
   void TearDown() override {
-    deleteItemKey();
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY);
     if (!hadTodayKeys) {
       RegDeleteKeyW(HKEY_LOCAL_MACHINE, TEXT("Software\\Microsoft\\Today\\Items"));
       RegDeleteKeyW(HKEY_LOCAL_MACHINE, TEXT("Software\\Microsoft\\Today"));
     }
-    deleteTestClass();
-    if (oldWmv.found)
-      writeValue(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr, oldWmv.type, oldWmv.bytes.data(),
-                 static_cast<DWORD>(oldWmv.bytes.size()));
-    else if (!hadWmv)
-      RegDeleteKeyW(HKEY_CLASSES_ROOT, TEXT(".wmv"));
+    deleteClassKey(TEST_CLASS);
     DestroyWindow(listener);
     UnregisterClassW(TEXT("ProductListener"), programInstance());
-    if (setup) FreeLibrary(setup);
     ProductTest::TearDown();
-  }
-  template <class F>
-  F hook(const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(setup, name)));
   }
   static LRESULT CALLBACK listenerProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
     if (m == WM_WININICHANGE && wp == 0xF2) ++refreshes();
@@ -97,17 +83,10 @@ class Setup : public ProductTest {
     static int n = 0;
     return n;
   }
-  // Leaf first: desktop RegDeleteKeyW leaves a key that has subkeys.
-  static void deleteTestClass() {
-    for (LPCWSTR k : {TEST_CLASS TEXT("\\Shell\\Open\\Command"), TEST_CLASS TEXT("\\Shell\\Open"),
-                      TEST_CLASS TEXT("\\Shell"), TEST_CLASS})
-      RegDeleteKeyW(HKEY_CLASSES_ROOT, k);
-  }
-  static void deleteItemKey() { RegDeleteKeyW(HKEY_LOCAL_MACHINE, ITEM_KEY); }
-  static void registerItem() { writeDword(HKEY_LOCAL_MACHINE, ITEM_KEY, TEXT("Type"), 4); }
+  static void registerItem() { writeDword(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY, TEXT("Type"), 4); }
   // .wmv names our class, whose open command is `command` (none when null).
   static void associate(LPCWSTR command) {
-    deleteTestClass();
+    deleteClassKey(TEST_CLASS);
     writeText(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr, TEST_CLASS);
     if (command)
       writeText(HKEY_CLASSES_ROOT, TEST_CLASS TEXT("\\Shell\\Open\\Command"), nullptr, command);
@@ -132,25 +111,23 @@ class Setup : public ProductTest {
     hand.driveNextDialog([&, start](HWND d) {
       seen.shown = true;
       seen.after = GetTickCount() - start;
-      seen.itemKey = keyExists(HKEY_LOCAL_MACHINE, ITEM_KEY);
+      seen.itemKey = keyExists(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY);
       seen.settings = keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY);
       seen.refreshes = refreshes();
       seen.texts = textsOf(d);
       SendDlgItemMessageW(d, drive(d), BM_CLICK, 0, 0);
     });
-    codeINSTALL_INIT answer = installInit(nullptr, TRUE, again, INSTALL_DIR);
+    codeINSTALL_INIT answer = installInit(nullptr, TRUE, again, PRODUCT_INSTALL_DIR);
     hand.driveNextDialog(nullptr);
     return answer;
   }
 
-  HMODULE setup = nullptr;
   pfnINSTALL_INIT installInit = nullptr;
   pfnINSTALL_EXIT installExit = nullptr;
   pfnUNINSTALL_INIT uninstallInit = nullptr;
   pfnUNINSTALL_EXIT uninstallExit = nullptr;
   HWND listener = nullptr;
-  Stored oldWmv;
-  bool hadWmv = false, hadTodayKeys = false;
+  bool hadTodayKeys = false;
 };
 
 TEST_F(Setup, ExportsTheFourHooksByTheirBareNamesOnly) {
@@ -244,7 +221,7 @@ TEST_F(Setup, ThePlayerIsTheProgramTheWmvAssociationNames) {
     if (r.associated) {
       associate(r.command);
     } else {
-      deleteTestClass();
+      deleteClassKey(TEST_CLASS);
       RegDeleteKeyW(HKEY_CLASSES_ROOT, TEXT(".wmv"));
     }
     EXPECT_EQ(codeINSTALL_INIT_CONTINUE, install(FALSE));
@@ -291,7 +268,7 @@ TEST_F(Setup, AReinstallRemovesTheOldRegistrationRefreshesAndWaitsBeforeTheChoos
     EXPECT_EQ(1, seen.refreshes);
     EXPECT_GE(seen.after, 1900u);
     EXPECT_EQ(ending == IDOK ? codeINSTALL_INIT_CONTINUE : codeINSTALL_INIT_CANCEL, answer);
-    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, ITEM_KEY));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY));
     EXPECT_EQ(ending == IDOK ? 0u : 1u, setting(TEXT("Language")).dword());
   }
 }
@@ -299,7 +276,7 @@ TEST_F(Setup, AReinstallRemovesTheOldRegistrationRefreshesAndWaitsBeforeTheChoos
 TEST_F(Setup, InstallExitRefreshesOnceWithoutWaiting) {
   refreshes() = 0;
   DWORD start = GetTickCount();
-  EXPECT_EQ(codeINSTALL_EXIT_DONE, installExit(nullptr, INSTALL_DIR, 1, 2, 3, 4, 5));
+  EXPECT_EQ(codeINSTALL_EXIT_DONE, installExit(nullptr, PRODUCT_INSTALL_DIR, 1, 2, 3, 4, 5));
   EXPECT_LT(GetTickCount() - start, 1000u);
   EXPECT_EQ(1, refreshes());
 }
@@ -315,10 +292,10 @@ TEST_F(Setup, UninstallRemovesBothKeysRefreshesAndWaits) {
     refreshes() = 0;
     hand.forget();
     DWORD start = GetTickCount();
-    EXPECT_EQ(codeUNINSTALL_INIT_CONTINUE, uninstallInit(listener, INSTALL_DIR));
+    EXPECT_EQ(codeUNINSTALL_INIT_CONTINUE, uninstallInit(listener, PRODUCT_INSTALL_DIR));
     EXPECT_GE(GetTickCount() - start, 1900u);
     EXPECT_EQ(1, refreshes());
-    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, ITEM_KEY));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY));
     EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY));
     EXPECT_TRUE(hand.boxes().empty());
   }

@@ -9,11 +9,7 @@
 namespace crestune::testing {
 namespace {
 
-using Kind = wince::InputEvent::Kind;
-
-class Faults : public StrictDeviceTest {
- protected:
-};
+using Faults = StrictDeviceTest;
 
 TEST(FaultPlan, OnlyKnownCallsCanFailAndEachPlanRunsOut) {
   wince::FaultPlan plan;

@@ -220,12 +220,6 @@ class DeviceTest : public ::testing::Test {
       if (e.name != "DefWindowProcW") calls.push_back(e.call);
     return calls;
   }
-  // The names alone, for comparing the order of calls.
-  static Calls names(const Calls& calls) {
-    Calls n;
-    for (const std::string& c : calls) n.push_back(c.substr(0, c.find('(')));
-    return n;
-  }
   // One call a line, for failure messages.
   static std::string text(const Calls& calls) {
     std::string s;

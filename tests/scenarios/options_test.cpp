@@ -155,40 +155,6 @@ TEST_F(Options, TheScreenShowsTheBlueUnderlinedLinkAndTheCheckedRadio) {
   EXPECT_EQ(kCancel, result);
 }
 
-TEST_F(Options, AfterOkTheNextRefreshDrawsPlayAtTheNewSize) {
-  struct Case {
-    DWORD stored;
-    int tapped;
-    DWORD saved;
-    UINT heightBefore, heightAfter;
-    int playSize;
-  } cases[] = {{1, kStandard, 0, 36, 28, 24}, {0, kLarge, 1, 28, 36, 32}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.saved);
-    session.stopToday();
-    start(1, c.stored, true);
-    nextRefresh();
-    ASSERT_EQ(c.heightBefore, item()->record.cyp);
-    INT_PTR result = openOptions({[&] { queueTapOnControl(c.tapped); }, [&] { queueTapOnDone(); }});
-    EXPECT_EQ(IDOK, result);
-
-    // No repaint is asked for: the shell learns the height when it next asks.
-    windows().runUntilIdle();
-    EXPECT_EQ(c.heightBefore, item()->record.cyp);
-    traceOn();
-    nextRefresh();
-    windows().runUntilIdle();
-    traceOff();
-    EXPECT_EQ(c.heightAfter, item()->record.cyp);
-    // The Play button, right of the logo at x 29, with its face at the new size.
-    std::string play;
-    for (const std::string& d : traced("DrawIconEx"))
-      if (play.empty() && d.find(", 29, 2, ") != std::string::npos) play = d;
-    std::string sz = std::to_string(c.playSize);
-    EXPECT_NE(std::string::npos, play.find(", " + sz + ", " + sz + ", ")) << play;
-  }
-}
-
 TEST_F(Options, BrowseFillsTheFieldAndOnlyOkStoresIt) {
   start(1, 1);
   std::string before = reg().exportText();

@@ -66,27 +66,31 @@ TEST_F(Pen, HoldOnEmptySpaceOpensTheMenuAtThePen) {
   startWithPlayer();
   POINT p = queueMenuAnswer(Kind::ChooseMenu, u"Mute");
   windows().runUntilIdle();
+  // Its entries, flags and the command chosen are the order tables' (the
+  // hold, Mute chosen); here, where the window manager put it.
   ASSERT_EQ(1u, windows().menusShown().size());
   const auto& menu = windows().menusShown().back();
-  std::vector<std::u16string> want = {u"Mute",        u"Volume Up", u"Volume Down", u"-",
-                                      u"Properties...", u"Repeat",  u"Shuffle",     u"Playlist...",
-                                      u"Windows Media Player...", u"-", u"Close Windows Media Player"};
-  EXPECT_EQ(want, menu.entries);
   EXPECT_EQ(p.x, menu.requested.x);
   EXPECT_EQ(p.y, menu.requested.y);
-  EXPECT_EQ(TPM_VCENTERALIGN, menu.flags);
-  EXPECT_EQ(std::vector<UINT>{0x8037}, received());
   EXPECT_EQ(nullptr, GetCapture());
   EXPECT_EQ(0, device().accounting().live(wince::ObjectKind::Menu));
 }
 
-TEST_F(Pen, ATapOnTheTitleStartsThePlayer) {
+// The player found is started, and its process handle let go at once.
+TEST_F(Pen, ATapOnTheTitleStartsThePlayerAndLetsGoOfItsProcess) {
   registerItem();
   session.startToday();
+  traceOn();
   POINT p = onItem(100, 10);
   tap(p.x, p.y);
+  Calls calls = traceOff();
   EXPECT_TRUE(session.player().running());
   EXPECT_EQ(0, device().accounting().live(wince::ObjectKind::Process));
+  std::string self = wince::traceArg(static_cast<const void*>(item()->record.hwndCustom));
+  ASSERT_GE(calls.size(), 4u) << text(calls);
+  // SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI, the item's window as owner.
+  EXPECT_EQ("ShellExecuteEx(\"open\", \"wmplayer.exe\", 1088, " + self + ", 1) = 1", calls[2]);
+  EXPECT_TRUE(starts(calls[3], "CloseHandle(")) << calls[3];
   nextRefresh();
   EXPECT_EQ(36u, item()->record.cyp);
 }
@@ -160,27 +164,6 @@ TEST_F(Pen, TheTitleViewLeavesThePaintDcAsItFoundIt) {
             find("SelectObject(" + hdc + ", " + resultOf(selected) + ")"));
   EXPECT_TRUE(starts(find("GetDeviceCaps("), "GetDeviceCaps(" + hdc + ", 8)")) << text(calls);
 }
-
-// The player found is started, and its process handle let go at once.
-TEST_F(Pen, ATapOnTheTitleLetsGoOfThePlayersProcess) {
-  registerItem();
-  session.startToday();
-  traceOn();
-  POINT p = onItem(100, 10);
-  tap(p.x, p.y);
-  Calls calls = traceOff();
-  std::string self = wince::traceArg(static_cast<const void*>(item()->record.hwndCustom));
-  ASSERT_GE(calls.size(), 4u) << text(calls);
-  // SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI, the item's window as owner.
-  EXPECT_EQ("ShellExecuteEx(\"open\", \"wmplayer.exe\", 1088, " + self + ", 1) = 1", calls[2]);
-  EXPECT_TRUE(starts(calls[3], "CloseHandle(")) << calls[3];
-}
-
-}  // namespace
-}  // namespace crestune::testing
-
-namespace crestune::testing {
-namespace {
 
 // The calls the item makes for a menu command, in order, as the trace of
 // platform calls records them.

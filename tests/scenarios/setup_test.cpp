@@ -61,16 +61,10 @@ TEST_F(Setup, OkReadsTheChoiceThenWritesSizePathAndLanguageInOneKey) {
   size_t at = 0;
   while (at < calls.size() && !starts(calls[at], "RegCreateKeyExW(")) ++at;
   ASSERT_LT(at, calls.size()) << text(calls);
-  ASSERT_GE(at, 2u);
-  EXPECT_TRUE(starts(calls[at - 1], "SendMessageW(") && calls[at - 1].find(", 327, 0, 0)") != std::string::npos)
-      << calls[at - 1];
+  // The calls' order is the order tables' (install); here, the arguments
+  // they leave out.
   Calls rest(calls.begin() + static_cast<long>(at), calls.end());
   ASSERT_GE(rest.size(), 12u) << text(calls);
-  EXPECT_EQ((Calls{"RegCreateKeyExW", "RegSetValueExW", "RegOpenKeyExW", "RegQueryValueExW", "RegCloseKey",
-                   "RegOpenKeyExW", "RegQueryValueExW", "RegCloseKey", "RegSetValueExW", "RegSetValueExW",
-                   "RegCloseKey", "EndDialog"}),
-            names(Calls(rest.begin(), rest.begin() + 12)))
-      << text(calls);
   EXPECT_EQ("RegCreateKeyExW(HKEY_LOCAL_MACHINE, \"SOFTWARE\\Halvorn\\WMP Crestune\", 0, NULL, 0, 0, NULL) = 0", rest[0]);
   EXPECT_NE(std::string::npos, rest[1].find("\"IconSize\", 0, 4, ")) << rest[1];
   EXPECT_TRUE(starts(rest[2], "RegOpenKeyExW(HKEY_CLASSES_ROOT, \".wmv\", 0, 0)")) << rest[2];
@@ -117,9 +111,7 @@ TEST_F(Setup, UninstallRemovesBothKeysRefreshesWaitsAndTheItemLeavesTheTodayScre
   ASSERT_EQ(1u, settings.size()) << text(calls);
   ASSERT_EQ(1u, broadcast.size()) << text(calls);
   ASSERT_EQ(1u, slept.size()) << text(calls);
-  EXPECT_LT(registration[0], settings[0]);
-  EXPECT_LT(settings[0], broadcast[0]);
-  EXPECT_LT(broadcast[0], slept[0]);
+  EXPECT_LT(broadcast[0], slept[0]) << "the wait comes after the broadcast (the rest of the order is the tables')";
   EXPECT_FALSE(reg().keyExists(kItemKey));
   EXPECT_FALSE(reg().keyExists(kSettingsKey));
   EXPECT_FALSE(installer.installed());
