@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -122,8 +123,9 @@ class ApiPlatform {
 // compiler lays it out.
 class DialogTemplate {
  public:
+  // A dialog class of the template's own when `cls` is given; the standard one otherwise.
   DialogTemplate(DWORD style, short x, short y, short cx, short cy, const WString& title, bool extended = false,
-                 WORD points = 8, const WString& face = TEXT("MS Sans Serif"))
+                 WORD points = 8, const WString& face = TEXT("MS Sans Serif"), const WString& cls = WString())
       : extended_(extended) {
     if (extended) {
       w_.push_back(1);
@@ -139,7 +141,10 @@ class DialogTemplate {
     w_.push_back(0);
     for (short v : {x, y, cx, cy}) w_.push_back(static_cast<WORD>(v));
     w_.push_back(0);  // no menu
-    w_.push_back(0);  // standard class
+    if (cls.empty())
+      w_.push_back(0);  // standard class
+    else
+      str(cls);
     str(title);
     if (style & DS_SETFONT) {
       w_.push_back(points);
@@ -280,15 +285,7 @@ class ApiDialogTest : public ::testing::Test {
     platform.letTimePass(10);
   }
 
-  static HINSTANCE thisModule() {
-#ifdef _WIN32
-    return GetModuleHandleW(nullptr);
-#else
-    return nullptr;
-#endif
-  }
-
-  INT_PTR run(const DialogTemplate& t, HWND owner = nullptr, LPARAM param = 0, HINSTANCE instance = thisModule()) {
+  INT_PTR run(const DialogTemplate& t, HWND owner = nullptr, LPARAM param = 0, HINSTANCE instance = programInstance()) {
     return DialogBoxIndirectParamW(instance, t.get(), owner, proc, param);
   }
 
@@ -305,6 +302,14 @@ class ApiDialogTest : public ::testing::Test {
     PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
   }
 };
+
+// Rectangles compared and shown whole in a test's expectations.
+inline bool operator==(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+inline void PrintTo(const RECT& r, std::ostream* os) {
+  *os << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
 
 // A control's window rectangle in its dialog's client coordinates.
 inline RECT clientRectOf(HWND dialog, HWND control) {
