@@ -19,11 +19,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using standin::folderEntries;
-using standin::readFile;
-using standin::TempDir;
-using standin::writeFile;
+using namespace standin;  // TempDir, fs and the file helpers
 using wince::RegistryStore;
 
 // The registry a new store reads from a copy of the folder's registry files:

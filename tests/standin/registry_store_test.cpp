@@ -14,14 +14,10 @@
 #include "registry_store.h"
 #include "standin/temp_folder.h"
 
-namespace fs = std::filesystem;
+using namespace standin;  // TempDir, fs and the file helpers
 using wince::RegistryStore;
 using Value = RegistryStore::Value;
 using namespace std::literals;
-using standin::TempDir;
-using standin::folderEntries;
-using standin::readFile;
-using standin::writeFile;
 
 namespace {
 
