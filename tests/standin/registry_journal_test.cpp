@@ -164,39 +164,6 @@ TEST(RegistryJournal, ChangesTheFileAlreadyHoldsReplayAsTheSameRegistry) {
   EXPECT_EQ(run.after.back(), store.exportText());
 }
 
-TEST(RegistryJournal, ADamagedChangeIsReportedWithItsLineAndLeftAlone) {
-  const std::string first = "[HKEY_CURRENT_USER\\Software]\t\"ok\"=dword:00000001\n";
-  const char* const damaged[] = {
-      "garbage\n",
-      "[HKEY_NOWHERE\\X]\n",
-      "[-HKEY_LOCAL_MACHINE]\n",
-      "[-HKEY_LOCAL_MACHINE\\A]\t\"v\"=-\n",
-      "[HKEY_LOCAL_MACHINE\\A]\t\"v\"=dword:12\n",
-      "[HKEY_LOCAL_MACHINE\\A]\t\"v\"=hex:01,\n",
-      "[HKEY_LOCAL_MACHINE\\A]\tv=-\n",
-      "[HKEY_LOCAL_MACHINE\\A]\t\"v\"=- \n",
-      "[HKEY_LOCAL_MACHINE\\A]\t\n",
-      "[HKEY_LOCAL_MACHINE\\A\\\\B]\n",
-  };
-  for (const char* line : damaged) {
-    SCOPED_TRACE(line);
-    TempDir dir;
-    const fs::path file = dir.path() / "registry.reg", journal = dir.path() / "registry.journal";
-    const std::string text = "Windows Registry Editor Version 5.00\n";
-    writeFile(file, text);
-    writeFile(journal, first + line);
-    try {
-      wince::Accounting accounting;
-      RegistryStore store(file, accounting);
-      ADD_FAILURE() << "accepted";
-    } catch (const wince::DeviceError& e) {
-      EXPECT_EQ(0u, std::string(e.what()).find(journal.string() + ": line 2: ")) << e.what();
-    }
-    EXPECT_EQ(text, readFile(file));
-    EXPECT_EQ(first + line, readFile(journal));
-  }
-}
-
 TEST(RegistryJournal, ARunThatChangesNothingWritesNothing) {
   TempDir dir;
   { wince::Device dev(wince::DeviceOptions{.folder = dir.path()}); }
