@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -115,6 +116,36 @@ class ApiPlatform {
       dispatching() = &m;
       DispatchMessageW(&m);
       dispatching() = outer;
+    }
+  }
+};
+
+// A test of a library loaded as a program loads one, on a platform of its own.
+class LibraryTest : public ::testing::Test {
+ protected:
+  explicit LibraryTest(LPCWSTR name) : library(name) {}
+  ApiPlatform platform;
+  LoadedLibrary library;
+  const HMODULE module = library.get();
+
+  void SetUp() override { ASSERT_NE(nullptr, module) << "error " << library.error(); }
+  // A resource's bytes and their size, or null.
+  const BYTE* data(LPCWSTR name, LPCWSTR type, DWORD* size) {
+    HRSRC found = FindResourceW(module, name, type);
+    if (!found) return nullptr;
+    *size = SizeofResource(module, found);
+    return static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+  }
+  // Resources the library does not hold, each with the error FindResourceW leaves.
+  struct Missing {
+    LPCWSTR name, type;
+    DWORD error;
+  };
+  void expectMissing(std::initializer_list<Missing> rows) {
+    for (const Missing& m : rows) {
+      SetLastError(0);
+      EXPECT_EQ(nullptr, FindResourceW(module, m.name, m.type));
+      EXPECT_EQ(m.error, GetLastError());
     }
   }
 };
