@@ -21,13 +21,8 @@ void expectPlaced(HWND dialog, int id, RECT units) {
 // and the character height.
 SIZE baseUnitsOf(HFONT font) {
   HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, font);
   SIZE sz{};
-  const WString letters = TEXT("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  GetTextExtentPoint32W(dc, letters.c_str(), 52, &sz);
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
+  const TEXTMETRICW tm = metricsOf(dc, font, TEXT("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), &sz);
   ReleaseDC(nullptr, dc);
   return SIZE{(sz.cx / 26 + 1) / 2, tm.tmHeight};
 }

@@ -367,6 +367,16 @@ inline LOGFONTW tahoma(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0)
   return lf;
 }
 
+// A font's metrics on `dc`, and the extent of `text` in it when asked for.
+inline TEXTMETRICW metricsOf(HDC dc, HFONT font, const WCHAR* text = nullptr, SIZE* extent = nullptr) {
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  if (text) GetTextExtentPoint32W(dc, text, static_cast<int>(std::char_traits<WCHAR>::length(text)), extent);
+  SelectObject(dc, old);
+  return tm;
+}
+
 inline WString textOf(HWND h) {
   WCHAR buf[256];
   int n = GetWindowTextW(h, buf, 256);

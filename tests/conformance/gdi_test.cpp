@@ -245,10 +245,7 @@ TEST_F(GdiObjectsApi, BiggerAndBolderFontsMeasureMore) {
   LOGFONTW lfs[3] = {tahoma(-11), tahoma(-11, FW_BOLD), tahoma(-22)};
   for (int i = 0; i < 3; ++i) {
     HFONT f = CreateFontIndirectW(&lfs[i]);
-    HGDIOBJ old = SelectObject(dc, f);
-    GetTextMetricsW(dc, &tm[i]);
-    GetTextExtentPoint32W(dc, TEXT("Crestune"), 8, &ext[i]);
-    SelectObject(dc, old);
+    tm[i] = metricsOf(dc, f, TEXT("Crestune"), &ext[i]);
     DeleteObject(f);
   }
   EXPECT_GE(tm[1].tmWeight, FW_BOLD);

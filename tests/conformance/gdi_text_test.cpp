@@ -220,10 +220,7 @@ TEST_F(GdiText, BoldIsHeavierThanRegular) {
 
 TEST_F(GdiText, UnderlineDrawsALineUnderTheText) {
   HFONT plain = makeFont(-11), under = makeFont(-11, FW_NORMAL, 1);
-  TEXTMETRICW tm{};
-  HGDIOBJ old = SelectObject(dc, under);
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
+  const TEXTMETRICW tm = metricsOf(dc, under);
   EXPECT_TRUE(tm.tmUnderlined);
   const SIZE ext = textOut(under, 0, 40, TEXT("mail"));
   textOut(plain, 0, 0, TEXT("mail"));

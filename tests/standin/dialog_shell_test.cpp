@@ -3,12 +3,8 @@
 #include <aygshell.h>
 #include <commdlg.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include <unistd.h>
-
 #include "dialog_fixture.h"
+#include "standin/temp_folder.h"
 
 namespace {
 
@@ -61,25 +57,19 @@ TEST_F(DialogTest, FullScreenDialogFillsTheScreenBelowTheNavigationBarWithOkInIt
 
 // A device whose folder holds a few files, and a request as the options
 // page makes it.
-std::filesystem::path openFileFolder() {
-  auto folder = std::filesystem::temp_directory_path() / ("crestune-openfile-" + std::to_string(getpid()));
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder / "Windows");
-  std::filesystem::create_directories(folder / "Program Files" / "Tools");
-  for (const char* f : {"Windows/wmplayer.exe", "Windows/readme.txt", "Program Files/Tools/Player.EXE"})
-    std::ofstream(folder / f) << "x";
-  return folder;
-}
+struct OpenFileFolder {
+  standin::TempDir dir;
+  OpenFileFolder() {
+    std::filesystem::create_directories(dir.path() / "Windows");
+    std::filesystem::create_directories(dir.path() / "Program Files" / "Tools");
+    for (const char* f : {"Windows/wmplayer.exe", "Windows/readme.txt", "Program Files/Tools/Player.EXE"})
+      standin::writeFile(dir.path() / f, "x");
+  }
+};
 
-wince::DeviceOptions inFolder(const std::filesystem::path& folder) {
-  wince::DeviceOptions o;
-  o.folder = folder;
-  return o;
-}
-
-class OpenFileTest : public DialogTest {
+class OpenFileTest : private OpenFileFolder, public DialogTest {
  protected:
-  OpenFileTest() : DialogTest(inFolder(openFileFolder())) {}
+  OpenFileTest() : DialogTest(wince::DeviceOptions{.folder = dir.path()}) {}
 
   WCHAR file[260] = {};
   OPENFILENAMEW ofn{};
@@ -93,10 +83,6 @@ class OpenFileTest : public DialogTest {
     ofn.nMaxFile = 260;
     ofn.lpstrTitle = u"Select Windows Media Player";
     ofn.Flags = OFN_EXPLORER;
-  }
-  void TearDown() override {
-    std::filesystem::remove_all(dev.options().folder);
-    DialogTest::TearDown();
   }
   void push(InputEvent::Kind kind, std::u16string text = {}, POINT p = {}) {
     dev.input().push(InputEvent{kind, p, 0, 0, std::move(text)});
