@@ -229,9 +229,7 @@ TEST_F(ApiDialogTest, AProcedureAnsweringWithDefWindowProcStillEndsAndWmCloseDes
 LRESULT CALLBACK ownerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(h, msg, wp, lp); }
 
 TEST_F(ApiDialogTest, ModalToItsOwnerAndTheDialogKeepsTabAndEscapeForItself) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = ownerProc;
-  wc.lpszClassName = TEXT("CrestuneOwner");
+  const WNDCLASSW wc = windowClass(TEXT("CrestuneOwner"), ownerProc, nullptr, nullptr);
   ASSERT_TRUE(RegisterClassW(&wc));
   EXPECT_FALSE(RegisterClassW(&wc)) << "a class is registered once";
   HWND owner = CreateWindowExW(0, TEXT("CrestuneOwner"), TEXT(""), WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr,

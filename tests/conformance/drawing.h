@@ -46,11 +46,7 @@ class DrawingTest : public ::testing::Test {
   static HINSTANCE instance() { return programInstance(); }
 
   void SetUp() override {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = kClass;
-    wc.hInstance = instance();
+    const WNDCLASSW wc = windowClass(kClass, DefWindowProcW, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     ASSERT_NE(RegisterClassW(&wc), 0);
     window = CreateWindowExW(0, kClass, TEXT("Drawing"), WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, kWidth,
                              kHeight, nullptr, nullptr, instance(), nullptr);

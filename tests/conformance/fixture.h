@@ -62,6 +62,17 @@ class LoadedLibrary {
   DWORD error_;
 };
 
+// A window class of the program's, to register.
+inline WNDCLASSW windowClass(LPCWSTR name, WNDPROC proc, HBRUSH background = nullptr,
+                             HINSTANCE instance = programInstance()) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = proc;
+  wc.hbrBackground = background;
+  wc.lpszClassName = name;
+  wc.hInstance = instance;
+  return wc;
+}
+
 // The platform under the test: on the host a stand-in device of its own,
 // on Win32 the system itself. Time on the stand-in passes only when asked
 // to; on Win32 it passes anyway.
@@ -298,14 +309,7 @@ class ApiDialogTest : public ::testing::Test {
       }
       return TRUE;
     }
-    if (msg == WM_COMMAND) {
-      MSG m{};
-      m.hwnd = h;
-      m.message = msg;
-      m.wParam = wp;
-      m.lParam = lp;
-      t->commands.push_back(m);
-    }
+    if (msg == WM_COMMAND) t->commands.push_back(MSG{h, msg, wp, lp, 0, {}});
     if (msg == WM_INITDIALOG) t->scheduleStep(h);
     return t->handler ? t->handler(h, msg, wp, lp) : FALSE;
   }

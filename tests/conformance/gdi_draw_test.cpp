@@ -111,10 +111,7 @@ TEST_F(GdiDrawing, FillRectTakesBrushesAndSystemColours) {
 TEST_F(GdiDrawing, DcOriginAndClipRectangles) {
   // The strip's class paints no background, so what the window drew where
   // the strip lies stays there: it shows where the strip's DC puts (1, 2).
-  WNDCLASSW bare{};
-  bare.lpfnWndProc = DefWindowProcW;
-  bare.lpszClassName = TEXT("CrestuneConfBare");
-  bare.hInstance = instance();
+  const WNDCLASSW bare = windowClass(TEXT("CrestuneConfBare"), DefWindowProcW);
   ASSERT_NE(RegisterClassW(&bare), 0);
   RECT under{50, 100, 110, 120};
   FillRect(dc, &under, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));

@@ -206,11 +206,7 @@ inline ::testing::AssertionResult matches(const std::vector<Received>& got, cons
 class RecordedClass {
  public:
   explicit RecordedClass(LPCWSTR name) : name_(name) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = Recorder::proc;
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = name;
-    wc.hInstance = instance();
+    const WNDCLASSW wc = windowClass(name, Recorder::proc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     atom_ = RegisterClassW(&wc);
   }
   ~RecordedClass() { UnregisterClassW(name_, instance()); }

@@ -87,10 +87,7 @@ TEST_F(WindowApi, CreateAnsweredMinusOneFailsTheCall) {
 }
 
 TEST_F(WindowApi, ClassesAreRegisteredOnceAndGoOnlyWithoutWindows) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.lpszClassName = kClass;
-  wc.hInstance = RecordedClass::instance();
+  const WNDCLASSW wc = windowClass(kClass, DefWindowProcW);
   EXPECT_EQ(RegisterClassW(&wc), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
 

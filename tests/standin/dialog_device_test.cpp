@@ -110,9 +110,7 @@ LRESULT CALLBACK ownerWindow(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 TEST_F(DialogTest, ModalDialogKeepsThePenFromItsOwnerAndTypingFollowsTheFocus) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = ownerWindow;
-  wc.lpszClassName = u"Owner";
+  const WNDCLASSW wc = windowClass(u"Owner", ownerWindow);
   ASSERT_TRUE(RegisterClassW(&wc));
   HWND owner = CreateWindowExW(0, u"Owner", u"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
                                nullptr);
