@@ -87,7 +87,6 @@ TEST_F(ApiDialogTest, EditTextIsReadBackTruncatedAndTheLimitHoldsForTypingOnly) 
 
     // The limit stops typing; text the program sets is not cut.
     SendMessageW(edit, EM_LIMITTEXT, 7, 0);
-    EXPECT_EQ(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0), 7);
     SetFocus(edit);
     SendMessageW(edit, EM_SETSEL, 5, 5);
     for (WCHAR c : WString(TEXT("xyzw"))) SendMessageW(edit, WM_CHAR, c, 1);
@@ -174,6 +173,9 @@ TEST_F(ApiDialogTest, StaticAsksItsParentForColoursBeforePainting) {
   DeleteObject(yellow);
 }
 
+// The answers of CB_ADDSTRING, CB_GETCOUNT, CB_GETLBTEXTLEN and of
+// CB_SETCURSEL in and out of range are in control_messages_test.cpp; here
+// the box's size and text, clearing the choice, sorting and CB_GETLBTEXT.
 TEST_F(ApiDialogTest, DropDownListKeepsItsEntriesAndSelectionWithoutNotifying) {
   DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 143, 90, TEXT("Language"));
   t.item(kComboClass, kChild | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 32, 32, 105, 30, 1000, TEXT(""));
@@ -186,33 +188,20 @@ TEST_F(ApiDialogTest, DropDownListKeepsItsEntriesAndSelectionWithoutNotifying) {
     GetWindowRect(GetDlgItem(h, 1000), &box);
     MapDialogRect(h, &dropped);
     EXPECT_LT(box.bottom - box.top, dropped.bottom * 2 / 3) << "closed, the box is one entry high";
-    EXPECT_EQ(send(1000, CB_GETCURSEL, 0), CB_ERR) << "nothing chosen yet";
-    EXPECT_EQ(send(1000, CB_ADDSTRING, 0, str(TEXT("English"))), 0);
-    EXPECT_EQ(send(1000, CB_ADDSTRING, 0, str(spanish.c_str())), 1);
-    EXPECT_EQ(send(1000, CB_GETCOUNT, 0), 2);
+    send(1000, CB_ADDSTRING, 0, str(TEXT("English")));
+    send(1000, CB_ADDSTRING, 0, str(spanish.c_str()));
     EXPECT_EQ(send(1000, CB_SETCURSEL, 1), 1);
-    EXPECT_EQ(send(1000, CB_GETCURSEL, 0), 1);
     EXPECT_EQ(textOf(GetDlgItem(h, 1000)), spanish) << "the box shows the chosen entry";
     EXPECT_EQ(send(1000, CB_SETCURSEL, static_cast<WPARAM>(-1)), CB_ERR) << "-1 clears the choice";
     EXPECT_EQ(send(1000, CB_GETCURSEL, 0), CB_ERR);
     EXPECT_EQ(textOf(GetDlgItem(h, 1000)), WString());
-    EXPECT_EQ(send(1000, CB_SETCURSEL, 1), 1);
-    EXPECT_EQ(send(1000, CB_SETCURSEL, 2), CB_ERR) << "so does an index past the end";
-#ifndef _WIN32
-    // Wine keeps the old choice here; CB_SETCURSEL documents it cleared.
-    EXPECT_EQ(send(1000, CB_GETCURSEL, 0), CB_ERR);
-#endif
-    EXPECT_EQ(send(1000, CB_SETCURSEL, 0), 0);
 
     for (const WCHAR* s : {TEXT("pear"), TEXT("Apple"), TEXT("fig")}) send(1001, CB_ADDSTRING, 0, str(s));
     WCHAR buf[16] = {};
     EXPECT_EQ(send(1001, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(buf)), 3);
     EXPECT_EQ(WString(buf), WString(TEXT("fig"))) << "CBS_SORT sorts without regard to case";
     EXPECT_EQ(send(1001, CB_GETLBTEXTLEN, 0), 5);
-    EXPECT_EQ(send(1001, CB_GETLBTEXTLEN, 3), CB_ERR);
     EXPECT_EQ(send(1001, CB_GETLBTEXT, 3, reinterpret_cast<LPARAM>(buf)), CB_ERR);
-    send(1001, CB_RESETCONTENT, 0);
-    EXPECT_EQ(send(1001, CB_GETCOUNT, 0), 0);
     EndDialog(h, 1);
   }};
   EXPECT_EQ(run(t), 1);

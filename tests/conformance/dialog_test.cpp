@@ -12,11 +12,8 @@ namespace {
 void expectPlaced(HWND dialog, int id, RECT units) {
   RECT place{units.left, units.top, units.right - units.left, units.bottom - units.top};
   MapDialogRect(dialog, &place);
-  RECT got = clientRectOf(dialog, GetDlgItem(dialog, id));
-  EXPECT_EQ(place.left, got.left) << id;
-  EXPECT_EQ(place.top, got.top) << id;
-  EXPECT_EQ(place.right, got.right - got.left) << id;
-  EXPECT_EQ(place.bottom, got.bottom - got.top) << id;
+  const RECT got = clientRectOf(dialog, GetDlgItem(dialog, id));
+  EXPECT_EQ(place, (RECT{got.left, got.top, got.right - got.left, got.bottom - got.top})) << id;
 }
 
 // A font's dialog base units as Win32 documents them, measured apart from
@@ -24,13 +21,8 @@ void expectPlaced(HWND dialog, int id, RECT units) {
 // and the character height.
 SIZE baseUnitsOf(HFONT font) {
   HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, font);
   SIZE sz{};
-  const WString letters = TEXT("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  GetTextExtentPoint32W(dc, letters.c_str(), 52, &sz);
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
+  const TEXTMETRICW tm = metricsOf(dc, font, TEXT("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"), &sz);
   ReleaseDC(nullptr, dc);
   return SIZE{(sz.cx / 26 + 1) / 2, tm.tmHeight};
 }
@@ -79,10 +71,8 @@ TEST_P(ApiDialogTemplates, ControlsSitWhereTheirDialogUnitsMapAndShareTheDialogF
     EXPECT_GT(base.cy, 8);
     RECT place{10, 20, 100, 100};
     EXPECT_TRUE(MapDialogRect(h, &place));
-    EXPECT_EQ(place.left, rounded(10, base.cx, 4));
-    EXPECT_EQ(place.top, rounded(20, base.cy, 8));
-    EXPECT_EQ(place.right, rounded(100, base.cx, 4));
-    EXPECT_EQ(place.bottom, rounded(100, base.cy, 8));
+    EXPECT_EQ(place, (RECT{rounded(10, base.cx, 4), rounded(20, base.cy, 8), rounded(100, base.cx, 4),
+                           rounded(100, base.cy, 8)}));
 
     // Without an owner the template's place is on the screen.
     RECT window;
@@ -102,10 +92,7 @@ TEST_P(ApiDialogTemplates, ControlsSitWhereTheirDialogUnitsMapAndShareTheDialogF
     RECT frame{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)));
-    EXPECT_EQ(window.left, frame.left);
-    EXPECT_EQ(window.top, frame.top);
-    EXPECT_EQ(window.right, frame.right);
-    EXPECT_EQ(window.bottom, frame.bottom);
+    EXPECT_EQ(window, frame);
 #endif
     EndDialog(h, 42);
     return TRUE;
@@ -242,9 +229,7 @@ TEST_F(ApiDialogTest, AProcedureAnsweringWithDefWindowProcStillEndsAndWmCloseDes
 LRESULT CALLBACK ownerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(h, msg, wp, lp); }
 
 TEST_F(ApiDialogTest, ModalToItsOwnerAndTheDialogKeepsTabAndEscapeForItself) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = ownerProc;
-  wc.lpszClassName = TEXT("CrestuneOwner");
+  const WNDCLASSW wc = windowClass(TEXT("CrestuneOwner"), ownerProc, nullptr, nullptr);
   ASSERT_TRUE(RegisterClassW(&wc));
   EXPECT_FALSE(RegisterClassW(&wc)) << "a class is registered once";
   HWND owner = CreateWindowExW(0, TEXT("CrestuneOwner"), TEXT(""), WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr,

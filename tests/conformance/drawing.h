@@ -3,19 +3,34 @@
 // stand-in and on Win32.
 #pragma once
 #include <algorithm>
-#include <ostream>
 
 #include "fixture.h"
 
 constexpr COLORREF kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0), kRed = RGB(255, 0, 0),
                    kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0, 255);
 
-inline bool sameRect(const RECT& a, const RECT& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+// The pixels in `area` that `read(x, y)` gives as other than `background`.
+template <class Read>
+int inkIn(RECT area, COLORREF background, Read read) {
+  int n = 0;
+  for (int y = area.top; y < area.bottom; ++y)
+    for (int x = area.left; x < area.right; ++x) n += read(x, y) != background;
+  return n;
 }
-// How GoogleTest shows a rectangle in a failure.
-inline void PrintTo(const RECT& r, std::ostream* os) {
-  *os << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+// The bounding box of those pixels; empty when there are none.
+template <class Read>
+RECT inkBoundsIn(RECT area, COLORREF background, Read read) {
+  RECT b{area.right, area.bottom, area.left, area.top};
+  for (int y = area.top; y < area.bottom; ++y)
+    for (int x = area.left; x < area.right; ++x)
+      if (read(x, y) != background) {
+        b.left = std::min<LONG>(b.left, x);
+        b.top = std::min<LONG>(b.top, y);
+        b.right = std::max<LONG>(b.right, x + 1);
+        b.bottom = std::max<LONG>(b.bottom, y + 1);
+      }
+  if (b.left >= b.right) b = RECT{0, 0, 0, 0};
+  return b;
 }
 
 class DrawingTest : public ::testing::Test {
@@ -31,11 +46,7 @@ class DrawingTest : public ::testing::Test {
   static HINSTANCE instance() { return programInstance(); }
 
   void SetUp() override {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = kClass;
-    wc.hInstance = instance();
+    const WNDCLASSW wc = windowClass(kClass, DefWindowProcW, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     ASSERT_NE(RegisterClassW(&wc), 0);
     window = CreateWindowExW(0, kClass, TEXT("Drawing"), WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, kWidth,
                              kHeight, nullptr, nullptr, instance(), nullptr);
@@ -64,26 +75,11 @@ class DrawingTest : public ::testing::Test {
     RECT all = kAll;
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
-  // Pixels in `area` that are not `background`.
   int ink(RECT area = kAll, COLORREF background = kWhite) const {
-    int n = 0;
-    for (int y = area.top; y < area.bottom; ++y)
-      for (int x = area.left; x < area.right; ++x) n += px(x, y) != background;
-    return n;
+    return inkIn(area, background, [this](int x, int y) { return px(x, y); });
   }
-  // The bounding box of those pixels; empty when there are none.
   RECT inkBounds(RECT area = kAll, COLORREF background = kWhite) const {
-    RECT b{area.right, area.bottom, area.left, area.top};
-    for (int y = area.top; y < area.bottom; ++y)
-      for (int x = area.left; x < area.right; ++x)
-        if (px(x, y) != background) {
-          b.left = std::min<LONG>(b.left, x);
-          b.top = std::min<LONG>(b.top, y);
-          b.right = std::max<LONG>(b.right, x + 1);
-          b.bottom = std::max<LONG>(b.bottom, y + 1);
-        }
-    if (b.left >= b.right) b = RECT{0, 0, 0, 0};
-    return b;
+    return inkBoundsIn(area, background, [this](int x, int y) { return px(x, y); });
   }
   static HFONT makeFont(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0) {
     LOGFONTW lf = tahoma(height, weight, underline);

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,17 @@ class LoadedLibrary {
   HMODULE module_;
   DWORD error_;
 };
+
+// A window class of the program's, to register.
+inline WNDCLASSW windowClass(LPCWSTR name, WNDPROC proc, HBRUSH background = nullptr,
+                             HINSTANCE instance = programInstance()) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = proc;
+  wc.hbrBackground = background;
+  wc.lpszClassName = name;
+  wc.hInstance = instance;
+  return wc;
+}
 
 // The platform under the test: on the host a stand-in device of its own,
 // on Win32 the system itself. Time on the stand-in passes only when asked
@@ -118,12 +131,43 @@ class ApiPlatform {
   }
 };
 
+// A test of a library loaded as a program loads one, on a platform of its own.
+class LibraryTest : public ::testing::Test {
+ protected:
+  explicit LibraryTest(LPCWSTR name) : library(name) {}
+  ApiPlatform platform;
+  LoadedLibrary library;
+  const HMODULE module = library.get();
+
+  void SetUp() override { ASSERT_NE(nullptr, module) << "error " << library.error(); }
+  // A resource's bytes and their size, or null.
+  const BYTE* data(LPCWSTR name, LPCWSTR type, DWORD* size) {
+    HRSRC found = FindResourceW(module, name, type);
+    if (!found) return nullptr;
+    *size = SizeofResource(module, found);
+    return static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+  }
+  // Resources the library does not hold, each with the error FindResourceW leaves.
+  struct Missing {
+    LPCWSTR name, type;
+    DWORD error;
+  };
+  void expectMissing(std::initializer_list<Missing> rows) {
+    for (const Missing& m : rows) {
+      SetLastError(0);
+      EXPECT_EQ(nullptr, FindResourceW(module, m.name, m.type));
+      EXPECT_EQ(m.error, GetLastError());
+    }
+  }
+};
+
 // A DLGTEMPLATE (or DLGTEMPLATEEX) written word by word, as a resource
 // compiler lays it out.
 class DialogTemplate {
  public:
+  // A dialog class of the template's own when `cls` is given; the standard one otherwise.
   DialogTemplate(DWORD style, short x, short y, short cx, short cy, const WString& title, bool extended = false,
-                 WORD points = 8, const WString& face = TEXT("MS Sans Serif"))
+                 WORD points = 8, const WString& face = TEXT("MS Sans Serif"), const WString& cls = WString())
       : extended_(extended) {
     if (extended) {
       w_.push_back(1);
@@ -139,7 +183,10 @@ class DialogTemplate {
     w_.push_back(0);
     for (short v : {x, y, cx, cy}) w_.push_back(static_cast<WORD>(v));
     w_.push_back(0);  // no menu
-    w_.push_back(0);  // standard class
+    if (cls.empty())
+      w_.push_back(0);  // standard class
+    else
+      str(cls);
     str(title);
     if (style & DS_SETFONT) {
       w_.push_back(points);
@@ -262,14 +309,7 @@ class ApiDialogTest : public ::testing::Test {
       }
       return TRUE;
     }
-    if (msg == WM_COMMAND) {
-      MSG m{};
-      m.hwnd = h;
-      m.message = msg;
-      m.wParam = wp;
-      m.lParam = lp;
-      t->commands.push_back(m);
-    }
+    if (msg == WM_COMMAND) t->commands.push_back(MSG{h, msg, wp, lp, 0, {}});
     if (msg == WM_INITDIALOG) t->scheduleStep(h);
     return t->handler ? t->handler(h, msg, wp, lp) : FALSE;
   }
@@ -280,15 +320,7 @@ class ApiDialogTest : public ::testing::Test {
     platform.letTimePass(10);
   }
 
-  static HINSTANCE thisModule() {
-#ifdef _WIN32
-    return GetModuleHandleW(nullptr);
-#else
-    return nullptr;
-#endif
-  }
-
-  INT_PTR run(const DialogTemplate& t, HWND owner = nullptr, LPARAM param = 0, HINSTANCE instance = thisModule()) {
+  INT_PTR run(const DialogTemplate& t, HWND owner = nullptr, LPARAM param = 0, HINSTANCE instance = programInstance()) {
     return DialogBoxIndirectParamW(instance, t.get(), owner, proc, param);
   }
 
@@ -305,6 +337,14 @@ class ApiDialogTest : public ::testing::Test {
     PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
   }
 };
+
+// Rectangles compared and shown whole in a test's expectations.
+inline bool operator==(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+inline void PrintTo(const RECT& r, std::ostream* os) {
+  *os << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
 
 // A control's window rectangle in its dialog's client coordinates.
 inline RECT clientRectOf(HWND dialog, HWND control) {
@@ -329,6 +369,16 @@ inline LOGFONTW tahoma(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0)
   const WCHAR face[] = TEXT("Tahoma");
   std::memcpy(lf.lfFaceName, face, sizeof face);
   return lf;
+}
+
+// A font's metrics on `dc`, and the extent of `text` in it when asked for.
+inline TEXTMETRICW metricsOf(HDC dc, HFONT font, const WCHAR* text = nullptr, SIZE* extent = nullptr) {
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  if (text) GetTextExtentPoint32W(dc, text, static_cast<int>(std::char_traits<WCHAR>::length(text)), extent);
+  SelectObject(dc, old);
+  return tm;
 }
 
 inline WString textOf(HWND h) {

@@ -65,12 +65,12 @@ TEST_F(GdiDrawing, RectangleAndEllipseOutlineWithThePenAndFillWithTheBrush) {
   // Without a pen the fill is one pixel smaller on the right and bottom.
   SelectObject(dc, GetStockObject(NULL_PEN));
   Rectangle(dc, 30, 10, 40, 20);
-  EXPECT_PRED2(sameRect, inkBounds(RECT{25, 0, 60, 40}), (RECT{30, 10, 39, 19}));
+  EXPECT_EQ(inkBounds(RECT{25, 0, 60, 40}), (RECT{30, 10, 39, 19}));
   EXPECT_EQ(px(30, 10), kGreen);
 
   SelectObject(dc, GetStockObject(BLACK_PEN));
   EXPECT_TRUE(Ellipse(dc, 100, 100, 141, 121));
-  EXPECT_PRED2(sameRect, inkBounds(RECT{90, 90, 160, 130}), (RECT{100, 100, 141, 121})) << "it touches every side of its box";
+  EXPECT_EQ(inkBounds(RECT{90, 90, 160, 130}), (RECT{100, 100, 141, 121})) << "it touches every side of its box";
   EXPECT_EQ(px(120, 110), kGreen) << "filled inside";
   EXPECT_EQ(px(100, 100), kWhite) << "the corners of the box stay clear";
   EXPECT_EQ(px(120, 100), kBlack) << "outlined at the top";
@@ -111,10 +111,7 @@ TEST_F(GdiDrawing, FillRectTakesBrushesAndSystemColours) {
 TEST_F(GdiDrawing, DcOriginAndClipRectangles) {
   // The strip's class paints no background, so what the window drew where
   // the strip lies stays there: it shows where the strip's DC puts (1, 2).
-  WNDCLASSW bare{};
-  bare.lpfnWndProc = DefWindowProcW;
-  bare.lpszClassName = TEXT("CrestuneConfBare");
-  bare.hInstance = instance();
+  const WNDCLASSW bare = windowClass(TEXT("CrestuneConfBare"), DefWindowProcW);
   ASSERT_NE(RegisterClassW(&bare), 0);
   RECT under{50, 100, 110, 120};
   FillRect(dc, &under, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
@@ -281,7 +278,7 @@ TEST_F(GdiIcon, DrawIconExBlendsAlphaAndScales) {
       DrawIconEx(dc, 10, 60, logo, 16, 16, 0, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), DI_NORMAL));
   EXPECT_EQ(px(10, 60), kBlack);
   EXPECT_EQ(px(25, 75), kBlack);
-  EXPECT_PRED2(sameRect, inkBounds(RECT{0, 50, 40, 90}), (RECT{10, 60, 26, 76}));
+  EXPECT_EQ(inkBounds(RECT{0, 50, 40, 90}), (RECT{10, 60, 26, 76}));
 
   // DrawIcon draws at the system's icon size, 32 pixels.
   clear();

@@ -6,18 +6,13 @@
 
 namespace {
 
-class Library : public ::testing::Test {
+class Library : public LibraryTest {
  protected:
-  ApiPlatform platform;
-  LoadedLibrary library{TEXT("confres.dll")};
-  const HMODULE module = library.get();
-
-  void SetUp() override { ASSERT_NE(nullptr, module) << "error " << library.error(); }
+  Library() : LibraryTest(TEXT("confres.dll")) {}
   std::string text(LPCWSTR name, LPCWSTR type) {
-    HRSRC found = FindResourceW(module, name, type);
-    if (!found) return "(none)";
-    const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
-    return bytes ? std::string(bytes, SizeofResource(module, found)) : "(no data)";
+    DWORD size = 0;
+    const BYTE* bytes = data(name, type, &size);
+    return bytes ? std::string(reinterpret_cast<const char*>(bytes), size) : "(none)";
   }
 };
 
@@ -69,20 +64,12 @@ TEST_F(Library, RawResourcesByNumberByNameAndOfATypeOfItsOwn) {
   EXPECT_EQ("hello", text(TEXT("GREETING"), TEXT("textblob")));
   EXPECT_EQ("q", text(TEXT("ab"), MAKEINTRESOURCEW(10)));
 
-  static const struct {
-    LPCWSTR name, type;
-    DWORD error;
-  } missing[] = {
+  expectMissing({
       {MAKEINTRESOURCEW(9), MAKEINTRESOURCEW(10), ERROR_RESOURCE_NAME_NOT_FOUND},
       {TEXT("Greeting"), MAKEINTRESOURCEW(10), ERROR_RESOURCE_NAME_NOT_FOUND},
       {MAKEINTRESOURCEW(7), MAKEINTRESOURCEW(4), ERROR_RESOURCE_TYPE_NOT_FOUND},  // RT_MENU: none at all
       {TEXT("Greeting"), TEXT("OtherBlob"), ERROR_RESOURCE_TYPE_NOT_FOUND},
-  };
-  for (const auto& m : missing) {
-    SetLastError(0);
-    EXPECT_EQ(nullptr, FindResourceW(module, m.name, m.type));
-    EXPECT_EQ(m.error, GetLastError());
-  }
+  });
 }
 
 TEST_F(Library, IconsThatAreNotThereOrNotIconsAreNotLoaded) {

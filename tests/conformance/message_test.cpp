@@ -10,16 +10,13 @@ using namespace seq;
 
 const WCHAR kClass[] = TEXT("CrestuneConfMessages");
 
-class MessageApi : public ::testing::Test {
+class MessageApi : public RecordedTest {
  protected:
-  ApiPlatform platform;
-  RecordedClass cls{kClass};
-  Recorder& rec = Recorder::current();
-  HWND top = nullptr, a = nullptr, b = nullptr;
+  MessageApi() : RecordedTest(kClass) {}
   std::vector<RECT> painted;  // rcPaint of every BeginPaint
 
   void SetUp() override {
-    ASSERT_TRUE(cls.ok());
+    RecordedTest::SetUp();
     rec.answer = [this](HWND h, UINT m, WPARAM, LPARAM, LRESULT* r) {
       if (m != WM_PAINT) return false;
       PAINTSTRUCT ps;
@@ -28,24 +25,8 @@ class MessageApi : public ::testing::Test {
       *r = 0;
       return true;
     };
-    top = CreateWindowExW(0, kClass, TEXT("Conf messages"), WS_POPUP | WS_VISIBLE, 0, 0, 120, 100, nullptr, nullptr,
-                          RecordedClass::instance(), nullptr);
-    a = child(1, 0);
-    b = child(2, 50);
-    ASSERT_TRUE(top && a && b);
-    platform.pump();  // the first paints
-    rec.clear();
+    makeTopAndChildren(TEXT("Conf messages"));  // and the first paints
     painted.clear();
-  }
-  void TearDown() override {
-    if (IsWindow(top)) DestroyWindow(top);
-    platform.pump();
-    rec.answer = nullptr;
-    rec.clear();
-  }
-  HWND child(int id, int x) {
-    return CreateWindowExW(0, kClass, TEXT(""), WS_CHILD | WS_VISIBLE, x, 0, 40, 30, top,
-                           reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), RecordedClass::instance(), nullptr);
   }
 };
 
@@ -150,11 +131,7 @@ TEST_P(PaintCycle, InvalidAreaIsPaintedOnceAndValidatedByBeginPaint) {
   platform.pump();
   EXPECT_TRUE(UpdateWindow(a)) << "nothing left to paint";
   EXPECT_TRUE(matches(rec.of(a), *c.table));
-  ASSERT_EQ(painted.size(), 1u);
-  EXPECT_EQ(painted[0].left, 2);
-  EXPECT_EQ(painted[0].top, 3);
-  EXPECT_EQ(painted[0].right, 12);
-  EXPECT_EQ(painted[0].bottom, 13);
+  EXPECT_EQ(painted, std::vector<RECT>{part});
   for (const Received& r : rec.log()) EXPECT_NE(r.hwnd, b) << "the sibling was not touched";
 }
 

@@ -26,20 +26,9 @@ struct DibStart {
 
 const WORD kFaces[] = {101, 103, 104, 106, 107, 108, 109, 111, 112, 114, 115};
 
-class Resources : public ::testing::Test {
+class Resources : public LibraryTest {
  protected:
-  ApiPlatform platform;
-  LoadedLibrary library{TEXT("crestitem.dll")};
-  const HMODULE module = library.get();
-
-  void SetUp() override { ASSERT_NE(nullptr, module) << "error " << library.error(); }
-  // A resource's bytes and size, or null.
-  const BYTE* data(LPCWSTR name, LPCWSTR type, DWORD* size) {
-    HRSRC found = FindResourceW(module, name, type);
-    if (!found) return nullptr;
-    *size = SizeofResource(module, found);
-    return static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
-  }
+  Resources() : LibraryTest(TEXT("crestitem.dll")) {}
 };
 
 TEST_F(Resources, EachIconGroupListsImagesTheModuleHolds) {
@@ -82,19 +71,11 @@ TEST_F(Resources, NamesWrittenAsHashAndNumberFindTheNumberedResource) {
 }
 
 TEST_F(Resources, WhatTheModuleDoesNotHoldIsNamedInTheError) {
-  static const struct {
-    LPCWSTR name, type;
-    DWORD error;
-  } missing[] = {
+  expectMissing({
       {MAKEINTRESOURCEW(110), MAKEINTRESOURCEW(14), ERROR_RESOURCE_NAME_NOT_FOUND},
       {TEXT("PLAY"), MAKEINTRESOURCEW(14), ERROR_RESOURCE_NAME_NOT_FOUND},
       {MAKEINTRESOURCEW(111), MAKEINTRESOURCEW(10), ERROR_RESOURCE_TYPE_NOT_FOUND},  // RT_RCDATA
-  };
-  for (const auto& m : missing) {
-    SetLastError(0);
-    EXPECT_EQ(nullptr, FindResourceW(module, m.name, m.type));
-    EXPECT_EQ(m.error, GetLastError());
-  }
+  });
   SetLastError(0);
   EXPECT_EQ(nullptr, LoadImageW(module, MAKEINTRESOURCEW(110), IMAGE_ICON, 24, 24, 0));
   EXPECT_NE(0u, GetLastError());

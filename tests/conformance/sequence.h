@@ -206,11 +206,7 @@ inline ::testing::AssertionResult matches(const std::vector<Received>& got, cons
 class RecordedClass {
  public:
   explicit RecordedClass(LPCWSTR name) : name_(name) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = Recorder::proc;
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = name;
-    wc.hInstance = instance();
+    const WNDCLASSW wc = windowClass(name, Recorder::proc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     atom_ = RegisterClassW(&wc);
   }
   ~RecordedClass() { UnregisterClassW(name_, instance()); }
@@ -221,6 +217,51 @@ class RecordedClass {
  private:
   LPCWSTR name_;
   ATOM atom_;
+};
+
+// A test of windows of a recorded class: the windows make() made are
+// destroyed after the test, and the recorder starts and ends cleared and
+// answering nothing of its own.
+class RecordedTest : public ::testing::Test {
+ protected:
+  explicit RecordedTest(LPCWSTR className) : cls(className) {}
+  ApiPlatform platform;
+  RecordedClass cls;
+  Recorder& rec = Recorder::current();
+  HWND top = nullptr, a = nullptr, b = nullptr;  // makeTopAndChildren()'s
+
+  void SetUp() override {
+    ASSERT_TRUE(cls.ok());
+    rec.answer = nullptr;
+    rec.recording = true;
+    rec.clear();
+  }
+  void TearDown() override {
+    rec.answer = nullptr;
+    for (HWND h : made_)
+      if (IsWindow(h)) DestroyWindow(h);
+    platform.pump();
+    rec.clear();
+  }
+  HWND make(DWORD style, HWND parent = nullptr, int id = 0, LPCWSTR title = TEXT("conf"), RECT r = {10, 20, 110, 70}) {
+    HWND h = CreateWindowExW(0, cls.name(), title, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
+                             reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), RecordedClass::instance(), nullptr);
+    if (h) made_.push_back(h);
+    return h;
+  }
+  // A visible popup with two visible children side by side, a (id 1) and
+  // b (id 2), painted once; the recorder cleared after.
+  void makeTopAndChildren(LPCWSTR title) {
+    top = make(WS_POPUP | WS_VISIBLE, nullptr, 0, title, RECT{0, 0, 120, 100});
+    a = make(WS_CHILD | WS_VISIBLE, top, 1, TEXT(""), RECT{0, 0, 40, 30});
+    b = make(WS_CHILD | WS_VISIBLE, top, 2, TEXT(""), RECT{50, 0, 90, 30});
+    ASSERT_TRUE(top && a && b);
+    platform.pump();
+    rec.clear();
+  }
+
+ private:
+  std::vector<HWND> made_;
 };
 
 }  // namespace seq

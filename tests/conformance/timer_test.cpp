@@ -22,25 +22,17 @@ std::vector<Fired>& firedProcs() {
 }
 void CALLBACK onTimer(HWND h, UINT msg, UINT_PTR id, DWORD) { firedProcs().push_back(Fired{h, msg, id}); }
 
-class TimerApi : public ::testing::Test {
+class TimerApi : public RecordedTest {
  protected:
-  ApiPlatform platform;
-  RecordedClass cls{kClass};
-  Recorder& rec = Recorder::current();
+  TimerApi() : RecordedTest(kClass) {}
   HWND w = nullptr;
 
   void SetUp() override {
-    ASSERT_TRUE(cls.ok());
-    rec.answer = nullptr;
-    w = CreateWindowExW(0, kClass, TEXT(""), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, RecordedClass::instance(),
-                        nullptr);
+    RecordedTest::SetUp();
+    w = make(WS_POPUP, nullptr, 0, TEXT(""), RECT{0, 0, 10, 10});
     ASSERT_NE(w, nullptr);
     rec.clear();
     firedProcs().clear();
-  }
-  void TearDown() override {
-    if (IsWindow(w)) DestroyWindow(w);
-    rec.clear();
   }
   int timersFor(UINT_PTR id) const {
     int n = 0;

@@ -67,41 +67,24 @@ const SequenceCase kSequences[] = {
      {{WM_KILLFOCUS, 0, 0, kSent}, {1, 0, 0, kMark}}},
 };
 
-class WindowSequences : public ::testing::TestWithParam<SequenceCase> {
+class WindowSequences : public RecordedTest, public ::testing::WithParamInterface<SequenceCase> {
  protected:
-  ApiPlatform platform;
-  RecordedClass cls{kClass};
-  Windows w{&platform, nullptr, nullptr, nullptr};
-
+  WindowSequences() : RecordedTest(kClass) {}
   void SetUp() override {
-    ASSERT_TRUE(cls.ok());
-    Recorder::current().answer = nullptr;
-    w.top = CreateWindowExW(0, kClass, TEXT("Conf sequences"), WS_POPUP | WS_VISIBLE, 0, 0, 120, 100, nullptr,
-                            nullptr, RecordedClass::instance(), nullptr);
-    w.a = CreateWindowExW(0, kClass, TEXT(""), WS_CHILD | WS_VISIBLE, 0, 0, 40, 30, w.top,
-                          reinterpret_cast<HMENU>(1), RecordedClass::instance(), nullptr);
-    w.b = CreateWindowExW(0, kClass, TEXT(""), WS_CHILD | WS_VISIBLE, 50, 0, 40, 30, w.top,
-                          reinterpret_cast<HMENU>(2), RecordedClass::instance(), nullptr);
-    ASSERT_TRUE(w.top && w.a && w.b);
-    platform.pump();
-    Recorder::current().clear();
-  }
-  void TearDown() override {
-    Recorder::current().answer = nullptr;
-    if (IsWindow(w.top)) DestroyWindow(w.top);
-    platform.pump();
-    Recorder::current().clear();
+    RecordedTest::SetUp();
+    makeTopAndChildren(TEXT("Conf sequences"));
   }
 };
 
 TEST_P(WindowSequences, ReceiveWhatTheTableSays) {
   const SequenceCase& c = GetParam();
+  Windows w{&platform, top, a, b};
   c.act(w);
-  Recorder::current().mark(1);
+  rec.mark(1);
   // The children's messages only: the popup's own depend on the platform's activation.
   std::vector<Received> got;
-  for (const Received& r : Recorder::current().log())
-    if (r.mark || (r.hwnd != w.top && r.message != WM_PAINT && r.message != WM_ERASEBKGND &&
+  for (const Received& r : rec.log())
+    if (r.mark || (r.hwnd != top && r.message != WM_PAINT && r.message != WM_ERASEBKGND &&
                    r.message != 0x0085 /*WM_NCPAINT*/))
       got.push_back(r);
   EXPECT_TRUE(matches(got, c.table));

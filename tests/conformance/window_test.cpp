@@ -6,37 +6,13 @@
 
 namespace {
 
-using seq::Expected;
-using seq::Recorder;
-using namespace seq;  // the flags
+using namespace seq;
 
 const WCHAR kClass[] = TEXT("CrestuneConfWindow");
 
-class WindowApi : public ::testing::Test {
+class WindowApi : public RecordedTest {
  protected:
-  ApiPlatform platform;
-  RecordedClass cls{kClass};
-  Recorder& rec = Recorder::current();
-
-  void SetUp() override {
-    ASSERT_TRUE(cls.ok());
-    rec.clear();
-    rec.answer = nullptr;
-    rec.recording = true;
-  }
-  void TearDown() override {
-    for (HWND h : made_)
-      if (IsWindow(h)) DestroyWindow(h);
-    rec.answer = nullptr;
-    rec.clear();
-  }
-  HWND make(DWORD style, HWND parent = nullptr, int id = 0, LPCWSTR title = TEXT("conf"), RECT r = {10, 20, 110, 70}) {
-    HWND h = CreateWindowExW(0, kClass, title, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
-                             reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), RecordedClass::instance(), nullptr);
-    if (h) made_.push_back(h);
-    return h;
-  }
-  std::vector<HWND> made_;
+  WindowApi() : RecordedTest(kClass) {}
 };
 
 // Creating a hidden window. Windows CE sends no non-client messages
@@ -111,10 +87,7 @@ TEST_F(WindowApi, CreateAnsweredMinusOneFailsTheCall) {
 }
 
 TEST_F(WindowApi, ClassesAreRegisteredOnceAndGoOnlyWithoutWindows) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.lpszClassName = kClass;
-  wc.hInstance = RecordedClass::instance();
+  const WNDCLASSW wc = windowClass(kClass, DefWindowProcW);
   EXPECT_EQ(RegisterClassW(&wc), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
 
@@ -138,7 +111,7 @@ TEST_F(WindowApi, ClassesAreRegisteredOnceAndGoOnlyWithoutWindows) {
 }
 
 TEST_F(WindowApi, ParentsOwnersAndFindWindow) {
-  HWND top = make(WS_POPUP, nullptr, 0, TEXT("Conf Top"));
+  top = make(WS_POPUP, nullptr, 0, TEXT("Conf Top"));
   HWND child = make(WS_CHILD, top, 7, TEXT("Conf Child"));
   HWND owned = make(WS_POPUP, top, 0, TEXT("Conf Owned"));
   EXPECT_EQ(GetParent(child), top);

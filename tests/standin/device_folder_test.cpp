@@ -19,11 +19,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using standin::folderEntries;
-using standin::readFile;
-using standin::TempDir;
-using standin::writeFile;
+using namespace standin;  // TempDir, fs and the file helpers
 using wince::DeviceFolder;
 
 const std::string kRegistry = "Windows Registry Editor Version 5.00\n";

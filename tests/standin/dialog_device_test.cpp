@@ -13,22 +13,6 @@ namespace {
 using wince::InputEvent;
 using wince::ObjectKind;
 
-// EndDialog itself is checked by ApiDialogTest; here the device's record.
-TEST_F(DialogTest, TheDeviceRecordsAnEndedDialogAndItsResult) {
-  DialogTemplate t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 0, 0, 100, 60, u"End");
-  t.item(kButtonClass, kChild | WS_TABSTOP, 5, 5, 40, 14, IDCANCEL, u"Cancel");
-  handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
-    if (msg == WM_COMMAND && LOWORD(wp) == IDCANCEL) EndDialog(h, 1019);
-    return msg == WM_INITDIALOG;
-  };
-  steps = {[&](HWND h) { tap(GetDlgItem(h, IDCANCEL)); }};
-  EXPECT_EQ(run(t), 1019);
-  ASSERT_EQ(dev.windows().dialogsShown().size(), 1u);
-  EXPECT_EQ(dev.windows().dialogsShown()[0].result, 1019);
-  EXPECT_FALSE(dev.windows().dialogsShown()[0].open);
-  EXPECT_EQ(dev.windows().openDialog(), nullptr);
-}
-
 // A procedure written the way the product writes them: everything it does
 // not handle goes to DefWindowProcW, and its answer is returned.
 INT_PTR CALLBACK defWindowProcStyle(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -79,7 +63,8 @@ TEST_F(DialogTest, DefWindowProcStyleDialogIsPaintedWhiteAndLeavesNoWindowWhenCl
 }
 
 // A dialog opened from inside another one's procedure: the device's open
-// dialog is the inner one while it runs, and the outer one again after it.
+// dialog is the inner one while it runs, and the outer one again after it;
+// the device records both, with their results.
 TEST_F(DialogTest, NestedDialogsAreOpenInnermostFirst) {
   DialogTemplate outer(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 0, 0, 120, 80, u"Outer");
   outer.item(kButtonClass, kChild | WS_TABSTOP, 5, 5, 40, 14, 100, u"Inner");
@@ -109,9 +94,13 @@ TEST_F(DialogTest, NestedDialogsAreOpenInnermostFirst) {
   EXPECT_EQ(seen, (std::vector<std::u16string>{u"Outer", u"Inner", u"Outer"}));
   EXPECT_EQ(innerResult, 1);
   EXPECT_EQ(dev.windows().openDialog(), nullptr);
+  // The device's record of each, in the order shown, with its result
+  // (EndDialog itself is checked by ApiDialogTest).
   ASSERT_EQ(dev.windows().dialogsShown().size(), 2u);
-  EXPECT_FALSE(dev.windows().dialogsShown()[0].open);
-  EXPECT_FALSE(dev.windows().dialogsShown()[1].open);
+  for (size_t i : {0, 1}) {
+    EXPECT_FALSE(dev.windows().dialogsShown()[i].open);
+    EXPECT_EQ(dev.windows().dialogsShown()[i].result, i == 0 ? 7 : 1);
+  }
 }
 
 int ownerTaps = 0;
@@ -121,9 +110,7 @@ LRESULT CALLBACK ownerWindow(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 TEST_F(DialogTest, ModalDialogKeepsThePenFromItsOwnerAndTypingFollowsTheFocus) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = ownerWindow;
-  wc.lpszClassName = u"Owner";
+  const WNDCLASSW wc = windowClass(u"Owner", ownerWindow);
   ASSERT_TRUE(RegisterClassW(&wc));
   HWND owner = CreateWindowExW(0, u"Owner", u"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
                                nullptr);

@@ -3,12 +3,8 @@
 #include <aygshell.h>
 #include <commdlg.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include <unistd.h>
-
 #include "dialog_fixture.h"
+#include "standin/temp_folder.h"
 
 namespace {
 
@@ -34,20 +30,12 @@ TEST_F(DialogTest, FullScreenDialogFillsTheScreenBelowTheNavigationBarWithOkInIt
     RECT w, c;
     GetWindowRect(h, &w);
     GetClientRect(h, &c);
-    EXPECT_EQ(w.left, 0);
-    EXPECT_EQ(w.top, 26);
-    EXPECT_EQ(w.right, 240);
-    EXPECT_EQ(w.bottom, 320);
-    EXPECT_EQ(c.right, 240) << "no caption or border of its own";
-    EXPECT_EQ(c.bottom, 294);
+    EXPECT_EQ(w, (RECT{0, 26, 240, 320}));
+    EXPECT_EQ(c, (RECT{0, 0, 240, 294})) << "no caption or border of its own";
     EXPECT_FALSE(GetWindowLongW(h, GWL_STYLE) & WS_CAPTION);
     wince::ShellState& shell = dev.shell();
     EXPECT_EQ(shell.doneButtonOwner(), h);
-    RECT bar = shell.doneBarRect();
-    EXPECT_EQ(bar.left, 0);
-    EXPECT_EQ(bar.top, 0);
-    EXPECT_EQ(bar.right, 240);
-    EXPECT_EQ(bar.bottom, 26);
+    EXPECT_EQ(shell.doneBarRect(), (RECT{0, 0, 240, 26}));
     RECT ok = shell.doneButtonRect();
     EXPECT_GT(ok.left, 180) << "at the right of the bar";
     EXPECT_LE(ok.bottom, 26);
@@ -69,25 +57,19 @@ TEST_F(DialogTest, FullScreenDialogFillsTheScreenBelowTheNavigationBarWithOkInIt
 
 // A device whose folder holds a few files, and a request as the options
 // page makes it.
-std::filesystem::path openFileFolder() {
-  auto folder = std::filesystem::temp_directory_path() / ("crestune-openfile-" + std::to_string(getpid()));
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder / "Windows");
-  std::filesystem::create_directories(folder / "Program Files" / "Tools");
-  for (const char* f : {"Windows/wmplayer.exe", "Windows/readme.txt", "Program Files/Tools/Player.EXE"})
-    std::ofstream(folder / f) << "x";
-  return folder;
-}
+struct OpenFileFolder {
+  standin::TempDir dir;
+  OpenFileFolder() {
+    std::filesystem::create_directories(dir.path() / "Windows");
+    std::filesystem::create_directories(dir.path() / "Program Files" / "Tools");
+    for (const char* f : {"Windows/wmplayer.exe", "Windows/readme.txt", "Program Files/Tools/Player.EXE"})
+      standin::writeFile(dir.path() / f, "x");
+  }
+};
 
-wince::DeviceOptions inFolder(const std::filesystem::path& folder) {
-  wince::DeviceOptions o;
-  o.folder = folder;
-  return o;
-}
-
-class OpenFileTest : public DialogTest {
+class OpenFileTest : private OpenFileFolder, public DialogTest {
  protected:
-  OpenFileTest() : DialogTest(inFolder(openFileFolder())) {}
+  OpenFileTest() : DialogTest(wince::DeviceOptions{.folder = dir.path()}) {}
 
   WCHAR file[260] = {};
   OPENFILENAMEW ofn{};
@@ -101,10 +83,6 @@ class OpenFileTest : public DialogTest {
     ofn.nMaxFile = 260;
     ofn.lpstrTitle = u"Select Windows Media Player";
     ofn.Flags = OFN_EXPLORER;
-  }
-  void TearDown() override {
-    std::filesystem::remove_all(dev.options().folder);
-    DialogTest::TearDown();
   }
   void push(InputEvent::Kind kind, std::u16string text = {}, POINT p = {}) {
     dev.input().push(InputEvent{kind, p, 0, 0, std::move(text)});

@@ -9,15 +9,6 @@ namespace {
 
 constexpr LONG kTallest = 640;  // pixels
 
-TEXTMETRICW metricsOf(HDC dc, HFONT font, SIZE* extent = nullptr) {
-  HGDIOBJ old = SelectObject(dc, font);
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  if (extent) GetTextExtentPoint32W(dc, u"Wg", 2, extent);
-  SelectObject(dc, old);
-  return tm;
-}
-
 TEST_F(GdiTest, HeightsPastTheTallestAreDrawnAtTheTallest) {
   struct Case {
     LONG asked, drawnAs;
@@ -28,7 +19,7 @@ TEST_F(GdiTest, HeightsPastTheTallestAreDrawnAtTheTallest) {
   for (const Case& c : cases) {
     HFONT asked = makeFont(c.asked), tallest = makeFont(c.drawnAs);
     SIZE a{}, t{};
-    const TEXTMETRICW ta = metricsOf(dc, asked, &a), tt = metricsOf(dc, tallest, &t);
+    const TEXTMETRICW ta = metricsOf(dc, asked, u"Wg", &a), tt = metricsOf(dc, tallest, u"Wg", &t);
     EXPECT_EQ(ta.tmHeight, tt.tmHeight) << c.asked;
     EXPECT_EQ(ta.tmAveCharWidth, tt.tmAveCharWidth) << c.asked;
     EXPECT_EQ(a.cx, t.cx) << c.asked;

@@ -5,33 +5,16 @@
 
 #include <algorithm>
 
-#include "conformance/fixture.h"
+#include "conformance/drawing.h"
 #include "device.h"
 
-constexpr uint32_t kWhite = 0x00FFFFFF;
-
-// Pixels of the screen in `area` that differ from `background`.
+// The screen's pixels in `area` that differ from `background`, and their
+// bounding box.
 inline int ink(const wince::Screen& screen, RECT area, uint32_t background = kWhite) {
-  int n = 0;
-  for (int y = area.top; y < area.bottom; ++y)
-    for (int x = area.left; x < area.right; ++x) n += screen.at(x, y) != background;
-  return n;
+  return inkIn(area, background, [&](int x, int y) { return screen.at(x, y); });
 }
-
-// Bounding box of the pixels of the screen in `area` that differ from
-// `background`; an empty rectangle when there are none.
 inline RECT inkBounds(const wince::Screen& screen, RECT area, uint32_t background = kWhite) {
-  RECT b{area.right, area.bottom, area.left, area.top};
-  for (int y = area.top; y < area.bottom; ++y)
-    for (int x = area.left; x < area.right; ++x)
-      if (screen.at(x, y) != background) {
-        b.left = std::min<LONG>(b.left, x);
-        b.top = std::min<LONG>(b.top, y);
-        b.right = std::max<LONG>(b.right, x + 1);
-        b.bottom = std::max<LONG>(b.bottom, y + 1);
-      }
-  if (b.left >= b.right) b = RECT{0, 0, 0, 0};
-  return b;
+  return inkBoundsIn(area, background, [&](int x, int y) { return screen.at(x, y); });
 }
 
 class GdiTest : public ::testing::Test {

@@ -57,11 +57,8 @@ TEST_F(GdiTest, SystemFontDescribesARegularTahoma) {
   lf.lfHeight = -11;
   lf.lfWeight = FW_BOLD;
   HFONT title = CreateFontIndirectW(&lf);
-  TEXTMETRICW sys{}, mine{};
-  GetTextMetricsW(dc, &sys);
-  SelectObject(dc, title);
-  GetTextMetricsW(dc, &mine);
-  SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  const TEXTMETRICW sys = metricsOf(dc, static_cast<HFONT>(GetStockObject(SYSTEM_FONT))),
+                    mine = metricsOf(dc, title);
   EXPECT_LT(mine.tmHeight, sys.tmHeight);
   EXPECT_EQ(mine.tmWeight, FW_BOLD);
   EXPECT_EQ(sys.tmWeight, FW_NORMAL);

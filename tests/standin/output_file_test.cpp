@@ -15,11 +15,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using standin::folderEntries;
-using standin::readFile;
-using standin::TempDir;
-using standin::writeFile;
+using namespace standin;  // TempDir, fs and the file helpers
 
 mode_t modeOf(const fs::path& p) {
   struct stat st {};

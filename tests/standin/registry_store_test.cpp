@@ -14,14 +14,10 @@
 #include "registry_store.h"
 #include "standin/temp_folder.h"
 
-namespace fs = std::filesystem;
+using namespace standin;  // TempDir, fs and the file helpers
 using wince::RegistryStore;
 using Value = RegistryStore::Value;
 using namespace std::literals;
-using standin::TempDir;
-using standin::folderEntries;
-using standin::readFile;
-using standin::writeFile;
 
 namespace {
 
@@ -234,11 +230,17 @@ std::string keyLine(size_t levels, size_t length) {
   return line + "]\n";
 }
 
-TEST(RegistryFile, DamagedFileIsReportedWithItsLineAndLeftAlone) {
-  const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n";
+// A damaged registry file, or a damaged change in the journal after a good
+// one, stops the device naming the file and the line, and leaves the folder
+// as it was.
+TEST(RegistryFile, ADamagedFileOrJournalIsReportedWithItsLineAndLeftAlone) {
+  const std::string version = "Windows Registry Editor Version 5.00\n";
+  const std::string head = version + "\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n";
+  const std::string change = "[HKEY_CURRENT_USER\\Software]\t\"ok\"=dword:00000001\n";  // a journal's line
   struct Case {
     std::string text;
     int line;
+    const char* file = "registry.reg";
   } cases[] = {
       {"REGEDIT4\n", 1},
       {"", 1},
@@ -273,14 +275,29 @@ TEST(RegistryFile, DamagedFileIsReportedWithItsLineAndLeftAlone) {
       // Beyond the limits of keys: 16 levels below a root, 255 characters a name.
       {head + keyLine(17, 1), 4},
       {head + keyLine(1, 256), 4},
+      // Damage in the journal, which has no heading line of its own.
+      {change + "garbage\n", 2, "registry.journal"},
+      {change + "[HKEY_NOWHERE\\X]\n", 2, "registry.journal"},
+      {change + "[-HKEY_LOCAL_MACHINE]\n", 2, "registry.journal"},
+      {change + "[-HKEY_LOCAL_MACHINE\\A]\t\"v\"=-\n", 2, "registry.journal"},
+      {change + "[HKEY_LOCAL_MACHINE\\A]\t\"v\"=dword:12\n", 2, "registry.journal"},
+      {change + "[HKEY_LOCAL_MACHINE\\A]\t\"v\"=hex:01,\n", 2, "registry.journal"},
+      {change + "[HKEY_LOCAL_MACHINE\\A]\tv=-\n", 2, "registry.journal"},
+      {change + "[HKEY_LOCAL_MACHINE\\A]\t\"v\"=- \n", 2, "registry.journal"},
+      {change + "[HKEY_LOCAL_MACHINE\\A]\t\n", 2, "registry.journal"},
+      {change + "[HKEY_LOCAL_MACHINE\\A\\\\B]\n", 2, "registry.journal"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + (": " + c.text));
     TempDir dir;
-    fs::path file = dir.path() / "registry.reg";
+    const fs::path file = dir.path() / c.file, reg = dir.path() / "registry.reg";
+    if (c.file != std::string("registry.reg")) writeFile(reg, version);
     writeFile(file, c.text);
+    const std::string regText = readFile(reg);
+    const std::vector<std::string> before = folderEntries(dir.path());
     try {
       wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
-      ADD_FAILURE() << "accepted: " << c.text;
+      ADD_FAILURE() << "accepted";
     } catch (const wince::DeviceError& e) {
       std::string msg = e.what();
       std::string prefix = file.string() + ": line " + std::to_string(c.line) + ": ";
@@ -289,7 +306,8 @@ TEST(RegistryFile, DamagedFileIsReportedWithItsLineAndLeftAlone) {
       EXPECT_EQ(std::string::npos, msg.find('\n')) << msg;
     }
     EXPECT_EQ(c.text, readFile(file));
-    EXPECT_EQ(std::vector<std::string>{"registry.reg"}, folderEntries(dir.path()));
+    EXPECT_EQ(regText, readFile(reg));
+    EXPECT_EQ(before, folderEntries(dir.path()));
     // The device can start again once the failed one is gone.
     EXPECT_FALSE(wince::Device::exists());
   }

@@ -44,17 +44,12 @@ class ResourceFunctions : public ::testing::Test {
   HANDLE load(int id, int cx, int cy) { return LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, cx, cy, 0); }
 };
 
-TEST_F(ResourceFunctions, PlayIconComesAtTheSizeAskedFor) {
-  HANDLE small = load(111, 24, 24);
+// That each size asked for comes at that size is a conformance test
+// (icon_size_test.cpp); here that 32 is the group's own 32-pixel image, not
+// the 24 one enlarged.
+TEST_F(ResourceFunctions, PlayIconAt32IsItsOwn32PixelImage) {
   HANDLE large = load(111, 32, 32);
-  ASSERT_NE(small, nullptr);
   ASSERT_NE(large, nullptr);
-  EXPECT_NE(small, large);
-  EXPECT_EQ(image(small).width, 24);
-  EXPECT_EQ(image(small).height, 24);
-  EXPECT_EQ(image(large).width, 32);
-
-  // The 32-pixel image is the one drawn for 32, not the 24 one enlarged.
   wince::ResourceDirectory dir(bytes.data(), bytes.size());
   const auto* group = dir.find(14, 111);
   auto entries = wince::parseGroupIcon(group->data, group->size);
@@ -64,8 +59,6 @@ TEST_F(ResourceFunctions, PlayIconComesAtTheSizeAskedFor) {
   auto drawn32 = wince::decodeIconImage(icon32->data, icon32->size);
   ASSERT_TRUE(drawn32);
   EXPECT_EQ(image(large).argb, drawn32->argb);
-
-  EXPECT_TRUE(DestroyIcon(static_cast<HICON>(small)));
   EXPECT_TRUE(DestroyIcon(static_cast<HICON>(large)));
 }
 

@@ -11,40 +11,31 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <vector>
+#include <string>
 
 #include "cpu/machine.h"
 #include "device.h"
 #include "kernel/arm_image.h"
 #include "standin/temp_folder.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
-std::vector<unsigned char> readBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-void writeBytes(const fs::path& p, const std::vector<unsigned char>& bytes) {
-  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-uint32_t at32(const std::vector<unsigned char>& f, size_t i) {
+using namespace standin;  // TempDir, fs and the file helpers
+
+uint32_t at32(const std::string& f, size_t i) {
   uint32_t v;
   std::memcpy(&v, &f[i], 4);
   return v;
 }
-void put32(std::vector<unsigned char>& f, size_t i, uint32_t v) { std::memcpy(&f[i], &v, 4); }
-void put16(std::vector<unsigned char>& f, size_t i, uint16_t v) { std::memcpy(&f[i], &v, 2); }
+void put32(std::string& f, size_t i, uint32_t v) { std::memcpy(&f[i], &v, 4); }
+void put16(std::string& f, size_t i, uint16_t v) { std::memcpy(&f[i], &v, 2); }
 
 // A tiny ARM image made here: headers, one code section at RVA 0x1000 and a
 // base relocation section at 0x2000. Its code returns the word at its
 // literal, which holds an absolute address in the image (base + 0x1000).
-std::vector<unsigned char> tinyImage(uint32_t base, uint16_t relocationType) {
-  std::vector<unsigned char> f(0x600, 0);
+std::string tinyImage(uint32_t base, uint16_t relocationType) {
+  std::string f(0x600, 0);
   f[0] = 'M', f[1] = 'Z';
   put32(f, 0x3C, 0x80);
   std::memcpy(&f[0x80], "PE\0\0", 4);
@@ -79,13 +70,13 @@ std::vector<unsigned char> tinyImage(uint32_t base, uint16_t relocationType) {
 
 class ArmImageLoad : public ::testing::Test {
  protected:
-  standin::TempDir rom;
+  TempDir rom;
 };
 
 TEST_F(ArmImageLoad, AnImageAwayFromItsBaseIsRelocatedAndItsEntryRuns) {
   // Two copies with one base: the second cannot have it and is relocated.
-  writeBytes(rom.path() / "one.dll", tinyImage(0x10000000, 3));
-  writeBytes(rom.path() / "two.dll", tinyImage(0x10000000, 3));
+  writeFile(rom.path() / "one.dll", tinyImage(0x10000000, 3));
+  writeFile(rom.path() / "two.dll", tinyImage(0x10000000, 3));
   wince::Device device(wince::DeviceOptions{.romFolder = rom.path()});
   std::string error;
   auto one = wince::ArmImage::load(rom.path() / "one.dll", error);
@@ -107,7 +98,7 @@ TEST_F(ArmImageLoad, AnImageAwayFromItsBaseIsRelocatedAndItsEntryRuns) {
 TEST_F(ArmImageLoad, ImagesThatCannotLoadAreRefusedInOneLine) {
   struct Row {
     const char* what;
-    std::vector<unsigned char> bytes;
+    std::string bytes;
     const char* expected;
   } rows[] = {
       {"unknown relocation", tinyImage(0x12340000, 7), "base relocation of type 7 the device does not apply"},
@@ -117,13 +108,13 @@ TEST_F(ArmImageLoad, ImagesThatCannotLoadAreRefusedInOneLine) {
       {"PE32+", [] { auto f = tinyImage(0x10000000, 3); put16(f, 0x98, 0x20B); return f; }(), "not PE32"},
   };
   // Something holds the preferred base, so the first row must relocate.
-  writeBytes(rom.path() / "holder.dll", tinyImage(0x12340000, 3));
+  writeFile(rom.path() / "holder.dll", tinyImage(0x12340000, 3));
   std::string error;
   auto holder = wince::ArmImage::load(rom.path() / "holder.dll", error);
   ASSERT_TRUE(holder) << error;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    writeBytes(rom.path() / "bad.dll", row.bytes);
+    writeFile(rom.path() / "bad.dll", row.bytes);
     error.clear();
     EXPECT_FALSE(wince::ArmImage::load(rom.path() / "bad.dll", error));
     EXPECT_NE(error.find(row.expected), std::string::npos) << error;
@@ -142,7 +133,7 @@ class DeviceBuild : public ::testing::Test {
     if ( !fs::exists(fs::path(dir) / "crestitem.dll")) GTEST_SKIP() << "no device build (CRESTUNE_DEVICE_DIR)";
     for (const char* dll : {"crestitem.dll", "setup.dll"}) fs::copy_file(fs::path(dir) / dll, rom.path() / dll);
   }
-  standin::TempDir rom;
+  TempDir rom;
 };
 
 TEST_F(DeviceBuild, TheItemLibraryAttachesExportsItsEntriesAndDetaches) {
@@ -166,12 +157,12 @@ TEST_F(DeviceBuild, TheItemLibraryAttachesExportsItsEntriesAndDetaches) {
 TEST_F(DeviceBuild, ALibraryImportingWhatTheDeviceLacksIsRefusedNamingIt) {
   // The import of RegCloseKey (COREDLL 455) becomes ordinal 9999, in the
   // lookup table and the address table alike.
-  std::vector<unsigned char> f = readBytes(rom.path() / "crestitem.dll");
+  std::string f = readFile(rom.path() / "crestitem.dll");
   bool doctored = false;
   for (size_t i = 0x200; i + 4 <= f.size(); i += 4)
     if (at32(f, i) == (0x80000000u | 455)) put32(f, i, 0x80000000u | 9999), doctored = true;
   ASSERT_TRUE(doctored);
-  writeBytes(rom.path() / "crestitem.dll", f);
+  writeFile(rom.path() / "crestitem.dll", f);
   wince::Device device(wince::DeviceOptions{.romFolder = rom.path()});
   EXPECT_EQ(LoadLibraryW(u"crestitem.dll"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_FORMAT));
@@ -184,7 +175,7 @@ TEST_F(DeviceBuild, ALibraryImportingWhatTheDeviceLacksIsRefusedNamingIt) {
 // Damage the fuzzer found, each refused in one line: an export count that
 // wrapped when multiplied, and a library name with a line break in it.
 TEST_F(DeviceBuild, DamagedTablesOfTheRealLibraryAreRefusedInOneLine) {
-  const std::vector<unsigned char> whole = readBytes(rom.path() / "crestitem.dll");
+  const std::string whole = readFile(rom.path() / "crestitem.dll");
   auto fileOffset = [&](uint32_t rva) -> size_t {
     const size_t pe = at32(whole, 0x3C), sections = pe + 24 + (at32(whole, pe + 20) & 0xFFFF);
     for (size_t i = 0; i < (at32(whole, pe + 4) >> 16); ++i) {
@@ -198,7 +189,7 @@ TEST_F(DeviceBuild, DamagedTablesOfTheRealLibraryAreRefusedInOneLine) {
   ASSERT_GT(exports, 0u);
   const struct {
     const char* damage;
-    std::function<void(std::vector<unsigned char>&)> change;
+    std::function<void(std::string&)> change;
     std::string expected;
   } rows[] = {
       {"2^30 + 1 exports", [&](auto& f) { put32(f, exports + 20, 0x40000001); }, "crestitem.dll: damaged export table"},
@@ -224,19 +215,15 @@ TEST_F(DeviceBuild, DamagedTablesOfTheRealLibraryAreRefusedInOneLine) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.damage);
-    std::vector<unsigned char> f = whole;
+    std::string f = whole;
     row.change(f);
-    writeBytes(rom.path() / "crestitem.dll", f);
+    writeFile(rom.path() / "crestitem.dll", f);
     std::string error;
     EXPECT_FALSE(wince::ArmImage::load(rom.path() / "crestitem.dll", error));
     EXPECT_EQ(error.rfind(row.expected, 0), 0u) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
   }
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(DeviceBuild, TheItemsWindowIsMadeAndPaintedByItsArmCode) {
   wince::Device device(wince::DeviceOptions{.romFolder = rom.path()});
