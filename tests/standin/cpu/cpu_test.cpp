@@ -79,6 +79,7 @@ TEST_F(Cpu, ArgumentsReachAPlatformFunctionInRegistersAndOnTheStack) {
 }
 
 uint32_t identity(Machine&, const GuestArgs& in) { return in.word(0); }
+uint32_t identityLeaf(Machine& m, const GuestArgs& in) { return identity(m, in); }
 
 // guest A -> platform -> guest B -> platform: A's registers survive the nested call.
 uint32_t g_inner;
@@ -87,16 +88,32 @@ uint32_t callsInner(Machine& m, const GuestArgs& in) {
   uint32_t r = 0;
   return m.call(g_inner, args, 1, r) ? r : 0xDEAD;
 }
+uint32_t callsInnerLeaf(Machine& m, const GuestArgs& in) { return callsInner(m, in); }
 
 TEST_F(Cpu, CallsNestGuestToHostToGuest) {
-  const uint32_t inner = callerOf(0x100, machine->thunkFor("identity", &identity));  // B(x) = x + x
-  g_inner = inner;
-  const uint32_t outer = callerOf(0, machine->thunkFor("callsInner", &callsInner));  // A(x) = x + B(2x)
+  // B's platform call answered after a stop, and as a leaf while B runs on.
+  for (const uint32_t thunk : {machine->thunkFor("identity", &identity),
+                               machine->thunkFor("identityLeaf", &identityLeaf, true)}) {
+    g_inner = callerOf(0x100, thunk);  // B(x) = x + x
+    const uint32_t outer = callerOf(0, machine->thunkFor("callsInner", &callsInner));  // A(x) = x + B(2x)
+    const uint32_t args[1] = {5};
+    uint32_t result = 0;
+    ASSERT_TRUE(machine->call(outer, args, 1, result)) << machine->faultReport();
+    EXPECT_EQ(result, 5u + 10 + 10);
+    EXPECT_EQ(machine->depth(), 0);
+  }
+}
+
+TEST_F(Cpu, ALeafThatRunsGuestCodeFaultsTheGuestInsteadOfNesting) {
+  g_inner = callerOf(0x100, machine->thunkFor("identity", &identity));
+  const uint32_t outer = callerOf(0, machine->thunkFor("callsInnerLeaf", &callsInnerLeaf, true));
   const uint32_t args[1] = {5};
   uint32_t result = 0;
-  ASSERT_TRUE(machine->call(outer, args, 1, result)) << machine->faultReport();
-  EXPECT_EQ(result, 5u + 10 + 10);
+  EXPECT_FALSE(machine->call(outer, args, 1, result));
   EXPECT_EQ(machine->depth(), 0);
+  EXPECT_NE(machine->faultReport().find("callsInnerLeaf, answered as a call that runs no guest code, ran guest code"),
+            std::string::npos)
+      << machine->faultReport();
 }
 
 struct FaultRow {
@@ -117,6 +134,7 @@ TEST_F(Cpu, GuestFaultsStopTheGuestWithOneReport) {
       {"ldr r0, [r1]", {0xE5910000, kRet}, 0x1000, "read of unmapped memory at 0x00001000"},
       {"str r0, [r1]: code is read-only", {0xE5810000, kRet}, 0, "write to read-only memory"},
       {"mov pc, r1: into the heap", {0xE1A0F001}, 0, "jump outside the code of the images"},
+      {"mov pc, r1: to 0", {0xE1A0F001}, 0, "jump to 0x00000000"},
       {"svc outside the thunks", {0xEF000001, kRet}, 0, "software interrupt outside the platform's thunks"},
   };
   for (const FaultRow& row : rows) {
@@ -256,18 +274,29 @@ TEST_F(Cpu, AHostBufferInLParamComesBackWholeWhateverItsLowHalf) {
   releaseProcs(code, 0x10000);
 }
 
+// The same sum as a leaf: answered while the processor runs on.
+uint32_t weightedLeaf(Machine& m, const GuestArgs& in) { return weighted(m, in); }
+
 TEST_F(Cpu, ThunkRoundTripCost) {
-  // Host -> guest -> thunk -> host -> guest -> host, timed; printed for the record.
-  const uint32_t caller = callerOf(0x800, machine->thunkFor("weighted", &weighted));
-  const uint32_t args[1] = {1};
-  uint32_t result = 0;
-  constexpr int kRounds = 20000;
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < kRounds; ++i) ASSERT_TRUE(machine->call(caller, args, 1, result));
-  const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-  RecordProperty("round_trip_us", std::to_string(us / kRounds));
-  std::printf("host->guest call with one platform call: %.2f us (guest memory at 0x%08x)\n", us / kRounds,
-              machine->arena().base());
+  // Host -> guest -> thunk -> host -> guest -> host, timed for a platform
+  // call answered after the processor stopped and for a leaf; printed for
+  // the record.
+  const struct {
+    const char* what;
+    uint32_t thunk;
+  } rows[] = {{"a platform call", machine->thunkFor("weighted", &weighted)},
+              {"a leaf", machine->thunkFor("weightedLeaf", &weightedLeaf, true)}};
+  for (const auto& row : rows) {
+    const uint32_t caller = callerOf(0x800, row.thunk);
+    const uint32_t args[1] = {1};
+    uint32_t result = 0;
+    constexpr int kRounds = 20000;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kRounds; ++i) ASSERT_TRUE(machine->call(caller, args, 1, result));
+    const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    std::printf("host->guest call with %s in it: %.2f us (guest memory at 0x%08x)\n", row.what, us / kRounds,
+                machine->arena().base());
+  }
 }
 
 }  // namespace
