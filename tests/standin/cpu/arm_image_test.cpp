@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cpu/machine.h"
+#include "cpu/procs.h"
 #include "device.h"
 #include "kernel/arm_image.h"
 #include "standin/temp_folder.h"
@@ -270,6 +271,101 @@ TEST_F(DeviceBuild, TheItemsWindowIsMadeAndPaintedByItsArmCode) {
   bool registered = false;
   for (const auto& e : device.trace().entries()) registered |= e.name == "RegisterClassW";
   EXPECT_TRUE(registered) << "the guest's calls are in the trace";
+}
+
+}  // namespace
+
+namespace {
+
+HWND makeShell() {
+  WNDCLASSW shell{};
+  shell.lpfnWndProc = DefWindowProcW;
+  shell.lpszClassName = u"TestToday";
+  RegisterClassW(&shell);
+  return CreateWindowExW(0, u"TestToday", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr, nullptr);
+}
+
+HWND createItem(HMODULE item, HWND parent, TODAYLISTITEM& record) {
+  auto create = reinterpret_cast<HWND (*)(TODAYLISTITEM*, HWND)>(
+      reinterpret_cast<void (*)()>(GetProcAddress(item, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
+  record.fEnabled = TRUE;
+  return create ? create(&record, parent) : nullptr;
+}
+
+// The item library loaded and unloaded more often than there are
+// trampolines, every other time away from its base (another library holds
+// it), in one device's life: each time its window is made and answers the
+// shell, and nothing is left over.
+TEST_F(DeviceBuild, TheItemLoadsAndUnloadsMoreOftenThanThereAreTrampolines) {
+  writeBytes(rom.path() / "holder.dll", tinyImage(0x10000000, 3));
+  wince::Device device(wince::DeviceOptions{.romFolder = rom.path()});
+  HWND parent = makeShell();
+  ASSERT_NE(parent, nullptr);
+  const int before = wince::cpu::procsInUse();
+  for (int i = 0; i < wince::cpu::kProcPoolSize + 8; ++i) {
+    SCOPED_TRACE(i);
+    std::string error;
+    auto holder = i % 2 ? wince::ArmImage::load(rom.path() / "holder.dll", error) : nullptr;
+    HMODULE item = LoadLibraryW(u"crestitem.dll");
+    ASSERT_NE(item, nullptr);
+    TODAYLISTITEM record{};
+    HWND window = createItem(item, parent, record);
+    ASSERT_NE(window, nullptr) << (device.guestFault() ? device.guestFault()->report : "");
+    SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, reinterpret_cast<LPARAM>(&record));
+    EXPECT_EQ(record.cyp, 20u);
+    DestroyWindow(window);
+    EXPECT_TRUE(FreeLibrary(item));
+  }
+  EXPECT_FALSE(device.guestFault().has_value()) << device.guestFault()->report;
+  EXPECT_EQ(wince::cpu::procsInUse(), before);
+  DestroyWindow(parent);
+  UnregisterClassW(u"TestToday", nullptr);
+  for (auto kind : {wince::ObjectKind::Module, wince::ObjectKind::Window, wince::ObjectKind::Class,
+                    wince::ObjectKind::Heap, wince::ObjectKind::GdiObject, wince::ObjectKind::Icon})
+    EXPECT_EQ(device.accounting().live(kind), 0) << wince::objectKindName(kind);
+}
+
+// An item window left alive when its library is unloaded keeps its class,
+// whose procedure was in the library: a message to it is the guest's
+// fault (as the device faults jumping into unloaded code), never a call of
+// whatever the trampoline could be bound to next, nor the host's crash.
+// Once the window and its class are gone, the trampoline serves again.
+TEST_F(DeviceBuild, AClassThatOutlivesItsLibraryFaultsTheGuestWhenCalled) {
+  wince::Device device(wince::DeviceOptions{.romFolder = rom.path()});
+  HWND parent = makeShell();
+  HMODULE item = LoadLibraryW(u"crestitem.dll");
+  ASSERT_NE(item, nullptr);
+  TODAYLISTITEM record{};
+  HWND window = createItem(item, parent, record);
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(FreeLibrary(item));
+  ASSERT_FALSE(device.guestFault().has_value()) << device.guestFault()->report;
+  const int held = wince::cpu::procsInUse();
+  EXPECT_GT(held, 0) << "the class's trampoline is held";
+  // Every other trampoline can be bound, but not the class's.
+  auto bindAll = [](int n) {
+    for (int i = 0; i < n; ++i)
+      EXPECT_NE(wince::cpu::hostProc(0x10001000 + 4 * i, {wince::cpu::ProcKind::Window}), nullptr) << i;
+  };
+  bindAll(wince::cpu::kProcPoolSize - held);
+  EXPECT_EQ(wince::cpu::hostProc(0x10000FFC, {wince::cpu::ProcKind::Window}), nullptr);
+  wince::cpu::releaseProcs(0x10000000, 0x10000, "none.dll");
+  SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, reinterpret_cast<LPARAM>(&record));
+  ASSERT_TRUE(device.guestFault().has_value());
+  EXPECT_EQ(device.guestFault()->report.rfind(
+                "device fault: prefetch abort: call of a procedure of crestitem.dll, which was unloaded, at 0x", 0),
+            0u)
+      << device.guestFault()->report;
+  DestroyWindow(window);
+  EXPECT_TRUE(UnregisterClassW(u"_WMPCrestuneClass", reinterpret_cast<HINSTANCE>(item)));
+  DestroyWindow(parent);
+  UnregisterClassW(u"TestToday", nullptr);
+  std::string unused;
+  wince::cpu::Machine::shared(unused)->clearFault();
+  bindAll(wince::cpu::kProcPoolSize);
+  wince::cpu::releaseProcs(0x10000000, 0x10000, "none.dll");
+  EXPECT_EQ(wince::cpu::procsInUse(), 0);
+  EXPECT_EQ(device.accounting().live(wince::ObjectKind::Module), 0);
 }
 
 }  // namespace

@@ -241,7 +241,7 @@ TEST_F(Cpu, AWindowProcedureReceivesItsCreateStructureInTheGuestsLayout) {
   const uint32_t minusOne = place(0x700, {0xE3E00000, kRet});  // mvn r0, #0
   auto other = reinterpret_cast<WNDPROC>(hostProc(minusOne, ProcSignature{ProcKind::Window}));
   EXPECT_EQ(other(nullptr, WM_PAINT, 0, 0), -1);
-  releaseProcs(code, 0x10000);
+  releaseProcs(code, 0x10000, "test.dll");
   EXPECT_EQ(guestProc(reinterpret_cast<void*>(wndproc)), 0u);
 }
 
@@ -271,7 +271,7 @@ TEST_F(Cpu, AHostBufferInLParamComesBackWholeWhateverItsLowHalf) {
   // A guest's own pointer passes as it is.
   wndproc(nullptr, WM_GETTEXT, 16, static_cast<LPARAM>(code + 0x904));
   EXPECT_EQ(g_passedOn, static_cast<int64_t>(code + 0x904));
-  releaseProcs(code, 0x10000);
+  releaseProcs(code, 0x10000, "test.dll");
 }
 
 // The same sum as a leaf: answered while the processor runs on.

@@ -101,6 +101,9 @@ class Machine {
   // hold, a structure it cannot take): faults the guest as the device
   // would fail, naming the call.
   void platformFault(const std::string& what);
+  // A call of guest code at `address` that cannot be made (its library was
+  // unloaded): faults the guest there, as the device would.
+  void refuseCall(const std::string& what, uint32_t address) { fault(what, address); }
   // Maps part of a module for guest code: read always, write and execute
   // as its section says.
   bool protect(uint32_t address, uint32_t size, bool write, bool execute);

@@ -248,7 +248,7 @@ std::unique_ptr<ArmImage> ArmImage::load(const std::filesystem::path& file, std:
 
 ArmImage::~ArmImage() {
   if (!machine_) return;
-  cpu::releaseProcs(base_, size_);
+  cpu::releaseProcs(base_, size_, name_);
   if (mapped_) machine_->unmapModule(base_);
   if (resources_) machine_->arena().release(resources_);
   if (base_) machine_->arena().releaseImage(base_);
