@@ -245,6 +245,39 @@ TEST_F(Cpu, AWindowProcedureReceivesItsCreateStructureInTheGuestsLayout) {
   EXPECT_EQ(guestProc(reinterpret_cast<void*>(wndproc)), 0u);
 }
 
+// A class holding a guest procedure whose library went (the trampoline
+// retired): a message to its window is the guest's fault, naming the
+// library, never a call of another procedure bound to the trampoline; the
+// trampoline is free again once the class and its window are gone.
+TEST_F(Cpu, ACallOfAnUnloadedLibrarysProcedureFaultsTheGuest) {
+  wince::Device device(wince::DeviceOptions{});
+  const uint32_t proc = place(0xA00, {0xE3A0002A, kRet});  // mov r0, #42
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = reinterpret_cast<WNDPROC>(hostProc(proc, ProcSignature{ProcKind::Window}));
+  wc.lpszClassName = u"GuestClass";
+  ASSERT_TRUE(RegisterClassW(&wc));
+  HWND window = CreateWindowExW(0, u"GuestClass", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(SendMessageW(window, WM_USER, 0, 0), 42);
+  const int before = procsInUse();
+  releaseProcs(code, 0x10000, "gone.dll");
+  EXPECT_EQ(procsInUse(), before) << "held, so retired";
+  EXPECT_EQ(guestProc(reinterpret_cast<void*>(wc.lpfnWndProc)), 0u);
+  EXPECT_EQ(SendMessageW(window, WM_USER, 0, 0), 0);
+  ASSERT_TRUE(device.guestFault().has_value());
+  EXPECT_EQ(device.guestFault()->report.rfind(
+                "device fault: prefetch abort: call of a procedure of gone.dll, which was unloaded, at ", 0),
+            0u)
+      << device.guestFault()->report;
+  machine->clearFault();
+  DestroyWindow(window);
+  UnregisterClassW(u"GuestClass", nullptr);
+  for (int i = 0; i < kProcPoolSize; ++i)
+    EXPECT_NE(hostProc(code + 4 * static_cast<uint32_t>(i), ProcSignature{ProcKind::Window}), nullptr) << i;
+  releaseProcs(code, 0x10000, "test.dll");
+  EXPECT_EQ(procsInUse(), 0);
+}
+
 // What the platform makes of a guest window procedure's lParam, as when the
 // procedure passes its message on (DefWindowProcW).
 int64_t g_passedOn = 0;

@@ -209,6 +209,13 @@ uint32_t guestProc(const void* host) {
   return 0;
 }
 
+bool procsHeld(uint32_t base, uint32_t size) {
+  for (int i = 0; i < kProcPoolSize; ++i)
+    if (slots()[i].state == Slot::State::Bound && slots()[i].guest - base < size && procedureInUse(pointerOf(i)))
+      return true;
+  return false;
+}
+
 int procsInUse() {
   int n = 0;
   for (const Slot& s : slots()) n += s.state != Slot::State::Free;

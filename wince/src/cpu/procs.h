@@ -32,6 +32,9 @@ uint32_t guestProc(const void* host);
 // guest, as the device faults jumping into unloaded code; it is freed
 // once nothing holds it).
 void releaseProcs(uint32_t base, uint32_t size, const std::string& module);
+// True when a class, a window, a dialog or a timer holds a trampoline of
+// guest code in [base, base + size): its library must stay mapped.
+bool procsHeld(uint32_t base, uint32_t size);
 // Trampolines bound or retired, for the accounting's tests.
 int procsInUse();
 
