@@ -1,14 +1,16 @@
 #!/bin/sh
-# Times the item's operations on the stand-in and on the real DLLs under
-# Wine in one go, and prints them side by side with their ratio.
+# Times the item's operations on the device build (ARM on the emulated
+# StrongARM), on the host build (native) and on the real DLLs under Wine in
+# one go, and prints the three in one table with the ratios ARM/native and
+# Wine/ARM.
 #
 #   win32/bench.sh <host build folder> <output folder> [--quick]
 #
 # The host build folder should be a Release build (its crestune runs the
 # stand-in's side; its icons go into the DLLs). The output folder receives a
 # Release Win32 build (build-win32-release), a fresh Wine prefix
-# (wineprefix-bench), the Wine figures (wine-bench.txt) and the stand-in's
-# as JSON (bench.json).
+# (wineprefix-bench), the Wine figures (wine-bench.txt) and the device
+# build's as JSON (bench.json).
 set -eu
 
 if [ $# -lt 2 ] || [ $# -gt 3 ] || { [ $# -eq 3 ] && [ "$3" != --quick ]; }; then
@@ -53,5 +55,5 @@ timeout 600 xvfb-run -a sh -c '
   exit $result' sh "$out" "$mode" | tr -d '\r' >"$out/wine-bench.txt"
 cat "$out/wine-bench.txt"
 
-echo "== Stand-in, beside Wine"
-"$host/bin/crestune" bench $quick --compare "$out/wine-bench.txt" --json "$out/bench.json"
+echo "== The device build (ARM, emulated), the host build (native) and Wine"
+"$host/bin/crestune" bench $quick --build both --compare "$out/wine-bench.txt" --json "$out/bench.json"

@@ -147,6 +147,33 @@ void writeBenchTable(std::ostream& out, const std::vector<BenchFigure>& figures,
   }
 }
 
+namespace {
+// "3.2" or "41": how many times one figure is the other; "-" when either is missing.
+std::string times(double over, double under) {
+  if (over <= 0 || under <= 0) return "-";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, over / under < 10 ? "%.1f" : "%.0f", over / under);
+  return buf;
+}
+}  // namespace
+
+void writeBenchTable3(std::ostream& out, const std::vector<BenchFigure>& arm, const std::vector<BenchFigure>& native,
+                      const std::vector<BenchFigure>& wine) {
+  out << std::left << std::setw(19) << "operation" << std::right << std::setw(11) << "ARM" << std::setw(11)
+      << "native" << std::setw(11) << "Wine" << std::setw(12) << "ARM/native" << std::setw(10) << "Wine/ARM"
+      << "  what\n";
+  for (const BenchFigure& f : arm) {
+    const BenchFigure* n = find(&native, f.name);
+    const BenchFigure* w = find(&wine, f.name);
+    const double nm = n ? n->median : 0, wm = w ? w->median : 0;
+    std::ostringstream row;
+    row << std::left << std::setw(19) << f.name << std::right << std::setw(11) << formatTime(f.median)
+        << std::setw(11) << formatTime(nm) << std::setw(11) << formatTime(wm) << std::setw(12)
+        << times(f.median, nm) << std::setw(10) << times(wm, f.median);
+    out << row.str() << "  " << (f.about.empty() ? aboutOf(f.name) : f.about) << "\n";
+  }
+}
+
 std::string benchJson(const std::vector<BenchFigure>& figures, const std::string& machine) {
   std::ostringstream o;
   o << std::fixed << std::setprecision(1);
@@ -275,9 +302,12 @@ int runBench(const BenchOptions& options, std::ostream& out, std::ostream& err) 
   const char* what = options.builds == Builds::Native ? buildDescription(Build::Native) : buildDescription(Build::Arm);
   out << "crestune bench" << (options.quick ? " --quick" : "") << ": median and minimum of "
       << (options.quick ? 3 : 9) << " runs, wall-clock time per operation, the " << what
-      << (options.builds == Builds::Both ? std::string(" beside the ") + buildDescription(Build::Native) : "") << ", on "
+      << (options.builds == Builds::Both ? std::string(" beside the ") + buildDescription(Build::Native) : "")
+      << (wine.empty() ? "" : " and Wine's figures") << ", on "
       << machine << "\n";
-  if (options.builds == Builds::Both)
+  if (options.builds == Builds::Both && !wine.empty())
+    writeBenchTable3(out, figures, native, wine);
+  else if (options.builds == Builds::Both)
     writeBenchTable(out, figures, &native, "native");
   else
     writeBenchTable(out, figures, wine.empty() ? nullptr : &wine);

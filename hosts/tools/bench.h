@@ -54,6 +54,10 @@ std::vector<BenchFigure> readBenchFigures(const std::string& file);
 // ratio of this side's median to it.
 void writeBenchTable(std::ostream& out, const std::vector<BenchFigure>& figures,
                      const std::vector<BenchFigure>* other = nullptr, const char* otherName = "Wine");
+// The three builds in one table: per operation the device build's median
+// (ARM), the host build's, Wine's, and the ratios ARM/native and Wine/ARM.
+void writeBenchTable3(std::ostream& out, const std::vector<BenchFigure>& arm, const std::vector<BenchFigure>& native,
+                      const std::vector<BenchFigure>& wine);
 std::string benchJson(const std::vector<BenchFigure>& figures, const std::string& machine);
 
 // "2 cores, AMD EPYC": what the figures were measured on.

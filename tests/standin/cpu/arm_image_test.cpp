@@ -15,6 +15,7 @@
 #include <string>
 
 #include "cpu/machine.h"
+#include "cpu/procs.h"
 #include "device.h"
 #include "kernel/arm_image.h"
 #include "standin/temp_folder.h"
@@ -257,6 +258,98 @@ TEST_F(DeviceBuild, TheItemsWindowIsMadeAndPaintedByItsArmCode) {
   bool registered = false;
   for (const auto& e : device.trace().entries()) registered |= e.name == "RegisterClassW";
   EXPECT_TRUE(registered) << "the guest's calls are in the trace";
+}
+
+}  // namespace
+
+namespace {
+
+HWND makeShell() {
+  WNDCLASSW shell{};
+  shell.lpfnWndProc = DefWindowProcW;
+  shell.lpszClassName = u"TestToday";
+  RegisterClassW(&shell);
+  return CreateWindowExW(0, u"TestToday", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr, nullptr);
+}
+
+HWND createItem(HMODULE item, HWND parent, TODAYLISTITEM& record) {
+  auto create = reinterpret_cast<HWND (*)(TODAYLISTITEM*, HWND)>(
+      reinterpret_cast<void (*)()>(GetProcAddress(item, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
+  record.fEnabled = TRUE;
+  return create ? create(&record, parent) : nullptr;
+}
+
+// The item library loaded and unloaded more often than there are
+// trampolines, every other time away from its base (another library holds
+// it), in one device's life: each time its window is made and answers the
+// shell, and nothing is left over.
+TEST_F(DeviceBuild, TheItemLoadsAndUnloadsMoreOftenThanThereAreTrampolines) {
+  writeBytes(rom.path() / "holder.dll", tinyImage(0x10000000, 3));
+  wince::Device device(wince::DeviceOptions{.romFolder = rom.path()});
+  HWND parent = makeShell();
+  ASSERT_NE(parent, nullptr);
+  const int before = wince::cpu::procsInUse();
+  for (int i = 0; i < wince::cpu::kProcPoolSize + 8; ++i) {
+    SCOPED_TRACE(i);
+    std::string error;
+    auto holder = i % 2 ? wince::ArmImage::load(rom.path() / "holder.dll", error) : nullptr;
+    HMODULE item = LoadLibraryW(u"crestitem.dll");
+    ASSERT_NE(item, nullptr);
+    TODAYLISTITEM record{};
+    HWND window = createItem(item, parent, record);
+    ASSERT_NE(window, nullptr) << (device.guestFault() ? device.guestFault()->report : "");
+    SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, reinterpret_cast<LPARAM>(&record));
+    EXPECT_EQ(record.cyp, 20u);
+    DestroyWindow(window);
+    EXPECT_TRUE(FreeLibrary(item));
+  }
+  EXPECT_FALSE(device.guestFault().has_value()) << device.guestFault()->report;
+  EXPECT_EQ(wince::cpu::procsInUse(), before);
+  DestroyWindow(parent);
+  UnregisterClassW(u"TestToday", nullptr);
+  for (auto kind : {wince::ObjectKind::Module, wince::ObjectKind::Window, wince::ObjectKind::Class,
+                    wince::ObjectKind::Heap, wince::ObjectKind::GdiObject, wince::ObjectKind::Icon})
+    EXPECT_EQ(device.accounting().live(kind), 0) << wince::objectKindName(kind);
+}
+
+// An item window left alive when its library is freed keeps its class,
+// whose procedure is the library's: the library's guest memory stays, as a
+// host library stays mapped, and the class's trampoline is never bound to
+// another procedure under it. Once the window and its class are gone, the
+// next load or free unmaps the library and the trampolines serve again.
+TEST_F(DeviceBuild, AClassThatOutlivesItsLibraryKeepsItsCodeAndTrampoline) {
+  wince::Device device(wince::DeviceOptions{.romFolder = rom.path()});
+  HWND parent = makeShell();
+  HMODULE item = LoadLibraryW(u"crestitem.dll");
+  ASSERT_NE(item, nullptr);
+  TODAYLISTITEM record{};
+  HWND window = createItem(item, parent, record);
+  ASSERT_NE(window, nullptr);
+  device.input().push(wince::InputEvent{wince::InputEvent::Kind::AnswerBox, {}, 0, IDOK, {}});
+  EXPECT_TRUE(FreeLibrary(item));  // its detach cannot unregister the class of a live window
+  const int held = wince::cpu::procsInUse();
+  EXPECT_GT(held, 0) << "the class's trampoline is held";
+  auto bind = [](int n) {
+    for (int i = 0; i < n; ++i)
+      EXPECT_NE(wince::cpu::hostProc(0x30001000 + 4 * i, {wince::cpu::ProcKind::Window}), nullptr) << i;
+  };
+  bind(wince::cpu::kProcPoolSize - held);
+  EXPECT_EQ(wince::cpu::hostProc(0x30000FFC, {wince::cpu::ProcKind::Window}), nullptr) << "every other one taken";
+  record.cyp = 0;
+  SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, reinterpret_cast<LPARAM>(&record));
+  EXPECT_EQ(record.cyp, 20u) << "the window's own code answers";
+  EXPECT_FALSE(device.guestFault().has_value()) << device.guestFault()->report;
+  wince::cpu::releaseProcs(0x30000000, 0x10000, "none.dll");
+  DestroyWindow(window);
+  EXPECT_TRUE(UnregisterClassW(u"_WMPCrestuneClass", reinterpret_cast<HINSTANCE>(item)));
+  DestroyWindow(parent);
+  UnregisterClassW(u"TestToday", nullptr);
+  HMODULE again = LoadLibraryW(u"crestitem.dll");
+  ASSERT_NE(again, nullptr);
+  EXPECT_TRUE(FreeLibrary(again));
+  EXPECT_EQ(wince::cpu::procsInUse(), 0);
+  EXPECT_EQ(device.accounting().live(wince::ObjectKind::Module), 0);
+  EXPECT_FALSE(device.guestFault().has_value()) << device.guestFault()->report;
 }
 
 }  // namespace

@@ -137,36 +137,40 @@ WINCE_GUEST_CALL uint32_t guestWsprintf(Machine&, const GuestArgs& in) {
   return static_cast<uint32_t>(n);
 }
 
-#define IMPORT(f) PlatformImport{#f, &dispatch<&f>}
-#define MESSAGE(f) PlatformImport{#f, &dispatchMessage<&f>}
+// IMPORT: a function that may run guest code before it returns (a window
+// procedure, a dialog procedure); LEAF: one that never does, answered
+// while the processor runs on (Machine::thunkFor).
+#define IMPORT(f) PlatformImport{#f, &dispatch<&f>, false}
+#define LEAF(f) PlatformImport{#f, &dispatch<&f>, true}
+#define MESSAGE(f) PlatformImport{#f, &dispatchMessage<&f>, false}
 
 const PlatformImport kImports[] = {
     // Kernel.
-    {"LocalAlloc", &dispatch<&GuestLocalAlloc>}, {"LocalFree", &dispatch<&GuestLocalFree>},
-    IMPORT(CloseHandle), IMPORT(FindResourceW), IMPORT(LoadResource), IMPORT(Sleep), IMPORT(GetLastError),
-    IMPORT(SetLastError), IMPORT(GetTickCount), IMPORT(LoadLibraryW), IMPORT(FreeLibrary),
+    {"LocalAlloc", &dispatch<&GuestLocalAlloc>, true}, {"LocalFree", &dispatch<&GuestLocalFree>, true},
+    LEAF(CloseHandle), LEAF(FindResourceW), LEAF(LoadResource), IMPORT(Sleep), LEAF(GetLastError),
+    LEAF(SetLastError), LEAF(GetTickCount), IMPORT(LoadLibraryW), IMPORT(FreeLibrary),
     // Strings and memory.
-    {"lstrlenW", &dispatch<&GuestWcslen>}, IMPORT(lstrcpynW), IMPORT(lstrcmpiW), IMPORT(lstrcmpW),
-    {"wsprintfW", &guestWsprintf}, {"memset", &dispatch<&GuestMemset>}, {"memcpy", &dispatch<&GuestMemcpy>},
-    {"memmove", &dispatch<&GuestMemmove>},
+    {"lstrlenW", &dispatch<&GuestWcslen>, true}, LEAF(lstrcpynW), LEAF(lstrcmpiW), LEAF(lstrcmpW),
+    {"wsprintfW", &guestWsprintf, true}, {"memset", &dispatch<&GuestMemset>, true},
+    {"memcpy", &dispatch<&GuestMemcpy>, true}, {"memmove", &dispatch<&GuestMemmove>, true},
     // Registry.
-    IMPORT(RegCloseKey), IMPORT(RegCreateKeyExW), IMPORT(RegDeleteKeyW), IMPORT(RegOpenKeyExW),
-    IMPORT(RegQueryValueExW), IMPORT(RegSetValueExW),
+    LEAF(RegCloseKey), LEAF(RegCreateKeyExW), LEAF(RegDeleteKeyW), LEAF(RegOpenKeyExW),
+    LEAF(RegQueryValueExW), LEAF(RegSetValueExW),
     // Window manager.
-    IMPORT(RegisterClassW), IMPORT(UnregisterClassW), IMPORT(CreateWindowExW), MESSAGE(DefWindowProcW),
-    IMPORT(ShowWindow), IMPORT(UpdateWindow), IMPORT(InvalidateRect), IMPORT(GetClientRect), IMPORT(GetWindowRect),
-    IMPORT(MoveWindow), IMPORT(GetParent), IMPORT(FindWindowW), IMPORT(SetWindowTextW), IMPORT(GetWindowTextW),
+    LEAF(RegisterClassW), IMPORT(UnregisterClassW), IMPORT(CreateWindowExW), MESSAGE(DefWindowProcW),
+    IMPORT(ShowWindow), IMPORT(UpdateWindow), LEAF(InvalidateRect), LEAF(GetClientRect), LEAF(GetWindowRect),
+    IMPORT(MoveWindow), LEAF(GetParent), LEAF(FindWindowW), IMPORT(SetWindowTextW), IMPORT(GetWindowTextW),
     IMPORT(SetFocus), IMPORT(SetForegroundWindow), MESSAGE(SendMessageW), MESSAGE(PostMessageW),
-    IMPORT(SetCapture), IMPORT(ReleaseCapture), IMPORT(SetRect), IMPORT(DestroyWindow),
+    IMPORT(SetCapture), IMPORT(ReleaseCapture), LEAF(SetRect), IMPORT(DestroyWindow),
     // Painting, icons, menus, dialogs, message boxes.
-    IMPORT(BeginPaint), IMPORT(EndPaint), IMPORT(GetDC), IMPORT(ReleaseDC), IMPORT(DrawTextW), IMPORT(LoadImageW),
-    IMPORT(DrawIconEx), IMPORT(DestroyIcon), IMPORT(CreatePopupMenu), IMPORT(AppendMenuW), IMPORT(TrackPopupMenuEx),
-    IMPORT(DestroyMenu), IMPORT(DialogBoxIndirectParamW), IMPORT(EndDialog), IMPORT(GetDlgItem),
-    IMPORT(GetDlgCtrlID), IMPORT(GetDlgItemTextW), IMPORT(SetDlgItemTextW), IMPORT(MessageBoxW),
+    IMPORT(BeginPaint), LEAF(EndPaint), LEAF(GetDC), LEAF(ReleaseDC), LEAF(DrawTextW), LEAF(LoadImageW),
+    LEAF(DrawIconEx), LEAF(DestroyIcon), LEAF(CreatePopupMenu), LEAF(AppendMenuW), IMPORT(TrackPopupMenuEx),
+    LEAF(DestroyMenu), IMPORT(DialogBoxIndirectParamW), IMPORT(EndDialog), LEAF(GetDlgItem),
+    LEAF(GetDlgCtrlID), IMPORT(GetDlgItemTextW), IMPORT(SetDlgItemTextW), IMPORT(MessageBoxW),
     // Graphics.
-    IMPORT(GetStockObject), IMPORT(SelectObject), IMPORT(DeleteObject), IMPORT(GetObjectW),
-    IMPORT(CreateFontIndirectW), IMPORT(GetDeviceCaps), IMPORT(GetTextMetricsW), IMPORT(SetTextColor),
-    IMPORT(SetBkMode), IMPORT(Polyline),
+    LEAF(GetStockObject), LEAF(SelectObject), LEAF(DeleteObject), LEAF(GetObjectW),
+    LEAF(CreateFontIndirectW), LEAF(GetDeviceCaps), LEAF(GetTextMetricsW), LEAF(SetTextColor),
+    LEAF(SetBkMode), LEAF(Polyline),
     // Shell, common dialogs, the Pocket PC shell.
     IMPORT(ShellExecuteEx), IMPORT(GetOpenFileNameW), IMPORT(SHInitDialog), IMPORT(SHRecognizeGesture),
 };

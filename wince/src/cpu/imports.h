@@ -13,6 +13,7 @@ namespace wince::cpu {
 struct PlatformImport {
   const char* name;  // the platform's name of the function
   HostCall call;
+  bool leaf;  // never runs guest code before it returns
 };
 
 // The function a library imports by ordinal or by name (ordinal 0), or

@@ -86,8 +86,18 @@ struct Hooks {
       m->pendingFault_ = "software interrupt outside the platform's thunks";
     } else {
       const uint32_t index = load32(at) & 0x00FFFFFF;
-      if (index < m->thunks_.size()) m->trap_ = static_cast<int>(index);
-      else m->pendingFault_ = "call of a thunk no import is bound to";
+      if (at == m->arena_->sentinel()) {
+        m->returned_ = true;
+      } else if (index < m->thunks_.size()) {
+        // A leaf is answered here, the processor still running: a stop and
+        // a start cost more than most platform calls themselves. Any other
+        // call is answered after the processor stopped, since a guest call
+        // it makes cannot start the processor from inside its hook.
+        if (!m->thunks_[index].leaf) m->trap_ = static_cast<int>(index);
+        else if (m->answer(index)) return;
+      } else {
+        m->pendingFault_ = "call of a thunk no import is bound to";
+      }
     }
     uc_emu_stop(uc);
   }
@@ -130,11 +140,15 @@ std::shared_ptr<Machine> Machine::shared(std::string& error) {
   }
   m->arena_ = Arena::create(m->uc_, error);
   if (!m->arena_) return nullptr;
-  // Every guest call returns to the sentinel, set once as the processor's
-  // one exit: given as each start's end address instead, the code there is
-  // translated anew at every start, and the translator keeps a little of
-  // each time (a few hundred bytes a dialog, without end).
-  uint64_t exit = m->arena_->sentinel();
+  // Every guest call returns to the sentinel, an `svc` of its own that
+  // stops the processor. The processor's exit address (where the
+  // translator ends a block to stop) is 0, never guest code: the code at
+  // an exit is translated anew at every start, and the translator keeps a
+  // little of each time (a few hundred bytes a dialog, without end); and
+  // Unicorn invalidates what it translated at its exits after every stop,
+  // which costs a search of its page tables each time, except at 0. A
+  // jump to 0 stops the processor there and is reported as the fault it is.
+  uint64_t exit = 0;
   if (uc_ctl_exits_enable(m->uc_) != UC_ERR_OK || uc_ctl_set_exits(m->uc_, &exit, 1) != UC_ERR_OK) {
     error = "the emulated processor takes no exit address";
     return nullptr;
@@ -147,6 +161,8 @@ std::shared_ptr<Machine> Machine::shared(std::string& error) {
     page[2 * i] = 0xEF000000u | i;
     page[2 * i + 1] = 0xE1A0F00Eu;
   }
+  page[2 * slots] = 0xEF000000u | slots;  // the sentinel
+  page[2 * slots + 1] = 0xEAFFFFFEu;     // b . : never reached
   uc_hook h;
   uc_hook_add(m->uc_, &h, UC_HOOK_INTR, reinterpret_cast<void*>(&Hooks::interrupt), m.get(), 1, 0);
   uc_hook_add(m->uc_, &h, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(&Hooks::invalidMemory), m.get(), 1, 0);
@@ -163,11 +179,11 @@ Machine::~Machine() {
   if (uc_) uc_close(uc_);
 }
 
-uint32_t Machine::thunkFor(const char* name, HostCall call) {
+uint32_t Machine::thunkFor(const char* name, HostCall call, bool leaf) {
   for (size_t i = 0; i < thunks_.size(); ++i)
     if (thunks_[i].call == call) return arena_->thunkBase() + 8 * static_cast<uint32_t>(i);
   if (thunks_.size() >= (Arena::kThunkSize - 8) / 8) return 0;
-  thunks_.push_back({name, call});
+  thunks_.push_back({name, call, leaf});
   return arena_->thunkBase() + 8 * static_cast<uint32_t>(thunks_.size() - 1);
 }
 
@@ -224,6 +240,9 @@ uint32_t Machine::pushScratch(const void* data, uint32_t size) {
 
 bool Machine::call(uint32_t address, const uint32_t* args, int count, uint32_t& result) {
   result = 0;
+  // A leaf is answered inside the processor's hook, where it cannot run
+  // again: a platform function that calls guest code is no leaf.
+  if (inLeaf_) platformFault(std::string(inLeaf_) + ", answered as a call that runs no guest code, ran guest code");
   if (faulted()) {
     scratchSp_ = 0;
     return false;
@@ -257,20 +276,36 @@ bool Machine::call(uint32_t address, const uint32_t* args, int count, uint32_t& 
   return true;
 }
 
+uint32_t Machine::platformCall(size_t index) {
+  const Thunk& t = thunks_[index];
+  lastCalls_[callCount_++ % lastCalls_.size()] = t.name;
+  static constexpr int kArgs[] = {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3, UC_ARM_REG_SP};
+  uint32_t r[5];
+  void* ptrs[5] = {&r[0], &r[1], &r[2], &r[3], &r[4]};
+  uc_reg_read_batch(uc_, const_cast<int*>(kArgs), ptrs, 5);
+  return t.call(*this, GuestArgs(r, r[4]));
+}
+
+bool Machine::answer(size_t index) {
+  inLeaf_ = thunks_[index].name;
+  const uint32_t value = platformCall(index);
+  inLeaf_ = nullptr;
+  if (faulted()) return false;
+  setReg(uc_, UC_ARM_REG_R0, value);
+  return true;
+}
+
 uint32_t Machine::run(uint32_t entry) {
   uint32_t pc = entry;
   for (;;) {
     trap_ = -1;
+    returned_ = false;
     pendingFault_.clear();
     badAddress_ = 0;
-    const uc_err err = uc_emu_start(uc_, pc, arena_->sentinel(), 0, 0);
+    const uc_err err = uc_emu_start(uc_, pc, 0, 0, 0);
     const uint32_t now = reg(uc_, UC_ARM_REG_PC);
-    if (trap_ >= 0) {
-      const Thunk& t = thunks_[static_cast<size_t>(trap_)];
-      lastCalls_[callCount_++ % lastCalls_.size()] = t.name;
-      const uint32_t r[4] = {reg(uc_, UC_ARM_REG_R0), reg(uc_, UC_ARM_REG_R1), reg(uc_, UC_ARM_REG_R2),
-                             reg(uc_, UC_ARM_REG_R3)};
-      const uint32_t value = t.call(*this, GuestArgs(r, reg(uc_, UC_ARM_REG_SP)));
+    if (trap_ >= 0 && !faulted()) {
+      const uint32_t value = platformCall(static_cast<size_t>(trap_));
       if (faulted()) return 0;  // a guest call inside the platform call faulted: unwind
       setReg(uc_, UC_ARM_REG_R0, value);
       pc = now;
@@ -291,8 +326,9 @@ uint32_t Machine::run(uint32_t entry) {
       fault(what, now);
       return 0;
     }
-    if (now == arena_->sentinel()) return reg(uc_, UC_ARM_REG_R0);
-    fault("the processor stopped for no known reason", now);
+    if (returned_) return reg(uc_, UC_ARM_REG_R0);
+    if (now == 0) fault("prefetch abort: jump to 0x00000000", now);
+    else fault("the processor stopped for no known reason", now);
     return 0;
   }
 }

@@ -69,8 +69,9 @@ class Machine {
   uc_struct* engine() { return uc_; }
 
   // The guest address of the thunk that calls `call`; one per distinct
-  // call, `name` for reports. 0 when the thunk page is full.
-  uint32_t thunkFor(const char* name, HostCall call);
+  // call, `name` for reports. 0 when the thunk page is full. A `leaf`
+  // never runs guest code: it is answered while the processor runs on.
+  uint32_t thunkFor(const char* name, HostCall call, bool leaf = false);
 
   // Guest code of a module: mapped into the processor at `base` (already
   // in the arena), named in fault reports.
@@ -100,6 +101,9 @@ class Machine {
   // hold, a structure it cannot take): faults the guest as the device
   // would fail, naming the call.
   void platformFault(const std::string& what);
+  // A call of guest code at `address` that cannot be made (its library was
+  // unloaded): faults the guest there, as the device would.
+  void refuseCall(const std::string& what, uint32_t address) { fault(what, address); }
   // Maps part of a module for guest code: read always, write and execute
   // as its section says.
   bool protect(uint32_t address, uint32_t size, bool write, bool execute);
@@ -109,6 +113,7 @@ class Machine {
   struct Thunk {
     const char* name;
     HostCall call;
+    bool leaf;
   };
   struct Module {
     std::string name;
@@ -117,6 +122,11 @@ class Machine {
   friend struct Hooks;
   void fault(const std::string& what, uint32_t pc);
   uint32_t run(uint32_t entry);
+  // The platform call of thunk `index` with the guest's arguments.
+  uint32_t platformCall(size_t index);
+  // A leaf's call, from the processor's interrupt hook: false when it
+  // faulted and the processor must stop.
+  bool answer(size_t index);
 
   uc_struct* uc_ = nullptr;
   std::unique_ptr<Arena> arena_;
@@ -128,6 +138,8 @@ class Machine {
   uint64_t limit_ = kDefaultInstructionLimit;
   bool hung_ = false;
   int trap_ = -1;           // the thunk whose svc stopped the processor
+  const char* inLeaf_ = nullptr;  // the leaf being answered in the hook
+  bool returned_ = false;   // the sentinel's svc stopped it: the call returned
   std::string pendingFault_;  // what a hook saw; reported when the run stops
   uint64_t badAddress_ = 0;
   std::string fault_;

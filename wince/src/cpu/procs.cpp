@@ -1,19 +1,29 @@
 #include "cpu/procs.h"
 
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "cpu/machine.h"
+#include "device.h"
+#include "user/wm_impl.h"
 
 namespace wince::cpu {
 
 namespace {
 
+// A trampoline's binding. A slot of an unloaded library's procedure that a
+// class, a window, a dialog or a timer still holds is retired, not freed:
+// bound again to another procedure, it would call that one for them. A
+// call through it faults the guest; it is freed once nothing holds it.
 struct Slot {
-  uint32_t guest = 0;  // 0: free
+  enum class State : uint8_t { Free, Bound, Retired } state = State::Free;
+  uint32_t guest = 0;
   ProcSignature signature{};
+  std::string module;  // retired: the library the procedure was in
 };
 std::array<Slot, kProcPoolSize>& slots() {
   static std::array<Slot, kProcPoolSize> s;
@@ -73,9 +83,29 @@ uint32_t structForGuest(Machine& m, const StructLayout& l, const void* host) {
   return at;
 }
 
+// A call through a trampoline whose procedure is gone: the device would
+// jump into memory that no longer holds the code, and fault.
+void refuse(const Slot& slot) {
+  const std::string what = slot.state == Slot::State::Retired
+                               ? "prefetch abort: call of a procedure of " + slot.module + ", which was unloaded,"
+                               : std::string("prefetch abort: call through a trampoline bound to no procedure");
+  if (Machine* m = Machine::existing()) return m->refuseCall(what, slot.guest);
+  // The processor went with the last library: the fault is the device's all the same.
+  if (!Device::exists() || Device::current().guestFault()) return;
+  char at[16];
+  std::snprintf(at, sizeof at, "0x%08x", slot.guest);
+  const std::string report = "device fault: " + what + " at " + at;
+  Device::current().reportProblem(report);
+  Device::current().setGuestFault(GuestFault{report});
+}
+
 uint64_t enter(const Slot& slot, const uint64_t (&a)[8]) {
+  if (slot.state != Slot::State::Bound) {
+    refuse(slot);
+    return 0;
+  }
   Machine* m = Machine::existing();
-  if (!m || !slot.guest) return 0;
+  if (!m) return 0;
   uint32_t words[8];
   for (int i = 0; i < 8; ++i) words[i] = static_cast<uint32_t>(a[i]);
   uint32_t result = 0;
@@ -145,22 +175,51 @@ bool sameSignature(const ProcSignature& a, const ProcSignature& b) {
 
 }  // namespace
 
+namespace {
+const void* pointerOf(int i) { return reinterpret_cast<const void*>(kPool[static_cast<size_t>(i)]); }
+int freeSlot() {
+  auto& s = slots();
+  for (int i = 0; i < kProcPoolSize; ++i)
+    if (s[i].state == Slot::State::Free) return i;
+  // None free: the retired slots nothing holds any more go back.
+  int found = -1;
+  for (int i = kProcPoolSize - 1; i >= 0; --i)
+    if (s[i].state == Slot::State::Retired && !procedureInUse(pointerOf(i))) {
+      s[i] = Slot{};
+      found = i;
+    }
+  return found;
+}
+}  // namespace
+
 void* hostProc(uint32_t guest, const ProcSignature& signature) {
   auto& s = slots();
   for (int i = 0; i < kProcPoolSize; ++i)
-    if (s[i].guest == guest && sameSignature(s[i].signature, signature)) return reinterpret_cast<void*>(kPool[i]);
-  for (int i = 0; i < kProcPoolSize; ++i)
-    if (!s[i].guest) {
-      s[i] = Slot{guest, signature};
+    if (s[i].state == Slot::State::Bound && s[i].guest == guest && sameSignature(s[i].signature, signature))
       return reinterpret_cast<void*>(kPool[i]);
-    }
-  return nullptr;
+  const int i = freeSlot();
+  if (i < 0) return nullptr;
+  s[i] = Slot{Slot::State::Bound, guest, signature, {}};
+  return reinterpret_cast<void*>(kPool[i]);
 }
 
 uint32_t guestProc(const void* host) {
   for (int i = 0; i < kProcPoolSize; ++i)
-    if (reinterpret_cast<const void*>(kPool[i]) == host) return slots()[i].guest;
+    if (pointerOf(i) == host) return slots()[i].state == Slot::State::Bound ? slots()[i].guest : 0;
   return 0;
+}
+
+bool procsHeld(uint32_t base, uint32_t size) {
+  for (int i = 0; i < kProcPoolSize; ++i)
+    if (slots()[i].state == Slot::State::Bound && slots()[i].guest - base < size && procedureInUse(pointerOf(i)))
+      return true;
+  return false;
+}
+
+int procsInUse() {
+  int n = 0;
+  for (const Slot& s : slots()) n += s.state != Slot::State::Free;
+  return n;
 }
 
 int64_t lParamFromGuest(uint32_t word) {
@@ -170,9 +229,17 @@ int64_t lParamFromGuest(uint32_t word) {
   return widen(word);
 }
 
-void releaseProcs(uint32_t base, uint32_t size) {
-  for (Slot& s : slots())
-    if (s.guest && s.guest - base < size) s = Slot{};
+void releaseProcs(uint32_t base, uint32_t size, const std::string& module) {
+  auto& s = slots();
+  for (int i = 0; i < kProcPoolSize; ++i) {
+    if (s[i].state != Slot::State::Bound || s[i].guest - base >= size) continue;
+    if (procedureInUse(pointerOf(i))) {
+      s[i].state = Slot::State::Retired;
+      s[i].module = module;
+    } else {
+      s[i] = Slot{};
+    }
+  }
 }
 
 }  // namespace wince::cpu

@@ -5,6 +5,7 @@
 // the platform calls does.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "cpu/layouts.h"
 
@@ -21,12 +22,21 @@ struct ProcSignature {
 };
 
 // The host pointer that calls guest code at `guest`; the same pointer for
-// the same address and kind. Null when the pool is full.
+// the same address and kind. Null when every trampoline is bound or held.
 void* hostProc(uint32_t guest, const ProcSignature& signature);
 // The guest address behind a trampoline, or 0 for any other pointer.
 uint32_t guestProc(const void* host);
-// Frees the trampolines of guest code in [base, base + size).
-void releaseProcs(uint32_t base, uint32_t size);
+// The trampolines of guest code in [base, base + size), whose library
+// `module` is being unloaded: freed, or retired while a class, a window, a
+// dialog or a timer still holds one (a call through it then faults the
+// guest, as the device faults jumping into unloaded code; it is freed
+// once nothing holds it).
+void releaseProcs(uint32_t base, uint32_t size, const std::string& module);
+// True when a class, a window, a dialog or a timer holds a trampoline of
+// guest code in [base, base + size): its library must stay mapped.
+bool procsHeld(uint32_t base, uint32_t size);
+// Trampolines bound or retired, for the accounting's tests.
+int procsInUse();
 
 // A message's lParam as the platform gets it back from the guest: a host
 // pointer the guest could not hold (a window procedure on the guest given a

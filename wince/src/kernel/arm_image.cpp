@@ -195,7 +195,7 @@ std::unique_ptr<ArmImage> ArmImage::load(const std::filesystem::path& file, std:
         }
         std::string function;
         const cpu::PlatformImport* p = cpu::findImport(library, ordinal, byName, function);
-        const uint32_t thunk = p ? img->machine_->thunkFor(p->name, p->call) : 0;
+        const uint32_t thunk = p ? img->machine_->thunkFor(p->name, p->call, p->leaf) : 0;
         if (!thunk) {
           const std::string which = ordinal ? "ordinal " + std::to_string(ordinal) : "\"" + shown(byName) + "\"";
           return refuse("imports " + shown(library) + " " + which + " (" + (function.empty() ? "unknown" : shown(function)) +
@@ -248,7 +248,7 @@ std::unique_ptr<ArmImage> ArmImage::load(const std::filesystem::path& file, std:
 
 ArmImage::~ArmImage() {
   if (!machine_) return;
-  cpu::releaseProcs(base_, size_);
+  cpu::releaseProcs(base_, size_, name_);
   if (mapped_) machine_->unmapModule(base_);
   if (resources_) machine_->arena().release(resources_);
   if (base_) machine_->arena().releaseImage(base_);

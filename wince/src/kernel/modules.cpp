@@ -15,6 +15,7 @@
 #include "cpu/machine.h"
 #include "device/trace.h"
 #include "module_abi.h"
+#include "cpu/procs.h"
 #include "kernel/arm_image.h"
 #include "kernel/resources.h"
 #include "user/wm_impl.h"
@@ -145,6 +146,7 @@ ModuleTable::~ModuleTable() {
   // Every window is gone by now (the device destroys them first): what a
   // class still names can no longer be called.
   for (const Mapping& m : stillMapped_) dlclose(m.dl);
+  armStillMapped_.clear();
 }
 
 const LoadedModule* ModuleTable::find(HMODULE handle) const {
@@ -272,6 +274,7 @@ void ModuleTable::unload(HMODULE handle, void* reserved) {
     entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, reserved);
   modules_.erase(it);
   if (resources) Device::current().resources().forgetResources(resources);
+  if (arm && cpu::procsHeld(arm->base(), arm->size())) armStillMapped_.push_back(arm);
   arm.reset();
   Device::current().accounting().release(ObjectKind::Module);
   if (!dl) return;
@@ -283,6 +286,7 @@ void ModuleTable::unload(HMODULE handle, void* reserved) {
 }
 
 void ModuleTable::closeUnused() {
+  std::erase_if(armStillMapped_, [](const std::shared_ptr<ArmImage>& a) { return !cpu::procsHeld(a->base(), a->size()); });
   std::erase_if(stillMapped_, [](const Mapping& m) {
     if (libraryCodeInUse(m.base)) return false;
     dlclose(m.dl);

@@ -67,6 +67,10 @@ class ModuleTable {
     const void* base;
   };
   std::vector<Mapping> stillMapped_;
+  // The same for device libraries (ARM images): their guest memory stays
+  // while a class, a window, a dialog or a timer holds one of their
+  // procedures.
+  std::vector<std::shared_ptr<ArmImage>> armStillMapped_;
   std::string lastRefusal_;
 };
 

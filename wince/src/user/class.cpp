@@ -26,22 +26,35 @@ void registerSystemClass(LPCWSTR name, WNDPROC proc, HBRUSH background) {
   wm().classes.emplace(classKey(name), c);
 }
 
-bool libraryCodeInUse(const void* base) {
-  if (!base) return false;
-  auto inLibrary = [base](auto proc) {
-    Dl_info info{};
-    return proc && dladdr(reinterpret_cast<const void*>(proc), &info) && info.dli_fbase == base;
-  };
+namespace {
+// True when a registered class, a live window, a dialog or a timer has a
+// procedure `matches` takes.
+template <class Matches>
+bool anyProcedure(Matches matches) {
+  auto held = [&](auto proc) { return proc && matches(reinterpret_cast<const void*>(proc)); };
   const WindowManager::Impl& m = wm();
   for (const auto& [key, c] : m.classes)
-    if (inLibrary(c.proc)) return true;
+    if (held(c.proc)) return true;
   for (const auto& [h, w] : m.windows)
-    if (inLibrary(w.proc)) return true;
+    if (held(w.proc)) return true;
   for (const auto& [h, d] : m.dialogs)
-    if (d && inLibrary(d->proc)) return true;
+    if (d && held(d->proc)) return true;
   for (const Timer& t : m.timers)
-    if (inLibrary(t.proc)) return true;
+    if (held(t.proc)) return true;
   return false;
+}
+}  // namespace
+
+bool libraryCodeInUse(const void* base) {
+  if (!base) return false;
+  return anyProcedure([base](const void* proc) {
+    Dl_info info{};
+    return dladdr(proc, &info) && info.dli_fbase == base;
+  });
+}
+
+bool procedureInUse(const void* proc) {
+  return proc && Device::exists() && anyProcedure([proc](const void* p) { return p == proc; });
 }
 
 }  // namespace wince

@@ -136,6 +136,9 @@ T* systemWindowState(HWND h) {
 // procedure in the library mapped at `base` (dladdr's base of its code): the
 // library must stay mapped while anything can still call it.
 bool libraryCodeInUse(const void* base);
+// True when a registered class, a live window, a dialog or a timer holds
+// exactly this procedure (false without a device).
+bool procedureInUse(const void* proc);
 
 // window.cpp: the window tree.
 // The top-level window that holds h (h itself when it is top-level); null
