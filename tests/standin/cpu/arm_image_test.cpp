@@ -284,7 +284,7 @@ HWND createItem(HMODULE item, HWND parent, TODAYLISTITEM& record) {
 // it), in one device's life: each time its window is made and answers the
 // shell, and nothing is left over.
 TEST_F(DeviceBuild, TheItemLoadsAndUnloadsMoreOftenThanThereAreTrampolines) {
-  writeBytes(rom.path() / "holder.dll", tinyImage(0x10000000, 3));
+  writeFile(rom.path() / "holder.dll", tinyImage(0x10000000, 3));
   wince::Device device(wince::DeviceOptions{.romFolder = rom.path()});
   HWND parent = makeShell();
   ASSERT_NE(parent, nullptr);
