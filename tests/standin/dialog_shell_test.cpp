@@ -11,7 +11,9 @@ namespace {
 using wince::InputEvent;
 using wince::ObjectKind;
 
-TEST_F(DialogTest, FullScreenDialogFillsTheScreenBelowTheNavigationBarWithOkInIt) {
+// Where a full-screen dialog goes and what its done button sends are the
+// conformance tests' (conformance/aygshell_test.cpp); here the bar itself.
+TEST_F(DialogTest, FullScreenDialogLosesItsCaptionToTheNavigationBarWithOkInIt) {
   // The options page's template: popup, caption, DS_CONTROL, DS_SETFONT.
   DialogTemplate t(0x80C00440, 0, 0, 167, 169, u"Settings");
   t.item(kButtonClass, kChild | WS_TABSTOP, 106, 97, 50, 14, 1019, u"Cancel");
@@ -27,10 +29,8 @@ TEST_F(DialogTest, FullScreenDialogFillsTheScreenBelowTheNavigationBarWithOkInIt
     return FALSE;
   };
   steps = {[&](HWND h) {
-    RECT w, c;
-    GetWindowRect(h, &w);
+    RECT c;
     GetClientRect(h, &c);
-    EXPECT_EQ(w, (RECT{0, 26, 240, 320}));
     EXPECT_EQ(c, (RECT{0, 0, 240, 294})) << "no caption or border of its own";
     EXPECT_FALSE(GetWindowLongW(h, GWL_STYLE) & WS_CAPTION);
     wince::ShellState& shell = dev.shell();
@@ -48,8 +48,6 @@ TEST_F(DialogTest, FullScreenDialogFillsTheScreenBelowTheNavigationBarWithOkInIt
     tap(POINT{(ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2});
   }};
   EXPECT_EQ(run(t), 1);
-  ASSERT_EQ(commands.size(), 1u);
-  EXPECT_EQ(commands[0].wParam, MAKEWPARAM(IDOK, BN_CLICKED));
   EXPECT_EQ(dev.shell().doneButtonOwner(), nullptr) << "the bar goes with its dialog";
   EXPECT_EQ(live(ObjectKind::Window), windows);
   EXPECT_FALSE(dev.shell().tapDoneButton());

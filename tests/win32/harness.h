@@ -46,7 +46,6 @@ void DeleteSettings();
 // module imports no such function.
 bool PatchImport(HMODULE module, const char* dll, const char* name, void* replacement);
 
-void AygshellTests();
 // Writes the item's views and the options page's heading, rule and link as
 // PPM pictures into pixels\ (pixel_capture.cpp).
 void PixelCaptures();

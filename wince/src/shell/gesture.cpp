@@ -5,10 +5,24 @@
 
 #include "device.h"
 #include "device/trace.h"
+#include "user/wm_impl.h"
 
 namespace {
 constexpr uint64_t kHoldMs = 500;   // how long the pen must rest
 constexpr int kSlopPixels = 5;      // how far it may wander meanwhile
+constexpr UINT kMouseFirst = WM_MOUSEMOVE, kMouseLast = 0x020A;  // the pen's (mouse) messages
+
+bool beyondSlop(POINT start, POINT now) {
+  return std::abs(now.x - start.x) > kSlopPixels || std::abs(now.y - start.y) > kSlopPixels;
+}
+
+// The first pen message already in the queue, whichever window it is for.
+std::deque<MSG>::iterator queuedPenMessage() {
+  auto& q = wince::wm().queue;
+  auto it = q.begin();
+  while (it != q.end() && (it->message < kMouseFirst || it->message > kMouseLast)) ++it;
+  return it;
+}
 }  // namespace
 
 using wince::Device;
@@ -17,11 +31,13 @@ using wince::InputEvent;
 // With SHRG_RETURNCMD the recogniser watches the pen itself: the pen resting
 // for the hold time is a context-menu gesture; a pen up, or a move beyond the
 // slop, before that is not, and that event stays in the queue for the window.
+// Pen messages already queued come first, then the person's input.
 WINBASEAPI DWORD WINAPI SHRecognizeGesture(SHRGINFO* info) {
   WINCE_TRACE("SHRecognizeGesture");
   wince_trace_.args(info ? info->cbSize : 0u, info ? info->hwndClient : nullptr, info ? info->ptDown.x : 0,
                     info ? info->ptDown.y : 0, info ? info->dwFlags : 0u);
-  if (!info || info->cbSize != sizeof(SHRGINFO) || !(info->dwFlags & SHRG_RETURNCMD))
+  if (!info || info->cbSize != sizeof(SHRGINFO) || !(info->dwFlags & SHRG_RETURNCMD) ||
+      !wince::windowOf(info->hwndClient))
     return wince_trace_.result(static_cast<DWORD>(0));
   Device& d = Device::current();
   uint64_t hold = (info->dwFlags & SHRG_LONGDELAY) ? kHoldMs * 2 : kHoldMs;
@@ -29,6 +45,15 @@ WINBASEAPI DWORD WINAPI SHRecognizeGesture(SHRGINFO* info) {
   POINT start = info->ptDown;
   ClientToScreen(info->hwndClient, &start);
   for (;;) {
+    if (auto queued = queuedPenMessage(); queued != wince::wm().queue.end()) {
+      const wince::Window* w = wince::wm().get(queued->hwnd);
+      RECT client = w ? wince::clientScreenRect(*w) : RECT{};
+      POINT now{client.left + static_cast<short>(LOWORD(queued->lParam)),
+                client.top + static_cast<short>(HIWORD(queued->lParam))};
+      if (queued->message != WM_MOUSEMOVE || beyondSlop(start, now)) return wince_trace_.result(static_cast<DWORD>(0));
+      wince::wm().queue.erase(queued);
+      continue;
+    }
     const InputEvent* e = d.input().peek();
     if (!e) return wince_trace_.result(static_cast<DWORD>(0));
     if (e->kind == InputEvent::Kind::Wait) {
@@ -47,7 +72,7 @@ WINBASEAPI DWORD WINAPI SHRecognizeGesture(SHRGINFO* info) {
       continue;
     }
     if (e->kind == InputEvent::Kind::PenMove) {
-      if (std::abs(e->pt.x - start.x) > kSlopPixels || std::abs(e->pt.y - start.y) > kSlopPixels)
+      if (beyondSlop(start, e->pt))
         return wince_trace_.result(static_cast<DWORD>(0));
       d.input().next();
       continue;
