@@ -54,11 +54,15 @@ TEST_F(MessageApi, SendMessageAnswersWhatTheProcedureReturns) {
   EXPECT_EQ(SendMessageW(nullptr, WM_USER + 7, 40, 2), 0) << "no window, no answer";
 }
 
-TEST_F(MessageApi, PeekMessageFiltersByWindowAndLeavesWhatItDoesNotRemove) {
+TEST_F(MessageApi, PeekMessageFiltersByWindowAndRangeAndLeavesWhatItDoesNotRemove) {
   PostMessageW(a, WM_USER + 1, 0, 0);
   PostMessageW(b, WM_USER + 2, 0, 0);
   PostMessageW(nullptr, WM_USER + 3, 5, 6);  // a thread message
   MSG m{};
+  EXPECT_FALSE(PeekMessageW(&m, nullptr, WM_USER + 4, WM_USER + 9, PM_REMOVE)) << "nothing in the range";
+  ASSERT_TRUE(PeekMessageW(&m, nullptr, WM_USER + 2, WM_USER + 3, PM_NOREMOVE));
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_USER + 2)) << "the first in the range, a's being before it";
+  EXPECT_FALSE(PeekMessageW(&m, a, WM_USER + 2, WM_USER + 3, PM_NOREMOVE)) << "a's is outside the range";
   ASSERT_TRUE(PeekMessageW(&m, b, 0, 0, PM_NOREMOVE));
   EXPECT_EQ(m.message, static_cast<UINT>(WM_USER + 2));
   ASSERT_TRUE(PeekMessageW(&m, b, 0, 0, PM_REMOVE));

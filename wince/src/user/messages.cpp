@@ -246,18 +246,33 @@ WINUSERAPI BOOL WINAPI GetMessageW(LPMSG msg, HWND, UINT, UINT) {
   return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
-WINUSERAPI BOOL WINAPI PeekMessageW(LPMSG msg, HWND hWnd, UINT, UINT, UINT remove) {
+// A filter of 0 to 0 takes every message; any other takes those from the
+// first to the last, both included.
+WINUSERAPI BOOL WINAPI PeekMessageW(LPMSG msg, HWND hWnd, UINT first, UINT last, UINT remove) {
   auto& m = wm();
-  for (auto it = m.queue.begin(); it != m.queue.end(); ++it) {
-    if (hWnd && it->hwnd != hWnd) continue;
-    *msg = *it;
-    if (remove & PM_REMOVE) m.queue.erase(it);
-    return TRUE;
-  }
+  const bool filtered = first != 0 || last != 0;
+  auto wanted = [&](UINT message) { return !filtered || (message >= first && message <= last); };
+  auto takeQueued = [&] {
+    for (auto it = m.queue.begin(); it != m.queue.end(); ++it) {
+      if ((hWnd && it->hwnd != hWnd) || !wanted(it->message)) continue;
+      *msg = *it;
+      if (remove & PM_REMOVE) m.queue.erase(it);
+      return true;
+    }
+    return false;
+  };
+  if (takeQueued()) return TRUE;
   // Nothing posted: like GetMessageW, a peek that removes what it finds turns
   // input already waiting into messages and answers a paint or a due timer.
-  if (!hWnd && (remove & PM_REMOVE)) return nextMessage(*msg, false) ? TRUE : FALSE;
-  return FALSE;
+  if (hWnd || !(remove & PM_REMOVE)) return FALSE;
+  if (!filtered) return nextMessage(*msg, false) ? TRUE : FALSE;
+  // Filtered, the input waiting becomes messages first, all of it, and what
+  // falls outside the filter stays queued in order for a later read.
+  InputQueue& in = Device::current().input();
+  while (!in.empty())
+    if (std::optional<InputEvent> e = in.next()) deliverInput(*e);
+  if (takeQueued()) return TRUE;
+  return (wanted(WM_PAINT) && takePaint(*msg)) || (wanted(WM_TIMER) && takeTimer(*msg)) ? TRUE : FALSE;
 }
 
 WINUSERAPI BOOL WINAPI TranslateMessage(const MSG*) { return FALSE; }
