@@ -77,6 +77,27 @@ TEST_F(MessageApi, PeekMessageFiltersByWindowAndRangeAndLeavesWhatItDoesNotRemov
   EXPECT_EQ(m.lParam, 6);
 }
 
+// A read for one window, or for a range, takes what is wanted and leaves
+// the rest queued; a window's paint is its own, not its sibling's.
+TEST_F(MessageApi, AReadForOneWindowTakesItsMessagesAndItsPaintOnly) {
+  PostMessageW(a, WM_USER + 1, 0, 0);
+  PostMessageW(b, WM_USER + 2, 0, 0);
+  MSG m{};
+  ASSERT_TRUE(GetMessageW(&m, b, 0, 0));
+  EXPECT_EQ(m.hwnd, b);
+  EXPECT_EQ(m.message, static_cast<UINT>(WM_USER + 2));
+  ASSERT_TRUE(GetMessageW(&m, nullptr, WM_USER + 1, WM_USER + 1));
+  EXPECT_EQ(m.hwnd, a);
+  RECT part{2, 3, 12, 13};
+  InvalidateRect(a, &part, TRUE);
+  EXPECT_FALSE(PeekMessageW(&m, b, 0, 0, PM_REMOVE)) << "a's paint is not b's";
+  ASSERT_TRUE(PeekMessageW(&m, a, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+  EXPECT_EQ(m.hwnd, a);
+  DispatchMessageW(&m);
+  EXPECT_FALSE(PeekMessageW(&m, a, WM_PAINT, WM_PAINT, PM_REMOVE)) << "painted, nothing is left";
+  EXPECT_EQ(painted, std::vector<RECT>{part});
+}
+
 TEST_F(MessageApi, PostQuitMessageQueuesWmQuitWithTheExitCode) {
   PostQuitMessage(3);
   MSG m{};

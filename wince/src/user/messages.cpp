@@ -46,6 +46,17 @@ bool takePaint(MSG& msg) {
   return false;
 }
 
+// The paint of one window alone, not of its children.
+bool paintOf(HWND h, MSG& msg) {
+  auto& m = wm();
+  Window* w = m.get(h);
+  if (!w || w->destroying || !isVisible(*w)) return false;
+  if (w->nonClientDirty) paintNonClient(*w);
+  if (rectEmpty(w->invalid)) return false;
+  msg = MSG{h, WM_PAINT, 0, 0, static_cast<DWORD>(Device::current().clock().now()), m.pen};
+  return true;
+}
+
 // A message ready now: the first queued one whose window is still there,
 // else a paint, else a timer that is due.
 bool takeReady(MSG& msg) {
@@ -236,14 +247,24 @@ WINUSERAPI void WINAPI PostQuitMessage(int code) {
   wm().queue.push_back(MSG{nullptr, WM_QUIT, static_cast<WPARAM>(code), 0, GetTickCount(), wm().pen});
 }
 
-WINUSERAPI BOOL WINAPI GetMessageW(LPMSG msg, HWND, UINT, UINT) {
-  // With no message and no input left, the device has nothing more to do:
-  // the loop ends as if asked to quit.
-  if (!nextMessage(*msg, true)) {
-    *msg = MSG{nullptr, WM_QUIT, 0, 0, GetTickCount(), wm().pen};
-    return FALSE;
+// A window or a message filter: what is wanted is read as PeekMessageW
+// reads it, input being taken until it comes; the rest stays queued.
+WINUSERAPI BOOL WINAPI GetMessageW(LPMSG msg, HWND hWnd, UINT first, UINT last) {
+  for (;;) {
+    if (!hWnd && !first && !last) {
+      // With no message and no input left, the device has nothing more to
+      // do: the loop ends as if asked to quit.
+      if (!nextMessage(*msg, true)) break;
+    } else if (!PeekMessageW(msg, hWnd, first, last, PM_REMOVE)) {
+      std::optional<InputEvent> e = Device::current().input().next();
+      if (!e) break;
+      deliverInput(*e);
+      continue;
+    }
+    return msg->message == WM_QUIT ? FALSE : TRUE;
   }
-  return msg->message == WM_QUIT ? FALSE : TRUE;
+  *msg = MSG{nullptr, WM_QUIT, 0, 0, GetTickCount(), wm().pen};
+  return FALSE;
 }
 
 // A filter of 0 to 0 takes every message; any other takes those from the
@@ -264,15 +285,19 @@ WINUSERAPI BOOL WINAPI PeekMessageW(LPMSG msg, HWND hWnd, UINT first, UINT last,
   if (takeQueued()) return TRUE;
   // Nothing posted: like GetMessageW, a peek that removes what it finds turns
   // input already waiting into messages and answers a paint or a due timer.
-  if (hWnd || !(remove & PM_REMOVE)) return FALSE;
-  if (!filtered) return nextMessage(*msg, false) ? TRUE : FALSE;
-  // Filtered, the input waiting becomes messages first, all of it, and what
-  // falls outside the filter stays queued in order for a later read.
+  if (!hWnd && !filtered && (remove & PM_REMOVE)) return nextMessage(*msg, false) ? TRUE : FALSE;
+  // For one window or within a filter, the input waiting becomes messages
+  // an event at a time until one is wanted; what is not wanted stays queued
+  // in order for a later read. A paint stays until it is validated, so a
+  // peek that does not remove sees it too; a timer's period starts again
+  // only when it is removed.
   InputQueue& in = Device::current().input();
-  while (!in.empty())
+  while (!in.empty()) {
     if (std::optional<InputEvent> e = in.next()) deliverInput(*e);
-  if (takeQueued()) return TRUE;
-  return (wanted(WM_PAINT) && takePaint(*msg)) || (wanted(WM_TIMER) && takeTimer(*msg)) ? TRUE : FALSE;
+    if (takeQueued()) return TRUE;
+  }
+  if (wanted(WM_PAINT) && (hWnd ? paintOf(hWnd, *msg) : takePaint(*msg))) return TRUE;
+  return wanted(WM_TIMER) && (remove & PM_REMOVE) && takeTimer(*msg, hWnd) ? TRUE : FALSE;
 }
 
 WINUSERAPI BOOL WINAPI TranslateMessage(const MSG*) { return FALSE; }

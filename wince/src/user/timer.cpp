@@ -18,11 +18,11 @@ uint64_t nextTimerDue() {
 
 }  // namespace
 
-bool takeTimer(MSG& msg) {
+bool takeTimer(MSG& msg, HWND only) {
   auto& m = wm();
   uint64_t now = Device::current().clock().now();
   for (Timer& t : m.timers) {
-    if (t.due <= now) {
+    if (t.due <= now && (!only || t.hwnd == only)) {
       msg = MSG{t.hwnd, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc), static_cast<DWORD>(now), m.pen};
       t.due = now + std::max<UINT>(t.elapse, 1);  // missed periods are not made up for
       return true;

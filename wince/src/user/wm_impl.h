@@ -203,8 +203,8 @@ class InCall {
 
 // timer.cpp: timers.
 // A WM_TIMER for the first timer due now, whose next period starts now.
-// False: no timer is due.
-bool takeTimer(MSG& msg);
+// False: no timer is due. With a window, only that window's timers.
+bool takeTimer(MSG& msg, HWND only = nullptr);
 // Device time passes for a wait event up to the next timer that falls due
 // within it; the rest of the wait goes back to the front of the input queue.
 void passTime(const InputEvent& wait);
