@@ -245,6 +245,27 @@ TEST_F(Cpu, AWindowProcedureReceivesItsCreateStructureInTheGuestsLayout) {
   EXPECT_EQ(guestProc(reinterpret_cast<void*>(wndproc)), 0u);
 }
 
+// One guest procedure handed to the host as two C types: a trampoline of
+// each type (the host calls each through its own), the same one asked
+// again, both standing for the procedure.
+TEST_F(Cpu, AGuestProcedureIsHandedOutInEachTypeTheHostCallsItThrough) {
+  const uint32_t proc = place(0xB00, {0xE3A0002A, kRet});  // mov r0, #42
+  const ProcSignature window{ProcKind::Window};
+  const ProcSignature hook{ProcKind::Words, 2, {ArgKind::Word, ArgKind::String},
+                           &ProcPool<LRESULT(HWND, LPCWSTR)>::pointer};
+  auto wndproc = reinterpret_cast<WNDPROC>(hostProc(proc, window));
+  auto typed = reinterpret_cast<LRESULT (*)(HWND, LPCWSTR)>(hostProc(proc, hook));
+  ASSERT_TRUE(wndproc && typed);
+  EXPECT_NE(reinterpret_cast<void*>(wndproc), reinterpret_cast<void*>(typed));
+  EXPECT_EQ(hostProc(proc, window), reinterpret_cast<void*>(wndproc));
+  EXPECT_EQ(hostProc(proc, hook), reinterpret_cast<void*>(typed));
+  EXPECT_EQ(guestProc(reinterpret_cast<void*>(typed)), proc);
+  EXPECT_EQ(wndproc(nullptr, WM_USER, 0, 0), 42);
+  EXPECT_EQ(typed(nullptr, u"a host string"), 42);
+  releaseProcs(code, 0x10000, "test.dll");
+  EXPECT_EQ(procsInUse(), 0);
+}
+
 // A class holding a guest procedure whose library went (the trampoline
 // retired): a message to its window is the guest's fault, naming the
 // library, never a call of another procedure bound to the trampoline; the

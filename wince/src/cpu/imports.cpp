@@ -28,47 +28,6 @@ bool isGuestCallSite(const void* returnAddress) {
   return __start_wince_guest_calls && p >= __start_wince_guest_calls && p < __stop_wince_guest_calls;
 }
 
-WINCE_GUEST_CALL uint64_t callPlatform(const void* code, int count, const uint64_t* a) {
-  using W = uint64_t;
-  void* function = const_cast<void*>(code);  // a function's address: nothing is written through it
-  uint64_t r = 0;
-  switch (count) {
-    case 0: r = reinterpret_cast<W (*)()>(function)(); break;
-    case 1: r = reinterpret_cast<W (*)(W)>(function)(a[0]); break;
-    case 2: r = reinterpret_cast<W (*)(W, W)>(function)(a[0], a[1]); break;
-    case 3: r = reinterpret_cast<W (*)(W, W, W)>(function)(a[0], a[1], a[2]); break;
-    case 4: r = reinterpret_cast<W (*)(W, W, W, W)>(function)(a[0], a[1], a[2], a[3]); break;
-    case 5: r = reinterpret_cast<W (*)(W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4]); break;
-    case 6: r = reinterpret_cast<W (*)(W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5]); break;
-    case 7:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5], a[6]);
-      break;
-    case 8:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5], a[6],
-                                                                    a[7]);
-      break;
-    case 9:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5], a[6],
-                                                                       a[7], a[8]);
-      break;
-    case 10:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5],
-                                                                          a[6], a[7], a[8], a[9]);
-      break;
-    case 11:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W, W, W)>(function)(a[0], a[1], a[2], a[3], a[4], a[5],
-                                                                             a[6], a[7], a[8], a[9], a[10]);
-      break;
-    case 12:
-      r = reinterpret_cast<W (*)(W, W, W, W, W, W, W, W, W, W, W, W)>(function)(
-          a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11]);
-      break;
-    default: break;
-  }
-  asm volatile("" ::: "memory");  // no tail call: the platform sees this function as its caller
-  return r;
-}
-
 namespace {
 // Tokens for host handles above 4 GB, in a range no guest address or
 // stand-in handle uses.
@@ -140,19 +99,20 @@ WINCE_GUEST_CALL uint32_t guestWsprintf(Machine&, const GuestArgs& in) {
 // IMPORT: a function that may run guest code before it returns (a window
 // procedure, a dialog procedure); LEAF: one that never does, answered
 // while the processor runs on (Machine::thunkFor).
-#define IMPORT(f) PlatformImport{#f, &dispatch<&f>, false}
-#define LEAF(f) PlatformImport{#f, &dispatch<&f>, true}
-#define MESSAGE(f) PlatformImport{#f, &dispatchMessage<&f>, false}
+#define IMPORT(f) PlatformImport{#f, WINCE_GUEST_IMPORT(dispatch, f), false}
+#define LEAF(f) PlatformImport{#f, WINCE_GUEST_IMPORT(dispatch, f), true}
+#define MESSAGE(f) PlatformImport{#f, WINCE_GUEST_IMPORT(dispatchMessage, f), false}
+#define GUEST_LEAF(name, f) PlatformImport{name, WINCE_GUEST_IMPORT(dispatch, f), true}
 
 const PlatformImport kImports[] = {
     // Kernel.
-    {"LocalAlloc", &dispatch<&GuestLocalAlloc>, true}, {"LocalFree", &dispatch<&GuestLocalFree>, true},
+    GUEST_LEAF("LocalAlloc", GuestLocalAlloc), GUEST_LEAF("LocalFree", GuestLocalFree),
     LEAF(CloseHandle), LEAF(FindResourceW), LEAF(LoadResource), IMPORT(Sleep), LEAF(GetLastError),
     LEAF(SetLastError), LEAF(GetTickCount), IMPORT(LoadLibraryW), IMPORT(FreeLibrary),
     // Strings and memory.
-    {"lstrlenW", &dispatch<&GuestWcslen>, true}, LEAF(lstrcpynW), LEAF(lstrcmpiW), LEAF(lstrcmpW),
-    {"wsprintfW", &guestWsprintf, true}, {"memset", &dispatch<&GuestMemset>, true},
-    {"memcpy", &dispatch<&GuestMemcpy>, true}, {"memmove", &dispatch<&GuestMemmove>, true},
+    GUEST_LEAF("lstrlenW", GuestWcslen), LEAF(lstrcpynW), LEAF(lstrcmpiW), LEAF(lstrcmpW),
+    {"wsprintfW", &guestWsprintf, true}, GUEST_LEAF("memset", GuestMemset),
+    GUEST_LEAF("memcpy", GuestMemcpy), GUEST_LEAF("memmove", GuestMemmove),
     // Registry.
     LEAF(RegCloseKey), LEAF(RegCreateKeyExW), LEAF(RegDeleteKeyW), LEAF(RegOpenKeyExW),
     LEAF(RegQueryValueExW), LEAF(RegSetValueExW),

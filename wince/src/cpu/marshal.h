@@ -8,7 +8,8 @@
 //
 // The dispatchers live in their own section: a platform call made from
 // there is a product library's call for the trace, fault injection and
-// accounting, as a call from a native product library is.
+// accounting, as a call from a native product library is. Each platform
+// function is called through its own type.
 #pragma once
 #include <windows.h>
 
@@ -118,11 +119,13 @@ struct Arg<LPSECURITY_ATTRIBUTES> {
   void finish(Machine&) {}
 };
 
-// Procedures: the trampoline bound to the guest address.
+// Procedures: the trampoline of their type bound to the guest address.
 template <class R, class... A>
 struct Arg<R (*)(A...)> {
   Arg(Machine&, uint32_t w)
-      : v(w ? reinterpret_cast<R (*)(A...)>(hostProc(w, ProcSignature{ProcKind::Window})) : nullptr) {}
+      : v(w ? reinterpret_cast<R (*)(A...)>(
+                  hostProc(w, ProcSignature{ProcKind::Window, 0, {}, &ProcPool<R(A...)>::pointer}))
+            : nullptr) {}
   R (*get() const)(A...) { return v; }
   void finish(Machine&) {}
   R (*v)(A...);
@@ -148,50 +151,42 @@ template <class R, class... A> struct Signature<R (*)(A...)> {
   using Result = R;
   using Args = std::tuple<Arg<A>...>;
   static constexpr int count = sizeof...(A);
-  static_assert(count <= 12, "callPlatform passes at most 12 arguments");
 };
 
-// The one place platform functions are called for guest code, so that the
-// trace knows such calls by their return address (templates cannot be put
-// in a section of their own). Every parameter of the platform's functions
-// is an integer or a pointer, which the host's calling convention passes
-// alike, each in a 64-bit register or stack slot; the result comes back in
-// the same register whatever its type, and the caller takes the part that
-// is its type.
-uint64_t callPlatform(const void* function, int count, const uint64_t* words);
-
-template <class T>
-uint64_t toWord(T v) {
-  if constexpr (std::is_pointer_v<T>) return reinterpret_cast<uint64_t>(v);
-  else return static_cast<uint64_t>(v);
-}
-template <class R>
-R fromWord(uint64_t raw) {
-  if constexpr (std::is_pointer_v<R>) return reinterpret_cast<R>(raw);
-  else return static_cast<R>(raw);
-}
+// The call of platform function F for guest code, through F's own type.
+// Inlined into the function of the import table made for F
+// (WINCE_GUEST_IMPORT), which lives in the dispatchers' section: the trace
+// knows such calls by their return address. (GCC does not honour a
+// template's section, hence the one plain function per import.)
+#define WINCE_MARSHAL __attribute__((always_inline)) inline
 
 template <auto F, size_t... I>
-uint32_t invoke(Machine& m, const GuestArgs& in, std::index_sequence<I...>) {
+WINCE_MARSHAL uint32_t invoke(Machine& m, const GuestArgs& in, std::index_sequence<I...>) {
   using S = Signature<decltype(F)>;
   typename S::Args args{std::tuple_element_t<I, typename S::Args>(m, in.word(static_cast<int>(I)))...};
-  const uint64_t words[sizeof...(I) + 1] = {toWord(std::get<I>(args).get())..., 0};
-  const uint64_t raw = callPlatform(reinterpret_cast<const void*>(F), static_cast<int>(sizeof...(I)), words);
-  (std::get<I>(args).finish(m), ...);
-  if constexpr (std::is_void_v<typename S::Result>) return 0;
-  else return resultWord(m, fromWord<typename S::Result>(raw));
+  if constexpr (std::is_void_v<typename S::Result>) {
+    F(std::get<I>(args).get()...);
+    asm volatile("" ::: "memory");  // no tail call: the platform sees the dispatcher as its caller
+    (std::get<I>(args).finish(m), ...);
+    return 0;
+  } else {
+    const typename S::Result r = F(std::get<I>(args).get()...);
+    asm volatile("" ::: "memory");
+    (std::get<I>(args).finish(m), ...);
+    return resultWord(m, r);
+  }
 }
 
 // The thunk's host side for platform function F.
 template <auto F>
-uint32_t dispatch(Machine& m, const GuestArgs& in) {
+WINCE_MARSHAL uint32_t dispatch(Machine& m, const GuestArgs& in) {
   return invoke<F>(m, in, std::make_index_sequence<Signature<decltype(F)>::count>{});
 }
 
 // The message functions (SendMessageW, PostMessageW, DefWindowProcW): the
 // messages of the table carry a structure in lParam, converted as one.
 template <auto F>
-uint32_t dispatchMessage(Machine& m, const GuestArgs& in) {
+WINCE_MARSHAL uint32_t dispatchMessage(Machine& m, const GuestArgs& in) {
   const HWND hwnd = static_cast<HWND>(handleToHost(in.word(0)));
   const UINT message = in.word(1);
   const WPARAM wParam = in.word(2);
@@ -203,10 +198,17 @@ uint32_t dispatchMessage(Machine& m, const GuestArgs& in) {
     toHost(m, *p->lparam, guestStruct, host);
     lParam = reinterpret_cast<LPARAM>(host);
   }
-  const uint64_t words[4] = {toWord(hwnd), message, wParam, static_cast<uint64_t>(lParam)};
-  const auto r = static_cast<LRESULT>(callPlatform(reinterpret_cast<const void*>(F), 4, words));
+  const auto r = static_cast<LRESULT>(F(hwnd, message, wParam, lParam));
+  asm volatile("" ::: "memory");
   if (p && guestStruct && p->writesBack) toGuest(m, *p->lparam, host, guestStruct, false);
   return static_cast<uint32_t>(r);
 }
+
+// The import table's function for platform function `f`, marshalled by
+// `how` (dispatch or dispatchMessage): a plain function of the section.
+#define WINCE_GUEST_IMPORT(how, f) \
+  +[](::wince::cpu::Machine& m, const ::wince::cpu::GuestArgs& in) WINCE_GUEST_CALL -> uint32_t { \
+    return ::wince::cpu::how<&f>(m, in);                                                         \
+  }
 
 }  // namespace wince::cpu

@@ -22,7 +22,7 @@ namespace {
 struct Slot {
   enum class State : uint8_t { Free, Bound, Retired } state = State::Free;
   uint32_t guest = 0;
-  ProcSignature signature{};
+  ProcSignature signature{};  // its pool always set
   std::string module;  // retired: the library the procedure was in
 };
 std::array<Slot, kProcPoolSize>& slots() {
@@ -155,28 +155,31 @@ uint64_t enter(const Slot& slot, const uint64_t (&a)[8]) {
   return 0;
 }
 
-template <int N>
-uint64_t trampoline(uint64_t a0, uint64_t a1, uint64_t a2, uint64_t a3, uint64_t a4, uint64_t a5, uint64_t a6,
-                    uint64_t a7) {
-  const uint64_t a[8] = {a0, a1, a2, a3, a4, a5, a6, a7};
-  return enter(slots()[N], a);
+// The kind's own type, when the signature names none.
+ProcPoolOf poolFor(const ProcSignature& s) {
+  if (s.pool) return s.pool;
+  switch (s.kind) {
+    case ProcKind::Window: return &ProcPool<LRESULT(HWND, UINT, WPARAM, LPARAM)>::pointer;
+    case ProcKind::TodayCreate: return &ProcPool<HWND(TODAYLISTITEM*, HWND)>::pointer;
+    case ProcKind::Words: break;
+  }
+  using W = uint64_t;
+  return &ProcPool<W(W, W, W, W, W, W, W, W)>::pointer;
 }
-
-using Trampoline = uint64_t (*)(uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t);
-template <size_t... I>
-constexpr std::array<Trampoline, sizeof...(I)> makePool(std::index_sequence<I...>) {
-  return {&trampoline<static_cast<int>(I)>...};
-}
-constexpr auto kPool = makePool(std::make_index_sequence<kProcPoolSize>{});
 
 bool sameSignature(const ProcSignature& a, const ProcSignature& b) {
-  return a.kind == b.kind && a.count == b.count && std::memcmp(a.args, b.args, sizeof a.args) == 0;
+  return a.kind == b.kind && a.count == b.count && std::memcmp(a.args, b.args, sizeof a.args) == 0 &&
+         a.pool == b.pool;
 }
 
 }  // namespace
 
 namespace {
-const void* pointerOf(int i) { return reinterpret_cast<const void*>(kPool[static_cast<size_t>(i)]); }
+// The host pointer of a bound or retired slot.
+const void* pointerOf(int i) {
+  const Slot& s = slots()[static_cast<size_t>(i)];
+  return s.signature.pool ? s.signature.pool(i) : nullptr;
+}
 int freeSlot() {
   auto& s = slots();
   for (int i = 0; i < kProcPoolSize; ++i)
@@ -192,15 +195,19 @@ int freeSlot() {
 }
 }  // namespace
 
-void* hostProc(uint32_t guest, const ProcSignature& signature) {
+uint64_t enterProc(int slot, const uint64_t (&args)[8]) { return enter(slots()[static_cast<size_t>(slot)], args); }
+
+void* hostProc(uint32_t guest, const ProcSignature& given) {
+  ProcSignature signature = given;
+  signature.pool = poolFor(given);
   auto& s = slots();
   for (int i = 0; i < kProcPoolSize; ++i)
     if (s[i].state == Slot::State::Bound && s[i].guest == guest && sameSignature(s[i].signature, signature))
-      return reinterpret_cast<void*>(kPool[i]);
+      return const_cast<void*>(pointerOf(i));
   const int i = freeSlot();
   if (i < 0) return nullptr;
   s[i] = Slot{Slot::State::Bound, guest, signature, {}};
-  return reinterpret_cast<void*>(kPool[i]);
+  return const_cast<void*>(pointerOf(i));
 }
 
 uint32_t guestProc(const void* host) {

@@ -3,12 +3,14 @@
 // resources found, DllMain run on the emulated processor.
 #include "kernel/arm_image.h"
 
+#include <ce_setup.h>
 #include <todaycmn.h>
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <type_traits>
 
 #include "cpu/imports.h"
 #include "cpu/machine.h"
@@ -107,10 +109,13 @@ cpu::ProcSignature exportSignature(const std::string& name, unsigned ordinal) {
   if (ordinal == ORDINAL_INITIALIZEITEM || name == "InitializeCustomItem") return {ProcKind::TodayCreate};
   if (ordinal == ORDINAL_OPTIONSDIALOGPROC || name == "CustomItemOptionsDlgProc") return {ProcKind::Window};
   const ArgKind W = ArgKind::Word, S = ArgKind::String;
-  if (name == "Install_Init") return {ProcKind::Words, 4, {W, W, W, S}};
-  if (name == "Install_Exit") return {ProcKind::Words, 7, {W, S, W, W, W, W, W}};
-  if (name == "Uninstall_Init") return {ProcKind::Words, 2, {W, S}};
-  if (name == "Uninstall_Exit") return {ProcKind::Words, 1, {W}};
+  auto pool = [](auto hook) -> cpu::ProcPoolOf {
+    return &cpu::ProcPool<std::remove_pointer_t<decltype(hook)>>::pointer;
+  };
+  if (name == "Install_Init") return {ProcKind::Words, 4, {W, W, W, S}, pool(pfnINSTALL_INIT{})};
+  if (name == "Install_Exit") return {ProcKind::Words, 7, {W, S, W, W, W, W, W}, pool(pfnINSTALL_EXIT{})};
+  if (name == "Uninstall_Init") return {ProcKind::Words, 2, {W, S}, pool(pfnUNINSTALL_INIT{})};
+  if (name == "Uninstall_Exit") return {ProcKind::Words, 1, {W}, pool(pfnUNINSTALL_EXIT{})};
   return {ProcKind::Words, 8, {}};
 }
 
