@@ -22,19 +22,22 @@ void postInput(HWND target, UINT message, WPARAM wp, LPARAM lp) {
   wm().queue.push_back(msg);
 }
 
-// The first window, parents before children, that has an update area; the
-// non-client areas of the windows passed on the way are drawn as they come.
-bool takePaint(HWND h, MSG& msg) {
+// The paint of one window alone, not of its children; its non-client area
+// is drawn on the way if it is due.
+bool paintOf(HWND h, MSG& msg) {
   auto& m = wm();
-  Window& w = m.windows.at(h);
-  if (!w.destroying && isVisible(w)) {
-    if (w.nonClientDirty) paintNonClient(w);
-    if (!rectEmpty(w.invalid)) {
-      msg = MSG{h, WM_PAINT, 0, 0, static_cast<DWORD>(Device::current().clock().now()), m.pen};
-      return true;
-    }
-  }
-  for (HWND c : w.children)
+  Window* w = m.get(h);
+  if (!w || w->destroying || !isVisible(*w)) return false;
+  if (w->nonClientDirty) paintNonClient(*w);
+  if (rectEmpty(w->invalid)) return false;
+  msg = MSG{h, WM_PAINT, 0, 0, static_cast<DWORD>(Device::current().clock().now()), m.pen};
+  return true;
+}
+
+// The first window, parents before children, that has an update area.
+bool takePaint(HWND h, MSG& msg) {
+  if (paintOf(h, msg)) return true;
+  for (HWND c : wm().windows.at(h).children)
     if (takePaint(c, msg)) return true;
   return false;
 }
@@ -44,17 +47,6 @@ bool takePaint(MSG& msg) {
   for (HWND t : wm().topLevel)
     if (takePaint(t, msg)) return true;
   return false;
-}
-
-// The paint of one window alone, not of its children.
-bool paintOf(HWND h, MSG& msg) {
-  auto& m = wm();
-  Window* w = m.get(h);
-  if (!w || w->destroying || !isVisible(*w)) return false;
-  if (w->nonClientDirty) paintNonClient(*w);
-  if (rectEmpty(w->invalid)) return false;
-  msg = MSG{h, WM_PAINT, 0, 0, static_cast<DWORD>(Device::current().clock().now()), m.pen};
-  return true;
 }
 
 // A message ready now: the first queued one whose window is still there,
