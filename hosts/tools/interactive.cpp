@@ -30,6 +30,7 @@ using wince::InputEvent;
 constexpr uint32_t kPumpWaitMs = 16;     // about sixty frames a second
 constexpr uint32_t kIdleWaitMs = 60000;  // the longest sleep of a window with no timer due
 
+using frame_draw::drawBody;
 using frame_draw::drawText;
 using frame_draw::fillRounded;
 using frame_draw::setColour;
@@ -355,29 +356,6 @@ class Interactive {
     }
   }
 
-  // What never changes: the case with its rim, the speaker slot and the
-  // name above the screen, and the screen's black bezel.
-  void drawBody() {
-    const int s = layout_.scale;
-    setColour(renderer_, 0x1B1E24);
-    SDL_RenderClear(renderer_);
-    // The body: a dark rounded case with a lighter rim.
-    setColour(renderer_, 0x4A505C);
-    fillRounded(renderer_, 0, 0, layout_.width, layout_.height, 18 * s);
-    setColour(renderer_, 0x2C3039);
-    fillRounded(renderer_, s, s, layout_.width - 2 * s, layout_.height - 2 * s, 17 * s);
-    // The speaker slot and the name above the screen.
-    setColour(renderer_, 0x15171C);
-    fillRounded(renderer_, layout_.width / 2 - 20 * s, 5 * s, 40 * s, 3 * s, s);
-    setColour(renderer_, 0x9AA3B5);
-    std::string name = "CRESTUNE";
-    drawText(renderer_, name, (layout_.width - textWidth(name, s)) / 2, 11 * s, s);
-    // The screen in a black bezel.
-    setColour(renderer_, 0x000000);
-    SDL_Rect bezel{layout_.screenX - 2 * s, layout_.screenY - 2 * s, (kDeviceWidth + 4) * s, (kDeviceHeight + 4) * s};
-    SDL_RenderFillRect(renderer_, &bezel);
-  }
-
   // The body drawn once into a texture of the window's size, which each
   // frame then copies. A renderer without target textures draws the body
   // every frame instead.
@@ -388,7 +366,7 @@ class Interactive {
     body_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET, layout_.width,
                               layout_.height);
     if (body_ && SDL_SetRenderTarget(renderer_, body_) == 0) {
-      drawBody();
+      drawBody(renderer_, layout_);
       SDL_SetRenderTarget(renderer_, nullptr);
       return;
     }
@@ -416,7 +394,7 @@ class Interactive {
       SDL_Rect whole{0, 0, layout_.width, layout_.height};
       SDL_RenderCopy(renderer_, body_, nullptr, &whole);
     } else {
-      drawBody();
+      drawBody(renderer_, layout_);
     }
     SDL_Rect dest{layout_.screenX, layout_.screenY, kDeviceWidth * s, kDeviceHeight * s};
     SDL_RenderCopy(renderer_, texture_, nullptr, &dest);

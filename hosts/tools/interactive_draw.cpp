@@ -61,5 +61,26 @@ void setColour(SDL_Renderer* r, uint32_t rgb) {
   SDL_SetRenderDrawColor(r, static_cast<Uint8>(rgb >> 16), static_cast<Uint8>(rgb >> 8), static_cast<Uint8>(rgb), 255);
 }
 
+void drawBody(SDL_Renderer* r, const InteractiveLayout& layout) {
+  const int s = layout.scale;
+  setColour(r, 0x1B1E24);
+  SDL_RenderClear(r);
+  // The body: a dark rounded case with a lighter rim.
+  setColour(r, 0x4A505C);
+  fillRounded(r, 0, 0, layout.width, layout.height, 18 * s);
+  setColour(r, 0x2C3039);
+  fillRounded(r, s, s, layout.width - 2 * s, layout.height - 2 * s, 17 * s);
+  // The speaker slot and the name above the screen.
+  setColour(r, 0x15171C);
+  fillRounded(r, layout.width / 2 - 20 * s, 5 * s, 40 * s, 3 * s, s);
+  setColour(r, 0x9AA3B5);
+  const std::string name = "CRESTUNE";
+  drawText(r, name, (layout.width - textWidth(name, s)) / 2, 11 * s, s);
+  // The screen in a black bezel.
+  setColour(r, 0x000000);
+  SDL_Rect bezel{layout.screenX - 2 * s, layout.screenY - 2 * s, (kDeviceWidth + 4) * s, (kDeviceHeight + 4) * s};
+  SDL_RenderFillRect(r, &bezel);
+}
+
 }  // namespace crestune::frame_draw
 #endif

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "interactive.h"
+
 namespace crestune::frame_draw {
 
 // Width of a label drawn with dots `dot` pixels wide.
@@ -16,6 +18,9 @@ void drawText(SDL_Renderer* r, const std::string& s, int x, int y, int dot);
 // A rectangle with rounded corners, one row at a time.
 void fillRounded(SDL_Renderer* r, int x, int y, int w, int h, int radius);
 void setColour(SDL_Renderer* r, uint32_t rgb);
+// What never changes: the case with its rim, the speaker slot and the name
+// above the screen, and the screen's black bezel.
+void drawBody(SDL_Renderer* r, const InteractiveLayout& layout);
 
 }  // namespace crestune::frame_draw
 #endif
