@@ -36,21 +36,21 @@ echo "== Win32 build (Release)"
 cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/win32/toolchain-i686-mingw.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCRESTUNE_ICON_DIR="$host/icons" >"$out/configure-bench.log" ||
   { cat "$out/configure-bench.log"; exit 1; }
-cmake --build "$build" -j "$(nproc)" --target crestune_wine_tests crestitem setup aygshell >"$out/build-bench.log" ||
+cmake --build "$build" -j "$(nproc)" --target crestune_wine_bench crestitem setup aygshell >"$out/build-bench.log" ||
   { tail -30 "$out/build-bench.log"; exit 1; }
 
 echo "== Wine"
 rm -rf "$prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cd "$build/bin"
-mode=--bench
-[ "$quick" = --quick ] && mode=--bench-quick
+mode=
+[ "$quick" = --quick ] && mode=--quick
 # As for the tests: one X display for the prefix's first start and the run,
 # and Wine managing its own windows.
 timeout 600 xvfb-run -a sh -c '
   wineboot -i >"$1/wineboot-bench.log" 2>&1 || { echo "wineboot -i failed" >&2; exit 3; }
   wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >>"$1/wineboot-bench.log" 2>&1
-  wine crestune_wine_tests.exe "$2"; result=$?
+  wine crestune_wine_bench.exe $2; result=$?
   wineserver -k
   exit $result' sh "$out" "$mode" | tr -d '\r' >"$out/wine-bench.txt"
 cat "$out/wine-bench.txt"

@@ -49,6 +49,3 @@ bool PatchImport(HMODULE module, const char* dll, const char* name, void* replac
 // Writes the item's views and the options page's heading, rule and link as
 // PPM pictures into pixels\ (pixel_capture.cpp).
 void PixelCaptures();
-// --bench: times the operations `crestune bench` times, on the real DLLs
-// (bench.cpp); answers the exit status.
-int RunBench(bool quick);

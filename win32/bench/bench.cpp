@@ -1,6 +1,8 @@
-// `crestune_wine_tests.exe --bench`: the operations `crestune bench` times on
-// the stand-in, on the real DLLs under Wine, printed one a line as
-// "NAME MEDIAN_NS MIN_NS RUNS" for `crestune bench --compare`.
+// `crestune_wine_bench.exe [--quick]`: the operations `crestune bench` times
+// on the stand-in, on the real DLLs under Wine, printed one a line as
+// "NAME MEDIAN_NS MIN_NS RUNS" for `crestune bench --compare`. It borrows the
+// Win32 test host's helpers (tests/win32/harness.h) to load the DLLs, make
+// the Today window and patch import tables.
 //
 // The device's waits are virtual time on the stand-in; here they are made
 // virtual too, so that both sides time the same work: setup.dll's Sleep and
@@ -10,6 +12,7 @@
 #include <ce_setup.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <todaycmn.h>
 
 #include "harness.h"
@@ -186,7 +189,12 @@ static void Measure(const char* name, Operation operation, int runs, double minS
   fflush(stdout);
 }
 
-int RunBench(bool quick) {
+int main(int argc, char** argv) {
+  const bool quick = argc == 2 && strcmp(argv[1], "--quick") == 0;
+  if (argc > 2 || (argc == 2 && !quick)) {
+    fprintf(stderr, "usage: crestune_wine_bench.exe [--quick]\n");
+    return 2;
+  }
   const int runs = quick ? 3 : 9;
   const double minSeconds = quick ? 0.001 : 0.2;
   Item = LoadBesideProgram(L"crestitem.dll");
@@ -219,7 +227,7 @@ int RunBench(bool quick) {
   HHOOK menus = SetWindowsHookExW(WH_CALLWNDPROC, DismissMenus, NULL, GetCurrentThreadId());
   PutCursorOn(ItemWindow, 200, 18);
 
-  printf("# crestune_wine_tests --bench: median and minimum of %d runs, ns per operation\n", runs);
+  printf("# crestune_wine_bench: median and minimum of %d runs, ns per operation\n", runs);
   SetPlayer(true);
   Measure("refresh_query", RefreshQuery, runs, minSeconds);
   SetPlayer(false);
