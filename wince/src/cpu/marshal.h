@@ -164,15 +164,20 @@ template <auto F, size_t... I>
 WINCE_MARSHAL uint32_t invoke(Machine& m, const GuestArgs& in, std::index_sequence<I...>) {
   using S = Signature<decltype(F)>;
   typename S::Args args{std::tuple_element_t<I, typename S::Args>(m, in.word(static_cast<int>(I)))...};
+  // Run after F returns: the barrier keeps F from being a tail call (the
+  // platform sees the dispatcher as its caller), then the arguments write
+  // back what F left in them.
+  auto finish = [&] {
+    asm volatile("" ::: "memory");
+    (std::get<I>(args).finish(m), ...);
+  };
   if constexpr (std::is_void_v<typename S::Result>) {
     F(std::get<I>(args).get()...);
-    asm volatile("" ::: "memory");  // no tail call: the platform sees the dispatcher as its caller
-    (std::get<I>(args).finish(m), ...);
+    finish();
     return 0;
   } else {
     const typename S::Result r = F(std::get<I>(args).get()...);
-    asm volatile("" ::: "memory");
-    (std::get<I>(args).finish(m), ...);
+    finish();
     return resultWord(m, r);
   }
 }
