@@ -1,7 +1,8 @@
 // Window classes and windows through the API alone: registering and
 // unregistering, creating and destroying (with the messages each sends, as
-// tables), parents and owners, FindWindowW, text, window longs, positions and
-// what every call answers for a window that is gone.
+// tables), parents and owners, FindWindowW, text, window longs, short
+// sequences of enabling, moving, focus and destruction, and what every call
+// answers for a window that is gone.
 #include "sequence.h"
 
 namespace {
@@ -40,16 +41,16 @@ const std::vector<Expected> kDestroyParentAndChild = {
     {2, 0, 0, kMark},
 };
 
-TEST_F(WindowApi, CreatingAHiddenPopupSendsItsCreationMessagesBeforeReturning) {
-  HWND h = make(WS_POPUP);
-  ASSERT_NE(h, nullptr);
-  rec.mark(1);
-  EXPECT_TRUE(seq::matches(rec.of(h), kCreatePopup));
-  EXPECT_FALSE(IsWindowVisible(h));
-}
-
-TEST_F(WindowApi, CreatingAChildTellsItsParentOnlyOnDesktop) {
+// A hidden popup and its child, each sent its creation messages before the
+// call that makes it returns; the child tells its parent only on desktop.
+// Destroying the parent destroys the child after it.
+TEST_F(WindowApi, AParentAndItsChildAreCreatedAndDestroyedWithTheirMessages) {
   HWND parent = make(WS_POPUP);
+  ASSERT_NE(parent, nullptr);
+  rec.mark(1);
+  EXPECT_TRUE(seq::matches(rec.of(parent), kCreatePopup));
+  EXPECT_FALSE(IsWindowVisible(parent));
+
   rec.clear();
   HWND child = make(WS_CHILD, parent, 5);
   ASSERT_NE(child, nullptr);
@@ -57,11 +58,7 @@ TEST_F(WindowApi, CreatingAChildTellsItsParentOnlyOnDesktop) {
   EXPECT_TRUE(seq::matches(rec.of(parent), kCreateChildParentSide));
   std::vector<Expected> childSide(kCreatePopup.begin() + 1, kCreatePopup.end());
   EXPECT_TRUE(seq::matches(rec.of(child), childSide));
-}
 
-TEST_F(WindowApi, DestroyingAParentDestroysItsChildrenAfterIt) {
-  HWND parent = make(WS_POPUP);
-  HWND child = make(WS_CHILD, parent, 5);
   rec.clear();
   std::vector<HWND> order;
   rec.answer = [&](HWND h, UINT m, WPARAM, LPARAM, LRESULT*) {
@@ -91,20 +88,20 @@ TEST_F(WindowApi, ClassesAreRegisteredOnceAndGoOnlyWithoutWindows) {
   EXPECT_EQ(RegisterClassW(&wc), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
 
-  EXPECT_FALSE(UnregisterClassW(TEXT("NoSuchConfClass"), RecordedClass::instance()));
+  EXPECT_FALSE(UnregisterClassW(TEXT("NoSuchConfClass"), programInstance()));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_DOES_NOT_EXIST));
 
   // Class names match whatever their case.
   HWND h = CreateWindowExW(0, TEXT("crestuneconfwindow"), TEXT(""), WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                           RecordedClass::instance(), nullptr);
+                           programInstance(), nullptr);
   ASSERT_NE(h, nullptr);
-  EXPECT_FALSE(UnregisterClassW(kClass, RecordedClass::instance()));
+  EXPECT_FALSE(UnregisterClassW(kClass, programInstance()));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_HAS_WINDOWS));
   DestroyWindow(h);
 
   SetLastError(0);
   EXPECT_EQ(CreateWindowExW(0, TEXT("NoSuchConfClass"), TEXT(""), WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                            RecordedClass::instance(), nullptr),
+                            programInstance(), nullptr),
             nullptr);
   if (underWine()) GTEST_SKIP() << "Wine answers ERROR_CLASS_DOES_NOT_EXIST where Windows answers ERROR_CANNOT_FIND_WND_CLASS";
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
@@ -161,20 +158,6 @@ TEST_F(WindowApi, WindowLongsReadAndReplace) {
   EXPECT_FALSE(IsWindowEnabled(child));
 }
 
-TEST_F(WindowApi, EnableWindowSendsWmEnableOnlyOnAChangeAndAnswersTheOldState) {
-  HWND h = make(WS_POPUP);
-  rec.clear();
-  EXPECT_FALSE(EnableWindow(h, FALSE)) << "was enabled";
-  EXPECT_TRUE(EnableWindow(h, FALSE)) << "was disabled";
-  EXPECT_TRUE(EnableWindow(h, TRUE));
-  // Desktop Win32 may cancel modes (WM_CANCELMODE) on every call that disables.
-  EXPECT_TRUE(seq::matches(rec.of(h), {{0x001F /*WM_CANCELMODE*/, 0, 0, kSent | kOptional},
-                                       {WM_ENABLE, FALSE, 0, kSent},
-                                       {0x001F /*WM_CANCELMODE*/, 0, 0, kSent | kOptional},
-                                       {WM_ENABLE, TRUE, 0, kSent}}));
-  EXPECT_TRUE(IsWindowEnabled(h));
-}
-
 TEST_F(WindowApi, ShowWindowSendsWmShowWindowOnChangesAndAnswersTheOldVisibility) {
   HWND parent = make(WS_POPUP);
   HWND child = make(WS_CHILD, parent, 1);
@@ -194,30 +177,121 @@ TEST_F(WindowApi, ShowWindowSendsWmShowWindowOnChangesAndAnswersTheOldVisibility
   EXPECT_FALSE(IsWindowVisible(child));
 }
 
-TEST_F(WindowApi, MoveWindowSendsMoveThenSizeInClientTerms) {
-  HWND parent = make(WS_POPUP);
-  HWND child = make(WS_CHILD, parent, 1, TEXT(""), RECT{0, 0, 10, 10});
-  rec.clear();
-  EXPECT_TRUE(MoveWindow(child, 5, 6, 30, 40, FALSE));
-  EXPECT_TRUE(seq::matches(rec.of(child), {{0x0046, 0, 0, kSent | kAnyLParam | kOptional},
-                                           {0x0083 /*WM_NCCALCSIZE*/, 0, 0, kSent | kAnyParams | kOptional},
-                                           {0x0047, 0, 0, kSent | kAnyLParam | kOptional},
-                                           {WM_MOVE, 0, MAKELPARAM(5, 6), kSent},
-                                           {WM_SIZE, 0 /*SIZE_RESTORED*/, MAKELPARAM(30, 40), kSent}}));
-  RECT r;
-  GetClientRect(child, &r);
-  EXPECT_EQ(r.right, 30);
-  EXPECT_EQ(r.bottom, 40);
-  POINT p{1, 2};
-  ClientToScreen(child, &p);
-  POINT origin{0, 0};
-  ClientToScreen(parent, &origin);
-  EXPECT_EQ(p.x, origin.x + 6);
-  EXPECT_EQ(p.y, origin.y + 8);
-  ScreenToClient(child, &p);
-  EXPECT_EQ(p.x, 1);
-  EXPECT_EQ(p.y, 2);
+// Short message sequences as data: for each, what the test does to the two
+// children of a visible popup (makeTopAndChildren()) and what they receive,
+// in order.
+struct Windows {
+  ApiPlatform* platform;
+  HWND top, a, b;
+};
+
+struct SequenceCase {
+  const char* name;
+  void (*act)(Windows&);
+  std::vector<Expected> table;
+};
+
+const Expected kPosChanging{0x0046 /*WM_WINDOWPOSCHANGING*/, 0, 0, kSent | kAnyLParam | kOptional};
+const Expected kPosChanged{0x0047 /*WM_WINDOWPOSCHANGED*/, 0, 0, kSent | kAnyLParam | kOptional};
+// Destroying a visible window; desktop Win32 hides it first (WM_SHOWWINDOW and
+// the position messages), which the stand-in does not.
+const Expected kDestroyed[] = {{WM_SHOWWINDOW, FALSE, 0, kSent | kOptional},
+                               kPosChanging,
+                               kPosChanged,
+                               {WM_DESTROY, 0, 0, kSent},
+                               {0x0082 /*WM_NCDESTROY*/, 0, 0, kSent | kDesktop}};
+const Expected kCalcSize{0x0083 /*WM_NCCALCSIZE*/, 0, 0, kSent | kAnyParams | kOptional};
+// Desktop Win32 may cancel modes on every call that disables.
+const Expected kCancelMode{0x001F /*WM_CANCELMODE*/, 0, 0, kSent | kOptional};
+
+const SequenceCase kSequences[] = {
+    {"DefWindowProcDestroysAWindowOnWmClose", [](Windows& w) { SendMessageW(w.a, WM_CLOSE, 0, 0); },
+     {{WM_CLOSE, 0, 0, kSent}, kDestroyed[0], kDestroyed[1], kDestroyed[2], kDestroyed[3], kDestroyed[4],
+      {1, 0, 0, kMark}}},
+    {"APostedMessageDiesWithItsWindow",
+     [](Windows& w) {
+       PostMessageW(w.a, WM_USER + 5, 0, 0);
+       DestroyWindow(w.a);
+       w.platform->pump();
+     },
+     {kDestroyed[0], kDestroyed[1], kDestroyed[2], kDestroyed[3], kDestroyed[4], {1, 0, 0, kMark}}},
+    {"ASendInsideAProcedureRunsBeforeItReturns",
+     [](Windows& w) {
+       Recorder::current().answer = [b = w.b](HWND, UINT m, WPARAM, LPARAM, LRESULT* r) {
+         if (m != WM_USER + 1) return false;
+         *r = SendMessageW(b, WM_USER + 2, 0, 0);
+         Recorder::current().mark(2);
+         return true;
+       };
+       SendMessageW(w.a, WM_USER + 1, 0, 0);
+     },
+     {{WM_USER + 1, 0, 0, kSent}, {WM_USER + 2, 0, 0, kSent}, {2, 0, 0, kMark}, {1, 0, 0, kMark}}},
+    {"EnableWindowSendsWmEnableOnlyOnAChangeAndAnswersTheOldState",
+     [](Windows& w) {
+       EXPECT_FALSE(EnableWindow(w.a, FALSE)) << "was enabled";
+       EXPECT_TRUE(EnableWindow(w.a, FALSE)) << "was disabled";
+       EXPECT_TRUE(EnableWindow(w.a, TRUE));
+       EXPECT_TRUE(IsWindowEnabled(w.a));
+     },
+     {kCancelMode, {WM_ENABLE, FALSE, 0, kSent}, kCancelMode, {WM_ENABLE, TRUE, 0, kSent}, {1, 0, 0, kMark}}},
+    // WM_MOVE and WM_SIZE in client terms: the place in the parent's client
+    // area, the size of the client area.
+    {"MovingAndResizingSendsMoveThenSize",
+     [](Windows& w) {
+       EXPECT_TRUE(MoveWindow(w.a, 5, 6, 30, 40, FALSE));
+       RECT r;
+       GetClientRect(w.a, &r);
+       EXPECT_EQ(r, (RECT{0, 0, 30, 40}));
+       POINT p{1, 2}, origin{0, 0};
+       ClientToScreen(w.a, &p);
+       ClientToScreen(w.top, &origin);
+       EXPECT_EQ(p.x, origin.x + 6);
+       EXPECT_EQ(p.y, origin.y + 8);
+       ScreenToClient(w.a, &p);
+       EXPECT_EQ(p.x, 1);
+       EXPECT_EQ(p.y, 2);
+     },
+     {kPosChanging, kCalcSize, kPosChanged, {WM_MOVE, 0, MAKELPARAM(5, 6), kSent},
+      {WM_SIZE, 0 /*SIZE_RESTORED*/, MAKELPARAM(30, 40), kSent}, {1, 0, 0, kMark}}},
+    {"MovingWithoutResizingSendsOnlyWmMove", [](Windows& w) { MoveWindow(w.a, 3, 4, 40, 30, FALSE); },
+     {kPosChanging, kCalcSize, kPosChanged, {WM_MOVE, 0, MAKELPARAM(3, 4), kSent}, {1, 0, 0, kMark}}},
+    {"ResizingInPlaceSendsOnlyWmSize", [](Windows& w) { MoveWindow(w.a, 0, 0, 20, 10, FALSE); },
+     {kPosChanging, kCalcSize, kPosChanged, {WM_SIZE, 0, MAKELPARAM(20, 10), kSent}, {1, 0, 0, kMark}}},
+    {"MovingToWhereItIsSendsNeitherMoveNorSize", [](Windows& w) { MoveWindow(w.a, 0, 0, 40, 30, FALSE); },
+     {kPosChanging, kPosChanged, {1, 0, 0, kMark}}},
+    {"FocusGivenToNoWindowOnlyTakesIt",
+     [](Windows& w) {
+       SetFocus(w.a);
+       Recorder::current().clear();
+       SetFocus(nullptr);
+     },
+     {{WM_KILLFOCUS, 0, 0, kSent}, {1, 0, 0, kMark}}},
+};
+
+class WindowSequences : public WindowApi, public ::testing::WithParamInterface<SequenceCase> {
+ protected:
+  void SetUp() override {
+    WindowApi::SetUp();
+    makeTopAndChildren(TEXT("Conf sequences"));
+  }
+};
+
+TEST_P(WindowSequences, ReceiveWhatTheTableSays) {
+  const SequenceCase& c = GetParam();
+  Windows w{&platform, top, a, b};
+  c.act(w);
+  rec.mark(1);
+  // The children's messages only: the popup's own depend on the platform's activation.
+  std::vector<Received> got;
+  for (const Received& r : rec.log())
+    if (r.mark || (r.hwnd != top && r.message != WM_PAINT && r.message != WM_ERASEBKGND &&
+                   r.message != 0x0085 /*WM_NCPAINT*/))
+      got.push_back(r);
+  EXPECT_TRUE(matches(got, c.table));
 }
+
+INSTANTIATE_TEST_SUITE_P(Each, WindowSequences, ::testing::ValuesIn(kSequences),
+                         [](const ::testing::TestParamInfo<SequenceCase>& i) { return std::string(i.param.name); });
 
 // Every call on a window that is gone fails with ERROR_INVALID_WINDOW_HANDLE.
 struct GoneCall {
