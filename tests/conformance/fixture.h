@@ -360,6 +360,12 @@ inline LOGFONTW tahoma(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0)
   return lf;
 }
 
+// A Tahoma font, as tahoma() describes it.
+inline HFONT tahomaFont(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0) {
+  LOGFONTW lf = tahoma(height, weight, underline);
+  return CreateFontIndirectW(&lf);
+}
+
 // A font's metrics on `dc`, and the extent of `text` in it when asked for.
 inline TEXTMETRICW metricsOf(HDC dc, HFONT font, const WCHAR* text = nullptr, SIZE* extent = nullptr) {
   HGDIOBJ old = SelectObject(dc, font);
