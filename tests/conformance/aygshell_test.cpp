@@ -140,8 +140,8 @@ INSTANTIATE_TEST_SUITE_P(Pen, GestureHold, ::testing::ValuesIn(kHoldCases),
                          [](const ::testing::TestParamInfo<HoldCase>& i) { return std::string(i.param.name); });
 
 TEST_F(Gesture, BadRecordsAnswerZeroAtOnce) {
-  HWND gone = CreateWindowExW(0, kClass, TEXT("gone"), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                              programInstance(), nullptr);
+  HWND gone =
+      CreateWindowExW(0, kClass, TEXT("gone"), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, programInstance(), nullptr);
   DestroyWindow(gone);
   struct Bad {
     const char* what;

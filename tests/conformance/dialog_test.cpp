@@ -1,8 +1,9 @@
 // The dialog manager as Win32 documents it, through the API alone: dialog
 // units and where they put the dialog and its controls, what the procedure
-// receives up to WM_INITDIALOG (as a table), WM_INITDIALOG and the first focus, EndDialog and a procedure that leaves the rest to
-// DefWindowProcW, modality and the dialog's own keys, dialog items, and the
-// ways a dialog fails.
+// receives up to WM_INITDIALOG (as a table), WM_INITDIALOG and the first
+// focus, EndDialog and a procedure that leaves the rest to DefWindowProcW,
+// modality and the dialog's own keys, dialog items, and the ways a dialog
+// fails.
 #include <tuple>
 
 #include "sequence.h"
