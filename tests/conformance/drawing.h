@@ -33,13 +33,12 @@ RECT inkBoundsIn(RECT area, COLORREF background, Read read) {
   return b;
 }
 
-class DrawingTest : public ::testing::Test {
+class DrawingTest : public PlatformTest {
  protected:
   static constexpr int kWidth = 240, kHeight = 320;
   static constexpr RECT kAll{0, 0, kWidth, kHeight};
   static constexpr const WCHAR* kClass = TEXT("CrestuneConfDrawing");
 
-  ApiPlatform platform;
   HWND window = nullptr;
   HDC dc = nullptr;  // the window's, white to begin with
 

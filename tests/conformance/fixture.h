@@ -131,11 +131,17 @@ class ApiPlatform {
   }
 };
 
+// A test on a platform of its own (on the host a fresh stand-in device),
+// there from before SetUp to after TearDown.
+class PlatformTest : public ::testing::Test {
+ protected:
+  ApiPlatform platform;
+};
+
 // A test of a library loaded as a program loads one, on a platform of its own.
-class LibraryTest : public ::testing::Test {
+class LibraryTest : public PlatformTest {
  protected:
   explicit LibraryTest(LPCWSTR name) : library(name) {}
-  ApiPlatform platform;
   LoadedLibrary library;
   const HMODULE module = library.get();
 

@@ -12,9 +12,8 @@
 
 namespace {
 
-class GdiObjectsApi : public ::testing::Test {
+class GdiObjectsApi : public PlatformTest {
  protected:
-  ApiPlatform platform;
   HDC dc = GetDC(nullptr);
   void TearDown() override { ReleaseDC(nullptr, dc); }
 };

@@ -163,9 +163,7 @@ TEST_F(Library, ExportsAreFoundByNameOrOrdinalAndOthersAreNot) {
   }
 }
 
-TEST(LibraryLoading, ALibraryThatIsNotThereIsModNotFoundAndLoadsCount) {
-  ApiPlatform platform;
-  (void)platform;
+TEST_F(PlatformTest, ALibraryThatIsNotThereIsModNotFoundAndLoadsCount) {
   SetLastError(0);
   EXPECT_EQ(nullptr, LoadLibraryW(TEXT("crestune-no-such-library.dll")));
   EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());

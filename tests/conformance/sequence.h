@@ -185,10 +185,9 @@ inline ::testing::AssertionResult matches(const std::vector<Received>& got, cons
 // registered while the test lives: the windows make() made are destroyed
 // after the test, and the recorder starts and ends cleared and answering
 // nothing of its own.
-class RecordedTest : public ::testing::Test {
+class RecordedTest : public PlatformTest {
  protected:
   explicit RecordedTest(LPCWSTR className) : className_(className) {}
-  ApiPlatform platform;
   Recorder& rec = Recorder::current();
   HWND top = nullptr, a = nullptr, b = nullptr;  // makeTopAndChildren()'s
 
