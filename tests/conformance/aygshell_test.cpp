@@ -5,7 +5,7 @@
 // the done button on the shell's navigation bar, while desktop Win32 has no
 // such bar and our aygshell.dll gives the dialog a child OK button (id IDOK)
 // and sizes it to the work area below a band as high as the bar.
-#include "fixture.h"
+#include "drawing.h"
 // After <windows.h>, which it needs.
 #include <aygshell.h>
 
@@ -68,17 +68,11 @@ bool pressDone(HWND dialog) {
   return true;
 }
 
-class Gesture : public ::testing::Test {
+// The pen goes down on a visible window of its own.
+class Gesture : public DrawingTest {
  protected:
-  ApiPlatform platform;
-  HWND window = nullptr;
-
   void SetUp() override {
-    const WNDCLASSW wc = windowClass(TEXT("ConfGesture"), DefWindowProcW, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    RegisterClassW(&wc);  // fails harmlessly once the class exists
-    window = CreateWindowExW(0, wc.lpszClassName, TEXT("gesture"), WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr,
-                             nullptr, programInstance(), nullptr);
-    ASSERT_NE(nullptr, window);
+    DrawingTest::SetUp();
 #ifdef _WIN32
     // The moves the window manager makes up on its own fall where the pen is held.
     POINT p = kDown;
@@ -87,7 +81,6 @@ class Gesture : public ::testing::Test {
 #endif
     platform.pump();
   }
-  void TearDown() override { DestroyWindow(window); }
 
   // The recogniser's answer for a pen down at kDown, and how long it took.
   // Time on the stand-in passes only when asked to: the pen rests there for
@@ -98,14 +91,6 @@ class Gesture : public ::testing::Test {
     DWORD result = SHRecognizeGesture(const_cast<SHRGINFO*>(info));
     *elapsed = GetTickCount() - start;
     return result;
-  }
-  SHRGINFO record(DWORD flags) const { return SHRGINFO{sizeof(SHRGINFO), window, kDown, flags}; }
-  // Takes a message of this kind from the window's queue.
-  bool takeQueued(UINT message, LPARAM* lParam) {
-    MSG m;
-    if (!PeekMessageW(&m, window, message, message, PM_REMOVE)) return false;
-    *lParam = m.lParam;
-    return m.message == message;
   }
 };
 
@@ -136,17 +121,17 @@ TEST_P(GestureHold, AnswersAfterTheHoldOrAtThePensFirstDeparture) {
   const HoldCase& c = GetParam();
   const LPARAM where = MAKELPARAM(c.at.x, c.at.y);
   if (c.waiting) PostMessageW(window, c.waiting, c.waiting == WM_MOUSEMOVE ? MK_LBUTTON : 0, where);
-  const SHRGINFO info = record(c.flags);
+  const SHRGINFO info{sizeof(SHRGINFO), window, kDown, c.flags};
   DWORD elapsed = 0;
   EXPECT_EQ(c.result, recognize(&info, &elapsed));
   EXPECT_GE(elapsed, c.minMs);
   EXPECT_LT(elapsed, c.maxMs);
   EXPECT_EQ(nullptr, GetCapture()) << "capture released";
   if (c.waiting) {
-    LPARAM got = 0;
-    EXPECT_EQ(c.leftQueued, takeQueued(c.waiting, &got));
+    MSG m{};
+    EXPECT_EQ(c.leftQueued, PeekMessageW(&m, window, c.waiting, c.waiting, PM_REMOVE) != FALSE);
     if (c.leftQueued) {
-      EXPECT_EQ(where, got);
+      EXPECT_EQ(where, m.lParam);
     }
   }
 }
@@ -155,8 +140,8 @@ INSTANTIATE_TEST_SUITE_P(Pen, GestureHold, ::testing::ValuesIn(kHoldCases),
                          [](const ::testing::TestParamInfo<HoldCase>& i) { return std::string(i.param.name); });
 
 TEST_F(Gesture, BadRecordsAnswerZeroAtOnce) {
-  HWND gone = CreateWindowExW(0, TEXT("ConfGesture"), TEXT("gone"), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                              programInstance(), nullptr);
+  HWND gone =
+      CreateWindowExW(0, kClass, TEXT("gone"), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, programInstance(), nullptr);
   DestroyWindow(gone);
   struct Bad {
     const char* what;

@@ -1,19 +1,26 @@
 // The dialog manager as Win32 documents it, through the API alone: dialog
-// units and where they put the dialog and its controls, WM_INITDIALOG and the
-// first focus, EndDialog and a procedure that leaves the rest to
-// DefWindowProcW, modality and the dialog's own keys, dialog items, and the
-// ways a dialog fails.
-#include "fixture.h"
+// units and where they put the dialog and its controls, what the procedure
+// receives up to WM_INITDIALOG (as a table), WM_INITDIALOG and the first
+// focus, EndDialog and a procedure that leaves the rest to DefWindowProcW,
+// modality and the dialog's own keys, dialog items, and the ways a dialog
+// fails.
+#include <tuple>
+
+#include "sequence.h"
 
 namespace {
 
-// A control's place and size, each mapped from dialog units on its own, as
-// the dialog manager maps them.
+using namespace seq;
+
+// A control's place in the dialog's client area and its size, each mapped
+// from dialog units ({x, y, cx, cy}) on its own, as the dialog manager maps them.
 void expectPlaced(HWND dialog, int id, RECT units) {
-  RECT place{units.left, units.top, units.right - units.left, units.bottom - units.top};
-  MapDialogRect(dialog, &place);
-  const RECT got = clientRectOf(dialog, GetDlgItem(dialog, id));
-  EXPECT_EQ(place, (RECT{got.left, got.top, got.right - got.left, got.bottom - got.top})) << id;
+  MapDialogRect(dialog, &units);
+  RECT r;
+  GetWindowRect(GetDlgItem(dialog, id), &r);
+  POINT corner{r.left, r.top};
+  ScreenToClient(dialog, &corner);
+  EXPECT_EQ(units, (RECT{corner.x, corner.y, r.right - r.left, r.bottom - r.top})) << id;
 }
 
 // A font's dialog base units as Win32 documents them, measured apart from
@@ -36,22 +43,31 @@ TEST_P(ApiDialogTemplates, ControlsSitWhereTheirDialogUnitsMapAndShareTheDialogF
   t.item(kButtonClass, kChild | BS_PUSHBUTTON, 7, 9, 50, 14, 101, TEXT("Push"));
   t.item(kEditClass, kChild | WS_BORDER, 13, 31, 101, 13, 102, TEXT("typed"));
   t.item(kStaticClass, kChild | SS_LEFT, 3, 50, 33, 8, 103, TEXT("Label:"));
-  handler = [&](HWND h, UINT msg, WPARAM, LPARAM lp) -> INT_PTR {
+  // WM_INITDIALOG's parameter is checked in DialogStart.
+  handler = [&](HWND h, UINT msg, WPARAM, LPARAM) -> INT_PTR {
     if (msg != WM_INITDIALOG) return FALSE;
-    EXPECT_EQ(lp, 4242);
     RECT size{0, 0, 100, 100};
     EXPECT_TRUE(MapDialogRect(h, &size));
     RECT client;
     GetClientRect(h, &client);
     EXPECT_EQ(size.right, client.right);
     EXPECT_EQ(size.bottom, client.bottom);
-    expectPlaced(h, 101, RECT{7, 9, 7 + 50, 9 + 14});
-    expectPlaced(h, 102, RECT{13, 31, 13 + 101, 31 + 13});
+    expectPlaced(h, 101, RECT{7, 9, 50, 14});
+    expectPlaced(h, 102, RECT{13, 31, 101, 13});
 
     HWND label = GetDlgItem(h, 103);
     EXPECT_EQ(GetDlgCtrlID(label), 103);
     EXPECT_EQ(textOf(label), WString(TEXT("Label:")));
     EXPECT_EQ(GetWindowTextLengthW(GetDlgItem(h, 102)), 5);
+    EXPECT_EQ(SendDlgItemMessageW(h, 103, WM_GETTEXTLENGTH, 0, 0), 6);
+    EXPECT_EQ(GetDlgCtrlID(h), 0) << "a dialog without a menu has no id";
+    // Calls on an item the dialog does not have.
+    EXPECT_EQ(GetDlgItem(h, 8), nullptr);
+    WCHAR buf[4] = {'z', 'z', 'z', 'z'};
+    EXPECT_EQ(GetDlgItemTextW(h, 8, buf, 4), 0u);
+    EXPECT_EQ(buf[0], 0) << "the buffer is emptied";
+    EXPECT_FALSE(SetDlgItemTextW(h, 8, TEXT("x")));
+    EXPECT_EQ(SendDlgItemMessageW(h, 8, WM_GETTEXTLENGTH, 0, 0), 0);
 
     // Every control got the dialog's font: 8 points at the screen's dpi.
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0));
@@ -97,12 +113,61 @@ TEST_P(ApiDialogTemplates, ControlsSitWhereTheirDialogUnitsMapAndShareTheDialogF
     EndDialog(h, 42);
     return TRUE;
   };
-  EXPECT_EQ(run(t, nullptr, 4242), 42);
+  EXPECT_EQ(run(t), 42);
 }
 
 INSTANTIATE_TEST_SUITE_P(PlainAndExtended, ApiDialogTemplates, ::testing::Values(false, true));
 
-TEST_F(ApiDialogTest, InitDialogNamesTheFirstEnabledTabStopAndTrueFocusesItWithItsTextSelected) {
+// The dialog manager's start, as a table: what a dialog procedure receives
+// up to WM_INITDIALOG, for plain and extended templates with and without a
+// font of their own.
+// WM_SETFONT comes before the controls are made, then WM_INITDIALOG with the
+// first tab stop and the caller's parameter.
+const std::vector<Expected> kStartWithFont = {
+    {WM_SETFONT, 0, 0, kSent | kAnyParams},
+    {1, 0, 0, kMark},  // no control made yet when the font came
+    {WM_INITDIALOG, 0, 4242, kSent | kAnyWParam},
+};
+const std::vector<Expected> kStartWithoutFont = {
+    {WM_INITDIALOG, 0, 4242, kSent | kAnyWParam},
+};
+
+// A plain or an extended template (the first), with a font of its own or
+// without (the second).
+class DialogStart : public ApiDialogTest, public ::testing::WithParamInterface<std::tuple<bool, bool>> {};
+
+TEST_P(DialogStart, ProcedureGetsTheFontThenInitDialog) {
+  const auto [extended, font] = GetParam();
+  DialogTemplate t(WS_POPUP | WS_CAPTION | (font ? DS_SETFONT : 0), 0, 0, 100, 60, TEXT("Start"), extended);
+  t.item(kEditClass, kChild | WS_TABSTOP | WS_BORDER, 5, 5, 60, 12, 101, TEXT("first"));
+  t.item(kButtonClass, kChild | WS_TABSTOP | BS_PUSHBUTTON, 5, 25, 40, 14, IDOK, TEXT("OK"));
+  std::vector<Received> got;
+  bool done = false;
+  HWND firstStop = nullptr;
+  handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM lp) -> INT_PTR {
+    if (done || isNoise(msg)) return FALSE;
+    got.push_back(Received{h, msg, wp, lp, false, false});
+    if (msg == WM_SETFONT && !GetDlgItem(h, 101)) got.push_back(Received{nullptr, 1, 0, 0, false, true});
+    if (msg == WM_INITDIALOG) {
+      done = true;
+      firstStop = reinterpret_cast<HWND>(wp);
+      EXPECT_EQ(firstStop, GetDlgItem(h, 101)) << "wParam names the first tab stop";
+    }
+    return msg == WM_INITDIALOG ? TRUE : FALSE;
+  };
+  steps = {[](HWND h) { EndDialog(h, 9); }};
+  EXPECT_EQ(run(t, nullptr, 4242), 9);
+  EXPECT_TRUE(matches(got, font ? kStartWithFont : kStartWithoutFont));
+  EXPECT_NE(firstStop, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Templates, DialogStart, ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<bool, bool>>& i) {
+                           return std::string(std::get<0>(i.param) ? "Extended" : "Plain") +
+                                  (std::get<1>(i.param) ? "WithFont" : "WithoutFont");
+                         });
+
+TEST_F(ApiDialogTest, InitDialogNamesTheFirstEnabledTabStopAndTrueFocusesItFalseLeavesTheFocus) {
   DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 150, 80, TEXT("Focus"));
   t.item(kStaticClass, kChild, 2, 2, 40, 8, 10, TEXT("x"));
   t.item(kButtonClass, kChild | WS_TABSTOP | WS_DISABLED, 2, 12, 40, 14, 11, TEXT("off"));
@@ -123,13 +188,10 @@ TEST_F(ApiDialogTest, InitDialogNamesTheFirstEnabledTabStopAndTrueFocusesItWithI
     EndDialog(h, 5);
   }};
   EXPECT_EQ(run(t), 5);
-}
 
-TEST_F(ApiDialogTest, InitDialogAnsweringFalseLeavesTheFocusToTheProcedure) {
-  DialogTemplate t(WS_POPUP | DS_SETFONT, 0, 0, 150, 80, TEXT("Focus"));
-  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP, 2, 30, 80, 12, 12, TEXT("abc"));
-  t.item(kButtonClass, kChild | WS_TABSTOP, 2, 50, 40, 14, IDOK, TEXT("OK"));
+  // Answering FALSE leaves the focus to the procedure.
   handler = [&](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; };
+  nextStep = 0;
   steps = {[&](HWND h) {
 #ifndef _WIN32
     EXPECT_EQ(GetFocus(), nullptr);
@@ -226,22 +288,25 @@ TEST_F(ApiDialogTest, AProcedureAnsweringWithDefWindowProcStillEndsAndWmCloseDes
   EXPECT_FALSE(IsWindow(dialog));
 }
 
-LRESULT CALLBACK ownerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(h, msg, wp, lp); }
-
-TEST_F(ApiDialogTest, ModalToItsOwnerAndTheDialogKeepsTabAndEscapeForItself) {
-  const WNDCLASSW wc = windowClass(TEXT("CrestuneOwner"), ownerProc, nullptr, nullptr);
+TEST_F(ApiDialogTest, ModalToItsOwnerAndTheDialogKeepsTabEnterAndEscapeForItself) {
+  const WNDCLASSW wc = windowClass(TEXT("CrestuneOwner"), DefWindowProcW, nullptr, nullptr);
   ASSERT_TRUE(RegisterClassW(&wc));
   EXPECT_FALSE(RegisterClassW(&wc)) << "a class is registered once";
   HWND owner = CreateWindowExW(0, TEXT("CrestuneOwner"), TEXT(""), WS_POPUP | WS_VISIBLE, 0, 0, 240, 320, nullptr,
                                nullptr, nullptr, nullptr);
   ASSERT_NE(owner, nullptr);
   DialogTemplate t(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT, 10, 10, 100, 50, TEXT("Modal"));
-  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP, 4, 4, 80, 12, 1017, TEXT(""));
-  t.item(kButtonClass, kChild | WS_TABSTOP, 4, 20, 40, 14, 1018, TEXT("Browse"));
+  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 4, 4, 80, 12, 1017, TEXT(""));
+  t.item(kButtonClass, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 4, 20, 40, 14, 1018, TEXT("Go"));
   steps = {[&](HWND h) {
              EXPECT_FALSE(IsWindowEnabled(owner)) << "the owner is disabled while the dialog is up";
              EXPECT_EQ(GetParent(h), owner);
              EXPECT_EQ(GetFocus(), GetDlgItem(h, 1017));
+             pressKey(h, VK_RETURN);
+           },
+           [&](HWND h) {
+             EXPECT_EQ(commandsWith(MAKEWPARAM(1018, BN_CLICKED)), 1) << "Enter is a click on the default button";
+             EXPECT_EQ(commandsWith(MAKEWPARAM(IDOK, BN_CLICKED)), 0);
              pressKey(h, VK_TAB);
            },
            [&](HWND h) {
@@ -262,42 +327,6 @@ TEST_F(ApiDialogTest, ModalToItsOwnerAndTheDialogKeepsTabAndEscapeForItself) {
   EXPECT_TRUE(IsWindowEnabled(owner)) << "and enabled again afterwards";
   EXPECT_TRUE(DestroyWindow(owner));
   EXPECT_TRUE(UnregisterClassW(TEXT("CrestuneOwner"), nullptr));
-}
-
-TEST_F(ApiDialogTest, EnterIsAClickOnTheDefaultButton) {
-  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 120, 60, TEXT("Enter"));
-  t.item(kEditClass, kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 4, 4, 80, 12, 1017, TEXT(""));
-  t.item(kButtonClass, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 4, 20, 40, 14, 1018, TEXT("Go"));
-  handler = [&](HWND h, UINT msg, WPARAM wp, LPARAM) -> INT_PTR {
-    if (msg == WM_COMMAND && wp == MAKEWPARAM(1018, BN_CLICKED)) EndDialog(h, 8);
-    return msg == WM_INITDIALOG;
-  };
-  steps = {[&](HWND h) {
-    EXPECT_EQ(GetFocus(), GetDlgItem(h, 1017));
-    pressKey(h, VK_RETURN);
-  }};
-  EXPECT_EQ(run(t), 8);
-  EXPECT_EQ(commandsWith(MAKEWPARAM(1018, BN_CLICKED)), 1);
-  EXPECT_EQ(commandsWith(MAKEWPARAM(IDOK, BN_CLICKED)), 0);
-}
-
-TEST_F(ApiDialogTest, DialogItemCallsOnMissingItems) {
-  DialogTemplate t(WS_POPUP, 0, 0, 60, 40, TEXT("Items"));
-  t.item(kStaticClass, kChild, 0, 0, 50, 8, 9, TEXT("text"));
-  handler = [&](HWND h, UINT msg, WPARAM, LPARAM) -> INT_PTR {
-    if (msg != WM_INITDIALOG) return FALSE;
-    EXPECT_EQ(GetDlgItem(h, 8), nullptr);
-    WCHAR buf[4] = {'z', 'z', 'z', 'z'};
-    EXPECT_EQ(GetDlgItemTextW(h, 8, buf, 4), 0u);
-    EXPECT_EQ(buf[0], 0) << "the buffer is emptied";
-    EXPECT_FALSE(SetDlgItemTextW(h, 8, TEXT("x")));
-    EXPECT_EQ(SendDlgItemMessageW(h, 8, WM_GETTEXTLENGTH, 0, 0), 0);
-    EXPECT_EQ(SendDlgItemMessageW(h, 9, WM_GETTEXTLENGTH, 0, 0), 4);
-    EXPECT_EQ(GetDlgCtrlID(h), 0) << "a dialog without a menu has no id";
-    EndDialog(h, 2);
-    return TRUE;
-  };
-  EXPECT_EQ(run(t), 2);
 }
 
 TEST_F(ApiDialogTest, ABadParentOrAControlThatCannotBeMadeFailsTheDialog) {

@@ -33,23 +33,20 @@ RECT inkBoundsIn(RECT area, COLORREF background, Read read) {
   return b;
 }
 
-class DrawingTest : public ::testing::Test {
+class DrawingTest : public PlatformTest {
  protected:
   static constexpr int kWidth = 240, kHeight = 320;
   static constexpr RECT kAll{0, 0, kWidth, kHeight};
   static constexpr const WCHAR* kClass = TEXT("CrestuneConfDrawing");
 
-  ApiPlatform platform;
   HWND window = nullptr;
   HDC dc = nullptr;  // the window's, white to begin with
-
-  static HINSTANCE instance() { return programInstance(); }
 
   void SetUp() override {
     const WNDCLASSW wc = windowClass(kClass, DefWindowProcW, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     ASSERT_NE(RegisterClassW(&wc), 0);
     window = CreateWindowExW(0, kClass, TEXT("Drawing"), WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, kWidth,
-                             kHeight, nullptr, nullptr, instance(), nullptr);
+                             kHeight, nullptr, nullptr, programInstance(), nullptr);
     ASSERT_NE(window, nullptr);
     platform.pump();  // the first paint
     dc = GetDC(window);
@@ -60,14 +57,14 @@ class DrawingTest : public ::testing::Test {
     if (dc) ReleaseDC(window, dc);
     if (window) DestroyWindow(window);
     platform.pump();
-    UnregisterClassW(kClass, instance());
+    UnregisterClassW(kClass, programInstance());
     EXPECT_EQ(platform.problems(), std::vector<std::string>{});
   }
 
   // A child window of `parent` (white, as the class paints it).
   HWND child(HWND parent, RECT r, DWORD style = 0) {
     return CreateWindowExW(0, kClass, TEXT(""), WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
-                           r.bottom - r.top, parent, nullptr, instance(), nullptr);
+                           r.bottom - r.top, parent, nullptr, programInstance(), nullptr);
   }
 
   COLORREF px(int x, int y) const { return GetPixel(dc, x, y); }
@@ -75,14 +72,12 @@ class DrawingTest : public ::testing::Test {
     RECT all = kAll;
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
-  int ink(RECT area = kAll, COLORREF background = kWhite) const {
-    return inkIn(area, background, [this](int x, int y) { return px(x, y); });
+  // The pixels in `area` of what `d` draws on that are not `background`.
+  static int inkOn(HDC d, RECT area, COLORREF background = kWhite) {
+    return inkIn(area, background, [d](int x, int y) { return GetPixel(d, x, y); });
   }
+  int ink(RECT area = kAll, COLORREF background = kWhite) const { return inkOn(dc, area, background); }
   RECT inkBounds(RECT area = kAll, COLORREF background = kWhite) const {
     return inkBoundsIn(area, background, [this](int x, int y) { return px(x, y); });
-  }
-  static HFONT makeFont(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0) {
-    LOGFONTW lf = tahoma(height, weight, underline);
-    return CreateFontIndirectW(&lf);
   }
 };

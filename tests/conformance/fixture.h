@@ -131,11 +131,17 @@ class ApiPlatform {
   }
 };
 
+// A test on a platform of its own (on the host a fresh stand-in device),
+// there from before SetUp to after TearDown.
+class PlatformTest : public ::testing::Test {
+ protected:
+  ApiPlatform platform;
+};
+
 // A test of a library loaded as a program loads one, on a platform of its own.
-class LibraryTest : public ::testing::Test {
+class LibraryTest : public PlatformTest {
  protected:
   explicit LibraryTest(LPCWSTR name) : library(name) {}
-  ApiPlatform platform;
   LoadedLibrary library;
   const HMODULE module = library.get();
 
@@ -172,13 +178,8 @@ class DialogTemplate {
     if (extended) {
       w_.push_back(1);
       w_.push_back(0xFFFF);
-      dword(0);  // help id
-      dword(0);  // extended style
-      dword(style);
-    } else {
-      dword(style);
-      dword(0);
     }
+    styles(style);
     countAt_ = w_.size();
     w_.push_back(0);
     for (short v : {x, y, cx, cy}) w_.push_back(static_cast<WORD>(v));
@@ -224,19 +225,11 @@ class DialogTemplate {
   }
 
   LPCDLGTEMPLATEW get() const { return reinterpret_cast<LPCDLGTEMPLATEW>(w_.data()); }
-  const std::vector<WORD>& words() const { return w_; }
 
  private:
   void start(DWORD style, short x, short y, short cx, short cy, WORD id) {
     if (w_.size() % 2) w_.push_back(0);
-    if (extended_) {
-      dword(0);
-      dword(0);
-      dword(style);
-    } else {
-      dword(style);
-      dword(0);
-    }
+    styles(style);
     for (short v : {x, y, cx, cy}) w_.push_back(static_cast<WORD>(v));
     if (extended_)
       dword(id);
@@ -247,6 +240,18 @@ class DialogTemplate {
     w_.push_back(0);  // no creation data
     ++w_[countAt_];
     return *this;
+  }
+  // The style and the extended style (none), with an extended template's
+  // help id (none) before them.
+  void styles(DWORD style) {
+    if (extended_) {
+      dword(0);
+      dword(0);
+      dword(style);
+    } else {
+      dword(style);
+      dword(0);
+    }
   }
   void dword(DWORD d) {
     w_.push_back(LOWORD(d));
@@ -346,16 +351,6 @@ inline void PrintTo(const RECT& r, std::ostream* os) {
   *os << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
 }
 
-// A control's window rectangle in its dialog's client coordinates.
-inline RECT clientRectOf(HWND dialog, HWND control) {
-  RECT r;
-  GetWindowRect(control, &r);
-  POINT tl{r.left, r.top}, br{r.right, r.bottom};
-  ScreenToClient(dialog, &tl);
-  ScreenToClient(dialog, &br);
-  return RECT{tl.x, tl.y, br.x, br.y};
-}
-
 // Every stock object the platform has, by its GetStockObject number.
 constexpr int kStockObjects[] = {WHITE_BRUSH, LTGRAY_BRUSH, GRAY_BRUSH, DKGRAY_BRUSH, BLACK_BRUSH, NULL_BRUSH,
                                  WHITE_PEN,   BLACK_PEN,    NULL_PEN,   SYSTEM_FONT,  DEFAULT_GUI_FONT};
@@ -369,6 +364,12 @@ inline LOGFONTW tahoma(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0)
   const WCHAR face[] = TEXT("Tahoma");
   std::memcpy(lf.lfFaceName, face, sizeof face);
   return lf;
+}
+
+// A Tahoma font, as tahoma() describes it.
+inline HFONT tahomaFont(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0) {
+  LOGFONTW lf = tahoma(height, weight, underline);
+  return CreateFontIndirectW(&lf);
 }
 
 // A font's metrics on `dc`, and the extent of `text` in it when asked for.

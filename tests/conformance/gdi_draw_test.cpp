@@ -1,6 +1,7 @@
 // Drawing on a window's DC as Win32 documents it, read back with GetPixel:
 // lines and the pen, rectangles and ellipses with the brush, FillRect with
-// system colours, a window DC's origin and clip, and icons with alpha.
+// system colours, a window DC's origin and clip, icons with alpha, and the
+// size an icon is loaded at.
 
 #include "drawing.h"
 
@@ -117,7 +118,7 @@ TEST_F(GdiDrawing, DcOriginAndClipRectangles) {
   FillRect(dc, &under, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   SetPixel(dc, 51, 102, kRed);
   HWND strip = CreateWindowExW(0, bare.lpszClassName, TEXT(""), WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 50, 100, 60,
-                               20, window, nullptr, instance(), nullptr);
+                               20, window, nullptr, programInstance(), nullptr);
   ASSERT_NE(strip, nullptr);
   platform.pump();
   HDC s = GetDC(strip);
@@ -132,21 +133,11 @@ TEST_F(GdiDrawing, DcOriginAndClipRectangles) {
 
   RECT all{-50, -100, 190, 220};
   FillRect(s, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 60; ++x) {
-      if (x >= 20 && x < 40) continue;  // the child
-      ASSERT_EQ(GetPixel(s, x, y), kBlack) << x << "," << y;
-    }
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 20; ++x) ASSERT_EQ(GetPixel(m, x, y), kWhite) << "the child keeps its own pixels";
+  const RECT leftEnd{0, 0, 20, 20}, rightEnd{40, 0, 60, 20};
+  EXPECT_EQ(inkOn(s, leftEnd, kBlack) + inkOn(s, rightEnd, kBlack), 0) << "both ends filled";
+  EXPECT_EQ(inkOn(m, leftEnd), 0) << "the child keeps its own pixels";
   // Nothing outside the strip: the window's own pixels around it stay white.
-  int around = 0;
-  for (int y = 90; y < 130; ++y)
-    for (int x = 40; x < 120; ++x) {
-      const bool inStrip = x >= 50 && x < 110 && y >= 100 && y < 120;
-      if (!inStrip) around += px(x, y) != kWhite;
-    }
-  EXPECT_EQ(around, 0);
+  EXPECT_EQ(ink(RECT{40, 90, 120, 130}), ink(RECT{50, 100, 110, 120}));
   EXPECT_EQ(SetPixel(s, 1, 2, kRed), kRed);
   EXPECT_EQ(GetPixel(s, 1, 2), kRed);
   SetPixel(s, 25, 5, kRed);
@@ -157,24 +148,22 @@ TEST_F(GdiDrawing, DcOriginAndClipRectangles) {
   SetBkMode(s, TRANSPARENT);
   RECT rc{0, 0, 200, 20};
   DrawTextW(s, TEXT("MMMMMMMMMMMMMMMM"), -1, &rc, DT_SINGLELINE);
-  int left = 0, right = 0;
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 20; ++x) {
-      left += GetPixel(s, x, y) != kWhite;
-      right += GetPixel(s, x + 40, y) != kWhite;
-      ASSERT_EQ(GetPixel(m, x, y), kWhite);
-    }
-  EXPECT_GT(left, 0);
-  EXPECT_GT(right, 0);
+  EXPECT_GT(inkOn(s, leftEnd), 0);
+  EXPECT_GT(inkOn(s, rightEnd), 0);
+  EXPECT_EQ(inkOn(m, leftEnd), 0);
   EXPECT_EQ(ink(RECT{110, 90, 240, 130}), 0) << "the text stops at the strip's edge";
 
   ReleaseDC(middle, m);
   ReleaseDC(strip, s);
   DestroyWindow(strip);
-  UnregisterClassW(bare.lpszClassName, instance());
+  UnregisterClassW(bare.lpszClassName, programInstance());
 }
 
-TEST_F(GdiDrawing, PixelsOutsideTheClipAreCLR_INVALID) {
+// A DC taken before a child window appears over its window keeps off the
+// child once it is there, and reaches the place again when the child goes;
+// the child's pixels, read or set through a DC of its parent, are CLR_INVALID.
+TEST_F(GdiDrawing, AParentsDcsKeepOffAChildThatComesAndGoes) {
+  HDC held = GetDC(window);
   HWND covering = child(window, RECT{10, 10, 30, 30});
   ASSERT_NE(covering, nullptr);
   platform.pump();
@@ -182,52 +171,53 @@ TEST_F(GdiDrawing, PixelsOutsideTheClipAreCLR_INVALID) {
   const COLORREF set = SetPixel(w, 15, 15, kRed), get = GetPixel(w, 15, 15);
   EXPECT_EQ(GetPixel(c, 5, 5), kWhite) << "the child keeps its own pixels";
   EXPECT_EQ(GetPixel(w, 9, 9), kWhite) << "inside the clip";
-  ReleaseDC(covering, c);
   ReleaseDC(window, w);
+  RECT square{0, 0, 40, 40};
+  FillRect(held, &square, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_EQ(px(5, 5), kBlack);
+  EXPECT_EQ(GetPixel(c, 5, 5), kWhite) << "the child covers its parent's held DC";
+  ReleaseDC(covering, c);
+  DestroyWindow(covering);
+  platform.pump();
+  FillRect(held, &square, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_EQ(px(15, 15), kBlack) << "the place is the parent's again";
+  ReleaseDC(window, held);
   if (underWine() && get != CLR_INVALID)
     GTEST_SKIP() << "Wine's GetPixel and SetPixel answer a pixel outside the clip as if it were inside";
   EXPECT_EQ(set, CLR_INVALID);
   EXPECT_EQ(get, CLR_INVALID);
 }
 
-// A DC taken before a child window appears over its window keeps off the
-// child once it is there, and reaches the place again when the child goes.
-TEST_F(GdiDrawing, AHeldDcFollowsTheWindowsThatComeAndGo) {
-  HDC held = GetDC(window);
-  HWND covering = child(window, RECT{10, 10, 30, 30});
-  ASSERT_NE(covering, nullptr);
-  platform.pump();
-  RECT square{0, 0, 40, 40};
-  FillRect(held, &square, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  EXPECT_EQ(px(5, 5), kBlack);
-  HDC own = GetDC(covering);
-  EXPECT_EQ(GetPixel(own, 5, 5), kWhite) << "the child covers its parent's DC";
-  ReleaseDC(covering, own);
-  DestroyWindow(covering);
-  platform.pump();
-  FillRect(held, &square, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  EXPECT_EQ(px(15, 15), kBlack) << "the place is the parent's again";
-  ReleaseDC(window, held);
-}
-
-// The item's logo from crestitem.dll: a disc, so its corners are
-// transparent, its inside opaque and its rim partly transparent.
-class GdiIcon : public DrawingTest {
+// Icons from a library loaded as a program loads one.
+class IconTest : public DrawingTest {
  protected:
-  LoadedLibrary loaded{TEXT("crestitem.dll")};
+  explicit IconTest(LPCWSTR name) : loaded(name) {}
+  LoadedLibrary loaded;
   const HMODULE library = loaded.get();
-  HICON logo = nullptr;
 
   void SetUp() override {
     DrawingTest::SetUp();
-    ASSERT_NE(library, nullptr) << "on the host, CRESTUNE_LIB_DIR names the library's folder";
+    ASSERT_NE(library, nullptr) << "error " << loaded.error() << "; on the host, CRESTUNE_LIB_DIR names its folder";
+  }
+};
+
+// The item's logo from crestitem.dll: a disc, so its corners are
+// transparent, its inside opaque and its rim partly transparent.
+class GdiIcon : public IconTest {
+ protected:
+  GdiIcon() : IconTest(TEXT("crestitem.dll")) {}
+  HICON logo = nullptr;
+
+  void SetUp() override {
+    IconTest::SetUp();
+    if (HasFatalFailure()) return;
     logo = static_cast<HICON>(
         LoadImageW(reinterpret_cast<HINSTANCE>(library), MAKEINTRESOURCEW(101), IMAGE_ICON, 16, 16, 0));
     ASSERT_NE(logo, nullptr);
   }
   void TearDown() override {
     if (logo) DestroyIcon(logo);
-    DrawingTest::TearDown();
+    IconTest::TearDown();
   }
 };
 
@@ -302,6 +292,43 @@ TEST_F(GdiIcon, DrawingRefusesWhatIsNoIconNoBrushOrNoDc) {
     GTEST_SKIP() << "Wine's DrawIconEx answers TRUE without a DC, and FillRect for a handle that is no brush";
   EXPECT_FALSE(noDc);
   EXPECT_FALSE(noBrush);
+}
+
+// The size an icon is loaded at: the image of the group nearest the size
+// asked for, scaled to it when the group has none of that size, and
+// LoadIconW's standard size. Each icon is drawn at its own size (DrawIconEx
+// with 0 x 0) on a white window and measured by its ink.
+class IconSize : public IconTest {
+ protected:
+  IconSize() : IconTest(TEXT("confres.dll")) {}
+  // The ink of an icon drawn at (10, 10) at its own size.
+  RECT drawn(HICON icon) {
+    clear();
+    EXPECT_TRUE(DrawIconEx(dc, 10, 10, icon, 0, 0, 0, nullptr, DI_NORMAL));
+    RECT b = inkBounds(RECT{0, 0, 120, 120});
+    return RECT{b.left - 10, b.top - 10, b.right - 10, b.bottom - 10};
+  }
+};
+
+// icon_101 holds 16 and 48 pixel images, icon_111 24 and 32; both are discs,
+// so their ink reaches every side of the square. 0 x 0 asks for the group's
+// first image as stored.
+TEST_F(IconSize, EachLoadComesAtTheSizeAskedFor) {
+  static const struct {
+    int id, cx, cy, size;
+  } cases[] = {{101, 16, 16, 16}, {101, 48, 48, 48}, {111, 24, 24, 24}, {111, 32, 32, 32},
+               {111, 20, 20, 20}, {101, 40, 40, 40}, {101, 0, 0, 16},   {111, 0, 0, 24}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.id << " at " << c.cx << "x" << c.cy);
+    HICON icon = static_cast<HICON>(LoadImageW(library, MAKEINTRESOURCEW(c.id), IMAGE_ICON, c.cx, c.cy, 0));
+    ASSERT_NE(nullptr, icon);
+    EXPECT_EQ(drawn(icon), (RECT{0, 0, c.size, c.size}));
+    EXPECT_TRUE(DestroyIcon(icon));
+  }
+  HICON standard = LoadIconW(library, MAKEINTRESOURCEW(101));
+  ASSERT_NE(nullptr, standard);
+  EXPECT_EQ(drawn(standard), (RECT{0, 0, 32, 32})) << "LoadIconW: the standard 32 x 32";
+  EXPECT_TRUE(DestroyIcon(standard));
 }
 
 }  // namespace

@@ -12,9 +12,8 @@
 
 namespace {
 
-class GdiObjectsApi : public ::testing::Test {
+class GdiObjectsApi : public PlatformTest {
  protected:
-  ApiPlatform platform;
   HDC dc = GetDC(nullptr);
   void TearDown() override { ReleaseDC(nullptr, dc); }
 };
@@ -92,9 +91,7 @@ TEST_F(GdiObjectsApi, StockObjectsAreDistinctDescribeThemselvesAndSurviveDeletio
 TEST_F(GdiObjectsApi, SelectObjectAnswersThePreviousObjectOfTheSameKindAndRefusesWhatIsNone) {
   HPEN pen = CreatePen(PS_SOLID, 2, RGB(255, 0, 0));
   HBRUSH brush = CreateSolidBrush(RGB(0, 255, 0));
-  LOGFONTW lf{};
-  lf.lfHeight = -11;
-  HFONT font = CreateFontIndirectW(&lf);
+  HFONT font = tahomaFont(-11);
   ASSERT_NE(pen, nullptr);
   ASSERT_NE(brush, nullptr);
   ASSERT_NE(font, nullptr);
@@ -121,8 +118,7 @@ TEST_F(GdiObjectsApi, SelectObjectAnswersThePreviousObjectOfTheSameKindAndRefuse
 }
 
 TEST_F(GdiObjectsApi, ASelectedObjectOutlivesItsDeletionUntilDeselected) {
-  LOGFONTW in = tahoma(-11);
-  HFONT font = CreateFontIndirectW(&in);
+  HFONT font = tahomaFont(-11);
   HGDIOBJ old = SelectObject(dc, font);
 #ifdef _WIN32
   EXPECT_TRUE(DeleteObject(font));  // desktop Win32 accepts and deletes it once deselected
@@ -210,8 +206,7 @@ TEST_F(GdiObjectsApi, CallsOnWhatIsNoDcFail) {
 TEST_F(GdiObjectsApi, MetricsAndExtentsAgreeAtEveryHeight) {
   for (LONG height : {-8, -11, -13, -16, -24, 12, 20, 28}) {
     SCOPED_TRACE(height);
-    LOGFONTW lf = tahoma(height);
-    HFONT font = CreateFontIndirectW(&lf);
+    HFONT font = tahomaFont(height);
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICW tm{};
     EXPECT_TRUE(GetTextMetricsW(dc, &tm));
@@ -239,19 +234,15 @@ TEST_F(GdiObjectsApi, MetricsAndExtentsAgreeAtEveryHeight) {
   }
 }
 
-TEST_F(GdiObjectsApi, BiggerAndBolderFontsMeasureMore) {
-  TEXTMETRICW tm[3]{};
-  SIZE ext[3]{};
-  LOGFONTW lfs[3] = {tahoma(-11), tahoma(-11, FW_BOLD), tahoma(-22)};
-  for (int i = 0; i < 3; ++i) {
-    HFONT f = CreateFontIndirectW(&lfs[i]);
-    tm[i] = metricsOf(dc, f, TEXT("Crestune"), &ext[i]);
-    DeleteObject(f);
-  }
-  EXPECT_GE(tm[1].tmWeight, FW_BOLD);
-  EXPECT_GE(ext[1].cx, ext[0].cx);
-  EXPECT_GT(tm[2].tmHeight, tm[0].tmHeight);
-  EXPECT_GT(ext[2].cx, ext[0].cx);
+// Bigger fonts measuring more is in GdiText.FontHeightRules.
+TEST_F(GdiObjectsApi, BoldFontsAreBoldAndMeasureNoLess) {
+  HFONT regular = tahomaFont(-11), bold = tahomaFont(-11, FW_BOLD);
+  SIZE plain{}, heavy{};
+  metricsOf(dc, regular, TEXT("Crestune"), &plain);
+  EXPECT_GE(metricsOf(dc, bold, TEXT("Crestune"), &heavy).tmWeight, FW_BOLD);
+  EXPECT_GE(heavy.cx, plain.cx);
+  DeleteObject(regular);
+  DeleteObject(bold);
 }
 
 }  // namespace

@@ -182,12 +182,9 @@ TEST_F(GdiText, FontHeightRules) {
   auto measure = [&](LONG height) {
     Measured m;
     clear();
-    HFONT f = makeFont(height);
-    HGDIOBJ old = SelectObject(dc, f);
-    GetTextMetricsW(dc, &m.tm);
-    GetTextExtentPoint32W(dc, kTitle, len(kTitle), &m.title);
-    ExtTextOutW(dc, 0, 0, 0, nullptr, TEXT("H"), 1, nullptr);
-    SelectObject(dc, old);
+    HFONT f = tahomaFont(height);
+    m.tm = metricsOf(dc, f, kTitle, &m.title);
+    textOut(f, 0, 0, TEXT("H"));
     DeleteObject(f);
     const RECT b = inkBounds(RECT{0, 0, 60, 60});
     EXPECT_GE(b.top, 0) << "every glyph pixel lies inside the text cell";
@@ -210,7 +207,7 @@ TEST_F(GdiText, FontHeightRules) {
 
 // At 12 pixels, Tahoma's semibold is drawn with its bold face.
 TEST_F(GdiText, BoldIsHeavierThanRegular) {
-  HFONT regular = makeFont(-12, FW_NORMAL), bold = makeFont(-12, FW_SEMIBOLD);
+  HFONT regular = tahomaFont(-12, FW_NORMAL), bold = tahomaFont(-12, FW_SEMIBOLD);
   textOut(regular, 0, 0, TEXT("llll"));
   textOut(bold, 0, 40, TEXT("llll"));
   EXPECT_GT(ink(RECT{0, 40, 240, 80}), ink(RECT{0, 0, 240, 40}) * 5 / 4);
@@ -219,7 +216,7 @@ TEST_F(GdiText, BoldIsHeavierThanRegular) {
 }
 
 TEST_F(GdiText, UnderlineDrawsALineUnderTheText) {
-  HFONT plain = makeFont(-11), under = makeFont(-11, FW_NORMAL, 1);
+  HFONT plain = tahomaFont(-11), under = tahomaFont(-11, FW_NORMAL, 1);
   const TEXTMETRICW tm = metricsOf(dc, under);
   EXPECT_TRUE(tm.tmUnderlined);
   const SIZE ext = textOut(under, 0, 40, TEXT("mail"));

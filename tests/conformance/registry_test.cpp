@@ -38,11 +38,8 @@ LONG deleteTree(HKEY base, LPCWSTR sub) {
   return RegDeleteKeyW(base, sub);
 }
 
-class RegistryApi : public ::testing::Test {
+class RegistryApi : public PlatformTest {
  protected:
-  // Made before SetUp and gone after TearDown, so both work on its registry.
-  ApiPlatform platform;
-
   void SetUp() override {
     deleteTree(HKEY_CURRENT_USER, kTestKey);
     DWORD disposition = 0;

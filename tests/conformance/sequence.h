@@ -69,7 +69,6 @@ class Recorder {
   // Handles what a recorded window's procedure does not answer itself: the
   // test's own handling, DefWindowProcW when it answers nothing.
   std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT*)> answer;
-  bool recording = true;
 
   void clear() { log_.clear(); }
   void mark(UINT n) { log_.push_back(Received{nullptr, n, 0, 0, false, true}); }
@@ -87,7 +86,7 @@ class Recorder {
     Recorder& r = current();
     const MSG* d = ApiPlatform::dispatching();
     bool posted = r.depth_ == 0 && d && d->hwnd == h && d->message == msg && d->wParam == wp && d->lParam == lp;
-    if (r.recording && !isNoise(msg)) r.log_.push_back(Received{h, msg, wp, lp, posted, false});
+    if (!isNoise(msg)) r.log_.push_back(Received{h, msg, wp, lp, posted, false});
     ++r.depth_;
     LRESULT result = 0;
     if (!(r.answer && r.answer(h, msg, wp, lp, &result))) result = DefWindowProcW(h, msg, wp, lp);
@@ -100,44 +99,36 @@ class Recorder {
   int depth_ = 0;
 };
 
-inline const char* nameOf(UINT m) {
+// A message's name, or its number.
+inline std::string nameOf(UINT m) {
   switch (m) {
-#define SEQ_NAME(x) \
-  case x:           \
-    return #x;
+#define SEQ_CASE(number, name) \
+  case number:                 \
+    return name;
+#define SEQ_NAME(x) SEQ_CASE(x, #x)
     SEQ_NAME(WM_CREATE) SEQ_NAME(WM_DESTROY) SEQ_NAME(WM_MOVE) SEQ_NAME(WM_SIZE) SEQ_NAME(WM_SETFOCUS)
     SEQ_NAME(WM_KILLFOCUS) SEQ_NAME(WM_ENABLE) SEQ_NAME(WM_SETTEXT) SEQ_NAME(WM_GETTEXT) SEQ_NAME(WM_PAINT)
     SEQ_NAME(WM_CLOSE) SEQ_NAME(WM_ERASEBKGND) SEQ_NAME(WM_SHOWWINDOW) SEQ_NAME(WM_SETFONT) SEQ_NAME(WM_GETFONT)
     SEQ_NAME(WM_INITDIALOG) SEQ_NAME(WM_COMMAND) SEQ_NAME(WM_TIMER) SEQ_NAME(WM_CTLCOLORSTATIC)
     SEQ_NAME(WM_LBUTTONDOWN) SEQ_NAME(WM_LBUTTONUP) SEQ_NAME(WM_USER)
-    case 0x0006: return "WM_ACTIVATE";
-    case 0x001C: return "WM_ACTIVATEAPP";
-    case 0x0024: return "WM_GETMINMAXINFO";
-    case 0x0046: return "WM_WINDOWPOSCHANGING";
-    case 0x0047: return "WM_WINDOWPOSCHANGED";
-    case 0x0081: return "WM_NCCREATE";
-    case 0x0082: return "WM_NCDESTROY";
-    case 0x0083: return "WM_NCCALCSIZE";
-    case 0x0085: return "WM_NCPAINT";
-    case 0x0086: return "WM_NCACTIVATE";
-    case 0x0210: return "WM_PARENTNOTIFY";
-    case 0x0215: return "WM_CAPTURECHANGED";
+    // Messages the stand-in's headers do not define.
+    SEQ_CASE(0x0006, "WM_ACTIVATE") SEQ_CASE(0x001C, "WM_ACTIVATEAPP") SEQ_CASE(0x0024, "WM_GETMINMAXINFO")
+    SEQ_CASE(0x0046, "WM_WINDOWPOSCHANGING") SEQ_CASE(0x0047, "WM_WINDOWPOSCHANGED") SEQ_CASE(0x0081, "WM_NCCREATE")
+    SEQ_CASE(0x0082, "WM_NCDESTROY") SEQ_CASE(0x0083, "WM_NCCALCSIZE") SEQ_CASE(0x0085, "WM_NCPAINT")
+    SEQ_CASE(0x0086, "WM_NCACTIVATE") SEQ_CASE(0x0210, "WM_PARENTNOTIFY") SEQ_CASE(0x0215, "WM_CAPTURECHANGED")
 #undef SEQ_NAME
+#undef SEQ_CASE
   }
-  return nullptr;
+  char number[16];
+  std::snprintf(number, sizeof number, "message 0x%04x", m);
+  return number;
 }
 
 inline std::string describe(UINT message, WPARAM wp, LPARAM lp, bool mark, const char* how) {
+  if (mark) return "mark " + std::to_string(message);
   char buf[160];
-  const char* name = nameOf(message);
-  if (mark)
-    std::snprintf(buf, sizeof buf, "mark %u", message);
-  else if (name)
-    std::snprintf(buf, sizeof buf, "%s (%s, wParam 0x%lx, lParam 0x%lx)", name, how, static_cast<unsigned long>(wp),
-                  static_cast<unsigned long>(lp));
-  else
-    std::snprintf(buf, sizeof buf, "message 0x%04x (%s, wParam 0x%lx, lParam 0x%lx)", message, how,
-                  static_cast<unsigned long>(wp), static_cast<unsigned long>(lp));
+  std::snprintf(buf, sizeof buf, "%s (%s, wParam 0x%lx, lParam 0x%lx)", nameOf(message).c_str(), how,
+                static_cast<unsigned long>(wp), static_cast<unsigned long>(lp));
   return buf;
 }
 
@@ -151,19 +142,12 @@ inline bool rowMatches(const Expected& e, const Received& r) {
   return true;
 }
 
-constexpr bool kDesktopPlatform =
-#ifdef _WIN32
-    true;
-#else
-    false;
-#endif
-
 // Compares what was received with a table, in the manner of an ok_sequence:
 // optional rows may be missing, desktop rows count only on desktop Win32, and
 // the first divergence is named with its index in the table, the row expected
 // and the message found.
 inline ::testing::AssertionResult matches(const std::vector<Received>& got, const std::vector<Expected>& table) {
-  size_t i = 0, j = 0;
+  size_t j = 0;  // the next message received
   auto found = [&](size_t k) {
     if (k >= got.size()) return std::string("the end of the sequence");
     const Received& r = got[k];
@@ -174,21 +158,16 @@ inline ::testing::AssertionResult matches(const std::vector<Received>& got, cons
     for (size_t k = 0; k < got.size(); ++k) s += "\n  " + std::to_string(k) + ": " + found(k);
     return s;
   };
-  while (i < table.size()) {
+  for (size_t i = 0; i < table.size(); ++i) {
     const Expected& e = table[i];
-    if ((e.flags & kDesktop) && !kDesktopPlatform) {
-      ++i;
-      continue;
-    }
+#ifndef _WIN32
+    if (e.flags & kDesktop) continue;  // sent by desktop Win32 alone
+#endif
     if (j < got.size() && rowMatches(e, got[j])) {
-      ++i;
       ++j;
       continue;
     }
-    if (e.flags & kOptional) {
-      ++i;
-      continue;
-    }
+    if (e.flags & kOptional) continue;
     const char* how = (e.flags & kSent) && !(e.flags & kPosted)   ? "sent"
                       : (e.flags & kPosted) && !(e.flags & kSent) ? "posted"
                                                                   : "sent or posted";
@@ -202,38 +181,20 @@ inline ::testing::AssertionResult matches(const std::vector<Received>& got, cons
   return ::testing::AssertionSuccess();
 }
 
-// A window class whose procedure is Recorder::proc, registered while it lives.
-class RecordedClass {
- public:
-  explicit RecordedClass(LPCWSTR name) : name_(name) {
-    const WNDCLASSW wc = windowClass(name, Recorder::proc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    atom_ = RegisterClassW(&wc);
-  }
-  ~RecordedClass() { UnregisterClassW(name_, instance()); }
-  bool ok() const { return atom_ != 0; }
-  LPCWSTR name() const { return name_; }
-  static HINSTANCE instance() { return programInstance(); }
-
- private:
-  LPCWSTR name_;
-  ATOM atom_;
-};
-
-// A test of windows of a recorded class: the windows make() made are
-// destroyed after the test, and the recorder starts and ends cleared and
-// answering nothing of its own.
-class RecordedTest : public ::testing::Test {
+// A test of windows of a class whose procedure is Recorder::proc,
+// registered while the test lives: the windows make() made are destroyed
+// after the test, and the recorder starts and ends cleared and answering
+// nothing of its own.
+class RecordedTest : public PlatformTest {
  protected:
-  explicit RecordedTest(LPCWSTR className) : cls(className) {}
-  ApiPlatform platform;
-  RecordedClass cls;
+  explicit RecordedTest(LPCWSTR className) : className_(className) {}
   Recorder& rec = Recorder::current();
   HWND top = nullptr, a = nullptr, b = nullptr;  // makeTopAndChildren()'s
 
   void SetUp() override {
-    ASSERT_TRUE(cls.ok());
+    const WNDCLASSW wc = windowClass(className_, Recorder::proc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ASSERT_NE(RegisterClassW(&wc), 0);
     rec.answer = nullptr;
-    rec.recording = true;
     rec.clear();
   }
   void TearDown() override {
@@ -242,10 +203,11 @@ class RecordedTest : public ::testing::Test {
       if (IsWindow(h)) DestroyWindow(h);
     platform.pump();
     rec.clear();
+    UnregisterClassW(className_, programInstance());
   }
   HWND make(DWORD style, HWND parent = nullptr, int id = 0, LPCWSTR title = TEXT("conf"), RECT r = {10, 20, 110, 70}) {
-    HWND h = CreateWindowExW(0, cls.name(), title, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
-                             reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), RecordedClass::instance(), nullptr);
+    HWND h = CreateWindowExW(0, className_, title, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
+                             reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), programInstance(), nullptr);
     if (h) made_.push_back(h);
     return h;
   }
@@ -261,6 +223,7 @@ class RecordedTest : public ::testing::Test {
   }
 
  private:
+  LPCWSTR className_;
   std::vector<HWND> made_;
 };
 

@@ -1,7 +1,8 @@
 // Window classes and windows through the API alone: registering and
 // unregistering, creating and destroying (with the messages each sends, as
-// tables), parents and owners, FindWindowW, text, window longs, positions and
-// what every call answers for a window that is gone.
+// tables), parents and owners, FindWindowW, text, window longs, showing,
+// and what every call answers for a window that is gone. Enabling, moving
+// and destroying a visible window are rows of message_test's sequences.
 #include "sequence.h"
 
 namespace {
@@ -40,16 +41,16 @@ const std::vector<Expected> kDestroyParentAndChild = {
     {2, 0, 0, kMark},
 };
 
-TEST_F(WindowApi, CreatingAHiddenPopupSendsItsCreationMessagesBeforeReturning) {
-  HWND h = make(WS_POPUP);
-  ASSERT_NE(h, nullptr);
-  rec.mark(1);
-  EXPECT_TRUE(seq::matches(rec.of(h), kCreatePopup));
-  EXPECT_FALSE(IsWindowVisible(h));
-}
-
-TEST_F(WindowApi, CreatingAChildTellsItsParentOnlyOnDesktop) {
+// A hidden popup and its child, each sent its creation messages before the
+// call that makes it returns; the child tells its parent only on desktop.
+// Destroying the parent destroys the child after it.
+TEST_F(WindowApi, AParentAndItsChildAreCreatedAndDestroyedWithTheirMessages) {
   HWND parent = make(WS_POPUP);
+  ASSERT_NE(parent, nullptr);
+  rec.mark(1);
+  EXPECT_TRUE(seq::matches(rec.of(parent), kCreatePopup));
+  EXPECT_FALSE(IsWindowVisible(parent));
+
   rec.clear();
   HWND child = make(WS_CHILD, parent, 5);
   ASSERT_NE(child, nullptr);
@@ -57,11 +58,7 @@ TEST_F(WindowApi, CreatingAChildTellsItsParentOnlyOnDesktop) {
   EXPECT_TRUE(seq::matches(rec.of(parent), kCreateChildParentSide));
   std::vector<Expected> childSide(kCreatePopup.begin() + 1, kCreatePopup.end());
   EXPECT_TRUE(seq::matches(rec.of(child), childSide));
-}
 
-TEST_F(WindowApi, DestroyingAParentDestroysItsChildrenAfterIt) {
-  HWND parent = make(WS_POPUP);
-  HWND child = make(WS_CHILD, parent, 5);
   rec.clear();
   std::vector<HWND> order;
   rec.answer = [&](HWND h, UINT m, WPARAM, LPARAM, LRESULT*) {
@@ -91,20 +88,20 @@ TEST_F(WindowApi, ClassesAreRegisteredOnceAndGoOnlyWithoutWindows) {
   EXPECT_EQ(RegisterClassW(&wc), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
 
-  EXPECT_FALSE(UnregisterClassW(TEXT("NoSuchConfClass"), RecordedClass::instance()));
+  EXPECT_FALSE(UnregisterClassW(TEXT("NoSuchConfClass"), programInstance()));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_DOES_NOT_EXIST));
 
   // Class names match whatever their case.
   HWND h = CreateWindowExW(0, TEXT("crestuneconfwindow"), TEXT(""), WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                           RecordedClass::instance(), nullptr);
+                           programInstance(), nullptr);
   ASSERT_NE(h, nullptr);
-  EXPECT_FALSE(UnregisterClassW(kClass, RecordedClass::instance()));
+  EXPECT_FALSE(UnregisterClassW(kClass, programInstance()));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_HAS_WINDOWS));
   DestroyWindow(h);
 
   SetLastError(0);
   EXPECT_EQ(CreateWindowExW(0, TEXT("NoSuchConfClass"), TEXT(""), WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                            RecordedClass::instance(), nullptr),
+                            programInstance(), nullptr),
             nullptr);
   if (underWine()) GTEST_SKIP() << "Wine answers ERROR_CLASS_DOES_NOT_EXIST where Windows answers ERROR_CANNOT_FIND_WND_CLASS";
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
@@ -161,20 +158,6 @@ TEST_F(WindowApi, WindowLongsReadAndReplace) {
   EXPECT_FALSE(IsWindowEnabled(child));
 }
 
-TEST_F(WindowApi, EnableWindowSendsWmEnableOnlyOnAChangeAndAnswersTheOldState) {
-  HWND h = make(WS_POPUP);
-  rec.clear();
-  EXPECT_FALSE(EnableWindow(h, FALSE)) << "was enabled";
-  EXPECT_TRUE(EnableWindow(h, FALSE)) << "was disabled";
-  EXPECT_TRUE(EnableWindow(h, TRUE));
-  // Desktop Win32 may cancel modes (WM_CANCELMODE) on every call that disables.
-  EXPECT_TRUE(seq::matches(rec.of(h), {{0x001F /*WM_CANCELMODE*/, 0, 0, kSent | kOptional},
-                                       {WM_ENABLE, FALSE, 0, kSent},
-                                       {0x001F /*WM_CANCELMODE*/, 0, 0, kSent | kOptional},
-                                       {WM_ENABLE, TRUE, 0, kSent}}));
-  EXPECT_TRUE(IsWindowEnabled(h));
-}
-
 TEST_F(WindowApi, ShowWindowSendsWmShowWindowOnChangesAndAnswersTheOldVisibility) {
   HWND parent = make(WS_POPUP);
   HWND child = make(WS_CHILD, parent, 1);
@@ -192,31 +175,6 @@ TEST_F(WindowApi, ShowWindowSendsWmShowWindowOnChangesAndAnswersTheOldVisibility
   ShowWindow(child, SW_SHOW);
   EXPECT_TRUE(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE);
   EXPECT_FALSE(IsWindowVisible(child));
-}
-
-TEST_F(WindowApi, MoveWindowSendsMoveThenSizeInClientTerms) {
-  HWND parent = make(WS_POPUP);
-  HWND child = make(WS_CHILD, parent, 1, TEXT(""), RECT{0, 0, 10, 10});
-  rec.clear();
-  EXPECT_TRUE(MoveWindow(child, 5, 6, 30, 40, FALSE));
-  EXPECT_TRUE(seq::matches(rec.of(child), {{0x0046, 0, 0, kSent | kAnyLParam | kOptional},
-                                           {0x0083 /*WM_NCCALCSIZE*/, 0, 0, kSent | kAnyParams | kOptional},
-                                           {0x0047, 0, 0, kSent | kAnyLParam | kOptional},
-                                           {WM_MOVE, 0, MAKELPARAM(5, 6), kSent},
-                                           {WM_SIZE, 0 /*SIZE_RESTORED*/, MAKELPARAM(30, 40), kSent}}));
-  RECT r;
-  GetClientRect(child, &r);
-  EXPECT_EQ(r.right, 30);
-  EXPECT_EQ(r.bottom, 40);
-  POINT p{1, 2};
-  ClientToScreen(child, &p);
-  POINT origin{0, 0};
-  ClientToScreen(parent, &origin);
-  EXPECT_EQ(p.x, origin.x + 6);
-  EXPECT_EQ(p.y, origin.y + 8);
-  ScreenToClient(child, &p);
-  EXPECT_EQ(p.x, 1);
-  EXPECT_EQ(p.y, 2);
 }
 
 // Every call on a window that is gone fails with ERROR_INVALID_WINDOW_HANDLE.
