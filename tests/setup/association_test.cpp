@@ -2,8 +2,6 @@
 // library writes from it into the first settings.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "device.h"
 #include "registry_store.h"
 #include "setup.h"
@@ -56,22 +54,19 @@ TEST_F(Association, CommandLinesReduceToTheProgram) {
   }
 }
 
+// A .wmv key that names no class the command can be found under.
 TEST_F(Association, WithoutAnAssociationTheDefaultProgramIsWritten) {
-  struct Setup {
+  const struct {
     const char* what;
-    std::function<void(Association&)> arrange;
+    const char* name;  // of the one value of HKCR\.wmv
+    std::string data;
   } cases[] = {
-      {"no class name", [](Association& t) {
-         t.reg().deleteKey("HKCR\\.wmv");
-         t.reg().setValue("HKCR\\.wmv", "Other", REG_SZ, wince::RegistryStore::stringBytes("x"));
-       }},
-      {"class name too long for the command key", [](Association& t) {
-         t.reg().deleteKey("HKCR\\.wmv");
-         t.reg().setValue("HKCR\\.wmv", "", REG_SZ, wince::RegistryStore::stringBytes(std::string(1010, 'c')));
-       }},
+      {"no class name", "Other", "x"},
+      {"class name too long for the command key", "", std::string(1010, 'c')},
   };
-  for (const Setup& c : cases) {
-    c.arrange(*this);
+  for (const auto& c : cases) {
+    reg().deleteKey("HKCR\\.wmv");
+    reg().setValue("HKCR\\.wmv", c.name, REG_SZ, wince::RegistryStore::stringBytes(c.data));
     WriteInitialSettings();
     EXPECT_EQ(u"wmplayer.exe", written()) << c.what;
   }
