@@ -1,5 +1,6 @@
 // What the fuzz targets share: a check that stops the run with its reason,
-// and the fuzzer's bytes read as a row of registry values.
+// the fuzzer's bytes read as a row of registry values, and what the icon
+// readers promise of whatever they accept.
 #pragma once
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "icon_image.h"
 #include "registry_store.h"
 
 // A broken promise of the code under test: libFuzzer keeps the input that
@@ -84,6 +86,30 @@ inline std::u16string unitsOf(const std::vector<uint8_t>& bytes) {
 inline std::u16string textOf(const std::u16string& units, size_t maxUnits) {
   std::u16string text = units.substr(0, units.find(u'\0'));
   return text.substr(0, maxUnits);
+}
+
+// An image the icon readers decoded: a size the device can hold, and a pixel
+// for each place of it. `how` names the reader.
+inline void checkIconImage(const wince::IconImage& image, const std::string& how) {
+  FUZZ_CHECK(image.width > 0 && image.width <= 1024 && image.height > 0 && image.height <= 1024,
+             how + ": a decoded image has a size the device can hold");
+  FUZZ_CHECK(image.argb.size() == static_cast<size_t>(image.width) * image.height,
+             how + ": a decoded image holds width x height pixels");
+}
+
+// A group icon read from `size` bytes: its entries lie inside them, each
+// 1 to 256 pixels, and the entry chosen for any size asked is one of them.
+inline void checkGroupIcon(const std::vector<wince::GroupIconEntry>& group, size_t size) {
+  FUZZ_CHECK(6 + 14 * group.size() <= size, "a group's entries lie inside its data");
+  for (const wince::GroupIconEntry& e : group)
+    FUZZ_CHECK(e.width >= 1 && e.width <= 256 && e.height >= 1 && e.height <= 256, "an entry's size is 1 to 256");
+  for (int cx : {0, 1, 16, 24, 32, 48, 256, 1000}) {
+    for (int cy : {0, cx}) {
+      const int chosen = wince::chooseGroupIconEntry(group, cx, cy);
+      FUZZ_CHECK(group.empty() ? chosen == -1 : chosen >= 0 && static_cast<size_t>(chosen) < group.size(),
+                 "the chosen entry is one of the group's");
+    }
+  }
 }
 
 }  // namespace fuzz

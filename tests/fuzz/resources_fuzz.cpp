@@ -9,7 +9,6 @@
 
 #include "device.h"
 #include "fuzz_support.h"
-#include "icon_image.h"
 #include "resource_directory.h"
 
 namespace {
@@ -21,12 +20,6 @@ const HMODULE kModule = reinterpret_cast<HMODULE>(0x5A000);
 wince::Device& device() {
   static wince::Device d{wince::DeviceOptions{}};
   return d;
-}
-
-void checkImage(const wince::IconImage& image, const char* how) {
-  FUZZ_CHECK(image.width > 0 && image.height > 0, std::string(how) + ": an image has a size");
-  FUZZ_CHECK(image.argb.size() == static_cast<size_t>(image.width) * image.height,
-             std::string(how) + ": an image holds width x height pixels");
 }
 
 // What a library does with its own resources: find each one, and load each
@@ -53,7 +46,7 @@ void throughTheApi(const wince::ResourceDirectory& dir) {
         if (!icon) continue;
         const wince::IconImage* image = d.iconImage(static_cast<HICON>(icon));
         FUZZ_CHECK(image, "a loaded icon has an image");
-        checkImage(*image, "LoadImageW");
+        fuzz::checkIconImage(*image, "LoadImageW");
         FUZZ_CHECK((!s[0] || image->width == s[0]) && (!s[1] || image->height == s[1]),
                    "an icon is loaded at the size asked");
         FUZZ_CHECK(DestroyIcon(static_cast<HICON>(icon)), "a loaded icon can be destroyed");
@@ -75,18 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(dir.owns(&e), "the directory owns its entries");
     FUZZ_CHECK(!(e.type.isOrdinal() && e.type.ordinal == 0 && e.name.isOrdinal() && e.name.ordinal == 0),
                "the empty marker record is not listed");
-    if (e.type.isOrdinal() && e.type.ordinal == kRtGroupIcon) {
-      if (auto group = wince::parseGroupIcon(e.data, e.size)) {
-        FUZZ_CHECK(6 + 14 * group->size() <= e.size, "a group icon's entries lie inside it");
-        for (int cx : {0, 16, 32, 256}) {
-          const int chosen = wince::chooseGroupIconEntry(*group, cx, cx);
-          FUZZ_CHECK(group->empty() ? chosen == -1 : chosen >= 0 && static_cast<size_t>(chosen) < group->size(),
-                     "the chosen entry is one of the group's");
-        }
-      }
-    }
+    if (e.type.isOrdinal() && e.type.ordinal == kRtGroupIcon)
+      if (auto group = wince::parseGroupIcon(e.data, e.size)) fuzz::checkGroupIcon(*group, e.size);
     if (e.type.isOrdinal() && e.type.ordinal == kRtIcon)
-      if (auto image = wince::decodeIconImage(e.data, e.size)) checkImage(*image, "decodeIconImage");
+      if (auto image = wince::decodeIconImage(e.data, e.size)) fuzz::checkIconImage(*image, "decodeIconImage");
   }
   device().addResourceModule(kModule, bytes.data(), bytes.size());
   throughTheApi(dir);

@@ -94,21 +94,16 @@ TEST(InstallScript, EntriesLaidOutAsTheFormatDescribesThem) {
   EXPECT_EQ("foo\\bar\\baz\\Software", joinPath(s, s.dirs[0].path));
 }
 
-// The shipped package through compose and resolve: what the device installs.
+// The shipped package through compose and resolve: what the device installs
+// (where its file and values land: tests/cli, installing the build's CAB).
 TEST(InstallScript, TheShippedPackageResolvesToItsFilesAndValues) {
   const Package p = readInf(readText(CRESTUNE_INF), "crestune.inf").package;
   EXPECT_EQ(p, resolve(readInstallScript(writeInstallScript(compose(p)))));
   EXPECT_EQ("Crestune", p.appName);
   EXPECT_EQ(kProcessorStrongArm, p.processor);
-  EXPECT_EQ("\\Program Files\\Crestune", devicePath(p.installDir, ""));
-  ASSERT_EQ(1u, p.files.size());
-  EXPECT_EQ("\\Windows", devicePath(p.files[0].folder, p.installDir));
-  EXPECT_EQ("crestitem.dll", p.files[0].name);
+  EXPECT_EQ(1u, p.files.size());
   ASSERT_EQ(5u, p.values.size());
-  EXPECT_EQ("Software\\Microsoft\\Today\\Items\\WMP Crestune", p.values[0].key);
-  EXPECT_FALSE(p.values[0].substitute) << "the path is written out, as the shell reads it";
-  EXPECT_EQ("\\Windows\\crestitem.dll", std::string(p.values[0].data.begin(), p.values[0].data.end() - 1));
-  EXPECT_EQ((std::vector<uint8_t>{10, 0, 0, 0}), p.values[3].data);
+  EXPECT_FALSE(p.values[0].substitute) << "the Today item's path is written out, as the shell reads it";
 }
 
 TEST(InstallScript, ADamagedScriptIsRefusedSayingWhatIsWrong) {

@@ -1,5 +1,5 @@
-// The item's settings in the registry: what a load makes of each stored
-// value, and exactly what a save writes.
+// The item's settings in the registry: what a load makes of a key without a
+// path or with a bad one, and what a save keeps and reads back.
 #include <gtest/gtest.h>
 
 #include "crestitem.h"
@@ -24,39 +24,6 @@ class Settings : public ::testing::Test {
   std::u16string path() const { return g_ItemContext.playerPath ? g_ItemContext.playerPath : u"<none>"; }
   wince::Device device{wince::DeviceOptions{}};
 };
-
-TEST_F(Settings, WithoutTheKeyTheDefaultsStand) {
-  EXPECT_EQ(ERROR_FILE_NOT_FOUND, LoadSettings(&g_ItemContext));
-  EXPECT_EQ(u"wmplayer.exe", path());
-  EXPECT_EQ(32, g_ItemContext.playIconSize);
-  EXPECT_EQ(24, g_ItemContext.otherIconSize);
-  EXPECT_EQ(0, g_ItemContext.language);
-  EXPECT_EQ(0, device.accounting().live(wince::ObjectKind::Key));
-}
-
-TEST_F(Settings, IconSizeOneIsLargeEverythingElseStandard) {
-  struct Case {
-    const char* name;
-    std::optional<DWORD> stored;
-    int play;
-  } cases[] = {{"one", 1, 32}, {"thirty-two", 32, 24}, {"zero", 0, 24}, {"absent", std::nullopt, 24}};
-  for (const Case& c : cases) {
-    reg().deleteKey(kKey);
-    setDword("Language", 0);
-    if (c.stored) setDword("IconSize", *c.stored);
-    g_ItemContext.playIconSize = 32;
-    LoadSettings(&g_ItemContext);
-    EXPECT_EQ(c.play, g_ItemContext.playIconSize) << c.name;
-    EXPECT_EQ(24, g_ItemContext.otherIconSize) << c.name;
-  }
-}
-
-TEST_F(Settings, AnyNonzeroLanguageIsSpanish) {
-  setDword("Language", 2);
-  LoadSettings(&g_ItemContext);
-  EXPECT_EQ(1, g_ItemContext.language);
-  EXPECT_EQ(SpanishStrings, StringsForLanguage(g_ItemContext.language));
-}
 
 TEST_F(Settings, AKeyWithoutAPathGivesTheEmptyPath) {
   setDword("IconSize", 1);
@@ -84,26 +51,6 @@ TEST_F(Settings, BadStoredPathsNeverOverrunTheBuffer) {
   LoadSettings(&g_ItemContext);
   EXPECT_EQ(u"AA", path());
   EXPECT_EQ(24, g_ItemContext.playIconSize);
-  EXPECT_EQ(0, device.accounting().live(wince::ObjectKind::Key));
-}
-
-TEST_F(Settings, SaveWritesSizeAndAPaddedPathButNeverTheLanguage) {
-  setDword("Language", 1);
-  g_ItemContext.playIconSize = 32;
-  g_ItemContext.playerPath = CopyHeapString(u"\\Windows\\wmplayer.exe");
-  SaveSettings(&g_ItemContext);
-  EXPECT_EQ(wince::RegistryStore::dwordBytes(1), reg().getValue(kKey, "IconSize")->bytes);
-  auto stored = reg().getValue(kKey, "WMPApplication");
-  ASSERT_TRUE(stored);
-  EXPECT_EQ(static_cast<DWORD>(REG_SZ), stored->type);
-  std::vector<uint8_t> want = wince::RegistryStore::stringBytes("\\Windows\\wmplayer.exe");
-  want.resize(2048, 0);
-  EXPECT_EQ(want, stored->bytes);
-  EXPECT_EQ(wince::RegistryStore::dwordBytes(1), reg().getValue(kKey, "Language")->bytes);
-
-  g_ItemContext.playIconSize = 24;
-  SaveSettings(&g_ItemContext);
-  EXPECT_EQ(wince::RegistryStore::dwordBytes(0), reg().getValue(kKey, "IconSize")->bytes);
   EXPECT_EQ(0, device.accounting().live(wince::ObjectKind::Key));
 }
 

@@ -305,8 +305,12 @@ TEST(PeImageRefusals, WhatTheDeviceCannotLoadIsRefused) {
 }
 
 TEST(PeImageDef, ExportLinesAndOrdinals) {
-  DefFile def = ParseDef("LIBRARY x\nEXPORTS\n  A\n  B @2\n  C @ 1 NONAME ; comment\n  D\n", "x.def");
-  AssignOrdinals(&def);
+  auto read = [](const char* text) {
+    DefFile d = ParseDef(text, "x.def");
+    AssignOrdinals(&d);
+    return d;
+  };
+  const DefFile def = read("LIBRARY x\nEXPORTS\n  A\n  B @2\n  C @ 1 NONAME ; comment\n  D\n");
   ASSERT_EQ(def.exports.size(), 4u);
   const struct {
     const char* name;
@@ -319,15 +323,8 @@ TEST(PeImageDef, ExportLinesAndOrdinals) {
     EXPECT_EQ(def.exports[i].noname, want[i].noname) << want[i].name;
   }
   for (const char* bad : {"EXPORTS\n A NONAME\n", "EXPORTS\n A @0\n", "EXPORTS\n A @x\n", "LIBRARY x\n",
-                          "EXPORTS\n A @1\n B @1\n"}) {
-    EXPECT_THROW(
-        {
-          DefFile d = ParseDef(bad, "bad.def");
-          AssignOrdinals(&d);
-        },
-        std::runtime_error)
-        << bad;
-  }
+                          "EXPORTS\n A @1\n B @1\n"})
+    EXPECT_THROW(read(bad), std::runtime_error) << bad;
 }
 
 }  // namespace

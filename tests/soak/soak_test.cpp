@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <string>
 
 #include "installer.h"
 #include "scenarios/fixture.h"
@@ -43,13 +44,6 @@ Memory memoryNow() {
   return m;
 }
 
-// Every kind of object the device counts, and the DCs and GDI objects apart.
-struct Objects {
-  std::array<int, static_cast<size_t>(wince::ObjectKind::Count)> live{};
-  int gdi = 0, dcs = 0;
-  bool operator==(const Objects&) const = default;
-};
-
 // The menu answers the soak gives in turn: entries that send the player a
 // command and leave it in the background, and no choice at all.
 const std::array<const char16_t*, 6> kMenuAnswers = {u"Mute", u"Volume Up", u"Volume Down", u"Repeat", u"Shuffle",
@@ -65,18 +59,10 @@ class Soak : public StrictDeviceTest {
   Installer installer;
   size_t commandsExpected = 0;  // what the player should have received so far
 
-  Objects objects() {
-    Objects o;
-    for (size_t k = 0; k < o.live.size(); ++k) o.live[k] = device().accounting().live(static_cast<wince::ObjectKind>(k));
-    o.gdi = device().liveGdiObjects();
-    o.dcs = device().liveDcs();
-    return o;
-  }
-  std::string describe(const Objects& o) {
-    std::string s;
-    for (size_t k = 0; k < o.live.size(); ++k)
-      s += std::string(wince::objectKindName(static_cast<wince::ObjectKind>(k))) + "=" + std::to_string(o.live[k]) + " ";
-    return s + "gdi=" + std::to_string(o.gdi) + " dcs=" + std::to_string(o.dcs);
+  // Every kind of object the device counts, and the DCs and GDI objects apart.
+  std::string objects() {
+    return device().accounting().report() + " gdi=" + std::to_string(device().liveGdiObjects()) +
+           " dcs=" + std::to_string(device().liveDcs());
   }
 
   void install() {
@@ -150,18 +136,18 @@ TEST_F(Soak, TapsMenusPagesAndInstallsLeaveObjectsBalancedAndMemoryFlat) {
   session.player().start();
   windows().runUntilIdle();
   session.player().takeNew();
-  const Objects atStart = objects();
+  const std::string atStart = objects();
   const auto started = std::chrono::steady_clock::now();
 
   ASSERT_NO_FATAL_FAILURE(round(0));
-  const Objects afterTenth = objects();
+  const std::string afterTenth = objects();
   const Memory tenth = memoryNow();
   for (int n = 1; n < kRounds; ++n) ASSERT_NO_FATAL_FAILURE(round(n));
   const Memory whole = memoryNow();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-  EXPECT_EQ(atStart, afterTenth) << "at start:     " << describe(atStart) << "\nafter 1/10:   " << describe(afterTenth);
-  EXPECT_EQ(atStart, objects()) << "at start:     " << describe(atStart) << "\nat the end:   " << describe(objects());
+  EXPECT_EQ(atStart, afterTenth) << "after the first tenth";
+  EXPECT_EQ(atStart, objects()) << "at the end";
   EXPECT_EQ(0, device().liveDcs());
   EXPECT_LE(whole.heap, tenth.heap + kHeapSlack) << "heap after the first tenth " << tenth.heap << ", after all "
                                                  << whole.heap;
