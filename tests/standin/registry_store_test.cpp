@@ -295,16 +295,11 @@ TEST(RegistryFile, ADamagedFileOrJournalIsReportedWithItsLineAndLeftAlone) {
     writeFile(file, c.text);
     const std::string regText = readFile(reg);
     const std::vector<std::string> before = folderEntries(dir.path());
-    try {
-      wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
-      ADD_FAILURE() << "accepted";
-    } catch (const wince::DeviceError& e) {
-      std::string msg = e.what();
-      std::string prefix = file.string() + ": line " + std::to_string(c.line) + ": ";
-      EXPECT_EQ(0u, msg.find(prefix)) << msg;
-      EXPECT_GT(msg.size(), prefix.size()) << msg;
-      EXPECT_EQ(std::string::npos, msg.find('\n')) << msg;
-    }
+    const std::string msg = errorOf([&] { wince::Device dev(wince::DeviceOptions{.folder = dir.path()}); });
+    const std::string prefix = file.string() + ": line " + std::to_string(c.line) + ": ";
+    EXPECT_EQ(0u, msg.find(prefix)) << msg;
+    EXPECT_GT(msg.size(), prefix.size()) << msg;
+    EXPECT_EQ(std::string::npos, msg.find('\n')) << msg;
     EXPECT_EQ(c.text, readFile(file));
     EXPECT_EQ(regText, readFile(reg));
     EXPECT_EQ(before, folderEntries(dir.path()));
