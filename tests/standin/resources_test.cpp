@@ -1,6 +1,7 @@
-// Icons and raw resources as the stand-in's loader makes them, on the icons
-// that icongen draws compiled by llvm-rc: the images it decodes, the
-// handles it counts, modules it is given and takes back. What the platform
+// The stand-in's resource loader on the icons that icongen draws compiled
+// by llvm-rc: the .res reader against the bytes llvm-rc writes, and icons
+// and raw resources as the loader makes them (the images it decodes, the
+// handles it counts, modules it is given and takes back). What the platform
 // functions answer is in the conformance tests (resource_test.cpp,
 // library_test.cpp, icon_size_test.cpp).
 #include <gtest/gtest.h>
@@ -8,15 +9,112 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "device.h"
-#include "resource_directory.h"
 #include "icon_image.h"
+#include "resource_directory.h"
 #include "resources_testdata.h"
 
 namespace {
 
 using wince::IconImage;
+using wince::ResourceDirectory;
+using wince::ResourceId;
+
+constexpr uint16_t kRtIcon = 3, kRtRcdata = 10, kRtGroupIcon = 14;
+
+std::string bytesOf(const wince::ResourceEntry* e) { return std::string(reinterpret_cast<const char*>(e->data), e->size); }
+
+// The reader on the whole compiled file.
+class ResourceDirectoryFile : public ::testing::Test {
+ protected:
+  std::vector<unsigned char> bytes = testResources();
+  const ResourceDirectory dir{bytes.data(), bytes.size()};
+};
+
+TEST_F(ResourceDirectoryFile, ReadsEveryRecordOfACompiledFile) {
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_TRUE(dir.intact());
+
+  int icons = 0, groups = 0;
+  for (const auto& e : dir.entries()) {
+    EXPECT_FALSE(e.type.isOrdinal() && e.type.ordinal == 0) << "the leading empty record is not a resource";
+    if (e.type.matches(kRtIcon)) ++icons;
+    if (e.type.matches(kRtGroupIcon)) ++groups;
+  }
+  EXPECT_EQ(groups, 5);
+  EXPECT_EQ(icons, 3 + 2 + 2 + 2 + 2);  // 101, 111, 112, 102 and PACKAGE
+
+  const auto* seven = dir.find(kRtRcdata, 7);
+  ASSERT_NE(seven, nullptr);
+  EXPECT_EQ(bytesOf(seven), std::string("\x01\x02\x03\x04xyz", 7));
+  EXPECT_EQ(seven->language, 0x0409);
+  const auto* eight = dir.find(kRtRcdata, 8);
+  ASSERT_NE(eight, nullptr);
+  EXPECT_EQ(bytesOf(eight), "odd");
+  EXPECT_EQ(eight->language, 0x0C0A);
+
+  // Its header ends two bytes short of a DWORD: the padding must be skipped.
+  const auto* ab = dir.find(kRtRcdata, ResourceId(u"AB"));
+  ASSERT_NE(ab, nullptr);
+  EXPECT_EQ(bytesOf(ab), "q");
+}
+
+TEST_F(ResourceDirectoryFile, MatchesNamesWithoutRegardToCaseAndKeepsOrdinalsApart) {
+  const auto* greeting = dir.find(ResourceId(u"textBlob"), ResourceId(u"Greeting"));
+  ASSERT_NE(greeting, nullptr);
+  EXPECT_EQ(bytesOf(greeting), "hello");
+  EXPECT_NE(dir.find(kRtGroupIcon, ResourceId(u"package")), nullptr);
+
+  // "7" as a string is a name, not the ordinal 7; "#7" is the ordinal.
+  EXPECT_EQ(dir.find(kRtRcdata, ResourceId(u"7")), nullptr);
+  EXPECT_EQ(dir.find(kRtRcdata, ResourceId::fromArgument(u"#7")), dir.find(kRtRcdata, 7));
+  EXPECT_EQ(dir.find(kRtRcdata, ResourceId::fromArgument(MAKEINTRESOURCEW(7))), dir.find(kRtRcdata, 7));
+  EXPECT_EQ(dir.find(kRtRcdata, 9), nullptr);
+  EXPECT_FALSE(dir.hasType(5));
+  EXPECT_TRUE(dir.hasType(ResourceId(u"TEXTBLOB")));
+}
+
+TEST(ResourceDirectory, ArgumentForms) {
+  EXPECT_TRUE(ResourceId::fromArgument(u"#65535").isOrdinal());
+  EXPECT_EQ(ResourceId::fromArgument(u"#65535").ordinal, 65535);
+  // Not ordinals: out of range, not digits, a lone '#'.
+  EXPECT_FALSE(ResourceId::fromArgument(u"#65536").isOrdinal());
+  EXPECT_FALSE(ResourceId::fromArgument(u"#1a").isOrdinal());
+  EXPECT_FALSE(ResourceId::fromArgument(u"#").isOrdinal());
+  EXPECT_TRUE(ResourceId(u"\u00e9t\u00e9").matches(ResourceId(u"\u00c9T\u00c9")));
+  EXPECT_FALSE(ResourceId(u"AB").matches(ResourceId(u"ABC")));
+}
+
+TEST_F(ResourceDirectoryFile, CutShortFileKeepsTheRecordsBeforeTheDamage) {
+  // Every cut point: the reader must never look past the end (checked under
+  // the sanitizers) and must keep exactly the records that are complete.
+  for (size_t cut = 0; cut < bytes.size(); cut += 7) {
+    std::vector<unsigned char> part(bytes.begin(), bytes.begin() + cut);
+    ResourceDirectory cutShort(part.data(), part.size());
+    ASSERT_LE(cutShort.entries().size(), dir.entries().size());
+    for (const auto& e : cutShort.entries()) ASSERT_LE(e.data + e.size, part.data() + part.size());
+  }
+  std::vector<unsigned char> part(bytes.begin(), bytes.begin() + bytes.size() - 4);  // the last record loses its one data byte
+  ResourceDirectory cutShort(part.data(), part.size());
+  EXPECT_FALSE(cutShort.intact());
+  EXPECT_EQ(cutShort.entries().size(), dir.entries().size() - 1);
+}
+
+TEST(ResourceDirectory, ImpossibleSizesStopTheReader) {
+  auto bytes = testResources();
+  // The second record (the first resource) claims more data than there is.
+  bytes[32] = bytes[33] = bytes[34] = bytes[35] = 0xFF;
+  ResourceDirectory dir(bytes.data(), bytes.size());
+  EXPECT_FALSE(dir.intact());
+  EXPECT_TRUE(dir.entries().empty());
+
+  const unsigned char headerTooSmall[] = {0, 0, 0, 0, 4, 0, 0, 0};
+  EXPECT_FALSE(ResourceDirectory(headerTooSmall, sizeof headerTooSmall).intact());
+  EXPECT_TRUE(ResourceDirectory(nullptr, 0).intact());
+}
+
 
 uint8_t alpha(uint32_t argb) { return argb >> 24; }
 int red(uint32_t argb) { return (argb >> 16) & 0xFF; }
@@ -50,12 +148,12 @@ class ResourceFunctions : public ::testing::Test {
 TEST_F(ResourceFunctions, PlayIconAt32IsItsOwn32PixelImage) {
   HANDLE large = load(111, 32, 32);
   ASSERT_NE(large, nullptr);
-  wince::ResourceDirectory dir(bytes.data(), bytes.size());
-  const auto* group = dir.find(14, 111);
+  ResourceDirectory dir(bytes.data(), bytes.size());
+  const auto* group = dir.find(kRtGroupIcon, 111);
   auto entries = wince::parseGroupIcon(group->data, group->size);
   ASSERT_TRUE(entries);
   ASSERT_EQ(entries->size(), 2u);
-  const auto* icon32 = dir.find(3, (*entries)[1].iconId);
+  const auto* icon32 = dir.find(kRtIcon, (*entries)[1].iconId);
   auto drawn32 = wince::decodeIconImage(icon32->data, icon32->size);
   ASSERT_TRUE(drawn32);
   EXPECT_EQ(image(large).argb, drawn32->argb);
@@ -143,14 +241,12 @@ TEST_F(ResourceFunctions, SetupPackageIsPaletteImageWithMask) {
 
 // Missing icons and raw data taken for an icon are conformance tests
 // (library_test.cpp); here a module the device does not know and an icon
-// asked for as a bitmap, which the device's loader does not make.
-TEST_F(ResourceFunctions, NoIconFromAnUnknownModuleOrAsABitmap) {
+// asked for as a bitmap, which the device's loader does not make, and the
+// count of icons over loads and destroys.
+TEST_F(ResourceFunctions, DestroyIconBalancesLoadsAndFailedLoadsMakeNoIcon) {
   EXPECT_EQ(LoadImageW(stranger, MAKEINTRESOURCEW(111), IMAGE_ICON, 24, 24, 0), nullptr);
   EXPECT_EQ(LoadImageW(module, MAKEINTRESOURCEW(111), IMAGE_BITMAP, 24, 24, 0), nullptr);
   EXPECT_EQ(liveIcons(), 0);
-}
-
-TEST_F(ResourceFunctions, DestroyIconBalancesLoads) {
   HANDLE a = load(111, 24, 24), b = load(112, 32, 32);
   HICON c = LoadIconW(module, u"PACKAGE");
   EXPECT_EQ(liveIcons(), 3);
