@@ -197,7 +197,7 @@ TEST(RegistryFile, WritesRegedit5Text) {
   for (std::string l; std::getline(lines, l);) EXPECT_LE(l.size(), 80u) << l;
 }
 
-TEST(RegistryFile, ReadsUtf16WithByteOrderMark) {
+TEST(RegistryFile, ReadsUtf16WithByteOrderMarkAndRewritesNothingUnchanged) {
   TempDir dir;
   std::u16string text =
       u"Windows Registry Editor Version 5.00\r\n\r\n"
@@ -211,16 +211,26 @@ TEST(RegistryFile, ReadsUtf16WithByteOrderMark) {
   for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
   writeFile(dir.path() / "registry.reg", bytes);
 
-  wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
-  auto& reg = dev.registry();
-  const char key[] = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
-  EXPECT_EQ((Value{REG_SZ, utf16(u"\\Windows\\Caf\u00e9.exe")}), reg.getValue(key, "WMPApplication"));
-  EXPECT_EQ((Value{REG_DWORD, {1, 0, 0, 0}}), reg.getValue(key, "IconSize"));
-  EXPECT_EQ((Value{REG_BINARY, {1, 2, 3}}), reg.getValue(key, "Blob"));
-  // An existing file is the whole registry: no factory values are added.
-  EXPECT_FALSE(reg.keyExists("HKCR\\.wmv"));
-  // Nothing changed, so the file is not rewritten.
-  EXPECT_EQ(bytes, readFile(dir.path() / "registry.reg"));
+  const fs::path file = dir.path() / "registry.reg";
+  const auto written = fs::last_write_time(file);
+  {
+    wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+    auto& reg = dev.registry();
+    const char key[] = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
+    EXPECT_EQ((Value{REG_SZ, utf16(u"\\Windows\\Caf\u00e9.exe")}), reg.getValue(key, "WMPApplication"));
+    EXPECT_EQ((Value{REG_DWORD, {1, 0, 0, 0}}), reg.getValue(key, "IconSize"));
+    EXPECT_EQ((Value{REG_BINARY, {1, 2, 3}}), reg.getValue(key, "Blob"));
+    // An existing file is the whole registry: no factory values are added.
+    EXPECT_FALSE(reg.keyExists("HKCR\\.wmv"));
+    HKEY k = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, &k));
+    RegCloseKey(k);
+  }
+  // A run that read the registry and changed nothing writes nothing, not
+  // even at shut-down.
+  EXPECT_EQ(written, fs::last_write_time(file));
+  EXPECT_EQ(bytes, readFile(file));
+  EXPECT_FALSE(fs::exists(dir.path() / "registry.journal"));
 }
 
 // "[HKEY_LOCAL_MACHINE\\k\\k...]": `levels` key names of `length` characters.
