@@ -79,37 +79,33 @@ TEST_F(GdiTest, TextEdgesAreGreyLevelsBetweenTheTextColourAndTheBackground) {
 }
 
 TEST_F(GdiTest, ScreenshotOfATitleAndHeading) {
-  // The Today item title and the options heading as the product draws them.
+  // The Today item's title, the options heading with its rule and a mail
+  // link as the product draws them, and a line in the system font.
   RECT item{0, 0, 240, 20};
   FillRect(dc, &item, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
-  LOGFONTW lf{};
-  GetObjectW(GetStockObject(SYSTEM_FONT), sizeof lf, &lf);
-  lf.lfHeight = -11;
-  lf.lfWeight = 400;
-  HFONT title = CreateFontIndirectW(&lf);
   SetBkMode(dc, TRANSPARENT);
-  HGDIOBJ old = SelectObject(dc, title);
-  RECT rc{30, 0, GetDeviceCaps(dc, HORZRES), 20};
-  DrawTextW(dc, u"Windows Media Player Crestune", -1, &rc, DT_SINGLELINE | DT_VCENTER);
-  SelectObject(dc, old);
-  DeleteObject(title);
-
-  HFONT heading = makeFont(-11, 600);
-  old = SelectObject(dc, heading);
-  SetTextColor(dc, 0x009C0000);
-  RECT hr{7, 40, 240, 63};
-  DrawTextW(dc, u"Settings", -1, &hr, DT_SINGLELINE | DT_VCENTER);
-  SelectObject(dc, old);
-  DeleteObject(heading);
+  const struct {
+    LONG weight;
+    BYTE underline;
+    COLORREF colour;
+    RECT where;
+    const char16_t* text;
+  } lines[] = {
+      {FW_NORMAL, 0, 0, RECT{30, 0, 240, 20}, u"Windows Media Player Crestune"},
+      {600, 0, 0x009C0000, RECT{7, 40, 240, 63}, u"Settings"},
+      {FW_NORMAL, 1, RGB(0, 0, 255), RECT{7, 72, 240, 92}, u"someone@example.com"},
+  };
+  for (const auto& line : lines) {
+    HFONT font = makeFont(-11, line.weight, line.underline);
+    HGDIOBJ old = SelectObject(dc, font);
+    SetTextColor(dc, line.colour);
+    RECT where = line.where;
+    DrawTextW(dc, line.text, -1, &where, DT_SINGLELINE | DT_VCENTER);
+    SelectObject(dc, old);
+    DeleteObject(font);
+  }
   const POINT rule[] = {{0, 63}, {240, 63}};
   Polyline(dc, rule, 2);
-  HFONT link = makeFont(-11, 0, 1);
-  old = SelectObject(dc, link);
-  SetTextColor(dc, RGB(0, 0, 255));
-  ExtTextOutW(dc, 7, 80, 0, nullptr, u"someone@example.com", 19, nullptr);
-  SelectObject(dc, old);
-  DeleteObject(link);
-  SelectObject(dc, GetStockObject(SYSTEM_FONT));
   SetTextColor(dc, 0);
   ExtTextOutW(dc, 7, 100, 0, nullptr, u"System font Ag", 14, nullptr);
   EXPECT_EQ(dev.accounting().live(wince::ObjectKind::GdiObject), 0);
