@@ -33,34 +33,20 @@ TEST_F(DialogTest, DefWindowProcStyleDialogIsPaintedWhiteAndLeavesNoWindowWhenCl
   DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 20, 40, 100, 60, u"Def");
   t.item(kButtonClass, kChild | WS_TABSTOP, 5, 5, 40, 14, IDOK, u"OK");
   std::fill(dev.screen().pixels.begin(), dev.screen().pixels.end(), 0x00336699);
-  HWND dialog = nullptr;
-  platform.letTimePass(1);
-  dev.input().setFeeder([&] {
-    const auto* open = dev.windows().openDialog();
-    if (!open || dialog) return false;
-    dialog = open->window;
+  handler = defWindowProcStyle;
+  steps = {[&](HWND h) {
     RECT r;
-    GetWindowRect(dialog, &r);
+    GetWindowRect(h, &r);
     EXPECT_EQ(px(r.right - 3, r.bottom - 3), 0x00FFFFFFu) << "painted white by the class brush";
-    tap(centre(GetDlgItem(dialog, IDOK)));
-    return true;
-  });
-  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, t.get(), nullptr, defWindowProcStyle, 0), 1) << "the pen ended it";
+    tap(GetDlgItem(h, IDOK));
+  }};
+  EXPECT_EQ(run(t), 1) << "the pen ended it";
 
-  dialog = nullptr;
-  dev.input().setFeeder([&] {
-    const auto* open = dev.windows().openDialog();
-    if (!open || dialog) return false;
-    dialog = open->window;
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
-    platform.letTimePass(1);
-    return true;
-  });
+  nextStep = 0;
+  steps = {[&](HWND h) { PostMessageW(h, WM_CLOSE, 0, 0); }};
   const int windows = live(ObjectKind::Window);
-  DialogBoxIndirectParamW(nullptr, t.get(), nullptr, defWindowProcStyle, 0);
-  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(run(t), 0);
   EXPECT_EQ(live(ObjectKind::Window), windows);
-  dev.input().setFeeder(nullptr);
 }
 
 // A dialog opened from inside another one's procedure: the device's open

@@ -158,19 +158,12 @@ TEST_F(OpenFileTest, BrowsingFromADialogKeepsTheDialogModalUnderneath) {
     }
     return FALSE;
   };
-  int fed = 0;
-  dev.input().setFeeder([&] {
-    if (fed++ > 0) return false;
-    HWND dlg = dev.windows().openDialog()->window;
-    RECT b;
-    GetWindowRect(GetDlgItem(dlg, 1018), &b);
-    tap(POINT{b.left + 3, b.top + 3});
+  steps = {[&](HWND h) {
+    tap(GetDlgItem(h, 1018));
     push(InputEvent::Kind::ChooseFile, u"\\Windows\\wmplayer.exe");
-    return true;
-  });
+  }};
   EXPECT_EQ(run(t), 1);
   EXPECT_EQ(std::u16string(file), u"\\Windows\\wmplayer.exe");
-  dev.input().setFeeder(nullptr);
 }
 
 }  // namespace
