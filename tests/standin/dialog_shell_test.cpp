@@ -82,9 +82,6 @@ class OpenFileTest : private OpenFileFolder, public DialogTest {
     ofn.lpstrTitle = u"Select Windows Media Player";
     ofn.Flags = OFN_EXPLORER;
   }
-  void push(InputEvent::Kind kind, std::u16string text = {}, POINT p = {}) {
-    dev.input().push(InputEvent{kind, p, 0, 0, std::move(text)});
-  }
   const wince::ShellState::ShownOpenFile& shown() { return dev.shell().shownOpenFileDialogs().back(); }
 };
 
