@@ -170,10 +170,8 @@ TEST_F(ResourceFunctions, ButtonFacesAreRoundWithTransparentCorners) {
     ASSERT_EQ(n.argb.size(), static_cast<size_t>(size * size));
     auto at = [size](const IconImage& img, int x, int y) { return img.argb[y * size + x]; };
     for (const IconImage* img : {&n, &p}) {
-      EXPECT_EQ(alpha(at(*img, 0, 0)), 0);
-      EXPECT_EQ(alpha(at(*img, size - 1, 0)), 0);
-      EXPECT_EQ(alpha(at(*img, 0, size - 1)), 0);
-      EXPECT_EQ(alpha(at(*img, size - 1, size - 1)), 0);
+      for (const POINT corner : {POINT{0, 0}, POINT{size - 1, 0}, POINT{0, size - 1}, POINT{size - 1, size - 1}})
+        EXPECT_EQ(alpha(at(*img, corner.x, corner.y)), 0);
       EXPECT_EQ(alpha(at(*img, size / 2, size / 2)), 255);
       // The edge of the face is anti-aliased: partly covered pixels exist.
       int partial = 0;
@@ -327,19 +325,14 @@ TEST(IconDecoding, PaletteImagesTakeTransparencyFromTheMask) {
   ASSERT_TRUE(img);
   EXPECT_EQ(img->width, 8);
   EXPECT_EQ(img->height, 2);
-  EXPECT_EQ(img->argb[0], 0xFF000000u);
-  EXPECT_EQ(img->argb[1], 0xFFFF0000u);
-  EXPECT_EQ(img->argb[8], 0xFFFF0000u);
-  EXPECT_EQ(img->argb[11], 0xFFFF0000u);
-  EXPECT_EQ(img->argb[12], 0u);
-  EXPECT_EQ(img->argb[15], 0u);
+  const uint32_t k = 0xFF000000, r = 0xFFFF0000;
+  EXPECT_EQ(img->argb, (std::vector<uint32_t>{k, r, k, r, k, r, k, r, r, r, r, r, 0, 0, 0, 0}));
 
   // 4 bits, 2 x 1: high nibble first.
   auto four = dib(2, 1, 4, {0, 0x00FF00, 0x0000FF}, {0x21, 0, 0, 0}, {0x40, 0, 0, 0});
   img = wince::decodeIconImage(four.data(), four.size());
   ASSERT_TRUE(img);
-  EXPECT_EQ(img->argb[0], 0xFF0000FFu);
-  EXPECT_EQ(img->argb[1], 0u);
+  EXPECT_EQ(img->argb, (std::vector<uint32_t>{0xFF0000FF, 0}));
 
   // Cut short anywhere inside the colour bits: refused, never read past.
   for (size_t cut = 0; cut < one.size() - 8; ++cut)
