@@ -28,10 +28,7 @@ TEST_F(GdiTest, TheFramebufferHoldsWhatGetPixelReadsUpToTheScreenEdge) {
 
 TEST_F(GdiTest, DrawIconExBlendsExactlyAndScalesByNearestNeighbour) {
   // 4x4: left half opaque red, right half transparent, one 50% blue pixel.
-  wince::IconImage img;
-  img.width = 4;
-  img.height = 4;
-  img.argb.assign(16, 0);
+  wince::IconImage img{4, 4, std::vector<uint32_t>(16, 0)};
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 2; ++x) img.argb[y * 4 + x] = 0xFFFF0000;
   img.argb[3 * 4 + 3] = 0x800000FF;

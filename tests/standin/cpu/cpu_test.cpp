@@ -203,11 +203,9 @@ TEST_F(Cpu, PlatformCallsThroughThunksAreTheProductsCallsForTheTrace) {
   EXPECT_EQ(device.accounting().live(wince::ObjectKind::Heap), 0);
   ASSERT_EQ(device.trace().entries().size(), 2u);
   EXPECT_EQ(device.trace().entries()[0].call.rfind("LocalAlloc(64, 24) = 0x", 0), 0u) << device.trace().entries()[0].call;
-  EXPECT_EQ(device.trace().entries()[1].call, "LocalFree(0x" + [&] {
-    char b[16];
-    std::snprintf(b, sizeof b, "%x", block);
-    return std::string(b);
-  }() + ") = NULL");
+  char freeCall[40];
+  std::snprintf(freeCall, sizeof freeCall, "LocalFree(0x%x) = NULL", block);
+  EXPECT_EQ(device.trace().entries()[1].call, freeCall);
   // A planned failure reaches the guest's call as a native library's.
   device.faults().add("LocalAlloc");
   uint32_t failed = 1;
