@@ -107,8 +107,10 @@ TEST_F(DialogTest, ComboBoxNotifiesOnlyWhenThePersonChangesTheSelection) {
              chooseList(u"Español");  // the same entry again
            },
            [&](HWND h) { tap(GetDlgItem(h, 1000)); },
-           // A tap on the first entry of the list below the box.
-           [&](HWND) { tap(POINT{box.left + 10, box.bottom + 6}); },
+           [&](HWND) {
+             // A tap on the first entry of the list below the box.
+             tap(POINT{box.left + 10, box.bottom + 6});
+           },
            [&](HWND h) {
              EXPECT_EQ(SendDlgItemMessageW(h, 1000, CB_GETCURSEL, 0, 0), 0);
              tap(GetDlgItem(h, 1000));

@@ -115,7 +115,6 @@ TEST(ResourceDirectory, ImpossibleSizesStopTheReader) {
   EXPECT_TRUE(ResourceDirectory(nullptr, 0).intact());
 }
 
-
 uint8_t alpha(uint32_t argb) { return argb >> 24; }
 int red(uint32_t argb) { return (argb >> 16) & 0xFF; }
 int green(uint32_t argb) { return (argb >> 8) & 0xFF; }
