@@ -80,12 +80,7 @@ TEST(DeviceFolder, AFolderThatIsNoDeviceFolderIsRefusedAndLeftAsItWas) {
     TempDir dir;
     fill(dir.path(), c.files);
     const std::vector<std::string> before = folderEntries(dir.path());
-    try {
-      DeviceFolder held(dir.path());
-      ADD_FAILURE() << "accepted";
-    } catch (const wince::DeviceError& e) {
-      EXPECT_EQ(dir.path().string() + c.error, e.what());
-    }
+    EXPECT_EQ(dir.path().string() + c.error, errorOf([&] { DeviceFolder held(dir.path()); }));
     EXPECT_EQ(before, folderEntries(dir.path()));
   }
   TempDir dir;
@@ -102,16 +97,10 @@ TEST(DeviceFolder, ASecondHolderIsRefusedAtOnceUntilTheFirstLetsGo) {
   writeFile(folder / ".registry.reg.q1w2e3", "written by the holder");
   // A lock is per open file: the same process opening the folder again is
   // refused as another process would be.
-  for (int i = 0; i < 2; ++i) {
-    try {
-      DeviceFolder second(folder);
-      ADD_FAILURE() << "a second holder was let in";
-    } catch (const wince::DeviceError& e) {
-      EXPECT_EQ(folder.string() + ": the device folder is in use by another process (pid " +
-                    std::to_string(getpid()) + ")",
-                e.what());
-    }
-  }
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(
+        folder.string() + ": the device folder is in use by another process (pid " + std::to_string(getpid()) + ")",
+        errorOf([&] { DeviceFolder second(folder); }));
   // The refused one touched nothing, not even the holder's temporary file.
   EXPECT_EQ((std::vector<std::string>{".registry.reg.q1w2e3", "device.lock", "registry.reg"}), folderEntries(folder));
   first.reset();

@@ -1,12 +1,13 @@
 // The dialog manager as only the stand-in can show it (the conformance
 // tests check it through the API): the device's record of dialogs, a
 // default procedure's dialog on the screen, the pen and keys in a modal
-// dialog, templates from a module's resources, and what dialogs leave
-// behind.
+// dialog, an icon static's icon from the dialog's module, and what dialogs
+// leave behind (a dialog of a control's class too).
 #include <algorithm>
 #include <vector>
 
 #include "dialog_fixture.h"
+#include "resources_testdata.h"
 
 namespace {
 
@@ -32,34 +33,20 @@ TEST_F(DialogTest, DefWindowProcStyleDialogIsPaintedWhiteAndLeavesNoWindowWhenCl
   DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 20, 40, 100, 60, u"Def");
   t.item(kButtonClass, kChild | WS_TABSTOP, 5, 5, 40, 14, IDOK, u"OK");
   std::fill(dev.screen().pixels.begin(), dev.screen().pixels.end(), 0x00336699);
-  HWND dialog = nullptr;
-  platform.letTimePass(1);
-  dev.input().setFeeder([&] {
-    const auto* open = dev.windows().openDialog();
-    if (!open || dialog) return false;
-    dialog = open->window;
+  handler = defWindowProcStyle;
+  steps = {[&](HWND h) {
     RECT r;
-    GetWindowRect(dialog, &r);
+    GetWindowRect(h, &r);
     EXPECT_EQ(px(r.right - 3, r.bottom - 3), 0x00FFFFFFu) << "painted white by the class brush";
-    tap(centre(GetDlgItem(dialog, IDOK)));
-    return true;
-  });
-  EXPECT_EQ(DialogBoxIndirectParamW(nullptr, t.get(), nullptr, defWindowProcStyle, 0), 1) << "the pen ended it";
+    tap(GetDlgItem(h, IDOK));
+  }};
+  EXPECT_EQ(run(t), 1) << "the pen ended it";
 
-  dialog = nullptr;
-  dev.input().setFeeder([&] {
-    const auto* open = dev.windows().openDialog();
-    if (!open || dialog) return false;
-    dialog = open->window;
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
-    platform.letTimePass(1);
-    return true;
-  });
+  nextStep = 0;
+  steps = {[&](HWND h) { PostMessageW(h, WM_CLOSE, 0, 0); }};
   const int windows = live(ObjectKind::Window);
-  DialogBoxIndirectParamW(nullptr, t.get(), nullptr, defWindowProcStyle, 0);
-  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(run(t), 0);
   EXPECT_EQ(live(ObjectKind::Window), windows);
-  dev.input().setFeeder(nullptr);
 }
 
 // A dialog opened from inside another one's procedure: the device's open
@@ -180,6 +167,53 @@ TEST_F(DialogTest, AHundredDialogsLeaveNothingBehind) {
   EXPECT_EQ(dev.liveDcs(), dcs);
   EXPECT_EQ(live(ObjectKind::Icon), icons);
   EXPECT_EQ(dev.windows().dialogsShown().size(), 101u);
+}
+
+// What an icon static holds of the stand-in's objects: its icon, loaded
+// from the dialog's module, drawn, and freed with it (that it is loaded and
+// sized is a conformance test, library_test.cpp).
+TEST_F(DialogTest, IconStaticLoadsItsIconFromTheDialogsModule) {
+  std::vector<unsigned char> bytes = testResources();
+  ASSERT_FALSE(bytes.empty());
+  const HMODULE module = reinterpret_cast<HMODULE>(uintptr_t{0x7D000000});
+  dev.addResourceModule(module, bytes.data(), bytes.size());
+  const int icons = live(ObjectKind::Icon);
+  DialogTemplate t(WS_POPUP | WS_VISIBLE | DS_SETFONT, 0, 0, 143, 70, u"Icon");
+  t.item(kStaticClass, kChild | SS_ICON, 4, 5, 20, 20, 0xFFFF, u"", 102);
+  steps = {[&](HWND h) {
+             HWND icon = GetDlgItem(h, 0xFFFF);
+             ASSERT_NE(icon, nullptr);
+             EXPECT_NE(SendMessageW(icon, STM_GETICON, 0, 0), 0);
+             RECT r;
+             GetWindowRect(icon, &r);
+             EXPECT_EQ(r.right - r.left, 32);
+             EXPECT_EQ(r.bottom - r.top, 32);
+             EXPECT_GT(ink(r), 100) << "the icon is drawn";
+             EXPECT_EQ(live(ObjectKind::Icon), icons + 1);
+             EndDialog(h, 1);
+           }};
+  EXPECT_EQ(run(t, nullptr, 0, module), 1);
+  EXPECT_EQ(live(ObjectKind::Icon), icons) << "the control frees the icon it loaded";
+  dev.removeResourceModule(module);
+}
+
+// A dialog template that names a class of its own for the dialog: made of a
+// control's class, the dialog's window keeps the control's state, and both
+// the dialog manager's record and that state go with the window (the
+// sanitizer build's leak check sees the state).
+TEST_F(DialogTest, ADialogOfAControlsClassLeavesNothingWhenItGoes) {
+  for (const char16_t* cls : {u"BUTTON", u"EDIT", u"STATIC", u"COMBOBOX"}) {
+    SCOPED_TRACE(std::string(cls, cls + std::char_traits<char16_t>::length(cls)));
+    // Without items. The control's own procedure takes WM_INITDIALOG, so
+    // nothing ends the dialog: with no input to come it is closed and answers 0.
+    const DialogTemplate t(WS_POPUP, 0, 0, 100, 40, u"T", false, 8, u"", cls);
+    EXPECT_EQ(run(t), 0);
+    const std::vector<std::string> problems = dev.takeProblems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("a dialog was left open"), std::string::npos) << problems[0];
+    EXPECT_EQ(live(ObjectKind::Window), 0);
+    EXPECT_EQ(dev.windows().openDialog(), nullptr);
+  }
 }
 
 }  // namespace

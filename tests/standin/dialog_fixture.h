@@ -14,7 +14,11 @@ class DialogTest : public ApiDialogTest {
 
   wince::Device& dev = platform.device;
 
-  void pen(wince::InputEvent::Kind kind, POINT p) { dev.input().push(wince::InputEvent{kind, p, 0, 0, {}}); }
+  // An event of the person's for the device's input queue.
+  void push(wince::InputEvent::Kind kind, std::u16string text = {}, POINT p = {}) {
+    dev.input().push(wince::InputEvent{kind, p, 0, 0, std::move(text)});
+  }
+  void pen(wince::InputEvent::Kind kind, POINT p) { push(kind, {}, p); }
   void tap(POINT p) {
     pen(wince::InputEvent::Kind::PenDown, p);
     pen(wince::InputEvent::Kind::PenUp, p);
@@ -25,13 +29,9 @@ class DialogTest : public ApiDialogTest {
     return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   }
   void tap(HWND control) { tap(centre(control)); }
-  void type(const std::u16string& text) {
-    dev.input().push(wince::InputEvent{wince::InputEvent::Kind::Char, {}, 0, 0, text});
-  }
+  void type(const std::u16string& text) { push(wince::InputEvent::Kind::Char, text); }
   void key(int vk) { dev.input().push(wince::InputEvent{wince::InputEvent::Kind::Key, {}, 0, vk, {}}); }
-  void chooseList(const std::u16string& text) {
-    dev.input().push(wince::InputEvent{wince::InputEvent::Kind::ChooseList, {}, 0, 0, text});
-  }
+  void chooseList(const std::u16string& text) { push(wince::InputEvent::Kind::ChooseList, text); }
 
   uint32_t px(int x, int y) { return dev.screen().at(x, y); }
   int ink(RECT area, uint32_t background = kWhite) { return ::ink(dev.screen(), area, background); }

@@ -82,9 +82,6 @@ class OpenFileTest : private OpenFileFolder, public DialogTest {
     ofn.lpstrTitle = u"Select Windows Media Player";
     ofn.Flags = OFN_EXPLORER;
   }
-  void push(InputEvent::Kind kind, std::u16string text = {}, POINT p = {}) {
-    dev.input().push(InputEvent{kind, p, 0, 0, std::move(text)});
-  }
   const wince::ShellState::ShownOpenFile& shown() { return dev.shell().shownOpenFileDialogs().back(); }
 };
 
@@ -158,19 +155,12 @@ TEST_F(OpenFileTest, BrowsingFromADialogKeepsTheDialogModalUnderneath) {
     }
     return FALSE;
   };
-  int fed = 0;
-  dev.input().setFeeder([&] {
-    if (fed++ > 0) return false;
-    HWND dlg = dev.windows().openDialog()->window;
-    RECT b;
-    GetWindowRect(GetDlgItem(dlg, 1018), &b);
-    tap(POINT{b.left + 3, b.top + 3});
+  steps = {[&](HWND h) {
+    tap(GetDlgItem(h, 1018));
     push(InputEvent::Kind::ChooseFile, u"\\Windows\\wmplayer.exe");
-    return true;
-  });
+  }};
   EXPECT_EQ(run(t), 1);
   EXPECT_EQ(std::u16string(file), u"\\Windows\\wmplayer.exe");
-  dev.input().setFeeder(nullptr);
 }
 
 }  // namespace

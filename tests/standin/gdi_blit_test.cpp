@@ -1,8 +1,9 @@
 // Icons and glyphs drawn by row spans must put exactly the pixels that
-// drawing them one pixel at a time through the clip would: random icons,
-// sizes, places, flags and clip rectangles (overlapping ones too) against a
-// model of that, and text through overlapping clips against the same text
-// through their union cut into pieces that do not overlap.
+// drawing them one pixel at a time through the clip would: random icons
+// (opaque, transparent and blended pixels), sizes, places, flags and clip
+// rectangles (overlapping ones too) against a model of that, DrawIcon at the
+// system's icon size, and text through overlapping clips against the same
+// text through their union cut into pieces that do not overlap.
 #include <windows.h>
 
 #include <cstdlib>
@@ -109,6 +110,15 @@ TEST_F(SpanDrawing, IconsMatchTheOnePixelAtATimeModel) {
     dev.releaseScreenDc(d);
     DestroyIcon(icon);
   }
+  // DrawIcon draws at the system's icon size, 32 pixels.
+  const wince::IconImage img = randomIcon();
+  HICON icon = dev.createIcon(img);
+  randomScreen();
+  std::vector<uint32_t> expected = dev.screen().pixels;
+  modelIcon(Screen{240, 320, expected}, {RECT{0, 0, 240, 320}}, POINT{0, 0}, img, 100, 10, 32, 32, DI_NORMAL);
+  ASSERT_TRUE(DrawIcon(dc, 100, 10, icon));
+  EXPECT_EQ(dev.screen().pixels, expected);
+  DestroyIcon(icon);
 }
 
 // Polyline one point at a time: Bresenham, the end point left out.

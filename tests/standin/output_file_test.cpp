@@ -9,7 +9,6 @@
 
 #include <functional>
 
-#include "device_error.h"
 #include "output_file.h"
 #include "standin/temp_folder.h"
 
@@ -21,15 +20,6 @@ mode_t modeOf(const fs::path& p) {
   struct stat st {};
   EXPECT_EQ(0, ::stat(p.c_str(), &st)) << p;
   return st.st_mode & 07777;
-}
-
-std::string errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const wince::DeviceError& e) {
-    return e.what();
-  }
-  return "";
 }
 
 TEST(OutputFile, ReplacesRegularFilesAndWritesThroughLinks) {

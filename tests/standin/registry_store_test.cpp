@@ -31,14 +31,6 @@ std::vector<uint8_t> utf16(const std::u16string& s, bool terminator = true) {
   return b;
 }
 
-TEST(RegistryDevice, FactoryRegistryHasTheWmvAssociation) {
-  wince::Device dev(wince::DeviceOptions{});
-  auto& reg = dev.registry();
-  EXPECT_EQ((Value{REG_SZ, utf16(u"WMVFile")}), reg.getValue("HKCR\\.wmv", ""));
-  EXPECT_EQ((Value{REG_SZ, utf16(u"\"\\Windows\\wmplayer.exe\" \"%1\"")}),
-            reg.getValue("HKEY_CLASSES_ROOT\\WMVFile\\Shell\\Open\\Command", ""));
-}
-
 TEST(RegistryDevice, KeyHandlesAreCountedUntilClosed) {
   wince::Device dev(wince::DeviceOptions{});
   auto& acc = dev.accounting();
@@ -144,7 +136,7 @@ std::vector<Sample> samples() {
 
 const char kKey[] = "HKCU\\Software\\CrestuneTest\\Kinds";
 
-TEST(RegistryFile, EveryValueKindSurvivesARestart) {
+TEST(RegistryFile, EveryValueKindIsWrittenAsRegedit5TextAndSurvivesARestart) {
   TempDir dir;
   std::string exported;
   {
@@ -156,26 +148,10 @@ TEST(RegistryFile, EveryValueKindSurvivesARestart) {
     reg.setValue("HKLM", "AtTheRoot", REG_DWORD, RegistryStore::dwordBytes(3));
     exported = reg.exportText();
   }
-  // The device wrote the whole registry out as it shut down.
-  EXPECT_EQ(exported, readFile(dir.path() / "registry.reg"));
-  EXPECT_EQ(std::vector<std::string>{"registry.reg"}, folderEntries(dir.path()));
-  wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
-  auto& reg = dev.registry();
-  for (const auto& s : samples()) EXPECT_EQ((Value{s.type, s.bytes}), reg.getValue(kKey, s.name)) << s.name;
-  EXPECT_TRUE(reg.keyExists("HKLM\\SOFTWARE\\Empty\\Leaf"));
-  EXPECT_TRUE(reg.getValue("HKLM", "AtTheRoot"));
-  // The factory values were written at the first start and read back now.
-  EXPECT_TRUE(reg.getValue("HKCR\\.wmv", ""));
-  EXPECT_EQ(exported, reg.exportText());
-}
-
-TEST(RegistryFile, WritesRegedit5Text) {
-  wince::Device dev(wince::DeviceOptions{});
-  auto& reg = dev.registry();
-  for (const auto& s : samples()) reg.setValue(kKey, s.name, s.type, s.bytes);
-  std::string text = reg.exportText();
-  EXPECT_EQ(0u, text.find("Windows Registry Editor Version 5.00\n"));
+  EXPECT_EQ(0u, exported.find("Windows Registry Editor Version 5.00\n"));
+  // The factory registry's association of .wmv files, and every kind of value.
   for (const char* line : {
+           "\n[HKEY_CLASSES_ROOT\\.wmv]\n@=\"WMVFile\"\n",
            "\n[HKEY_CLASSES_ROOT\\WMVFile\\Shell\\Open\\Command]\n@=\"\\\"\\\\Windows\\\\wmplayer.exe\\\" \\\"%1\\\"\"\n",
            "\n[HKEY_CURRENT_USER\\Software\\CrestuneTest\\Kinds]\n@=\"default\"\n",
            "\n\"Plain\"=\"quote \\\" backslash \\\\ done\"\n",
@@ -191,13 +167,24 @@ TEST(RegistryFile, WritesRegedit5Text) {
            "\n\"Custom\"=hex(12345678):01,02,03,04,05\n",
            "\n\"Padded\"=hex(1):5c,00,50,00,",
        })
-    EXPECT_NE(std::string::npos, text.find(line)) << line;
+    EXPECT_NE(std::string::npos, exported.find(line)) << line;
   // Long hex data continues over lines of at most 80 columns.
-  std::istringstream lines(text);
+  std::istringstream lines(exported);
   for (std::string l; std::getline(lines, l);) EXPECT_LE(l.size(), 80u) << l;
+  // The device wrote the whole registry out as it shut down.
+  EXPECT_EQ(exported, readFile(dir.path() / "registry.reg"));
+  EXPECT_EQ(std::vector<std::string>{"registry.reg"}, folderEntries(dir.path()));
+  wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+  auto& reg = dev.registry();
+  for (const auto& s : samples()) EXPECT_EQ((Value{s.type, s.bytes}), reg.getValue(kKey, s.name)) << s.name;
+  EXPECT_TRUE(reg.keyExists("HKLM\\SOFTWARE\\Empty\\Leaf"));
+  EXPECT_TRUE(reg.getValue("HKLM", "AtTheRoot"));
+  // The factory values were written at the first start and read back now.
+  EXPECT_TRUE(reg.getValue("HKCR\\.wmv", ""));
+  EXPECT_EQ(exported, reg.exportText());
 }
 
-TEST(RegistryFile, ReadsUtf16WithByteOrderMark) {
+TEST(RegistryFile, ReadsUtf16WithByteOrderMarkAndRewritesNothingUnchanged) {
   TempDir dir;
   std::u16string text =
       u"Windows Registry Editor Version 5.00\r\n\r\n"
@@ -211,16 +198,26 @@ TEST(RegistryFile, ReadsUtf16WithByteOrderMark) {
   for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
   writeFile(dir.path() / "registry.reg", bytes);
 
-  wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
-  auto& reg = dev.registry();
-  const char key[] = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
-  EXPECT_EQ((Value{REG_SZ, utf16(u"\\Windows\\Caf\u00e9.exe")}), reg.getValue(key, "WMPApplication"));
-  EXPECT_EQ((Value{REG_DWORD, {1, 0, 0, 0}}), reg.getValue(key, "IconSize"));
-  EXPECT_EQ((Value{REG_BINARY, {1, 2, 3}}), reg.getValue(key, "Blob"));
-  // An existing file is the whole registry: no factory values are added.
-  EXPECT_FALSE(reg.keyExists("HKCR\\.wmv"));
-  // Nothing changed, so the file is not rewritten.
-  EXPECT_EQ(bytes, readFile(dir.path() / "registry.reg"));
+  const fs::path file = dir.path() / "registry.reg";
+  const auto written = fs::last_write_time(file);
+  {
+    wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
+    auto& reg = dev.registry();
+    const char key[] = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
+    EXPECT_EQ((Value{REG_SZ, utf16(u"\\Windows\\Caf\u00e9.exe")}), reg.getValue(key, "WMPApplication"));
+    EXPECT_EQ((Value{REG_DWORD, {1, 0, 0, 0}}), reg.getValue(key, "IconSize"));
+    EXPECT_EQ((Value{REG_BINARY, {1, 2, 3}}), reg.getValue(key, "Blob"));
+    // An existing file is the whole registry: no factory values are added.
+    EXPECT_FALSE(reg.keyExists("HKCR\\.wmv"));
+    HKEY k = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Halvorn\\WMP Crestune", 0, 0, &k));
+    RegCloseKey(k);
+  }
+  // A run that read the registry and changed nothing writes nothing, not
+  // even at shut-down.
+  EXPECT_EQ(written, fs::last_write_time(file));
+  EXPECT_EQ(bytes, readFile(file));
+  EXPECT_FALSE(fs::exists(dir.path() / "registry.journal"));
 }
 
 // "[HKEY_LOCAL_MACHINE\\k\\k...]": `levels` key names of `length` characters.
@@ -295,16 +292,11 @@ TEST(RegistryFile, ADamagedFileOrJournalIsReportedWithItsLineAndLeftAlone) {
     writeFile(file, c.text);
     const std::string regText = readFile(reg);
     const std::vector<std::string> before = folderEntries(dir.path());
-    try {
-      wince::Device dev(wince::DeviceOptions{.folder = dir.path()});
-      ADD_FAILURE() << "accepted";
-    } catch (const wince::DeviceError& e) {
-      std::string msg = e.what();
-      std::string prefix = file.string() + ": line " + std::to_string(c.line) + ": ";
-      EXPECT_EQ(0u, msg.find(prefix)) << msg;
-      EXPECT_GT(msg.size(), prefix.size()) << msg;
-      EXPECT_EQ(std::string::npos, msg.find('\n')) << msg;
-    }
+    const std::string msg = errorOf([&] { wince::Device dev(wince::DeviceOptions{.folder = dir.path()}); });
+    const std::string prefix = file.string() + ": line " + std::to_string(c.line) + ": ";
+    EXPECT_EQ(0u, msg.find(prefix)) << msg;
+    EXPECT_GT(msg.size(), prefix.size()) << msg;
+    EXPECT_EQ(std::string::npos, msg.find('\n')) << msg;
     EXPECT_EQ(c.text, readFile(file));
     EXPECT_EQ(regText, readFile(reg));
     EXPECT_EQ(before, folderEntries(dir.path()));

@@ -1,5 +1,6 @@
 // Folders and files for the tests of the device folder: a temporary folder
-// removed after the test, and whole-file reads and writes.
+// removed after the test, whole-file reads and writes, and what the device
+// says when it refuses.
 #pragma once
 #include <signal.h>
 #include <stdlib.h>
@@ -8,9 +9,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "device_error.h"
 
 namespace standin {
 
@@ -49,6 +53,16 @@ inline std::vector<std::string> folderEntries(const fs::path& dir) {
   for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// What the DeviceError that `f` throws says; empty when it throws none.
+inline std::string errorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const wince::DeviceError& e) {
+    return e.what();
+  }
+  return "";
 }
 
 // While it lives, this process may not make a file larger than `bytes`:

@@ -226,44 +226,6 @@ TEST_F(DeviceBuild, DamagedTablesOfTheRealLibraryAreRefusedInOneLine) {
   }
 }
 
-TEST_F(DeviceBuild, TheItemsWindowIsMadeAndPaintedByItsArmCode) {
-  wince::Device device(wince::DeviceOptions{.romFolder = rom.path()});
-  device.trace().enable(true);
-  HMODULE item = LoadLibraryW(u"crestitem.dll");
-  ASSERT_NE(item, nullptr);
-  auto create = reinterpret_cast<HWND (*)(TODAYLISTITEM*, HWND)>(
-      reinterpret_cast<void (*)()>(GetProcAddress(item, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
-  WNDCLASSW shell{};
-  shell.lpfnWndProc = DefWindowProcW;
-  shell.lpszClassName = u"TestToday";
-  ASSERT_TRUE(RegisterClassW(&shell));
-  HWND parent = CreateWindowExW(0, u"TestToday", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(parent, nullptr);
-  TODAYLISTITEM record{};
-  record.fEnabled = TRUE;
-  record.cyp = 1;
-  HWND window = create(&record, parent);
-  EXPECT_FALSE(device.guestFault().has_value()) << device.guestFault()->report;
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(GetParent(window), parent);
-  // The shell's refresh query: the item answers its height through the record.
-  SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, reinterpret_cast<LPARAM>(&record));
-  EXPECT_EQ(record.cyp, 20u) << "no player window: the title line's height";
-  UpdateWindow(window);
-  DestroyWindow(window);
-  DestroyWindow(parent);
-  UnregisterClassW(u"TestToday", nullptr);
-  EXPECT_TRUE(FreeLibrary(item));
-  EXPECT_FALSE(device.guestFault().has_value()) << device.guestFault()->report;
-  bool registered = false;
-  for (const auto& e : device.trace().entries()) registered |= e.name == "RegisterClassW";
-  EXPECT_TRUE(registered) << "the guest's calls are in the trace";
-}
-
-}  // namespace
-
-namespace {
-
 HWND makeShell() {
   WNDCLASSW shell{};
   shell.lpfnWndProc = DefWindowProcW;
@@ -281,11 +243,13 @@ HWND createItem(HMODULE item, HWND parent, TODAYLISTITEM& record) {
 
 // The item library loaded and unloaded more often than there are
 // trampolines, every other time away from its base (another library holds
-// it), in one device's life: each time its window is made and answers the
-// shell, and nothing is left over.
+// it), in one device's life: each time its ARM code makes its window,
+// which paints and answers the shell, its calls are in the trace, and
+// nothing is left over.
 TEST_F(DeviceBuild, TheItemLoadsAndUnloadsMoreOftenThanThereAreTrampolines) {
   writeFile(rom.path() / "holder.dll", tinyImage(0x10000000, 3));
   wince::Device device(wince::DeviceOptions{.romFolder = rom.path()});
+  device.trace().enable(true);
   HWND parent = makeShell();
   ASSERT_NE(parent, nullptr);
   const int before = wince::cpu::procsInUse();
@@ -298,8 +262,11 @@ TEST_F(DeviceBuild, TheItemLoadsAndUnloadsMoreOftenThanThereAreTrampolines) {
     TODAYLISTITEM record{};
     HWND window = createItem(item, parent, record);
     ASSERT_NE(window, nullptr) << (device.guestFault() ? device.guestFault()->report : "");
+    EXPECT_EQ(GetParent(window), parent);
+    // The shell's refresh query: the item answers its height through the record.
     SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, 0, reinterpret_cast<LPARAM>(&record));
-    EXPECT_EQ(record.cyp, 20u);
+    EXPECT_EQ(record.cyp, 20u) << "no player window: the title line's height";
+    UpdateWindow(window);
     DestroyWindow(window);
     EXPECT_TRUE(FreeLibrary(item));
   }
@@ -310,6 +277,9 @@ TEST_F(DeviceBuild, TheItemLoadsAndUnloadsMoreOftenThanThereAreTrampolines) {
   for (auto kind : {wince::ObjectKind::Module, wince::ObjectKind::Window, wince::ObjectKind::Class,
                     wince::ObjectKind::Heap, wince::ObjectKind::GdiObject, wince::ObjectKind::Icon})
     EXPECT_EQ(device.accounting().live(kind), 0) << wince::objectKindName(kind);
+  bool registered = false;
+  for (const auto& e : device.trace().entries()) registered |= e.name == "RegisterClassW";
+  EXPECT_TRUE(registered) << "the guest's calls are in the trace";
 }
 
 // An item window left alive when its library is freed keeps its class,

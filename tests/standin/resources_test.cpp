@@ -1,6 +1,7 @@
-// Icons and raw resources as the stand-in's loader makes them, on the icons
-// that icongen draws compiled by llvm-rc: the images it decodes, the
-// handles it counts, modules it is given and takes back. What the platform
+// The stand-in's resource loader on the icons that icongen draws compiled
+// by llvm-rc: the .res reader against the bytes llvm-rc writes, and icons
+// and raw resources as the loader makes them (the images it decodes, the
+// handles it counts, modules it is given and takes back). What the platform
 // functions answer is in the conformance tests (resource_test.cpp,
 // library_test.cpp, icon_size_test.cpp).
 #include <gtest/gtest.h>
@@ -8,15 +9,111 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "device.h"
-#include "resource_directory.h"
 #include "icon_image.h"
+#include "resource_directory.h"
 #include "resources_testdata.h"
 
 namespace {
 
 using wince::IconImage;
+using wince::ResourceDirectory;
+using wince::ResourceId;
+
+constexpr uint16_t kRtIcon = 3, kRtRcdata = 10, kRtGroupIcon = 14;
+
+std::string bytesOf(const wince::ResourceEntry* e) { return std::string(reinterpret_cast<const char*>(e->data), e->size); }
+
+// The reader on the whole compiled file.
+class ResourceDirectoryFile : public ::testing::Test {
+ protected:
+  std::vector<unsigned char> bytes = testResources();
+  const ResourceDirectory dir{bytes.data(), bytes.size()};
+};
+
+TEST_F(ResourceDirectoryFile, ReadsEveryRecordOfACompiledFile) {
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_TRUE(dir.intact());
+
+  int icons = 0, groups = 0;
+  for (const auto& e : dir.entries()) {
+    EXPECT_FALSE(e.type.isOrdinal() && e.type.ordinal == 0) << "the leading empty record is not a resource";
+    if (e.type.matches(kRtIcon)) ++icons;
+    if (e.type.matches(kRtGroupIcon)) ++groups;
+  }
+  EXPECT_EQ(groups, 5);
+  EXPECT_EQ(icons, 3 + 2 + 2 + 2 + 2);  // 101, 111, 112, 102 and PACKAGE
+
+  const auto* seven = dir.find(kRtRcdata, 7);
+  ASSERT_NE(seven, nullptr);
+  EXPECT_EQ(bytesOf(seven), std::string("\x01\x02\x03\x04xyz", 7));
+  EXPECT_EQ(seven->language, 0x0409);
+  const auto* eight = dir.find(kRtRcdata, 8);
+  ASSERT_NE(eight, nullptr);
+  EXPECT_EQ(bytesOf(eight), "odd");
+  EXPECT_EQ(eight->language, 0x0C0A);
+
+  // Its header ends two bytes short of a DWORD: the padding must be skipped.
+  const auto* ab = dir.find(kRtRcdata, ResourceId(u"AB"));
+  ASSERT_NE(ab, nullptr);
+  EXPECT_EQ(bytesOf(ab), "q");
+}
+
+TEST_F(ResourceDirectoryFile, MatchesNamesWithoutRegardToCaseAndKeepsOrdinalsApart) {
+  const auto* greeting = dir.find(ResourceId(u"textBlob"), ResourceId(u"Greeting"));
+  ASSERT_NE(greeting, nullptr);
+  EXPECT_EQ(bytesOf(greeting), "hello");
+  EXPECT_NE(dir.find(kRtGroupIcon, ResourceId(u"package")), nullptr);
+
+  // "7" as a string is a name, not the ordinal 7; "#7" is the ordinal.
+  EXPECT_EQ(dir.find(kRtRcdata, ResourceId(u"7")), nullptr);
+  EXPECT_EQ(dir.find(kRtRcdata, ResourceId::fromArgument(u"#7")), dir.find(kRtRcdata, 7));
+  EXPECT_EQ(dir.find(kRtRcdata, ResourceId::fromArgument(MAKEINTRESOURCEW(7))), dir.find(kRtRcdata, 7));
+  EXPECT_EQ(dir.find(kRtRcdata, 9), nullptr);
+  EXPECT_FALSE(dir.hasType(5));
+  EXPECT_TRUE(dir.hasType(ResourceId(u"TEXTBLOB")));
+}
+
+TEST(ResourceDirectory, ArgumentForms) {
+  EXPECT_TRUE(ResourceId::fromArgument(u"#65535").isOrdinal());
+  EXPECT_EQ(ResourceId::fromArgument(u"#65535").ordinal, 65535);
+  // Not ordinals: out of range, not digits, a lone '#'.
+  EXPECT_FALSE(ResourceId::fromArgument(u"#65536").isOrdinal());
+  EXPECT_FALSE(ResourceId::fromArgument(u"#1a").isOrdinal());
+  EXPECT_FALSE(ResourceId::fromArgument(u"#").isOrdinal());
+  EXPECT_TRUE(ResourceId(u"\u00e9t\u00e9").matches(ResourceId(u"\u00c9T\u00c9")));
+  EXPECT_FALSE(ResourceId(u"AB").matches(ResourceId(u"ABC")));
+}
+
+TEST_F(ResourceDirectoryFile, CutShortFileKeepsTheRecordsBeforeTheDamage) {
+  // Every cut point: the reader must never look past the end (checked under
+  // the sanitizers) and must keep exactly the records that are complete.
+  for (size_t cut = 0; cut < bytes.size(); cut += 7) {
+    std::vector<unsigned char> part(bytes.begin(), bytes.begin() + cut);
+    ResourceDirectory cutShort(part.data(), part.size());
+    ASSERT_LE(cutShort.entries().size(), dir.entries().size());
+    for (const auto& e : cutShort.entries()) ASSERT_LE(e.data + e.size, part.data() + part.size());
+  }
+  std::vector<unsigned char> part(bytes.begin(), bytes.begin() + bytes.size() - 4);  // the last record loses its one data byte
+  ResourceDirectory cutShort(part.data(), part.size());
+  EXPECT_FALSE(cutShort.intact());
+  EXPECT_EQ(cutShort.entries().size(), dir.entries().size() - 1);
+}
+
+TEST(ResourceDirectory, ImpossibleSizesStopTheReader) {
+  auto bytes = testResources();
+  // The second record (the first resource) claims more data than there is.
+  bytes[32] = bytes[33] = bytes[34] = bytes[35] = 0xFF;
+  ResourceDirectory dir(bytes.data(), bytes.size());
+  EXPECT_FALSE(dir.intact());
+  EXPECT_TRUE(dir.entries().empty());
+
+  const unsigned char headerTooSmall[] = {0, 0, 0, 0, 4, 0, 0, 0};
+  EXPECT_FALSE(ResourceDirectory(headerTooSmall, sizeof headerTooSmall).intact());
+  EXPECT_TRUE(ResourceDirectory(nullptr, 0).intact());
+}
 
 uint8_t alpha(uint32_t argb) { return argb >> 24; }
 int red(uint32_t argb) { return (argb >> 16) & 0xFF; }
@@ -44,25 +141,17 @@ class ResourceFunctions : public ::testing::Test {
   HANDLE load(int id, int cx, int cy) { return LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, cx, cy, 0); }
 };
 
-// That each size asked for comes at that size is a conformance test
-// (icon_size_test.cpp); here that 32 is the group's own 32-pixel image, not
-// the 24 one enlarged.
-TEST_F(ResourceFunctions, PlayIconAt32IsItsOwn32PixelImage) {
-  HANDLE large = load(111, 32, 32);
-  ASSERT_NE(large, nullptr);
-  wince::ResourceDirectory dir(bytes.data(), bytes.size());
-  const auto* group = dir.find(14, 111);
+// The sizes asked for, 0 x 0 and LoadIconW's standard size are conformance
+// tests (icon_size_test.cpp); here that each is the group's own image of
+// that size (32 is not the 24 one enlarged), also when only one side is
+// given (desktop Win32, under Wine, keeps the group's first width instead),
+// and what the faces look like.
+TEST_F(ResourceFunctions, ButtonFacesAreTheGroupsOwnImagesRoundWithTransparentCorners) {
+  ResourceDirectory dir(bytes.data(), bytes.size());
+  const auto* group = dir.find(kRtGroupIcon, 111);
   auto entries = wince::parseGroupIcon(group->data, group->size);
   ASSERT_TRUE(entries);
   ASSERT_EQ(entries->size(), 2u);
-  const auto* icon32 = dir.find(3, (*entries)[1].iconId);
-  auto drawn32 = wince::decodeIconImage(icon32->data, icon32->size);
-  ASSERT_TRUE(drawn32);
-  EXPECT_EQ(image(large).argb, drawn32->argb);
-  EXPECT_TRUE(DestroyIcon(static_cast<HICON>(large)));
-}
-
-TEST_F(ResourceFunctions, ButtonFacesAreRoundWithTransparentCorners) {
   for (int size : {24, 32}) {
     SCOPED_TRACE(size);
     HANDLE normal = load(111, size, size);
@@ -70,12 +159,17 @@ TEST_F(ResourceFunctions, ButtonFacesAreRoundWithTransparentCorners) {
     const IconImage& n = image(normal);
     const IconImage& p = image(pressed);
     ASSERT_EQ(n.argb.size(), static_cast<size_t>(size * size));
+    const auto* own = dir.find(kRtIcon, (*entries)[size == 24 ? 0 : 1].iconId);
+    auto decoded = wince::decodeIconImage(own->data, own->size);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(n.argb, decoded->argb);
+    HANDLE oneSide = load(111, 0, size);
+    EXPECT_EQ(image(oneSide).argb, n.argb);
+    DestroyIcon(static_cast<HICON>(oneSide));
     auto at = [size](const IconImage& img, int x, int y) { return img.argb[y * size + x]; };
     for (const IconImage* img : {&n, &p}) {
-      EXPECT_EQ(alpha(at(*img, 0, 0)), 0);
-      EXPECT_EQ(alpha(at(*img, size - 1, 0)), 0);
-      EXPECT_EQ(alpha(at(*img, 0, size - 1)), 0);
-      EXPECT_EQ(alpha(at(*img, size - 1, size - 1)), 0);
+      for (const POINT corner : {POINT{0, 0}, POINT{size - 1, 0}, POINT{0, size - 1}, POINT{size - 1, size - 1}})
+        EXPECT_EQ(alpha(at(*img, corner.x, corner.y)), 0);
       EXPECT_EQ(alpha(at(*img, size / 2, size / 2)), 255);
       // The edge of the face is anti-aliased: partly covered pixels exist.
       int partial = 0;
@@ -95,18 +189,6 @@ TEST_F(ResourceFunctions, ButtonFacesAreRoundWithTransparentCorners) {
     DestroyIcon(static_cast<HICON>(normal));
     DestroyIcon(static_cast<HICON>(pressed));
   }
-}
-
-// The sizes asked for, 0 x 0 and LoadIconW's standard size are conformance
-// tests (icon_size_test.cpp). One side given alone takes the image of that
-// size here; desktop Win32 (Wine) keeps the group's first width instead.
-TEST_F(ResourceFunctions, OneSideGivenTakesTheImageOfThatSize) {
-  HANDLE h = load(111, 0, 32);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(image(h).width, 32);
-  EXPECT_EQ(image(h).height, 32);
-  DestroyIcon(static_cast<HICON>(h));
-  EXPECT_EQ(liveIcons(), 0);
 }
 
 TEST(GroupIconChoice, ExactThenClosestPreferringLargerAndDeeper) {
@@ -143,14 +225,12 @@ TEST_F(ResourceFunctions, SetupPackageIsPaletteImageWithMask) {
 
 // Missing icons and raw data taken for an icon are conformance tests
 // (library_test.cpp); here a module the device does not know and an icon
-// asked for as a bitmap, which the device's loader does not make.
-TEST_F(ResourceFunctions, NoIconFromAnUnknownModuleOrAsABitmap) {
+// asked for as a bitmap, which the device's loader does not make, and the
+// count of icons over loads and destroys.
+TEST_F(ResourceFunctions, DestroyIconBalancesLoadsAndFailedLoadsMakeNoIcon) {
   EXPECT_EQ(LoadImageW(stranger, MAKEINTRESOURCEW(111), IMAGE_ICON, 24, 24, 0), nullptr);
   EXPECT_EQ(LoadImageW(module, MAKEINTRESOURCEW(111), IMAGE_BITMAP, 24, 24, 0), nullptr);
   EXPECT_EQ(liveIcons(), 0);
-}
-
-TEST_F(ResourceFunctions, DestroyIconBalancesLoads) {
   HANDLE a = load(111, 24, 24), b = load(112, 32, 32);
   HICON c = LoadIconW(module, u"PACKAGE");
   EXPECT_EQ(liveIcons(), 3);
@@ -231,19 +311,14 @@ TEST(IconDecoding, PaletteImagesTakeTransparencyFromTheMask) {
   ASSERT_TRUE(img);
   EXPECT_EQ(img->width, 8);
   EXPECT_EQ(img->height, 2);
-  EXPECT_EQ(img->argb[0], 0xFF000000u);
-  EXPECT_EQ(img->argb[1], 0xFFFF0000u);
-  EXPECT_EQ(img->argb[8], 0xFFFF0000u);
-  EXPECT_EQ(img->argb[11], 0xFFFF0000u);
-  EXPECT_EQ(img->argb[12], 0u);
-  EXPECT_EQ(img->argb[15], 0u);
+  const uint32_t k = 0xFF000000, r = 0xFFFF0000;
+  EXPECT_EQ(img->argb, (std::vector<uint32_t>{k, r, k, r, k, r, k, r, r, r, r, r, 0, 0, 0, 0}));
 
   // 4 bits, 2 x 1: high nibble first.
   auto four = dib(2, 1, 4, {0, 0x00FF00, 0x0000FF}, {0x21, 0, 0, 0}, {0x40, 0, 0, 0});
   img = wince::decodeIconImage(four.data(), four.size());
   ASSERT_TRUE(img);
-  EXPECT_EQ(img->argb[0], 0xFF0000FFu);
-  EXPECT_EQ(img->argb[1], 0u);
+  EXPECT_EQ(img->argb, (std::vector<uint32_t>{0xFF0000FF, 0}));
 
   // Cut short anywhere inside the colour bits: refused, never read past.
   for (size_t cut = 0; cut < one.size() - 8; ++cut)
