@@ -113,21 +113,12 @@ class DeviceTest : public ::testing::Test {
   wince::FaultPlan& plan() { return device().faults(); }
   // The live objects of each kind, as one line to compare before and after.
   std::string liveObjects() { return device().accounting().report(); }
-  // A tap on the item's title, answering OK to the box it may show.
-  void tapTitle(bool answerBox = true) {
-    POINT p = onItem(100, 10);
-    input(wince::InputEvent::Kind::PenDown, p.x, p.y);
-    input(wince::InputEvent::Kind::PenUp, p.x, p.y);
-    if (answerBox) device().input().push(wince::InputEvent{wince::InputEvent::Kind::AnswerBox, {}, 0, IDOK, {}});
-    windows().runUntilIdle();
-  }
   TodayShell::Item* item() { return session.today() ? session.today()->find(kItemName) : nullptr; }
   // Time passes until the Today shell's next refresh query.
   void nextRefresh() { windows().wait(TodayShell::kRefreshMs); }
   void input(wince::InputEvent::Kind kind, int x, int y) {
     device().input().push(wince::InputEvent{kind, POINT{x, y}, 0, 0, {}});
   }
-  void wait(uint64_t ms) { device().input().push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, ms, 0, {}}); }
   void tap(int x, int y) {
     testing::queueTap(device(), POINT{x, y});
     windows().runUntilIdle();
