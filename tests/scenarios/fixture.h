@@ -82,11 +82,6 @@ inline std::u16string windowText(HWND h) {
   return buf;
 }
 
-// The text of a string value as stored (up to its terminator).
-inline std::u16string storedText(const wince::RegistryStore::Value& v) {
-  return wince::RegistryStore::textOf(v.bytes);
-}
-
 // The two layouts of the item's buttons: a large Play button (IconSize 1,
 // and an item with no settings at all) or five buttons alike.
 enum class IconSize { Large, Standard };
@@ -102,7 +97,6 @@ class DeviceTest : public ::testing::Test {
   wince::WindowManager& windows() { return device().windows(); }
 
   void registerItem(DWORD enabled = 1) { registerTodayItem(reg(), "WMP Crestune", "crestitem.dll", enabled); }
-  void setIconSize(DWORD v) { storeSetting("IconSize", v); }
   void storeSetting(const char* name, DWORD v) {
     reg().setValue(kSettingsKey, name, REG_DWORD, wince::RegistryStore::dwordBytes(v));
   }
