@@ -164,7 +164,9 @@ TEST_F(Options, OnlyOkTheCancelButtonAndACloseFromOutsideEndThePage) {
     EXPECT_TRUE(IsWindowEnabled(today)) << "the owner stays disabled";
     // The library keeps the player's path from its first page on; after
     // that a page leaves nothing behind.
-    if (closed) EXPECT_EQ(held, hand.objectsHeld());
+    if (closed) {
+      EXPECT_EQ(held, hand.objectsHeld());
+    }
     for (size_t i = 0; i < before.size(); ++i) {
       Stored after = setting(names[i]);
       EXPECT_TRUE(before[i].type == after.type && before[i].bytes == after.bytes) << narrow(names[i]);
