@@ -281,9 +281,10 @@ TEST_F(Item, AMissingPlayerProgramIsReportedByItsPath) {
 }
 
 TEST_F(Item, UnloadingUnregistersTheClassQuietly) {
-  makeItem();
+  DestroyWindow(makeItem());
   HMODULE instance = item;
-  EXPECT_TRUE(freeItem());
+  item = nullptr;  // freed here rather than at the end
+  EXPECT_TRUE(FreeLibrary(instance));
   platform.wait(200);
   EXPECT_FALSE(UnregisterClassW(TEXT("_WMPCrestuneClass"), instance)) << "nothing left to unregister";
   EXPECT_TRUE(hand.boxes().empty());

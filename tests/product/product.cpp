@@ -247,12 +247,4 @@ void ProductTest::keepWmv() {
   keptWmv = true;
 }
 
-bool ProductTest::freeItem() {
-  if (IsWindow(itemWindow)) DestroyWindow(itemWindow);
-  itemWindow = nullptr;
-  bool freed = FreeLibrary(item);
-  item = nullptr;
-  return freed;
-}
-
 }  // namespace product

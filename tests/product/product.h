@@ -103,8 +103,6 @@ class ProductTest : public ::testing::Test {
   Stored setting(LPCWSTR name) { return readValue(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, name); }
   void storeDword(LPCWSTR name, DWORD v) { writeDword(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, name, v); }
   void storeText(LPCWSTR name, LPCWSTR v) { writeText(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, name, v); }
-  // Frees the item library; true when FreeLibrary succeeded.
-  bool freeItem();
   // The options page run as the Today settings run it, `driver` doing the
   // person's part inside its loop; answers the dialog's result.
   INT_PTR runPage(std::function<void(HWND)> driver);

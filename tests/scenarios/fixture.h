@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -172,11 +171,6 @@ class DeviceTest : public ::testing::Test {
     testing::queueTap(device(), POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
   }
   HWND openDialogWindow() { return testing::openDialogWindow(device()); }
-  std::optional<DWORD> storedDword(const char* key, const char* name) {
-    auto v = reg().getValue(key, name);
-    if (!v || v->type != REG_DWORD || v->bytes.size() != 4) return std::nullopt;
-    return static_cast<DWORD>(v->bytes[0] | (v->bytes[1] << 8) | (v->bytes[2] << 16) | (v->bytes[3] << 24));
-  }
   std::vector<UINT> received() {
     std::vector<UINT> codes;
     for (const auto& m : session.player().takeNew()) codes.push_back(m.message);
