@@ -56,8 +56,8 @@ const Step kTheItemStarts[] = {
     FACES_LOADED(32),
     {"ShowWindow", nullptr, 5, 0, 0, 0},
 };
-// refresh, no player
-const Step kRefreshNoPlayer[] = {
+// the refresh query, player up or not: the player looked for
+const Step kRefresh[] = {
     {"FindWindowW", "Windows Media", 0, 0, 0, 0},
 };
 // paint, title view
@@ -68,10 +68,6 @@ const Step kPaintTitleView[] = {
     {"DrawTextW", "Windows Media Player Crestune", 36, 0, 0, 0},
     {"DeleteObject", nullptr, 0, 0, 0, sameAs(6)},
     {"EndPaint", nullptr, 0, 0, 0, 0},
-};
-// refresh, player up
-const Step kRefreshPlayerUp[] = {
-    {"FindWindowW", "Windows Media", 0, 0, 0, 0},
 };
 // paint, buttons view
 const Step kPaintButtonsView[] = {
@@ -232,9 +228,9 @@ const Step kRemove[] = {
 
 const Case kCases[] = {
     {"the item starts", Action::StartItem, 0, ROWS(kTheItemStarts)},
-    {"refresh, no player", Action::RefreshAway, 0, ROWS(kRefreshNoPlayer)},
+    {"refresh, no player", Action::RefreshAway, 0, ROWS(kRefresh)},
     {"paint, title view", Action::PaintTitle, 0, ROWS(kPaintTitleView)},
-    {"refresh, player up", Action::RefreshPlayer, 0, ROWS(kRefreshPlayerUp)},
+    {"refresh, player up", Action::RefreshPlayer, 0, ROWS(kRefresh)},
     {"paint, buttons view", Action::PaintButtons, 0, ROWS(kPaintButtonsView)},
     {"tap Play", Action::TapButton, 0, ROWS(kTapPlay)},
     {"tap Pause", Action::TapButton, 1, ROWS(kTapPause)},

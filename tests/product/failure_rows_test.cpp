@@ -42,7 +42,8 @@ TEST_F(Failure, NoClassOrNoWindowMeansNoItemAndNoMessage) {
 }
 
 // The key there but not opened: the item comes up with what a library
-// holds on its first load: large Play, English.
+// holds on its first load: large Play, English, wmplayer.exe (whose launch,
+// made to fail, names it).
 TEST_F(Failure, UnreadableSettingsGiveTheFirstLoadsDefaults) {
   chosenSettings();
   startPlayer();
@@ -54,6 +55,12 @@ TEST_F(Failure, UnreadableSettingsGiveTheFirstLoadsDefaults) {
   holdBesideTheButtons();
   EXPECT_EQ(std::vector<UINT>{0x8037}, received()) << "the English menu";
   EXPECT_TRUE(hand.boxes().empty());
+  stopPlayer();
+  refresh();
+  hand.failNext("ShellExecuteExW");
+  std::vector<ShownBox> boxes = tapTheTitle();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(WString(TEXT("\"wmplayer.exe\" no found.")), boxes[0].text);
 }
 
 // Play's normal face not loaded: its box, and no button after it; Play's
@@ -98,7 +105,9 @@ TEST_F(Failure, AMenuThatCannotBeMadeShowsNothing) {
   EXPECT_EQ(std::vector<UINT>{0x80C8}, received()) << "the item goes on";
 }
 
-TEST_F(Failure, APlayerThatCannotStartIsReportedInTheItemsLanguage) {
+// A player that cannot start is reported in the item's language, and the
+// next tap tries again.
+TEST_F(Failure, APlayerThatCannotStartIsReportedAndTheNextTapTriesAgain) {
   chosenSettings();
   makeItem();
   refresh();
@@ -106,6 +115,9 @@ TEST_F(Failure, APlayerThatCannotStartIsReportedInTheItemsLanguage) {
   std::vector<ShownBox> boxes = tapTheTitle();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ(WString(TEXT("\"\\nowhere\\wmplayer.exe\" no encontrado.")), boxes[0].text);
+  int launches = 0;
+  tapTheTitle(&launches);
+  EXPECT_EQ(1, launches);
 }
 
 // ---- The options page ------------------------------------------------------------
@@ -143,9 +155,7 @@ TEST_F(Failure, ThePageGoesOnWhenItsCallsFail) {
     INT_PTR result = runPage([&](HWND page) {
       if (r.control)
         SendMessageW(page, WM_COMMAND, MAKEWPARAM(r.control, 0), reinterpret_cast<LPARAM>(GetDlgItem(page, r.control)));
-      WCHAR path[64] = {};
-      GetDlgItemTextW(page, kPath, path, 64);
-      EXPECT_EQ(WString(TEXT("\\nowhere\\wmplayer.exe")), WString(path));
+      EXPECT_EQ(WString(TEXT("\\nowhere\\wmplayer.exe")), textOf(page, kPath));
       EXPECT_EQ(BST_CHECKED, SendDlgItemMessageW(page, 1006, BM_GETCHECK, 0, 0)) << "the item's Standard Buttons";
       SendDlgItemMessageW(page, 1019, BM_CLICK, 0, 0);
     });

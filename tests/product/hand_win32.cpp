@@ -164,14 +164,20 @@ template <class F>
 static F real(const char* call) {
   return reinterpret_cast<F>(realOf[call]);
 }
+// The stand-in for each call that can be made to fail.
+static std::map<std::string, void*>& failingOf() {
+  static std::map<std::string, void*> stands;
+  return stands;
+}
 
 // Each fails as the platform documents: the failure value, the last error
 // set where the call has one.
-#define FAILS(type, name, params, args, failure) \
-  static type WINAPI fail##name params {         \
-    if (failing(#name)) return failure;          \
-    return real<decltype(&name)>(#name) args;    \
-  }
+#define FAILS(type, name, params, args, failure)                                          \
+  static type WINAPI fail##name params {                                                  \
+    if (failing(#name)) return failure;                                                   \
+    return real<decltype(&name)>(#name) args;                                             \
+  }                                                                                       \
+  [[maybe_unused]] static const bool known##name = (failingOf()[#name] = (void*)fail##name, true);
 #define OR_ERROR(error, value) (SetLastError(error), value)
 FAILS(ATOM, RegisterClassW, (const WNDCLASSW* c), (c), OR_ERROR(ERROR_NOT_ENOUGH_MEMORY, 0))
 FAILS(BOOL, UnregisterClassW, (LPCWSTR c, HINSTANCE i), (c, i), OR_ERROR(ERROR_CLASS_HAS_WINDOWS, FALSE))
@@ -196,17 +202,6 @@ FAILS(INT_PTR, DialogBoxIndirectParamW, (HINSTANCE i, LPCDLGTEMPLATEW t, HWND p,
 FAILS(HRSRC, FindResourceW, (HMODULE m, LPCWSTR n, LPCWSTR t), (m, n, t),
       OR_ERROR(ERROR_RESOURCE_NAME_NOT_FOUND, nullptr))
 FAILS(HGLOBAL, LoadResource, (HMODULE m, HRSRC r), (m, r), OR_ERROR(ERROR_RESOURCE_NAME_NOT_FOUND, nullptr))
-
-#define FAILING(name) {#name, (void*)fail##name}
-static const struct {
-  const char* call;
-  void* replacement;
-} kFailing[] = {
-    FAILING(LoadResource),    FAILING(RegisterClassW),      FAILING(UnregisterClassW), FAILING(CreateWindowExW),
-    FAILING(RegOpenKeyExW),   FAILING(RegCreateKeyExW),     FAILING(RegSetValueExW),   FAILING(RegDeleteKeyW),
-    FAILING(LoadImageW),      FAILING(CreateFontIndirectW), FAILING(CreatePopupMenu),  FAILING(ShellExecuteExW),
-    FAILING(GetOpenFileNameW), FAILING(DialogBoxIndirectParamW), FAILING(FindResourceW),
-};
 
 // Points a module's import of `name`, from whichever DLL, at `replacement`,
 // keeping the address it held as the real function.
@@ -236,14 +231,12 @@ bool patchImport(HMODULE module, const char* name, void* replacement) {
 
 void Hand::failNext(const char* call, int times, int after) {
   planned[call] = Planned{times, after};
-  bool known = false, patched = false;
-  for (const auto& f : kFailing) {
-    if (strcmp(f.call, call) != 0) continue;
-    known = true;
-    for (LPCWSTR library : {L"crestitem.dll", L"setup.dll"})
-      if (HMODULE m = GetModuleHandleW(library)) patched |= patchImport(m, call, f.replacement);
-  }
-  EXPECT_TRUE(known && patched) << call << " cannot be made to fail: no stand-in, or no library imports it";
+  auto stand = failingOf().find(call);
+  bool patched = false;
+  for (LPCWSTR library : {L"crestitem.dll", L"setup.dll"})
+    if (HMODULE m = GetModuleHandleW(library); m && stand != failingOf().end())
+      patched |= patchImport(m, call, stand->second);
+  EXPECT_TRUE(patched) << call << " cannot be made to fail: no stand-in, or no library imports it";
 }
 int Hand::failuresPending() {
   int n = 0;

@@ -11,16 +11,6 @@ constexpr int kLarge = 1009, kStandard = 1006, kDisplayLabel = 1010, kPlayerLabe
               kBrowse = 1018, kCancel = 1019, kLink = 1014, kCreditTitle = 1011, kCreditVersion = 1012,
               kCopyright = 1013;
 
-WString textOf(HWND dialog, int id) {
-  WCHAR text[2048] = {};
-  GetDlgItemTextW(dialog, id, text, 2048);
-  return text;
-}
-WString captionOf(HWND dialog) {
-  WCHAR text[128] = {};
-  GetWindowTextW(dialog, text, 128);
-  return text;
-}
 bool checked(HWND dialog, int id) { return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 class Options : public ProductTest {
@@ -46,57 +36,44 @@ class Options : public ProductTest {
 };
 
 // The page's words, in the language stored when no item window exists, or
-// the one the item window was made with while one does.
-TEST_F(Options, ThePageSpeaksTheItemsLanguage) {
+// the one the item window was made with while one does; and the stored
+// size (Large Buttons for IconSize 1 alone) and path.
+TEST_F(Options, ThePageSpeaksTheItemsLanguageAndShowsTheStoredSizeAndPath) {
   static const struct {
     int itemLanguage;  // -1: no item window
-    DWORD storedLanguage;
+    DWORD storedLanguage, iconSize;
     const WCHAR* texts[7];  // caption, display label, large, standard, player label, browse, cancel
   } rows[] = {
-      {-1, 0, {TEXT("Settings"), TEXT("Display:"), TEXT("Large Buttons"), TEXT("Standard Buttons"),
-               TEXT("Windows Media Player Application:"), TEXT("Browse..."), TEXT("Cancel")}},
-      {-1, 1, {TEXT("Configuración"), TEXT("Mostrar:"), TEXT("Iconos Grandes"), TEXT("Iconos Clásicos"),
-               TEXT("Ejecutable de Windows Media Player:"), TEXT("Examinar..."), TEXT("Cancelar")}},
-      {-1, 2, {TEXT("Configuración"), TEXT("Mostrar:"), TEXT("Iconos Grandes")}},
-      {0, 1, {TEXT("Settings"), TEXT("Display:"), TEXT("Large Buttons")}},
-      {1, 0, {TEXT("Configuración"), TEXT("Mostrar:"), TEXT("Iconos Grandes")}},
+      {-1, 0, 1, {TEXT("Settings"), TEXT("Display:"), TEXT("Large Buttons"), TEXT("Standard Buttons"),
+                  TEXT("Windows Media Player Application:"), TEXT("Browse..."), TEXT("Cancel")}},
+      {-1, 1, 0, {TEXT("Configuración"), TEXT("Mostrar:"), TEXT("Iconos Grandes"), TEXT("Iconos Clásicos"),
+                  TEXT("Ejecutable de Windows Media Player:"), TEXT("Examinar..."), TEXT("Cancelar")}},
+      {-1, 2, 32, {TEXT("Configuración"), TEXT("Mostrar:"), TEXT("Iconos Grandes")}},
+      {0, 1, 1, {TEXT("Settings"), TEXT("Display:"), TEXT("Large Buttons")}},
+      {1, 0, 32, {TEXT("Configuración"), TEXT("Mostrar:"), TEXT("Iconos Grandes")}},
   };
   static const int ids[] = {0, kDisplayLabel, kLarge, kStandard, kPlayerLabel, kBrowse, kCancel};
+  const WCHAR* path = TEXT("\\Storage Card\\Media\\player.exe");
   for (const auto& r : rows) {
-    SCOPED_TRACE(testing::Message() << "item language " << r.itemLanguage << ", stored " << r.storedLanguage);
-    if (r.itemLanguage >= 0) {
-      storeDword(TEXT("Language"), static_cast<DWORD>(r.itemLanguage));
-      makeItem();
-    }
+    SCOPED_TRACE(testing::Message() << "item language " << r.itemLanguage << ", stored " << r.storedLanguage
+                                    << ", IconSize " << r.iconSize);
+    storeSettings(r.itemLanguage < 0 ? r.storedLanguage : static_cast<DWORD>(r.itemLanguage), r.iconSize, path);
+    if (r.itemLanguage >= 0) makeItem();
     storeDword(TEXT("Language"), r.storedLanguage);
     INT_PTR result = runPage([&](HWND page) {
       for (int i = 0; i < 7 && r.texts[i]; ++i)
-        EXPECT_EQ(WString(r.texts[i]), i ? textOf(page, ids[i]) : captionOf(page)) << "control " << ids[i];
+        EXPECT_EQ(WString(r.texts[i]), textOf(page, ids[i])) << "control " << ids[i];
       // The credit lines keep their own words in both languages.
       EXPECT_EQ(WString(TEXT("Windows Media Player Crestune")), textOf(page, kCreditTitle));
       EXPECT_EQ(WString(TEXT("Version 1.0 Build 0604")), textOf(page, kCreditVersion));
       EXPECT_EQ(WString(TEXT("(c) 2026 the Crestune team")), textOf(page, kCopyright));
       EXPECT_EQ(WString(TEXT("team@crestune.org")), textOf(page, kLink));
+      EXPECT_EQ(r.iconSize == 1, checked(page, kLarge));
+      EXPECT_EQ(r.iconSize != 1, checked(page, kStandard));
+      EXPECT_EQ(WString(path), textOf(page, kPath));
       SendDlgItemMessageW(page, kCancel, BM_CLICK, 0, 0);
     });
     EXPECT_EQ(kCancel, result);
-  }
-}
-
-TEST_F(Options, TheStoredSizeAndPathShow) {
-  static const struct {
-    DWORD iconSize;
-    int checkedId, uncheckedId;
-  } rows[] = {{1, kLarge, kStandard}, {0, kStandard, kLarge}, {32, kStandard, kLarge}};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.iconSize);
-    storeSettings(0, r.iconSize, TEXT("\\Storage Card\\Media\\player.exe"));
-    runPage([&](HWND page) {
-      EXPECT_TRUE(checked(page, r.checkedId));
-      EXPECT_FALSE(checked(page, r.uncheckedId));
-      EXPECT_EQ(WString(TEXT("\\Storage Card\\Media\\player.exe")), textOf(page, kPath));
-      SendDlgItemMessageW(page, kCancel, BM_CLICK, 0, 0);
-    });
   }
 }
 
@@ -154,27 +131,46 @@ TEST_F(Options, TheCreditLinesSitFifteenPixelsApartAboveTheBottom) {
 }
 
 // IDCANCEL is no way out, and the link, Browse and Cancel answer plain
-// clicks only; what was changed before Cancel is forgotten.
-TEST_F(Options, OnlyOkAndTheCancelButtonEndThePage) {
+// clicks only. The Cancel button, or WM_CLOSE from outside (as a shell or a
+// task manager closes a window), ends the page as Cancel: what was changed
+// is forgotten, its fonts released and its owner enabled again.
+TEST_F(Options, OnlyOkTheCancelButtonAndACloseFromOutsideEndThePage) {
   storeSettings(0, 1, TEXT("\\Windows\\wmplayer.exe"));
   hand.standInForMail();
   const LPCWSTR names[] = {TEXT("IconSize"), TEXT("Language"), TEXT("WMPApplication")};
   std::vector<Stored> before;
   for (LPCWSTR n : names) before.push_back(setting(n));
-  INT_PTR result = runPage([&](HWND page) {
-    for (WPARAM w : {WPARAM{IDCANCEL}, MAKEWPARAM(kLink, 1 /* STN_DBLCLK */), MAKEWPARAM(kBrowse, 1), MAKEWPARAM(kCancel, 1)}) {
-      SendMessageW(page, WM_COMMAND, w, 0);
-      EXPECT_TRUE(IsWindowVisible(page)) << "WM_COMMAND " << w << " closed the page";
+  for (bool closed : {false, true}) {
+    SCOPED_TRACE(closed ? "WM_CLOSE" : "Cancel");
+    const std::string held = hand.objectsHeld();
+    HWND shown = nullptr;
+    INT_PTR result = runPage([&](HWND page) {
+      shown = page;
+      for (WPARAM w : {WPARAM{IDCANCEL}, MAKEWPARAM(kLink, 1 /* STN_DBLCLK */), MAKEWPARAM(kBrowse, 1),
+                       MAKEWPARAM(kCancel, 1)}) {
+        SendMessageW(page, WM_COMMAND, w, 0);
+        EXPECT_TRUE(IsWindowVisible(page)) << "WM_COMMAND " << w << " closed the page";
+      }
+      EXPECT_TRUE(hand.mailOpened(1000).empty()) << "a notification other than a click opened the link";
+      SendDlgItemMessageW(page, kStandard, BM_CLICK, 0, 0);
+      SetDlgItemTextW(page, kPath, TEXT("\\Somewhere\\else.exe"));
+      if (closed)
+        SendMessageW(page, WM_CLOSE, 0, 0);
+      else
+        SendDlgItemMessageW(page, kCancel, BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(kCancel, result);
+    EXPECT_FALSE(IsWindow(shown));
+    EXPECT_TRUE(IsWindowEnabled(today)) << "the owner stays disabled";
+    // The library keeps the player's path from its first page on; after
+    // that a page leaves nothing behind.
+    if (closed) {
+      EXPECT_EQ(held, hand.objectsHeld());
     }
-    EXPECT_TRUE(hand.mailOpened(1000).empty()) << "a notification other than a click opened the link";
-    SendDlgItemMessageW(page, kStandard, BM_CLICK, 0, 0);
-    SetDlgItemTextW(page, kPath, TEXT("\\Somewhere\\else.exe"));
-    SendDlgItemMessageW(page, kCancel, BM_CLICK, 0, 0);
-  });
-  EXPECT_EQ(kCancel, result);
-  for (size_t i = 0; i < before.size(); ++i) {
-    Stored after = setting(names[i]);
-    EXPECT_TRUE(before[i].type == after.type && before[i].bytes == after.bytes) << narrow(names[i]);
+    for (size_t i = 0; i < before.size(); ++i) {
+      Stored after = setting(names[i]);
+      EXPECT_TRUE(before[i].type == after.type && before[i].bytes == after.bytes) << narrow(names[i]);
+    }
   }
 }
 

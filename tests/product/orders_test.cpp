@@ -28,7 +28,6 @@ class Orders : public ProductTest {
     if (madeClass) deleteClassKey(WMV_CLASS);
     ProductTest::TearDown();
   }
-  void press(int x, int y) { tap(x, y); }
   static void confirm(HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDOK, 0); }
 
   // The state a case starts from, set up before the recording.
@@ -91,10 +90,10 @@ class Orders : public ProductTest {
         paint();
         break;
       case Action::TapButton:
-        press(buttons[c.arg].x, buttons[c.arg].y);
+        tap(buttons[c.arg].x, buttons[c.arg].y);
         break;
       case Action::TapTitle:
-        press(100, 10);  // the hand answers the box
+        tap(100, 10);  // the hand answers the box
         break;
       case Action::HoldMenu:
         hand.chooseFromNextMenu(entries[c.arg]);
@@ -111,9 +110,7 @@ class Orders : public ProductTest {
         DestroyWindow(itemWindow);
         break;
       case Action::OptionsConfirm:
-        hand.driveNextDialog(confirm);
-        DialogBoxParamW(item, MAKEINTRESOURCEW(500), today, optionsProc, 0);
-        hand.driveNextDialog(nullptr);
+        runPage(confirm);
         break;
       case Action::Install:
       case Action::Reinstall:

@@ -65,6 +65,15 @@ std::string narrow(const WString& s) {
   return n;
 }
 
+WString textOf(HWND dialog, int id) {
+  WCHAR text[2048] = {};
+  if (id)
+    GetDlgItemTextW(dialog, id, text, 2048);
+  else
+    GetWindowTextW(dialog, text, 2048);
+  return text;
+}
+
 ApiPlatform* makePlatform() {
 #ifndef _WIN32
   wince::DeviceOptions options;
@@ -92,6 +101,12 @@ LRESULT CALLBACK ProductTest::todayProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
       FillRect(info->hdc, &info->rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
       return TRUE;
     }
+    case WM_WININICHANGE:
+      if (wp == 0xF2 && current()) {
+        current()->refreshes++;
+        current()->refreshedAt = GetTickCount();
+      }
+      break;
   }
   return DefWindowProcW(h, m, wp, lp);
 }
@@ -197,10 +212,15 @@ void ProductTest::holdBesideTheButtons() {
   pump();
 }
 
-std::vector<ShownBox> ProductTest::tapTheTitle() {
+std::vector<ShownBox> ProductTest::tapTheTitle(int* launches) {
   hand.forget();
+  if (launches) hand.startRecording();
   tap(100, 10);
   platform.wait(300);
+  if (launches) {
+    *launches = 0;
+    for (const orders::Call& c : hand.stopRecording()) *launches += c.name == "ShellExecuteExW";
+  }
   return hand.boxes();
 }
 
@@ -225,14 +245,6 @@ void ProductTest::keepWmv() {
   oldWmv = readValue(HKEY_CLASSES_ROOT, TEXT(".wmv"), nullptr);
   hadWmv = keyExists(HKEY_CLASSES_ROOT, TEXT(".wmv"));
   keptWmv = true;
-}
-
-bool ProductTest::freeItem() {
-  if (IsWindow(itemWindow)) DestroyWindow(itemWindow);
-  itemWindow = nullptr;
-  bool freed = FreeLibrary(item);
-  item = nullptr;
-  return freed;
 }
 
 }  // namespace product

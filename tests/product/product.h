@@ -71,6 +71,8 @@ class ProductTest : public ::testing::Test {
   TODAYLISTITEM record{};
   std::vector<Received> playerGot;  // what the player window received
   int watermarks = 0;                // the Today window's watermark requests
+  int refreshes = 0;                 // the refresh broadcasts (WM_WININICHANGE 0xF2) it heard
+  DWORD refreshedAt = 0;             // GetTickCount() at the last of them
   std::string heldBefore;            // hand.objectsHeld() before the libraries loaded
 
   void pump() { ApiPlatform::pump(); }
@@ -94,14 +96,13 @@ class ProductTest : public ::testing::Test {
   // A tap-and-hold on empty space beside the buttons, halfway down a large
   // item; the hand answers the menu it opens.
   void holdBesideTheButtons();
-  // A tap on the title, and the boxes it brought up (the hand answers them).
-  std::vector<ShownBox> tapTheTitle();
+  // A tap on the title, and the boxes it brought up (the hand answers them);
+  // `launches`, when given, counts the ShellExecuteExW calls it made.
+  std::vector<ShownBox> tapTheTitle(int* launches = nullptr);
   void deleteSettings();
   Stored setting(LPCWSTR name) { return readValue(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, name); }
   void storeDword(LPCWSTR name, DWORD v) { writeDword(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, name, v); }
   void storeText(LPCWSTR name, LPCWSTR v) { writeText(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY, name, v); }
-  // Frees the item library; true when FreeLibrary succeeded.
-  bool freeItem();
   // The options page run as the Today settings run it, `driver` doing the
   // person's part inside its loop; answers the dialog's result.
   INT_PTR runPage(std::function<void(HWND)> driver);
@@ -124,5 +125,7 @@ class ProductTest : public ::testing::Test {
 };
 
 std::string narrow(const WString& s);
+// The text of control `id` of a dialog; with id 0, the dialog's caption.
+WString textOf(HWND dialog, int id);
 
 }  // namespace product

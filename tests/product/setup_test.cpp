@@ -24,14 +24,7 @@ const Texts kSpanish{TEXT("Selección de Idioma de Configuración"),
 
 Texts textsOf(HWND d) {
   Texts t;
-  for (int id : {0, kPrompt, IDOK, IDCANCEL}) {
-    WCHAR text[256] = {};
-    if (id)
-      GetDlgItemTextW(d, id, text, 256);
-    else
-      GetWindowTextW(d, text, 256);
-    t.push_back(text);
-  }
+  for (int id : {0, kPrompt, IDOK, IDCANCEL}) t.push_back(textOf(d, id));
   return t;
 }
 
@@ -53,13 +46,6 @@ class Setup : public ProductTest {
     uninstallInit = hook<pfnUNINSTALL_INIT>("Uninstall_Init");
     uninstallExit = hook<pfnUNINSTALL_EXIT>("Uninstall_Exit");
     ASSERT_TRUE(installInit && installExit && uninstallInit && uninstallExit);
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = listenerProc;
-    wc.hInstance = programInstance();
-    wc.lpszClassName = TEXT("ProductListener");
-    RegisterClassW(&wc);
-    listener = CreateWindowExW(0, wc.lpszClassName, TEXT("listener"), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                               programInstance(), nullptr);
     keepWmv();
     hadTodayKeys = keyExists(HKEY_LOCAL_MACHINE, TEXT("Software\\Microsoft\\Today\\Items"));
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY);
@@ -71,17 +57,7 @@ class Setup : public ProductTest {
       RegDeleteKeyW(HKEY_LOCAL_MACHINE, TEXT("Software\\Microsoft\\Today"));
     }
     deleteClassKey(TEST_CLASS);
-    DestroyWindow(listener);
-    UnregisterClassW(TEXT("ProductListener"), programInstance());
     ProductTest::TearDown();
-  }
-  static LRESULT CALLBACK listenerProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == WM_WININICHANGE && wp == 0xF2) ++refreshes();
-    return DefWindowProcW(h, m, wp, lp);
-  }
-  static int& refreshes() {
-    static int n = 0;
-    return n;
   }
   static void registerItem() { writeDword(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY, TEXT("Type"), 4); }
   // .wmv names our class, whose open command is `command` (none when null).
@@ -103,19 +79,19 @@ class Setup : public ProductTest {
     Texts texts;
   } seen;
   // Install_Init with the chooser driven: `drive` does the person's part
-  // and answers the button that ends it.
+  // and answers the button that ends it (0: it ended the chooser itself).
   codeINSTALL_INIT install(BOOL again, std::function<int(HWND)> drive = [](HWND) { return IDOK; }) {
     seen = Seen{};
-    refreshes() = 0;
+    refreshes = 0;
     DWORD start = GetTickCount();
     hand.driveNextDialog([&, start](HWND d) {
       seen.shown = true;
       seen.after = GetTickCount() - start;
       seen.itemKey = keyExists(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY);
       seen.settings = keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY);
-      seen.refreshes = refreshes();
+      seen.refreshes = refreshes;
       seen.texts = textsOf(d);
-      SendDlgItemMessageW(d, drive(d), BM_CLICK, 0, 0);
+      if (int button = drive(d)) SendDlgItemMessageW(d, button, BM_CLICK, 0, 0);
     });
     codeINSTALL_INIT answer = installInit(nullptr, TRUE, again, PRODUCT_INSTALL_DIR);
     hand.driveNextDialog(nullptr);
@@ -126,7 +102,6 @@ class Setup : public ProductTest {
   pfnINSTALL_EXIT installExit = nullptr;
   pfnUNINSTALL_INIT uninstallInit = nullptr;
   pfnUNINSTALL_EXIT uninstallExit = nullptr;
-  HWND listener = nullptr;
   bool hadTodayKeys = false;
 };
 
@@ -169,21 +144,39 @@ TEST_F(Setup, TheChooserSpeaksTheSelectedLanguageAndWritesNothingBeforeOk) {
   EXPECT_LT(seen.after, 1000u) << "no wait before the chooser of a first installation";
   EXPECT_EQ(0, seen.refreshes);
   EXPECT_FALSE(seen.settings);
-  EXPECT_EQ(0, refreshes()) << "Install_Init broadcasts nothing";
+  EXPECT_EQ(0, refreshes) << "Install_Init broadcasts nothing";
   EXPECT_EQ(1u, setting(TEXT("Language")).dword());
 }
 
 // OK writes the first settings: the language chosen, IconSize 32, and the
-// player the .wmv association names, as REG_SZ of 2048 bytes.
-TEST_F(Setup, OkWritesTheFirstSettings) {
-  const struct {
-    std::vector<int> selected;
+// player the .wmv association names, as REG_SZ of 2048 bytes: the
+// command's first word, quoted or not, or wmplayer.exe when there is no
+// command.
+TEST_F(Setup, OkWritesTheFirstSettingsWithThePlayerTheWmvAssociationNames) {
+  static const struct {
+    const WCHAR* command;  // null: see associated
+    bool associated;
+    const WCHAR* path;
+    std::vector<int> selected;  // language entries selected before OK
     DWORD language;
-  } rows[] = {{{}, 0}, {{1}, 1}, {{1, 0}, 0}};
-  associate(TEXT("\"C:\\Program Files\\Windows Media Player\\wmplayer.exe\" /prefetch:6 /Open \"%L\""));
+  } rows[] = {
+      {TEXT("\"C:\\Program Files\\Windows Media Player\\wmplayer.exe\" /prefetch:6 /Open \"%L\""), true,
+       TEXT("C:\\Program Files\\Windows Media Player\\wmplayer.exe"), {}, 0},
+      {TEXT("C:\\Players\\mplayer2.exe /Play \"%L\""), true, TEXT("C:\\Players\\mplayer2.exe"), {1}, 1},
+      {TEXT("C:\\Program Files\\Player\\play.exe %1"), true, TEXT("C:\\Program"), {1, 0}, 0},
+      {TEXT("\"C:\\Unclosed Quote\\play.exe"), true, TEXT("C:\\Unclosed Quote\\play.exe"), {}, 0},
+      {nullptr, true, TEXT("wmplayer.exe"), {}, 0},   // a class without a command key
+      {nullptr, false, TEXT("wmplayer.exe"), {}, 0},  // no .wmv at all
+  };
   for (const auto& r : rows) {
-    SCOPED_TRACE(r.language);
+    SCOPED_TRACE(narrow(r.command ? r.command : r.associated ? TEXT("(no command)") : TEXT("(no .wmv)")));
     deleteSettings();
+    if (r.associated) {
+      associate(r.command);
+    } else {
+      deleteClassKey(TEST_CLASS);
+      RegDeleteKeyW(HKEY_CLASSES_ROOT, TEXT(".wmv"));
+    }
     EXPECT_EQ(codeINSTALL_INIT_CONTINUE, install(FALSE, [&](HWND d) {
                 for (int i : r.selected) selectLanguage(d, i);
                 return IDOK;
@@ -195,57 +188,33 @@ TEST_F(Setup, OkWritesTheFirstSettings) {
     Stored path = setting(TEXT("WMPApplication"));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), path.type);
     EXPECT_EQ(2048u, path.bytes.size());
-    EXPECT_EQ(WString(TEXT("C:\\Program Files\\Windows Media Player\\wmplayer.exe")), path.text());
+    EXPECT_EQ(WString(r.path), path.text());
   }
 }
 
-// The player's path from each kind of association: the command's first
-// word, quoted or not, or wmplayer.exe when there is no command.
-TEST_F(Setup, ThePlayerIsTheProgramTheWmvAssociationNames) {
+// Cancel, in either language, or the chooser closed from outside (WM_CLOSE,
+// as a shell or a task manager closes a window) stops the installation and
+// leaves whatever settings there were as they were.
+TEST_F(Setup, CancelInEitherLanguageOrACloseFromOutsideWritesNothing) {
   static const struct {
-    const WCHAR* command;  // null: see associated
-    bool associated;
-    const WCHAR* path;
-  } rows[] = {
-      {TEXT("\"C:\\Program Files\\Windows Media Player\\wmplayer.exe\" /prefetch:6 /Open \"%L\""), true,
-       TEXT("C:\\Program Files\\Windows Media Player\\wmplayer.exe")},
-      {TEXT("C:\\Players\\mplayer2.exe /Play \"%L\""), true, TEXT("C:\\Players\\mplayer2.exe")},
-      {TEXT("C:\\Program Files\\Player\\play.exe %1"), true, TEXT("C:\\Program")},
-      {TEXT("\"C:\\Unclosed Quote\\play.exe"), true, TEXT("C:\\Unclosed Quote\\play.exe")},
-      {nullptr, true, TEXT("wmplayer.exe")},   // a class without a command key
-      {nullptr, false, TEXT("wmplayer.exe")},  // no .wmv at all
-  };
+    int language;  // selected, or -1 (and no settings there before)
+    bool closed;
+  } rows[] = {{-1, false}, {0, false}, {1, false}, {-1, true}};
   for (const auto& r : rows) {
-    SCOPED_TRACE(narrow(r.command ? r.command : r.associated ? TEXT("(no command)") : TEXT("(no .wmv)")));
+    SCOPED_TRACE(testing::Message() << r.language << (r.closed ? ", closed" : ", Cancel"));
     deleteSettings();
-    if (r.associated) {
-      associate(r.command);
-    } else {
-      deleteClassKey(TEST_CLASS);
-      RegDeleteKeyW(HKEY_CLASSES_ROOT, TEXT(".wmv"));
-    }
-    EXPECT_EQ(codeINSTALL_INIT_CONTINUE, install(FALSE));
-    EXPECT_EQ(WString(r.path), setting(TEXT("WMPApplication")).text());
-    EXPECT_EQ(2048u, setting(TEXT("WMPApplication")).bytes.size());
-  }
-}
-
-// Cancel, in either language, stops the installation and leaves whatever
-// settings there were as they were.
-TEST_F(Setup, CancelInEitherLanguageWritesNothing) {
-  for (int language : {-1, 0, 1}) {
-    SCOPED_TRACE(language);
-    deleteSettings();
-    if (language >= 0) {
+    if (r.language >= 0) {
       storeDword(TEXT("Language"), 7);
       storeDword(TEXT("IconSize"), 1);
     }
     EXPECT_EQ(codeINSTALL_INIT_CANCEL, install(FALSE, [&](HWND d) {
-                if (language >= 0) selectLanguage(d, language);
-                return IDCANCEL;
+                if (r.language >= 0) selectLanguage(d, r.language);
+                if (!r.closed) return IDCANCEL;
+                SendMessageW(d, WM_CLOSE, 0, 0);
+                return 0;
               }));
-    EXPECT_EQ(language >= 0, keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY));
-    if (language >= 0) {
+    EXPECT_EQ(r.language >= 0, keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY));
+    if (r.language >= 0) {
       EXPECT_EQ(7u, setting(TEXT("Language")).dword());
       EXPECT_EQ(1u, setting(TEXT("IconSize")).dword());
     }
@@ -274,35 +243,34 @@ TEST_F(Setup, AReinstallRemovesTheOldRegistrationRefreshesAndWaitsBeforeTheChoos
 }
 
 TEST_F(Setup, InstallExitRefreshesOnceWithoutWaiting) {
-  refreshes() = 0;
+  refreshes = 0;
   DWORD start = GetTickCount();
   EXPECT_EQ(codeINSTALL_EXIT_DONE, installExit(nullptr, PRODUCT_INSTALL_DIR, 1, 2, 3, 4, 5));
   EXPECT_LT(GetTickCount() - start, 1000u);
-  EXPECT_EQ(1, refreshes());
+  EXPECT_EQ(1, refreshes);
 }
 
 // Uninstall_Init removes the registration and the settings, refreshes once
-// and waits two seconds; a registration already gone counts as removed.
-// Uninstall_Exit then touches nothing.
+// and then waits two seconds; a registration already gone counts as
+// removed. Uninstall_Exit then touches nothing.
 TEST_F(Setup, UninstallRemovesBothKeysRefreshesAndWaits) {
   for (bool registered : {true, false}) {
     SCOPED_TRACE(registered);
     if (registered) registerItem();
     storeDword(TEXT("IconSize"), 1);
-    refreshes() = 0;
+    refreshes = 0;
     hand.forget();
-    DWORD start = GetTickCount();
-    EXPECT_EQ(codeUNINSTALL_INIT_CONTINUE, uninstallInit(listener, PRODUCT_INSTALL_DIR));
-    EXPECT_GE(GetTickCount() - start, 1900u);
-    EXPECT_EQ(1, refreshes());
+    EXPECT_EQ(codeUNINSTALL_INIT_CONTINUE, uninstallInit(today, PRODUCT_INSTALL_DIR));
+    EXPECT_EQ(1, refreshes);
+    EXPECT_GE(GetTickCount() - refreshedAt, 1900u) << "the wait comes after the refresh";
     EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PRODUCT_ITEM_KEY));
     EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY));
     EXPECT_TRUE(hand.boxes().empty());
   }
   storeDword(TEXT("IconSize"), 1);
-  refreshes() = 0;
-  EXPECT_EQ(codeUNINSTALL_EXIT_DONE, uninstallExit(listener));
-  EXPECT_EQ(0, refreshes());
+  refreshes = 0;
+  EXPECT_EQ(codeUNINSTALL_EXIT_DONE, uninstallExit(today));
+  EXPECT_EQ(0, refreshes);
   EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, PRODUCT_SETTINGS_KEY));
 }
 

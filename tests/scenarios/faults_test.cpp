@@ -57,7 +57,9 @@ TEST_F(Faults, AFailedSecondReadOfALongPathLeavesItEmpty) {
   session.startToday();
   ASSERT_TRUE(item());
   EXPECT_TRUE(plan().empty());
-  tapTitle();
+  queueTap(device(), onItem(100, 10));
+  device().input().push(wince::InputEvent{wince::InputEvent::Kind::AnswerBox, {}, 0, IDOK, {}});
+  windows().runUntilIdle();
   ASSERT_EQ(1u, windows().messageBoxes().size());
   EXPECT_EQ(u"\"\" no found.", windows().messageBoxes()[0].text);
 }

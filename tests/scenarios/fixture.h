@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,11 +81,6 @@ inline std::u16string windowText(HWND h) {
   return buf;
 }
 
-// The text of a string value as stored (up to its terminator).
-inline std::u16string storedText(const wince::RegistryStore::Value& v) {
-  return wince::RegistryStore::textOf(v.bytes);
-}
-
 // The two layouts of the item's buttons: a large Play button (IconSize 1,
 // and an item with no settings at all) or five buttons alike.
 enum class IconSize { Large, Standard };
@@ -102,7 +96,6 @@ class DeviceTest : public ::testing::Test {
   wince::WindowManager& windows() { return device().windows(); }
 
   void registerItem(DWORD enabled = 1) { registerTodayItem(reg(), "WMP Crestune", "crestitem.dll", enabled); }
-  void setIconSize(DWORD v) { storeSetting("IconSize", v); }
   void storeSetting(const char* name, DWORD v) {
     reg().setValue(kSettingsKey, name, REG_DWORD, wince::RegistryStore::dwordBytes(v));
   }
@@ -113,21 +106,12 @@ class DeviceTest : public ::testing::Test {
   wince::FaultPlan& plan() { return device().faults(); }
   // The live objects of each kind, as one line to compare before and after.
   std::string liveObjects() { return device().accounting().report(); }
-  // A tap on the item's title, answering OK to the box it may show.
-  void tapTitle(bool answerBox = true) {
-    POINT p = onItem(100, 10);
-    input(wince::InputEvent::Kind::PenDown, p.x, p.y);
-    input(wince::InputEvent::Kind::PenUp, p.x, p.y);
-    if (answerBox) device().input().push(wince::InputEvent{wince::InputEvent::Kind::AnswerBox, {}, 0, IDOK, {}});
-    windows().runUntilIdle();
-  }
   TodayShell::Item* item() { return session.today() ? session.today()->find(kItemName) : nullptr; }
   // Time passes until the Today shell's next refresh query.
   void nextRefresh() { windows().wait(TodayShell::kRefreshMs); }
   void input(wince::InputEvent::Kind kind, int x, int y) {
     device().input().push(wince::InputEvent{kind, POINT{x, y}, 0, 0, {}});
   }
-  void wait(uint64_t ms) { device().input().push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, ms, 0, {}}); }
   void tap(int x, int y) {
     testing::queueTap(device(), POINT{x, y});
     windows().runUntilIdle();
@@ -187,11 +171,6 @@ class DeviceTest : public ::testing::Test {
     testing::queueTap(device(), POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
   }
   HWND openDialogWindow() { return testing::openDialogWindow(device()); }
-  std::optional<DWORD> storedDword(const char* key, const char* name) {
-    auto v = reg().getValue(key, name);
-    if (!v || v->type != REG_DWORD || v->bytes.size() != 4) return std::nullopt;
-    return static_cast<DWORD>(v->bytes[0] | (v->bytes[1] << 8) | (v->bytes[2] << 16) | (v->bytes[3] << 24));
-  }
   std::vector<UINT> received() {
     std::vector<UINT> codes;
     for (const auto& m : session.player().takeNew()) codes.push_back(m.message);

@@ -17,7 +17,7 @@ class Pen : public StrictDeviceTest {};
 class PenOnButtons : public Pen, public ::testing::WithParamInterface<IconSize> {
  protected:
   void SetUp() override {
-    if (GetParam() == IconSize::Standard) setIconSize(0);
+    if (GetParam() == IconSize::Standard) storeSetting("IconSize", 0);
     startWithPlayer();
   }
   const std::vector<Box>& boxes() { return buttons(GetParam()); }
@@ -60,20 +60,6 @@ TEST_F(Pen, APressedButtonShowsItsPressedFace) {
   input(Kind::PenUp, p.x, p.y);
   windows().runUntilIdle();
   EXPECT_EQ(normal, device().screen().at(p.x, p.y - 10));
-}
-
-TEST_F(Pen, HoldOnEmptySpaceOpensTheMenuAtThePen) {
-  startWithPlayer();
-  POINT p = queueMenuAnswer(Kind::ChooseMenu, u"Mute");
-  windows().runUntilIdle();
-  // Its entries, flags and the command chosen are the order tables' (the
-  // hold, Mute chosen); here, where the window manager put it.
-  ASSERT_EQ(1u, windows().menusShown().size());
-  const auto& menu = windows().menusShown().back();
-  EXPECT_EQ(p.x, menu.requested.x);
-  EXPECT_EQ(p.y, menu.requested.y);
-  EXPECT_EQ(nullptr, GetCapture());
-  EXPECT_EQ(0, device().accounting().live(wince::ObjectKind::Menu));
 }
 
 // The player found is started, and its process handle let go at once.
@@ -165,31 +151,21 @@ TEST_F(Pen, TheTitleViewLeavesThePaintDcAsItFoundIt) {
   EXPECT_TRUE(starts(find("GetDeviceCaps("), "GetDeviceCaps(" + hdc + ", 8)")) << text(calls);
 }
 
-// The calls the item makes for a menu command, in order, as the trace of
-// platform calls records them.
-class MenuTrace : public DeviceTest {
- protected:
-  std::vector<std::string> callsFor(const char16_t* entry) {
-    startWithPlayer();
-    playerWindow_ = session.player().window();
-    queueMenuAnswer(wince::InputEvent::Kind::ChooseMenu, entry);
-    traceOn();
-    windows().runUntilIdle();
-    Calls calls;
-    for (const std::string& c : traceOff())
-      if (c.find("(" + player()) != std::string::npos) calls.push_back(c);
-    return calls;
-  }
-  std::string player() { return wince::traceArg(static_cast<const void*>(playerWindow_)); }
-  HWND playerWindow_ = nullptr;
-};
-
-TEST_F(MenuTrace, PropertiesBringsThePlayerForwardAroundThePost) {
-  std::vector<std::string> calls = callsFor(u"Properties...");
+// Properties, chosen from the menu: the calls the item makes on the player
+// window, as the trace records them, end with the focus given to it.
+TEST_F(Pen, PropertiesBringsThePlayerForwardAroundThePost) {
+  startWithPlayer();
+  const std::string player = wince::traceArg(static_cast<const void*>(session.player().window()));
+  queueMenuAnswer(Kind::ChooseMenu, u"Properties...");
+  traceOn();
+  windows().runUntilIdle();
+  Calls calls;
+  for (const std::string& c : traceOff())
+    if (c.find("(" + player) != std::string::npos) calls.push_back(c);
   ASSERT_GE(calls.size(), 3u);
-  EXPECT_EQ("SetForegroundWindow(" + player() + ") = 1", calls[calls.size() - 3]);
-  EXPECT_EQ("PostMessageW(" + player() + ", 32977, 0, 0) = 1", calls[calls.size() - 2]);
-  EXPECT_EQ(0u, calls.back().rfind("SetFocus(" + player() + ")", 0));
+  EXPECT_EQ("SetForegroundWindow(" + player + ") = 1", calls[calls.size() - 3]);
+  EXPECT_EQ("PostMessageW(" + player + ", 32977, 0, 0) = 1", calls[calls.size() - 2]);
+  EXPECT_EQ(0u, calls.back().rfind("SetFocus(" + player + ")", 0));
 }
 
 }  // namespace

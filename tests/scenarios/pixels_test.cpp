@@ -95,7 +95,7 @@ class StandinViews : public DeviceTest {
 
     session.player().start();
     for (auto [iconSize, pressX, name] : {std::tuple{1u, 45, "buttons-large"}, {0u, 89, "buttons-standard"}}) {
-      setIconSize(iconSize);
+      storeSetting("IconSize", iconSize);
       item = place(record);
       int y = static_cast<int>(record.cyp) / 2;
       if (press) SendMessageW(item, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pressX, y));

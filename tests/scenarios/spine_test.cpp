@@ -1,26 +1,12 @@
 // Stand-in only (its Today shell host and accounting).
-// The item's lifecycle through the Today shell: creation, heights as the
-// player comes and goes, re-creation, and what is left behind.
+// The item's life through the Today shell, its heights as the player comes
+// and goes, and what the shell's stop leaves behind.
 #include "fixture.h"
 
 namespace crestune::testing {
 namespace {
 
 class Spine : public DeviceTest {};
-
-TEST_F(Spine, ReloadReadsTheSettingsAgain) {
-  registerItem();
-  session.player().start();
-  session.startToday();
-  EXPECT_EQ(36u, item()->record.cyp);
-  setIconSize(0);
-  // The refresh broadcast the installer sends makes the shell reload.
-  SendMessageW(HWND_BROADCAST, WM_WININICHANGE, 0xF2, 0);
-  windows().runUntilIdle();
-  ASSERT_TRUE(item());
-  EXPECT_EQ(28u, item()->record.cyp);
-  EXPECT_TRUE(windows().messageBoxes().empty());
-}
 
 TEST_F(Spine, StoppingTheShellLeavesNothingBehind) {
   auto& a = device().accounting();

@@ -10,7 +10,7 @@
 namespace crestune::testing {
 namespace {
 
-// The width a text takes in a font on the screen's DC.
+// The width a text takes in a font (null: the DC's own) on the screen's DC.
 int extent(HFONT font, const std::u16string& text) {
   HDC dc = GetDC(nullptr);
   HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
@@ -79,13 +79,10 @@ TEST_F(DeviceTest, TheLanguageChoosersSpanishCaptionShowsWhole) {
                // its text starts 5 pixels in and may run to 4 before the edge.
                RECT bar{window.left + 5, window.top + 1, window.right - 4, origin.y};
                ASSERT_GT(bar.bottom, bar.top) << "no caption bar";
-               HDC dc = GetDC(chooser);
-               SIZE size{};
-               std::u16string caption = windowText(chooser);
-               GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-               ReleaseDC(chooser, dc);
-               EXPECT_LE(size.cx, bar.right - bar.left) << "the caption is wider than its bar";
-               EXPECT_GE(lastInkColumn(device().screen(), bar, whiteInk), size.cx - 3) << "the caption is cut";
+               // Measured in a DC's own font, the one the caption bar is drawn in.
+               int width = extent(nullptr, windowText(chooser));
+               EXPECT_LE(width, bar.right - bar.left) << "the caption is wider than its bar";
+               EXPECT_GE(lastInkColumn(device().screen(), bar, whiteInk), width - 3) << "the caption is cut";
                queueTapOnControl(IDCANCEL);
              }});
 }
