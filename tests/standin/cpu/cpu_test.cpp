@@ -3,7 +3,6 @@
 // and guest faults reported as the device's, never the host's.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -317,31 +316,6 @@ TEST_F(Cpu, AHostBufferInLParamComesBackWholeWhateverItsLowHalf) {
   wndproc(nullptr, WM_GETTEXT, 16, static_cast<LPARAM>(code + 0x904));
   EXPECT_EQ(g_passedOn, static_cast<int64_t>(code + 0x904));
   releaseProcs(code, 0x10000, "test.dll");
-}
-
-// The same sum as a leaf: answered while the processor runs on.
-uint32_t weightedLeaf(Machine& m, const GuestArgs& in) { return weighted(m, in); }
-
-TEST_F(Cpu, ThunkRoundTripCost) {
-  // Host -> guest -> thunk -> host -> guest -> host, timed for a platform
-  // call answered after the processor stopped and for a leaf; printed for
-  // the record.
-  const struct {
-    const char* what;
-    uint32_t thunk;
-  } rows[] = {{"a platform call", machine->thunkFor("weighted", &weighted)},
-              {"a leaf", machine->thunkFor("weightedLeaf", &weightedLeaf, true)}};
-  for (const auto& row : rows) {
-    const uint32_t caller = callerOf(0x800, row.thunk);
-    const uint32_t args[1] = {1};
-    uint32_t result = 0;
-    constexpr int kRounds = 20000;
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < kRounds; ++i) ASSERT_TRUE(machine->call(caller, args, 1, result));
-    const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-    std::printf("host->guest call with %s in it: %.2f us (guest memory at 0x%08x)\n", row.what, us / kRounds,
-                machine->arena().base());
-  }
 }
 
 }  // namespace
