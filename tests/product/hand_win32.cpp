@@ -3,6 +3,7 @@
 // it (a message box with OK, a popup menu with the keyboard, a dialog by
 // the test's driver).
 #include "hand.h"
+#include "import_table.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
@@ -206,27 +207,11 @@ FAILS(HGLOBAL, LoadResource, (HMODULE m, HRSRC r), (m, r), OR_ERROR(ERROR_RESOUR
 // Points a module's import of `name`, from whichever DLL, at `replacement`,
 // keeping the address it held as the real function.
 bool patchImport(HMODULE module, const char* name, void* replacement) {
-  BYTE* base = (BYTE*)module;
-  IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
-  IMAGE_DATA_DIRECTORY imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  bool patched = false;
-  for (IMAGE_IMPORT_DESCRIPTOR* d = (IMAGE_IMPORT_DESCRIPTOR*)(base + imports.VirtualAddress);
-       imports.VirtualAddress && d->Name; d++) {
-    IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
-    IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + d->FirstThunk);
-    for (; names->u1.AddressOfData; names++, slots++) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      if (lstrcmpA((const char*)((IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData))->Name, name) != 0) continue;
-      patched = true;
-      if ((void*)slots->u1.Function == replacement) continue;
-      realOf[name] = (void*)slots->u1.Function;
-      DWORD old;
-      VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &old);
-      slots->u1.Function = (DWORD_PTR)replacement;
-      VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), old, &old);
-    }
-  }
-  return patched;
+  return ForEachImportSlot(module, nullptr, name, [&](IMAGE_THUNK_DATA* slot) {
+           if ((void*)slot->u1.Function == replacement) return;
+           realOf[name] = (void*)slot->u1.Function;
+           ReplaceImportSlot(slot, replacement);
+         }) > 0;
 }
 
 void Hand::failNext(const char* call, int times, int after) {

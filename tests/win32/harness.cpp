@@ -31,13 +31,6 @@ void Pump() {
   }
 }
 
-void PutCursorOn(HWND hwnd, int x, int y) {
-  POINT point = {x, y};
-  ClientToScreen(hwnd, &point);
-  SetCursorPos(point.x, point.y);
-  Pump();
-}
-
 static DialogDriver PendingDriver;
 
 // A message box shows its text in static control 0xFFFF; a dialog template
@@ -82,10 +75,6 @@ bool WriteValue(HKEY root, LPCWSTR key, LPCWSTR name, DWORD type, const void* da
   return result == ERROR_SUCCESS;
 }
 
-bool WriteText(HKEY root, LPCWSTR key, LPCWSTR name, LPCWSTR text) {
-  return WriteValue(root, key, name, REG_SZ, text, (lstrlenW(text) + 1) * sizeof(WCHAR));
-}
-
 bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number) {
   return WriteValue(root, key, name, REG_DWORD, &number, sizeof(number));
 }
@@ -113,28 +102,4 @@ HMODULE LoadBesideProgram(LPCWSTR name) {
   while (length && path[length - 1] != L'\\') length--;
   lstrcpynW(path + length, name, MAX_PATH - length);
   return LoadLibraryW(path);
-}
-
-// Points a module's import of dll!name at `replacement`.
-bool PatchImport(HMODULE module, const char* dll, const char* name, void* replacement) {
-  BYTE* base = (BYTE*)module;
-  IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
-  IMAGE_DATA_DIRECTORY imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (!imports.VirtualAddress) return false;
-  for (IMAGE_IMPORT_DESCRIPTOR* d = (IMAGE_IMPORT_DESCRIPTOR*)(base + imports.VirtualAddress); d->Name; d++) {
-    if (lstrcmpiA((const char*)(base + d->Name), dll) != 0) continue;
-    IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
-    IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + d->FirstThunk);
-    for (; names->u1.AddressOfData; names++, slots++) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      IMAGE_IMPORT_BY_NAME* byName = (IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData);
-      if (lstrcmpA((const char*)byName->Name, name) != 0) continue;
-      DWORD old;
-      if (!VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &old)) return false;
-      slots->u1.Function = (DWORD_PTR)replacement;
-      VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), old, &old);
-      return true;
-    }
-  }
-  return false;
 }

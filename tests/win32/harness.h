@@ -11,9 +11,6 @@ int PassedChecks();
 
 // Runs every queued message of this thread.
 void Pump();
-// Moves the cursor onto a client point, so that the mouse moves the window
-// manager makes up on its own fall where the pen is held.
-void PutCursorOn(HWND hwnd, int x, int y);
 
 // A thread timer that, while a modal loop of this thread runs, closes any
 // message box and any popup menu of this process.
@@ -33,7 +30,6 @@ HWND MakeTestWindow(LPCWSTR className, WNDPROC proc, LPCWSTR title, DWORD style,
 HMODULE LoadBesideProgram(LPCWSTR name);
 
 bool WriteValue(HKEY root, LPCWSTR key, LPCWSTR name, DWORD type, const void* data, DWORD size);
-bool WriteText(HKEY root, LPCWSTR key, LPCWSTR name, LPCWSTR text);
 bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number);
 
 // The item's settings, under HKEY_LOCAL_MACHINE.
@@ -41,10 +37,6 @@ bool WriteDword(HKEY root, LPCWSTR key, LPCWSTR name, DWORD number);
 // Deletes the settings key, and the company key above it when nothing else
 // lives there.
 void DeleteSettings();
-
-// Points a module's import of dll!name at `replacement`; false when the
-// module imports no such function.
-bool PatchImport(HMODULE module, const char* dll, const char* name, void* replacement);
 
 // Writes the item's views and the options page's heading, rule and link as
 // PPM pictures into pixels\ (pixel_capture.cpp).

@@ -16,9 +16,35 @@
 #include <todaycmn.h>
 
 #include "harness.h"
+#include "import_table.h"
 
 #define PLAYER_TITLE L"Windows Media"
 #define ITEM_KEY L"Software\\Microsoft\\Today\\Items\\WMP Crestune"
+
+// ---- The bench's own helpers ---------------------------------------------------
+
+// Moves the cursor onto a client point, so that the mouse moves the window
+// manager makes up on its own fall where the pen is held.
+static void PutCursorOn(HWND hwnd, int x, int y) {
+  POINT point = {x, y};
+  ClientToScreen(hwnd, &point);
+  SetCursorPos(point.x, point.y);
+  Pump();
+}
+
+static bool WriteText(HKEY root, LPCWSTR key, LPCWSTR name, LPCWSTR text) {
+  return WriteValue(root, key, name, REG_SZ, text, (lstrlenW(text) + 1) * sizeof(WCHAR));
+}
+
+// Points a module's import of dll!name at `replacement`; false when the
+// module imports no such function.
+static bool PatchImport(HMODULE module, const char* dll, const char* name, void* replacement) {
+  bool replaced = true;
+  int found = ForEachImportSlot(module, dll, name, [&](IMAGE_THUNK_DATA* slot) {
+    replaced = ReplaceImportSlot(slot, replacement) && replaced;
+  });
+  return found > 0 && replaced;
+}
 
 // ---- A clock that moves only when waited on -----------------------------------
 
