@@ -30,30 +30,6 @@ class CabTest : public CliTest {
   }
 };
 
-TEST_F(CabTest, TheBuildsCabAndItsStrongArmTwinInstallTheirFilesAndValues) {
-  const fs::path arm = makeCab("arm.cab", [](auto&, auto& s) { s.processor = cab::kProcessorStrongArm; });
-  for (const fs::path& file : {fs::path(CRESTUNE_HOST_CAB), arm}) {
-    SCOPED_TRACE(file.string());
-    fs::remove_all(path("D"));
-    Result install = crestune({"install", "--device", "D", "--cab", file.string()});
-    ASSERT_EQ(install.status, 0) << install.err;
-    EXPECT_EQ(readFile(path("D/Windows/crestitem.dll")), readFile(fs::path(CRESTUNE_BUILD_LIBS) / "crestitem.so"));
-    EXPECT_TRUE(fs::is_directory(path("D/Program Files/Crestune")));
-    script("check.crest", std::string("reg check \"") + kTodayKey + "\" DLL sz \\Windows\\crestitem.dll\n" +
-                              "reg check \"" + kTodayKey + "\" Order dword 10\n" +
-                              "reg check \"HKLM\\Software\\Apps\\Crestune team Crestune\" Instl dword 1\n" +
-                              "reg check \"HKLM\\Software\\Apps\\Crestune team Crestune\" InstlDir sz "
-                              "\"\\Program Files\\Crestune\"\n");
-    Result check = crestune({"run", "check.crest", "--device", "D"});
-    EXPECT_EQ(check.status, 0) << check.err;
-    Result removed = crestune({"uninstall", "--device", "D", "--cab", file.string()});
-    ASSERT_EQ(removed.status, 0) << removed.err;
-    EXPECT_FALSE(fs::exists(path("D/Windows/crestitem.dll")));
-    EXPECT_FALSE(fs::exists(path("D/Program Files/Crestune")));
-    EXPECT_FALSE(fs::exists(path("D/Windows/AppMgr/Crestune team Crestune.000")));
-  }
-}
-
 uint32_t word(const std::vector<uint8_t>& f, size_t at) {
   return at + 4 <= f.size() ? f[at] | f[at + 1] << 8 | f[at + 2] << 16 | uint32_t{f[at + 3]} << 24 : 0;
 }
@@ -74,6 +50,14 @@ size_t exportOffset(const std::vector<uint8_t>& f, unsigned ordinal) {
   return offsetOf(word(f, offsetOf(word(f, exports + 28)) + 4 * (ordinal - base)));
 }
 
+// A BLX at the start of the item's InitializeCustomItem (ordinal 240):
+// ARMv5, an undefined instruction on the SA-1110.
+void putBlx(std::vector<uint8_t>& f) {
+  const size_t at = exportOffset(f, 240);
+  ASSERT_GT(at, 0u);
+  f[at] = 0x31, f[at + 1] = 0xFF, f[at + 2] = 0x2F, f[at + 3] = 0xE1;  // blx r1
+}
+
 // The device build's library doctored, installed from its CAB, and the
 // Today screen shown by `crestune run`: the device fails, the host does
 // not. What the installation wrote stays in the device's registry.
@@ -84,12 +68,7 @@ TEST_F(CabTest, ADoctoredDeviceLibraryFailsTheRunInOneLineAndTheHostGoesOn) {
     std::function<void(Bytes&)> change;
     std::string line;  // the start of the run's one line of failure, after "run.crest:N: "
   } cases[] = {
-      {"a BLX at the start of the item's InitializeCustomItem (240): ARMv5, undefined on the SA-1110",
-       [](Bytes& f) {
-         const size_t at = exportOffset(f, 240);
-         ASSERT_GT(at, 0u);
-         f[at] = 0x31, f[at + 1] = 0xFF, f[at + 2] = 0x2F, f[at + 3] = 0xE1;  // blx r1
-       },
+      {"a BLX at the start of the item's InitializeCustomItem", putBlx,
        "device fault: undefined instruction at crestitem.dll+0x"},
       {"an import of COREDLL ordinal 9999, which the device lacks",
        [](Bytes& f) {
@@ -122,43 +101,59 @@ TEST_F(CabTest, ADoctoredDeviceLibraryFailsTheRunInOneLineAndTheHostGoesOn) {
   }
 }
 
-// Without --cab the device installs the package of the build it runs: the
-// device build's ARM library by default, the host build's with --native;
-// and an item registered by the bare name is that build's library.
-TEST_F(CabTest, TheDefaultPackageIsTheBuildTheDeviceRuns) {
+// The build's CAB and its StrongARM twin given with --cab, and without it
+// the package of the build the device runs (the device build's ARM library
+// by default, the host build's with --native), install their files and
+// values and remove them again; and an item registered by the bare name is
+// the library of the build the device runs.
+TEST_F(CabTest, EachPackageInstallsItsFilesAndValuesAndTheDefaultIsTheBuildTheDeviceRuns) {
   const fs::path libs = CRESTUNE_BUILD_LIBS;
+  const fs::path arm = makeCab("arm.cab", [](auto&, auto& s) { s.processor = cab::kProcessorStrongArm; });
   const struct {
-    Words native;
+    Words package;  // the words after install --device D, and uninstall's
     fs::path library;
-  } builds[] = {{{}, libs.parent_path() / "device" / "crestitem.dll"}, {{"--native"}, libs / "crestitem.so"}};
-  for (const auto& b : builds) {
-    SCOPED_TRACE(b.library.string());
+  } packages[] = {
+      {{"--cab", CRESTUNE_HOST_CAB}, libs / "crestitem.so"},
+      {{"--cab", arm.string()}, libs / "crestitem.so"},
+      {{}, libs.parent_path() / "device" / "crestitem.dll"},
+      {{"--native"}, libs / "crestitem.so"},
+  };
+  script("check.crest", std::string("reg check \"") + kTodayKey + "\" DLL sz \\Windows\\crestitem.dll\n" +
+                            "reg check \"" + kTodayKey + "\" Order dword 10\n" +
+                            "reg check \"HKLM\\Software\\Apps\\Crestune team Crestune\" Instl dword 1\n" +
+                            "reg check \"HKLM\\Software\\Apps\\Crestune team Crestune\" InstlDir sz "
+                            "\"\\Program Files\\Crestune\"\n");
+  for (const auto& p : packages) {
+    SCOPED_TRACE(::testing::PrintToString(p.package));
     fs::remove_all(path("D"));
-    Words install = {"install", "--device", "D"};
-    install.insert(install.end(), b.native.begin(), b.native.end());
-    ASSERT_EQ(crestune(install).status, 0);
-    EXPECT_EQ(readFile(path("D/Windows/crestitem.dll")), readFile(b.library));
-    Words removal = {"uninstall", "--device", "D"};
-    removal.insert(removal.end(), b.native.begin(), b.native.end());
-    ASSERT_EQ(crestune(removal).status, 0);
+    Words install = {"install", "--device", "D"}, removal = {"uninstall", "--device", "D"};
+    install.insert(install.end(), p.package.begin(), p.package.end());
+    removal.insert(removal.end(), p.package.begin(), p.package.end());
+    Result installed = crestune(install);
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(readFile(path("D/Windows/crestitem.dll")), readFile(p.library));
+    EXPECT_TRUE(fs::is_directory(path("D/Program Files/Crestune")));
+    Result check = crestune({"run", "check.crest", "--device", "D"});
+    EXPECT_EQ(check.status, 0) << check.err;
+    Result removed = crestune(removal);
+    ASSERT_EQ(removed.status, 0) << removed.err;
     EXPECT_FALSE(fs::exists(path("D/Windows/crestitem.dll")));
+    EXPECT_FALSE(fs::exists(path("D/Program Files/Crestune")));
+    EXPECT_FALSE(fs::exists(path("D/Windows/AppMgr/Crestune team Crestune.000")));
   }
-  // The bare name on a device without a copy of its own is the library of
-  // the build it runs: a device build doctored with a BLX faults, the host
-  // build does not.
+  // The bare name on a device without a copy of its own: a device build
+  // doctored with a BLX faults, the host build does not.
   fs::create_directory(path("arm"));
-  std::string library = readFile(libs.parent_path() / "device" / "crestitem.dll");
+  const std::string library = readFile(libs.parent_path() / "device" / "crestitem.dll");
   std::vector<uint8_t> bytes(library.begin(), library.end());
-  const size_t at = exportOffset(bytes, 240);
-  ASSERT_GT(at, 0u);
-  library.replace(at, 4, std::string("\x31\xff\x2f\xe1", 4));
-  writeFile(path("arm/crestitem.dll"), library);
+  putBlx(bytes);
+  writeFile(path("arm/crestitem.dll"), std::string(bytes.begin(), bytes.end()));
   script("bare.crest", "item register \"WMP Crestune\" crestitem.dll\ntoday start\ncheck item \"WMP Crestune\" shown\n");
   setenv("CRESTUNE_DEVICE_DIR", path("arm").c_str(), 1);
-  Result arm = crestune({"run", "bare.crest"}), native = crestune({"run", "bare.crest", "--native"});
+  Result onArm = crestune({"run", "bare.crest"}), native = crestune({"run", "bare.crest", "--native"});
   unsetenv("CRESTUNE_DEVICE_DIR");
-  EXPECT_EQ(arm.status, 1);
-  EXPECT_NE(arm.err.find("device fault: undefined instruction at crestitem.dll+0x"), std::string::npos) << arm.err;
+  EXPECT_EQ(onArm.status, 1);
+  EXPECT_NE(onArm.err.find("device fault: undefined instruction at crestitem.dll+0x"), std::string::npos) << onArm.err;
   EXPECT_EQ(native.status, 0) << native.err;
 }
 
