@@ -57,6 +57,12 @@ class Interactive : public ::testing::Test {
     }
     SDL_PushEvent(&e);
   }
+  static void pushKey(SDL_Keycode key) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = key;
+    SDL_PushEvent(&e);
+  }
   static void quit() {
     SDL_Event e{};
     e.type = SDL_QUIT;
@@ -135,13 +141,7 @@ TEST_F(Interactive, InstallOverTheWindowsOwnItemThenReturn) {
   hooks.install = [](Session&) { Installer().install(); };
   bool shown = false, installed = false;
   int status = run({{1, [&](Session&) { clickButton(2); }},
-                    {3,
-                     [&](Session&) {
-                       SDL_Event e{};
-                       e.type = SDL_KEYDOWN;
-                       e.key.keysym.sym = SDLK_RETURN;
-                       SDL_PushEvent(&e);
-                     }},
+                    {3, [&](Session&) { pushKey(SDLK_RETURN); }},
                     {6, [&](Session& s) { wait(s, 2000); }},
                     {8, [&](Session& s) {
                        shown = s.today() && s.today()->find(u"WMP Crestune");
@@ -165,10 +165,7 @@ TEST_F(Interactive, WhatCannotBeWrittenIsAnError) {
 
   options.transcript.clear();
   options.screenshots = blocked / "shots";
-  SDL_Event f12{};
-  f12.type = SDL_KEYDOWN;
-  f12.key.keysym.sym = SDLK_F12;
-  EXPECT_EQ(1, run({{1, [&](Session&) { SDL_PushEvent(&f12); }}}, 4));
+  EXPECT_EQ(1, run({{1, [&](Session&) { pushKey(SDLK_F12); }}}, 4));
   EXPECT_EQ(5, pumps);
   EXPECT_TRUE(fs::exists(options.screenshotOnExit)) << "the session goes on to its end";
 }
@@ -230,10 +227,7 @@ TEST_F(Interactive, NoSequenceOfClicksAndKeysBreaksIt) {
       }
       case 6: {
         const SDL_Keycode keys[] = {SDLK_RETURN, SDLK_BACKSPACE, SDLK_TAB, SDLK_LEFT, SDLK_DOWN};
-        SDL_Event e{};
-        e.type = SDL_KEYDOWN;
-        e.key.keysym.sym = keys[rnd(5)];
-        SDL_PushEvent(&e);
+        pushKey(keys[rnd(5)]);
         break;
       }
       case 7: clickButton(static_cast<size_t>(rnd(8) ? 1 + rnd(3) : 0)); break;
