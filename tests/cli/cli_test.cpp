@@ -70,17 +70,6 @@ TEST_F(CliTest, CommandLineMistakesGiveOneLineAndTheUsage) {
   EXPECT_FALSE(fs::exists(path("a")));
 }
 
-TEST_F(CliTest, AScriptThatCannotBeReadIsOneLine) {
-  fs::create_directory(path("folder.crest"));
-  Result missing = crestune({"run", "missing.crest"});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "crestune: cannot read script missing.crest: No such file or directory\n");
-  Result folder = crestune({"run", "folder.crest"});
-  EXPECT_EQ(folder.status, 1);
-  EXPECT_EQ(folder.err, "crestune: cannot read script folder.crest: it is a folder\n");
-  EXPECT_EQ(folder.out, "");
-}
-
 // A line that cannot be read names its line and what was expected, and
 // nothing runs; a check of something that never happened fails and says
 // what did not, after the lines before it ran. Either way nothing is
@@ -155,42 +144,6 @@ TEST_F(CliTest, ARefusedDeviceFolderIsLeftAsItWas) {
       EXPECT_EQ(r.errLines()[0].substr(0, c.error.size()), c.error);
       EXPECT_EQ(snapshot(dir_), before);
     }
-  }
-}
-
-// A failure while a menu or a dialog of the device is open ends the run
-// like any other: one line, status 1, and the device shuts down cleanly
-// (the program exits, no signal) with its registry whole.
-TEST_F(CliTest, AFailureInsideAModalLoopEndsTheRunCleanly) {
-  const std::string setup =
-      "item register \"WMP Crestune\" crestitem.dll order 10\n"
-      "today start\n"
-      "player start\n"
-      "wait 2000\n";
-  struct Case {
-    std::string tail, error;
-  };
-  const Case cases[] = {
-      {"hold 200 60 1000\ncheck player 0x1234\nmenu dismiss\n",
-       "s.crest:6: expected the player to receive 0x1234, found nothing"},
-      {"hold 200 60 1000\nmenu choose Nothing-Like-This\n", "s.crest:6: the menu has no entry \"Nothing-Like-This\""},
-      {"hold 200 60 1000\n", "s.crest:5: a menu was left open"},
-      {"options open \"WMP Crestune\"\ncheck control 1009 text zzz\noptions ok\n",
-       "s.crest:6: expected control 1009 to read \"zzz\", found \"Large Buttons\""},
-      {"install\ncheck control 1 text nope\ncontrol tap 1\n", "s.crest:6: expected control 1 to read \"nope\""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.tail);
-    fs::remove_all(path("D"));
-    script("s.crest", setup + c.tail);
-    Result r = crestune({"run", "s.crest", "--device", "D"});
-    EXPECT_EQ(r.status, 1);
-    ASSERT_EQ(r.errLines().size(), 1u) << r.err;
-    EXPECT_EQ(r.errLines()[0].substr(0, c.error.size()), c.error);
-    // What the device kept is a registry it can start from again.
-    script("again.crest", "reg check \"HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune\" present\n");
-    EXPECT_EQ(crestune({"run", "again.crest", "--device", "D"}).status, 0);
-    for (const auto& [name, text] : snapshot(path("D"))) EXPECT_NE(name[0], '.') << name;
   }
 }
 
