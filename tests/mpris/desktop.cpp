@@ -149,14 +149,6 @@ void writeTone(const fs::path& file, int hertz, const std::string& title, const 
   std::ofstream(file, std::ios::binary) << riff << body;
 }
 
-Mpv::Mpv(const std::vector<fs::path>& files, const fs::path& log) {
-  std::vector<std::string> argv = {"mpv",       "--no-config", "--idle=yes", "--ao=null", "--vo=null",
-                                   "--no-terminal", "--script=" + mprisScript()};
-  for (const fs::path& f : files) argv.push_back(f.string());
-  child_ = std::make_unique<Child>(argv, false, log);
-  started_ = child_->started() && waitFor([] { return onBus("org.mpris.MediaPlayer2.mpv"); }, 10s);
-}
-
 std::string playerctl(const std::string& player, const std::string& words) {
   std::string cmd = "playerctl -p " + player + " " + words + " 2>/dev/null";
   std::string out;
