@@ -147,21 +147,6 @@ TEST_F(CliTest, ARefusedDeviceFolderIsLeftAsItWas) {
   }
 }
 
-TEST_F(CliTest, TheRegistryLivesOnInTheDeviceFolder) {
-  script("set.crest", std::string("reg set \"") + kItemKey + "\" Language dword 1\n");
-  script("check.crest", std::string("reg check \"") + kItemKey + "\" Language dword 1\n");
-  script("wrong.crest", std::string("reg check \"") + kItemKey + "\" Language dword 0\n");
-  ASSERT_EQ(crestune({"run", "set.crest", "--device", "D"}).status, 0);
-  EXPECT_EQ(crestune({"run", "check.crest", "--device", "D"}).status, 0);
-  auto before = snapshot(path("D"));
-  Result wrong = crestune({"run", "wrong.crest", "--device", "D"});
-  EXPECT_EQ(wrong.status, 1);
-  EXPECT_EQ(wrong.err, "wrong.crest:1: expected Language = dword 0 size 4, found dword 1 size 4\n");
-  EXPECT_EQ(snapshot(path("D")), before);
-  // Without --device each run has a fresh device.
-  EXPECT_EQ(crestune({"run", "check.crest"}).status, 1);
-}
-
 // What a script leaves behind goes only over a regular file (through a
 // symbolic link, to its target) or where there is none: anything else is
 // refused with one line and left as it was.
@@ -258,13 +243,27 @@ TEST_F(CliTest, TheTranscriptHoldsTheWholeRun) {
   }
 }
 
-TEST_F(CliTest, InstallAndUninstallKeepTheirDevice) {
+// What a script sets and what install and uninstall do live on in the
+// device folder, and a check that fails changes nothing there; without
+// --device each run has a fresh device.
+TEST_F(CliTest, TheRegistryAndTheInstallationLiveOnInTheDeviceFolder) {
+  const std::string key = std::string("\"") + kItemKey + "\"";
+  script("set.crest", "reg set " + key + " Language dword 0\n");
+  script("english.crest", "reg check " + key + " Language dword 0\n");
+  script("spanish.crest", "reg check " + key + " Language dword 1\n");
+  script("gone.crest", "reg check " + key + " missing\n");
+  ASSERT_EQ(crestune({"run", "set.crest", "--device", "D"}).status, 0);
+  EXPECT_EQ(crestune({"run", "english.crest", "--device", "D"}).status, 0);
   Result install = crestune({"install", "--device", "D", "--language", "spanish"});
   ASSERT_EQ(install.status, 0) << install.err;
-  script("check.crest", std::string("reg check \"") + kItemKey + "\" Language dword 1\n");
-  EXPECT_EQ(crestune({"run", "check.crest", "--device", "D"}).status, 0);
+  EXPECT_EQ(crestune({"run", "spanish.crest", "--device", "D"}).status, 0);
+  auto before = snapshot(path("D"));
+  Result wrong = crestune({"run", "english.crest", "--device", "D"});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_EQ(wrong.err, "english.crest:1: expected Language = dword 0 size 4, found dword 1 size 4\n");
+  EXPECT_EQ(snapshot(path("D")), before);
+  EXPECT_EQ(crestune({"run", "spanish.crest"}).status, 1);
   ASSERT_EQ(crestune({"uninstall", "--device", "D"}).status, 0);
-  script("gone.crest", std::string("reg check \"") + kItemKey + "\" missing\n");
   EXPECT_EQ(crestune({"run", "gone.crest", "--device", "D"}).status, 0);
   // Nothing left to remove is said in the command line's words.
   Result again = crestune({"uninstall", "--device", "D"});
@@ -320,6 +319,9 @@ TEST_F(CliTest, NoLibraryOfTheDeviceFolderOrOutOfItRunsAsHostCode) {
   const std::string kNotADevicePath =
       " is not a path of the device (a device path has no \"..\" or \".\", drive, share or host path)";
   const char* const kItems = "\"HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune\"";
+  const std::string notThisBuild =
+      "is not loaded: \\Windows\\crestitem.dll is not a library of this build (a file of the device folder is not "
+      "run as host code)";
   struct Case {
     std::string dll;     // the item's DLL value
     bool copyInWindows;  // hostcode.so as \Windows\crestitem.dll
@@ -327,12 +329,8 @@ TEST_F(CliTest, NoLibraryOfTheDeviceFolderOrOutOfItRunsAsHostCode) {
   } cases[] = {
       {up, false, "is not loaded: " + up + kNotADevicePath},
       {path("x/evil.so").string(), false, "is not loaded: " + path("x/evil.so").string() + kNotADevicePath},
-      {"\\Windows\\crestitem.dll", true,
-       "is not loaded: \\Windows\\crestitem.dll is not a library of this build (a file of the device folder is not "
-       "run as host code)"},
-      {"crestitem.dll", true,
-       "is not loaded: \\Windows\\crestitem.dll is not a library of this build (a file of the device folder is not "
-       "run as host code)"},
+      {"\\Windows\\crestitem.dll", true, notThisBuild},
+      {"crestitem.dll", true, notThisBuild},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dll);
