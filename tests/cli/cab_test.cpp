@@ -160,60 +160,52 @@ TEST_F(CabTest, EachPackageInstallsItsFilesAndValuesAndTheDefaultIsTheBuildTheDe
 TEST_F(CabTest, ACabThatIsDamagedOrNotForThisDeviceIsRefusedAndTheDeviceStaysAsItWas) {
   using Members = std::vector<cab::Member>;
   using Script = cab::InstallScript;
+  // Files that are no CAB of the build's: missing, not one, cut in half, a .000 cut short.
   writeFile(path("notes.txt"), "not a cabinet\n");
   const std::string whole = readFile(CRESTUNE_HOST_CAB);
   writeFile(path("cut.cab"), whole.substr(0, whole.size() / 2));
+  Members members = cab::readCabinetFile(CRESTUNE_HOST_CAB);
+  const size_t scriptSize = members.at(0).bytes.size();
+  members[0].bytes.resize(120);
+  cab::writeCabinet(path("short.cab"), members);
   const struct {
     const char* damage;
-    std::function<fs::path()> make;
+    std::string file;  // the file given, or "" for the build's CAB changed
+    Change change;
     std::string reason;  // the line after "FILE: "
   } cases[] = {
-      {"no such file", [&] { return path("missing.cab"); }, "it cannot be read"},
-      {"not a cabinet", [&] { return path("notes.txt"); }, "it is not a CAB file"},
-      {"cut in half", [&] { return path("cut.cab"); }, "its members cannot be extracted"},
-      {"two install scripts",
-       [&] { return makeCab("k.cab", [](Members& m, Script&) { m.push_back({"OTHER.000", m[0].bytes}); }); },
+      {"no such file", "missing.cab", {}, "it cannot be read"},
+      {"not a cabinet", "notes.txt", {}, "it is not a CAB file"},
+      {"cut in half", "cut.cab", {}, "its members cannot be extracted"},
+      {"a .000 cut short", "short.cab", {},
+       "its install script CRESTUNE.000 is damaged: its header gives its length as " + std::to_string(scriptSize) +
+           " bytes, it is 120"},
+      {"two install scripts", "", [](Members& m, Script&) { m.push_back({"OTHER.000", m[0].bytes}); },
        "it holds two install scripts, CRESTUNE.000 and OTHER.000"},
-      {"no .000", [&] { return makeCab("a.cab", [](Members& m, Script&) { drop(m, "CRESTUNE.000"); }); },
-       "it holds no .000 install script"},
-      {"a member without a number",
-       [&] {
-         return makeCab("b.cab", [](Members& m, Script&) { m[0].name = "CRESTUNE.ZZZ"; m.push_back({"X.000", {'M'}}); });
-       },
+      {"no .000", "", [](Members& m, Script&) { drop(m, "CRESTUNE.000"); }, "it holds no .000 install script"},
+      {"a member without a number", "",
+       [](Members& m, Script&) { m[0].name = "CRESTUNE.ZZZ"; m.push_back({"X.000", {'M'}}); },
        "its member CRESTUNE.ZZZ has no number as its extension"},
-      {"a .000 cut short",
-       [&] {
-         std::vector<cab::Member> m = cab::readCabinetFile(CRESTUNE_HOST_CAB);
-         m[0].bytes.resize(120);
-         cab::writeCabinet(path("c.cab"), m);
-         return path("c.cab");
-       },
-       "its install script CRESTUNE.000 is damaged: its header gives its length as " +
-           std::to_string(cab::readCabinetFile(CRESTUNE_HOST_CAB).at(0).bytes.size()) + " bytes, it is 120"},
-      {"the item's library missing", [&] { return makeCab("d.cab", [](Members& m, Script&) { drop(m, "CRESTI~1.001"); }); },
+      {"the item's library missing", "", [](Members& m, Script&) { drop(m, "CRESTI~1.001"); },
        "it has no member numbered 1 for crestitem.dll"},
-      {"another processor", [&] { return makeCab("e.cab", [](Members&, Script& s) { s.processor = 4000; }); },
+      {"another processor", "", [](Members&, Script& s) { s.processor = 4000; },
        "it is for processor type 4000 (MIPS); this device is StrongARM (2577) or x86-64 (8664)"},
-      {"a later Windows CE", [&] { return makeCab("f.cab", [](Members&, Script& s) { s.minMajor = 4, s.minMinor = 20; }); },
+      {"a later Windows CE", "", [](Members&, Script& s) { s.minMajor = 4, s.minMinor = 20; },
        "it is for Windows CE 4.20 to 5.99; this device runs 3.0 build 11171"},
-      {"an earlier Windows CE", [&] { return makeCab("g.cab", [](Members&, Script& s) { s.maxMajor = 2, s.maxMinor = 11; }); },
+      {"an earlier Windows CE", "", [](Members&, Script& s) { s.maxMajor = 2, s.maxMinor = 11; },
        "it is for Windows CE 3.0 to 2.11; this device runs 3.0 build 11171"},
-      {"a file that would leave the device",
-       [&] { return makeCab("h.cab", [](Members&, Script& s) { s.files[0].name = "..\\..\\escaped.dll"; }); },
+      {"a file that would leave the device", "", [](Members&, Script& s) { s.files[0].name = "..\\..\\escaped.dll"; },
        "its file 1 would go to \\Windows\\..\\..\\escaped.dll, outside the device's folders"},
-      {"a folder no Pocket PC has",
-       [&] { return makeCab("i.cab", [](Members&, Script& s) { s.strings[2].text = "%CE3%"; }); },
+      {"a folder no Pocket PC has", "", [](Members&, Script& s) { s.strings[2].text = "%CE3%"; },
        "%CE3% is no folder of a Pocket PC"},
-      {"a key too deep for the registry",
-       [&] {
-         return makeCab("j.cab", [](Members&, Script& s) { s.hives[0].path.insert(s.hives[0].path.end(), 16, 4); });
-       },
+      {"a key too deep for the registry", "",
+       [](Members&, Script& s) { s.hives[0].path.insert(s.hives[0].path.end(), 16, 4); },
        "its registry value DLL is under no key the registry can hold"},
   };
   ASSERT_EQ(crestune({"run", script("empty.crest", "echo ready\n").string(), "--device", "D"}).status, 0);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.damage);
-    const fs::path file = c.make();
+    const fs::path file = c.file.empty() ? makeCab("damaged.cab", c.change) : path(c.file);
     const auto before = snapshot(path("D"));
     Result install = crestune({"install", "--device", "D", "--cab", file.string()});
     EXPECT_EQ(install.status, 1);
