@@ -220,12 +220,18 @@ TEST_F(CliTest, AFullDiskIsReportedAndLeavesNoHalfFile) {
   }
 }
 
-// The transcript holds the whole run: what came after the last step, and
-// with no step at all, everything.
+// The transcript holds the whole run: what came after the last step, with
+// no step at all everything, and more commands between two steps than the
+// player keeps in memory.
 TEST_F(CliTest, TheTranscriptHoldsTheWholeRun) {
   const std::string start = "item register \"WMP Crestune\" crestitem.dll order 10\ntoday start\nplayer start\nwait 2000\n";
   const std::string play = "tap 41 60\nwait 100\n";
   const std::string registered = "  registry: Today item registered; settings absent\n";
+  auto times = [](int n, const std::string& text) {
+    std::string all;
+    for (int i = 0; i < n; ++i) all += text;
+    return all;
+  };
   struct Case {
     std::string script, transcript;
   } cases[] = {
@@ -233,9 +239,11 @@ TEST_F(CliTest, TheTranscriptHoldsTheWholeRun) {
       {start + "step one\n" + play,
        "step 1: one\n" + registered + "after step 1:\n  player received 0x80C8 (Play)\n"},
       {start + play + "step one\n", "step 1: one\n  player received 0x80C8 (Play)\n" + registered},
+      {start + "step before\n" + times(1100, "tap 41 60\n") + "step after\n",
+       "step 1: before\n" + registered + "step 2: after\n" + times(1100, "  player received 0x80C8 (Play)\n")},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.script);
+    SCOPED_TRACE(c.script.substr(start.size(), 40));
     script("s.crest", c.script + "transcript t.txt\n");
     Result r = crestune({"run", "s.crest"});
     ASSERT_EQ(r.status, 0) << r.err;

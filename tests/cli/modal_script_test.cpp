@@ -71,27 +71,5 @@ TEST_F(CliTest, LinesActingInsideModalLoopsEndTheScriptCleanly) {
   }
 }
 
-// More commands between two steps than the player keeps in memory: the
-// transcript lists every one of them.
-TEST_F(CliTest, TheTranscriptListsEveryCommandBetweenSteps) {
-  const int taps = 1100;
-  std::string text = std::string(kStart) + "player start\nwait 2000\nstep before\n";
-  for (int i = 0; i < taps; ++i) text += "tap 45 64\n";
-  text += "step after\ntranscript t.txt\n";
-  Result r = crestune({"run", script("s.crest", text).string(), "--out", "out"});
-  ASSERT_EQ(0, r.status) << r.err;
-  std::istringstream in(readFile(path("out") / "t.txt"));
-  int received = 0;
-  bool afterStep = false;
-  for (std::string l; std::getline(in, l);) {
-    if (l == "step 2: after") afterStep = true;
-    if (l == "  player received 0x80C8 (Play)") {
-      EXPECT_TRUE(afterStep) << "listed under the step after them";
-      ++received;
-    }
-  }
-  EXPECT_EQ(taps, received);
-}
-
 }  // namespace
 }  // namespace clitest
