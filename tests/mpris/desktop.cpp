@@ -82,14 +82,7 @@ void Child::stop() {
 }
 
 bool installed(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  for (size_t at = 0; at <= dirs.size();) {
-    size_t end = std::min(dirs.find(':', at), dirs.size());
-    if (access((dirs.substr(at, end - at) + "/" + program).c_str(), X_OK) == 0) return true;
-    at = end + 1;
-  }
-  return false;
+  return std::system(("command -v '" + program + "' >/dev/null 2>&1").c_str()) == 0;
 }
 
 std::string mprisScript() {
