@@ -79,21 +79,13 @@ TEST_F(Interactive, WhatCannotBeWrittenIsAnError) {
 
 TEST_F(Interactive, ClosingWhileAMenuIsOpenEndsCleanly) {
   bool menuOpenAtQuit = false;
-  options.onPump = [&](Session& s, int pump) {
-    if (pump == 0) clickButton(0);
-    if (pump == 1) wait(s, 2100);
-    if (pump == 2) {
-      SDL_Point p = device(200, 64);
-      pushMouse(SDL_MOUSEBUTTONDOWN, p.x, p.y);
-    }
-    if (pump == 3) wait(s, 700);  // the pen rests: tap-and-hold
-    if (pump > 3 && s.device().windows().openMenu() && !menuOpenAtQuit) {
-      menuOpenAtQuit = true;
-      quit();
-    }
-    if (pump > 200) quit();
-  };
-  EXPECT_EQ(0, runInteractive(options, hooks));
+  const SDL_Point item = device(200, 64);
+  EXPECT_EQ(0, run({{0, [&](Session&) { clickButton(0); }},
+                    {1, [&](Session& s) { wait(s, 2100); }},
+                    {2, [&](Session&) { pushMouse(SDL_MOUSEBUTTONDOWN, item.x, item.y); }},
+                    {3, [&](Session& s) { wait(s, 700); }},  // the pen rests: tap-and-hold
+                    {5, [&](Session& s) { menuOpenAtQuit = s.device().windows().openMenu() != nullptr; }}},
+                   5));
   EXPECT_TRUE(menuOpenAtQuit);
 }
 
