@@ -118,8 +118,7 @@ TEST_P(DemoTest, TellsTheWholeStoryTheSameOnTheDeviceBuildAsOnTheHost) {
             (std::vector<std::string>{"  registry: Today item not registered; settings absent", registered("32"),
                                       registered("1"), registered("0"),
                                       "  registry: Today item not registered; settings absent"}));
-  auto spanishSteps = linesWith(transcript, "Español chosen");
-  EXPECT_EQ(spanishSteps.size(), spanish ? 1u : 0u);
+  EXPECT_EQ(linesWith(transcript, "Español chosen").size(), spanish ? 1u : 0u);
   // Every step has its screenshot, numbered as in the transcript, beside
   // the two sheets.
   const size_t steps = linesWith(transcript, "step ").size();

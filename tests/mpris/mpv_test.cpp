@@ -21,10 +21,9 @@ class MpvTest : public clitest::CliTest {
     writeTone(path("one.wav"), 440, "First Tone", "Test Bench", 20);
     writeTone(path("two.wav"), 660, "Second Tone", "Test Bench", 20);
     // mpv, idle, without sound or picture, on the two files.
-    mpv_ = std::make_unique<Child>(std::vector<std::string>{"mpv", "--no-config", "--idle=yes", "--ao=null", "--vo=null",
-                                                            "--no-terminal", "--script=" + mprisScript(),
-                                                            path("one.wav"), path("two.wav")},
-                                   false, path("mpv.log"));
+    std::vector<std::string> argv = {"mpv", "--no-config", "--idle=yes", "--ao=null", "--vo=null", "--no-terminal",
+                                     "--script=" + mprisScript(), path("one.wav"), path("two.wav")};
+    mpv_ = std::make_unique<Child>(argv, false, path("mpv.log"));
     ASSERT_TRUE(mpv_->started() && waitFor([] { return onBus("org.mpris.MediaPlayer2.mpv"); }, 10s))
         << "mpv did not come on the bus: " << clitest::readFile(path("mpv.log"));
     // Playing, with the first file's tags read.
