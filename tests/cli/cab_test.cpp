@@ -30,30 +30,6 @@ class CabTest : public CliTest {
   }
 };
 
-TEST_F(CabTest, TheBuildsCabAndItsStrongArmTwinInstallTheirFilesAndValues) {
-  const fs::path arm = makeCab("arm.cab", [](auto&, auto& s) { s.processor = cab::kProcessorStrongArm; });
-  for (const fs::path& file : {fs::path(CRESTUNE_HOST_CAB), arm}) {
-    SCOPED_TRACE(file.string());
-    fs::remove_all(path("D"));
-    Result install = crestune({"install", "--device", "D", "--cab", file.string()});
-    ASSERT_EQ(install.status, 0) << install.err;
-    EXPECT_EQ(readFile(path("D/Windows/crestitem.dll")), readFile(fs::path(CRESTUNE_BUILD_LIBS) / "crestitem.so"));
-    EXPECT_TRUE(fs::is_directory(path("D/Program Files/Crestune")));
-    script("check.crest", std::string("reg check \"") + kTodayKey + "\" DLL sz \\Windows\\crestitem.dll\n" +
-                              "reg check \"" + kTodayKey + "\" Order dword 10\n" +
-                              "reg check \"HKLM\\Software\\Apps\\Crestune team Crestune\" Instl dword 1\n" +
-                              "reg check \"HKLM\\Software\\Apps\\Crestune team Crestune\" InstlDir sz "
-                              "\"\\Program Files\\Crestune\"\n");
-    Result check = crestune({"run", "check.crest", "--device", "D"});
-    EXPECT_EQ(check.status, 0) << check.err;
-    Result removed = crestune({"uninstall", "--device", "D", "--cab", file.string()});
-    ASSERT_EQ(removed.status, 0) << removed.err;
-    EXPECT_FALSE(fs::exists(path("D/Windows/crestitem.dll")));
-    EXPECT_FALSE(fs::exists(path("D/Program Files/Crestune")));
-    EXPECT_FALSE(fs::exists(path("D/Windows/AppMgr/Crestune team Crestune.000")));
-  }
-}
-
 uint32_t word(const std::vector<uint8_t>& f, size_t at) {
   return at + 4 <= f.size() ? f[at] | f[at + 1] << 8 | f[at + 2] << 16 | uint32_t{f[at + 3]} << 24 : 0;
 }
@@ -74,6 +50,14 @@ size_t exportOffset(const std::vector<uint8_t>& f, unsigned ordinal) {
   return offsetOf(word(f, offsetOf(word(f, exports + 28)) + 4 * (ordinal - base)));
 }
 
+// A BLX at the start of the item's InitializeCustomItem (ordinal 240):
+// ARMv5, an undefined instruction on the SA-1110.
+void putBlx(std::vector<uint8_t>& f) {
+  const size_t at = exportOffset(f, 240);
+  ASSERT_GT(at, 0u);
+  f[at] = 0x31, f[at + 1] = 0xFF, f[at + 2] = 0x2F, f[at + 3] = 0xE1;  // blx r1
+}
+
 // The device build's library doctored, installed from its CAB, and the
 // Today screen shown by `crestune run`: the device fails, the host does
 // not. What the installation wrote stays in the device's registry.
@@ -84,12 +68,7 @@ TEST_F(CabTest, ADoctoredDeviceLibraryFailsTheRunInOneLineAndTheHostGoesOn) {
     std::function<void(Bytes&)> change;
     std::string line;  // the start of the run's one line of failure, after "run.crest:N: "
   } cases[] = {
-      {"a BLX at the start of the item's InitializeCustomItem (240): ARMv5, undefined on the SA-1110",
-       [](Bytes& f) {
-         const size_t at = exportOffset(f, 240);
-         ASSERT_GT(at, 0u);
-         f[at] = 0x31, f[at + 1] = 0xFF, f[at + 2] = 0x2F, f[at + 3] = 0xE1;  // blx r1
-       },
+      {"a BLX at the start of the item's InitializeCustomItem", putBlx,
        "device fault: undefined instruction at crestitem.dll+0x"},
       {"an import of COREDLL ordinal 9999, which the device lacks",
        [](Bytes& f) {
@@ -122,103 +101,111 @@ TEST_F(CabTest, ADoctoredDeviceLibraryFailsTheRunInOneLineAndTheHostGoesOn) {
   }
 }
 
-// Without --cab the device installs the package of the build it runs: the
-// device build's ARM library by default, the host build's with --native;
-// and an item registered by the bare name is that build's library.
-TEST_F(CabTest, TheDefaultPackageIsTheBuildTheDeviceRuns) {
+// The build's CAB and its StrongARM twin given with --cab, and without it
+// the package of the build the device runs (the device build's ARM library
+// by default, the host build's with --native), install their files and
+// values and remove them again; and an item registered by the bare name is
+// the library of the build the device runs.
+TEST_F(CabTest, EachPackageInstallsItsFilesAndValuesAndTheDefaultIsTheBuildTheDeviceRuns) {
   const fs::path libs = CRESTUNE_BUILD_LIBS;
+  const fs::path arm = makeCab("arm.cab", [](auto&, auto& s) { s.processor = cab::kProcessorStrongArm; });
   const struct {
-    Words native;
+    Words package;  // the words after install --device D, and uninstall's
     fs::path library;
-  } builds[] = {{{}, libs.parent_path() / "device" / "crestitem.dll"}, {{"--native"}, libs / "crestitem.so"}};
-  for (const auto& b : builds) {
-    SCOPED_TRACE(b.library.string());
+  } packages[] = {
+      {{"--cab", CRESTUNE_HOST_CAB}, libs / "crestitem.so"},
+      {{"--cab", arm.string()}, libs / "crestitem.so"},
+      {{}, libs.parent_path() / "device" / "crestitem.dll"},
+      {{"--native"}, libs / "crestitem.so"},
+  };
+  script("check.crest", std::string("reg check \"") + kTodayKey + "\" DLL sz \\Windows\\crestitem.dll\n" +
+                            "reg check \"" + kTodayKey + "\" Order dword 10\n" +
+                            "reg check \"HKLM\\Software\\Apps\\Crestune team Crestune\" Instl dword 1\n" +
+                            "reg check \"HKLM\\Software\\Apps\\Crestune team Crestune\" InstlDir sz "
+                            "\"\\Program Files\\Crestune\"\n");
+  for (const auto& p : packages) {
+    SCOPED_TRACE(::testing::PrintToString(p.package));
     fs::remove_all(path("D"));
-    Words install = {"install", "--device", "D"};
-    install.insert(install.end(), b.native.begin(), b.native.end());
-    ASSERT_EQ(crestune(install).status, 0);
-    EXPECT_EQ(readFile(path("D/Windows/crestitem.dll")), readFile(b.library));
-    Words removal = {"uninstall", "--device", "D"};
-    removal.insert(removal.end(), b.native.begin(), b.native.end());
-    ASSERT_EQ(crestune(removal).status, 0);
+    Words install = {"install", "--device", "D"}, removal = {"uninstall", "--device", "D"};
+    install.insert(install.end(), p.package.begin(), p.package.end());
+    removal.insert(removal.end(), p.package.begin(), p.package.end());
+    Result installed = crestune(install);
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(readFile(path("D/Windows/crestitem.dll")), readFile(p.library));
+    EXPECT_TRUE(fs::is_directory(path("D/Program Files/Crestune")));
+    Result check = crestune({"run", "check.crest", "--device", "D"});
+    EXPECT_EQ(check.status, 0) << check.err;
+    Result removed = crestune(removal);
+    ASSERT_EQ(removed.status, 0) << removed.err;
     EXPECT_FALSE(fs::exists(path("D/Windows/crestitem.dll")));
+    EXPECT_FALSE(fs::exists(path("D/Program Files/Crestune")));
+    EXPECT_FALSE(fs::exists(path("D/Windows/AppMgr/Crestune team Crestune.000")));
   }
-  // The bare name on a device without a copy of its own is the library of
-  // the build it runs: a device build doctored with a BLX faults, the host
-  // build does not.
+  // The bare name on a device without a copy of its own: a device build
+  // doctored with a BLX faults, the host build does not.
   fs::create_directory(path("arm"));
-  std::string library = readFile(libs.parent_path() / "device" / "crestitem.dll");
+  const std::string library = readFile(libs.parent_path() / "device" / "crestitem.dll");
   std::vector<uint8_t> bytes(library.begin(), library.end());
-  const size_t at = exportOffset(bytes, 240);
-  ASSERT_GT(at, 0u);
-  library.replace(at, 4, std::string("\x31\xff\x2f\xe1", 4));
-  writeFile(path("arm/crestitem.dll"), library);
+  putBlx(bytes);
+  writeFile(path("arm/crestitem.dll"), std::string(bytes.begin(), bytes.end()));
   script("bare.crest", "item register \"WMP Crestune\" crestitem.dll\ntoday start\ncheck item \"WMP Crestune\" shown\n");
   setenv("CRESTUNE_DEVICE_DIR", path("arm").c_str(), 1);
-  Result arm = crestune({"run", "bare.crest"}), native = crestune({"run", "bare.crest", "--native"});
+  Result onArm = crestune({"run", "bare.crest"}), native = crestune({"run", "bare.crest", "--native"});
   unsetenv("CRESTUNE_DEVICE_DIR");
-  EXPECT_EQ(arm.status, 1);
-  EXPECT_NE(arm.err.find("device fault: undefined instruction at crestitem.dll+0x"), std::string::npos) << arm.err;
+  EXPECT_EQ(onArm.status, 1);
+  EXPECT_NE(onArm.err.find("device fault: undefined instruction at crestitem.dll+0x"), std::string::npos) << onArm.err;
   EXPECT_EQ(native.status, 0) << native.err;
 }
 
 TEST_F(CabTest, ACabThatIsDamagedOrNotForThisDeviceIsRefusedAndTheDeviceStaysAsItWas) {
   using Members = std::vector<cab::Member>;
   using Script = cab::InstallScript;
+  // Files that are no CAB of the build's: missing, not one, cut in half, a .000 cut short.
   writeFile(path("notes.txt"), "not a cabinet\n");
   const std::string whole = readFile(CRESTUNE_HOST_CAB);
   writeFile(path("cut.cab"), whole.substr(0, whole.size() / 2));
+  Members members = cab::readCabinetFile(CRESTUNE_HOST_CAB);
+  const size_t scriptSize = members.at(0).bytes.size();
+  members[0].bytes.resize(120);
+  cab::writeCabinet(path("short.cab"), members);
   const struct {
     const char* damage;
-    std::function<fs::path()> make;
+    std::string file;  // the file given, or "" for the build's CAB changed
+    Change change;
     std::string reason;  // the line after "FILE: "
   } cases[] = {
-      {"no such file", [&] { return path("missing.cab"); }, "it cannot be read"},
-      {"not a cabinet", [&] { return path("notes.txt"); }, "it is not a CAB file"},
-      {"cut in half", [&] { return path("cut.cab"); }, "its members cannot be extracted"},
-      {"two install scripts",
-       [&] { return makeCab("k.cab", [](Members& m, Script&) { m.push_back({"OTHER.000", m[0].bytes}); }); },
+      {"no such file", "missing.cab", {}, "it cannot be read"},
+      {"not a cabinet", "notes.txt", {}, "it is not a CAB file"},
+      {"cut in half", "cut.cab", {}, "its members cannot be extracted"},
+      {"a .000 cut short", "short.cab", {},
+       "its install script CRESTUNE.000 is damaged: its header gives its length as " + std::to_string(scriptSize) +
+           " bytes, it is 120"},
+      {"two install scripts", "", [](Members& m, Script&) { m.push_back({"OTHER.000", m[0].bytes}); },
        "it holds two install scripts, CRESTUNE.000 and OTHER.000"},
-      {"no .000", [&] { return makeCab("a.cab", [](Members& m, Script&) { drop(m, "CRESTUNE.000"); }); },
-       "it holds no .000 install script"},
-      {"a member without a number",
-       [&] {
-         return makeCab("b.cab", [](Members& m, Script&) { m[0].name = "CRESTUNE.ZZZ"; m.push_back({"X.000", {'M'}}); });
-       },
+      {"no .000", "", [](Members& m, Script&) { drop(m, "CRESTUNE.000"); }, "it holds no .000 install script"},
+      {"a member without a number", "",
+       [](Members& m, Script&) { m[0].name = "CRESTUNE.ZZZ"; m.push_back({"X.000", {'M'}}); },
        "its member CRESTUNE.ZZZ has no number as its extension"},
-      {"a .000 cut short",
-       [&] {
-         std::vector<cab::Member> m = cab::readCabinetFile(CRESTUNE_HOST_CAB);
-         m[0].bytes.resize(120);
-         cab::writeCabinet(path("c.cab"), m);
-         return path("c.cab");
-       },
-       "its install script CRESTUNE.000 is damaged: its header gives its length as " +
-           std::to_string(cab::readCabinetFile(CRESTUNE_HOST_CAB).at(0).bytes.size()) + " bytes, it is 120"},
-      {"the item's library missing", [&] { return makeCab("d.cab", [](Members& m, Script&) { drop(m, "CRESTI~1.001"); }); },
+      {"the item's library missing", "", [](Members& m, Script&) { drop(m, "CRESTI~1.001"); },
        "it has no member numbered 1 for crestitem.dll"},
-      {"another processor", [&] { return makeCab("e.cab", [](Members&, Script& s) { s.processor = 4000; }); },
+      {"another processor", "", [](Members&, Script& s) { s.processor = 4000; },
        "it is for processor type 4000 (MIPS); this device is StrongARM (2577) or x86-64 (8664)"},
-      {"a later Windows CE", [&] { return makeCab("f.cab", [](Members&, Script& s) { s.minMajor = 4, s.minMinor = 20; }); },
+      {"a later Windows CE", "", [](Members&, Script& s) { s.minMajor = 4, s.minMinor = 20; },
        "it is for Windows CE 4.20 to 5.99; this device runs 3.0 build 11171"},
-      {"an earlier Windows CE", [&] { return makeCab("g.cab", [](Members&, Script& s) { s.maxMajor = 2, s.maxMinor = 11; }); },
+      {"an earlier Windows CE", "", [](Members&, Script& s) { s.maxMajor = 2, s.maxMinor = 11; },
        "it is for Windows CE 3.0 to 2.11; this device runs 3.0 build 11171"},
-      {"a file that would leave the device",
-       [&] { return makeCab("h.cab", [](Members&, Script& s) { s.files[0].name = "..\\..\\escaped.dll"; }); },
+      {"a file that would leave the device", "", [](Members&, Script& s) { s.files[0].name = "..\\..\\escaped.dll"; },
        "its file 1 would go to \\Windows\\..\\..\\escaped.dll, outside the device's folders"},
-      {"a folder no Pocket PC has",
-       [&] { return makeCab("i.cab", [](Members&, Script& s) { s.strings[2].text = "%CE3%"; }); },
+      {"a folder no Pocket PC has", "", [](Members&, Script& s) { s.strings[2].text = "%CE3%"; },
        "%CE3% is no folder of a Pocket PC"},
-      {"a key too deep for the registry",
-       [&] {
-         return makeCab("j.cab", [](Members&, Script& s) { s.hives[0].path.insert(s.hives[0].path.end(), 16, 4); });
-       },
+      {"a key too deep for the registry", "",
+       [](Members&, Script& s) { s.hives[0].path.insert(s.hives[0].path.end(), 16, 4); },
        "its registry value DLL is under no key the registry can hold"},
   };
   ASSERT_EQ(crestune({"run", script("empty.crest", "echo ready\n").string(), "--device", "D"}).status, 0);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.damage);
-    const fs::path file = c.make();
+    const fs::path file = c.file.empty() ? makeCab("damaged.cab", c.change) : path(c.file);
     const auto before = snapshot(path("D"));
     Result install = crestune({"install", "--device", "D", "--cab", file.string()});
     EXPECT_EQ(install.status, 1);

@@ -24,28 +24,6 @@ std::string synopsisFrom(const std::string& help) {
 
 const char* const kItemKey = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
 
-TEST_F(CliTest, HelpNamesEveryCommandOnceAndEachIsAccepted) {
-  Result help = crestune({"--help"});
-  ASSERT_EQ(help.status, 0);
-  EXPECT_EQ(help.err, "");
-  for (const std::string cmd : {"demo", "run", "install", "uninstall", "interactive"}) {
-    SCOPED_TRACE(cmd);
-    int described = 0, synopsis = 0;
-    std::istringstream in(help.out);
-    for (std::string l; std::getline(in, l);) {
-      if (l.rfind("  " + cmd + " ", 0) == 0) ++described;
-      if (l.find("crestune " + cmd + " ") != std::string::npos) ++synopsis;
-    }
-    EXPECT_EQ(described, 1);
-    EXPECT_EQ(synopsis, 1);
-    // The program knows the command the help names.
-    Result r = crestune({cmd, "--bogus"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.errLines().at(0), "crestune: unknown option --bogus");
-  }
-  EXPECT_EQ(crestune({"run", "x.crest", "--help"}).out, help.out);
-}
-
 TEST_F(CliTest, CommandLineMistakesGiveOneLineAndTheUsage) {
   std::string usage = synopsisFrom(crestune({"--help"}).out);
   ASSERT_NE(usage, "");
@@ -71,6 +49,11 @@ TEST_F(CliTest, CommandLineMistakesGiveOneLineAndTheUsage) {
       {{"uninstall", "--device", "d", "--language", "spanish"}, "uninstall does not take --language"},
       {{"interactive", "--scale", "9"}, "--scale takes 1, 2, 3 or 4, found 9"},
       {{"interactive", "--player", "vlc"}, "--player takes mpris or mpris:NAME, found vlc"},
+      {{"help", "frobnicate"}, "unknown command frobnicate"},
+      {{"help", "run", "demo"}, "help takes one command, found 2"},
+      {{"bench", "now"}, "bench takes no arguments, found now"},
+      {{"bench", "--json"}, "--json needs a file"},
+      {{"bench", "--build", "mips"}, "--build takes arm, native or both, found mips"},
       {{"bench", "--filter", "zzz"},
        "--filter zzz matches no operation (the operations: refresh_query, paint_title, paint_buttons, tap, script_tap, hold_menu, "
        "options, install_uninstall, demo, png_screenshot, interactive_frame)"},
@@ -87,74 +70,29 @@ TEST_F(CliTest, CommandLineMistakesGiveOneLineAndTheUsage) {
   EXPECT_FALSE(fs::exists(path("a")));
 }
 
-TEST_F(CliTest, AScriptThatCannotBeReadIsOneLine) {
-  fs::create_directory(path("folder.crest"));
-  Result missing = crestune({"run", "missing.crest"});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "crestune: cannot read script missing.crest: No such file or directory\n");
-  Result folder = crestune({"run", "folder.crest"});
-  EXPECT_EQ(folder.status, 1);
-  EXPECT_EQ(folder.err, "crestune: cannot read script folder.crest: it is a folder\n");
-  EXPECT_EQ(folder.out, "");
-}
-
-// A line that cannot be read names its line and what was expected, and
-// nothing runs; a check of something that never happened fails and says
-// what did not, after the lines before it ran.
-TEST_F(CliTest, AMalformedLineOrAFailedCheckNamesItsLine) {
-  auto checked = [](const std::string& line) { return "echo first\n" + line + "\necho after\n"; };
-  struct Case {
-    std::string text, error, out;
+// A check of something that never happened fails and says what did not,
+// after the lines before it ran; and nothing is written: a contact sheet of
+// no steps is refused, not announced.
+TEST_F(CliTest, AFailedCheckNamesItsLineAndWhatDidNotHappen) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"check installed", "expected the last install or uninstall installed, but no install or uninstall ran"},
+      {"check cancelled", "expected the last install or uninstall cancelled, but no install or uninstall ran"},
+      {"check result 0", "expected the options page to end with 0, but no options page was opened"},
+      {"check menu", "expected a menu, but none was shown"},
+      {"check menu at 0 0", "expected a menu, but none was shown"},
+      {"check box Hello", "expected a message box \"Hello\", but none was shown"},
+      {"check mail a@b.c", "expected a mail message to a@b.c, but none was opened"},
+      {"sheet s.png Title", "expected steps for the contact sheet (take them with step CAPTION), found none"},
   };
-  const Case cases[] = {
-      {"echo one\n\nfrobnicate 1 2\n", "s.crest:3: unknown command \"frobnicate\"", ""},
-      {"wait 10\ntap 1\n", "s.crest:2: expected: tap X Y, found: tap 1", ""},
-      {"wait ten\n", "s.crest:1: expected milliseconds (a number), found \"ten\"", ""},
-      {"wait -5\n", "s.crest:1: expected milliseconds from 0 to 86400000, found -5", ""},
-      {"echo \"not closed\n", "s.crest:1: a quoted text is not closed", ""},
-      {"check player \"\"\n", "s.crest:1: expected a message MSG, MSG:WPARAM or MSG:WPARAM:LPARAM, found \"\"", ""},
-      {"reg set HKLM\\Software\\X V hex 0g\n", "s.crest:1: expected hex bytes (pairs of hex digits such as 01ff), found \"0g\"", ""},
-      {"check pixel 1 1 white\n", "s.crest:1: expected a colour RRGGBB, found \"white\"", ""},
-      {"item register A a.dll order\n", "s.crest:1: expected a value after \"order\"", ""},
-      {"screenshot a.png scale 0\n", "s.crest:1: expected a scale from 1 to 8, found 0", ""},
-      // What a message quotes stays one readable line: control bytes escaped,
-      // a long word (its quotes with it) by its first and last 28 bytes.
-      {"fr\x01obnicate\n", "s.crest:1: unknown command \"fr\\x01obnicate\"", ""},
-      {"frob" + std::string(100, 'x') + "nicate\n",
-       "s.crest:1: unknown command \"frob" + std::string(23, 'x') + "..." + std::string(21, 'x') + "nicate\"", ""},
-      {checked("check installed"),
-       "s.crest:2: expected the last install or uninstall installed, but no install or uninstall ran", "first\n"},
-      {checked("check cancelled"),
-       "s.crest:2: expected the last install or uninstall cancelled, but no install or uninstall ran", "first\n"},
-      {checked("check result 0"), "s.crest:2: expected the options page to end with 0, but no options page was opened",
-       "first\n"},
-      {checked("check menu"), "s.crest:2: expected a menu, but none was shown", "first\n"},
-      {checked("check menu at 0 0"), "s.crest:2: expected a menu, but none was shown", "first\n"},
-      {checked("check box Hello"), "s.crest:2: expected a message box \"Hello\", but none was shown", "first\n"},
-      {checked("check mail a@b.c"), "s.crest:2: expected a mail message to a@b.c, but none was opened", "first\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    script("s.crest", c.text);
+  for (const auto& [line, error] : cases) {
+    SCOPED_TRACE(line);
+    script("s.crest", "echo first\n" + line + "\necho after\n");
     Result r = crestune({"run", "s.crest"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, c.error + "\n");
-    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, "s.crest:2: " + error + "\n");
+    EXPECT_EQ(r.out, "first\n");
+    EXPECT_EQ(snapshot(dir_).size(), 1u) << "a file besides the script: an output only announced";
   }
-}
-
-// A line that cannot be read is found before the first line runs: the
-// device is not touched at all.
-TEST_F(CliTest, AMalformedLineStopsTheScriptBeforeItRuns) {
-  script("set.crest", std::string("reg set \"") + kItemKey + "\" IconSize dword 1\n");
-  ASSERT_EQ(crestune({"run", "set.crest", "--device", "D"}).status, 0);
-  auto before = snapshot(path("D"));
-  script("bad.crest", std::string("reg set \"") + kItemKey + "\" IconSize dword 7\nscreenshot x.png\ncheck \"x\n");
-  Result r = crestune({"run", "bad.crest", "--device", "D", "--out", "out"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "bad.crest:3: a quoted text is not closed\n");
-  EXPECT_EQ(snapshot(path("D")), before);
-  EXPECT_TRUE(snapshot(path("out")).empty());
 }
 
 TEST_F(CliTest, ARefusedDeviceFolderIsLeftAsItWas) {
@@ -186,57 +124,6 @@ TEST_F(CliTest, ARefusedDeviceFolderIsLeftAsItWas) {
       EXPECT_EQ(snapshot(dir_), before);
     }
   }
-}
-
-// A failure while a menu or a dialog of the device is open ends the run
-// like any other: one line, status 1, and the device shuts down cleanly
-// (the program exits, no signal) with its registry whole.
-TEST_F(CliTest, AFailureInsideAModalLoopEndsTheRunCleanly) {
-  const std::string setup =
-      "item register \"WMP Crestune\" crestitem.dll order 10\n"
-      "today start\n"
-      "player start\n"
-      "wait 2000\n";
-  struct Case {
-    std::string tail, error;
-  };
-  const Case cases[] = {
-      {"hold 200 60 1000\ncheck player 0x1234\nmenu dismiss\n",
-       "s.crest:6: expected the player to receive 0x1234, found nothing"},
-      {"hold 200 60 1000\nmenu choose Nothing-Like-This\n", "s.crest:6: the menu has no entry \"Nothing-Like-This\""},
-      {"hold 200 60 1000\n", "s.crest:5: a menu was left open"},
-      {"options open \"WMP Crestune\"\ncheck control 1009 text zzz\noptions ok\n",
-       "s.crest:6: expected control 1009 to read \"zzz\", found \"Large Buttons\""},
-      {"install\ncheck control 1 text nope\ncontrol tap 1\n", "s.crest:6: expected control 1 to read \"nope\""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.tail);
-    fs::remove_all(path("D"));
-    script("s.crest", setup + c.tail);
-    Result r = crestune({"run", "s.crest", "--device", "D"});
-    EXPECT_EQ(r.status, 1);
-    ASSERT_EQ(r.errLines().size(), 1u) << r.err;
-    EXPECT_EQ(r.errLines()[0].substr(0, c.error.size()), c.error);
-    // What the device kept is a registry it can start from again.
-    script("again.crest", "reg check \"HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune\" present\n");
-    EXPECT_EQ(crestune({"run", "again.crest", "--device", "D"}).status, 0);
-    for (const auto& [name, text] : snapshot(path("D"))) EXPECT_NE(name[0], '.') << name;
-  }
-}
-
-TEST_F(CliTest, TheRegistryLivesOnInTheDeviceFolder) {
-  script("set.crest", std::string("reg set \"") + kItemKey + "\" Language dword 1\n");
-  script("check.crest", std::string("reg check \"") + kItemKey + "\" Language dword 1\n");
-  script("wrong.crest", std::string("reg check \"") + kItemKey + "\" Language dword 0\n");
-  ASSERT_EQ(crestune({"run", "set.crest", "--device", "D"}).status, 0);
-  EXPECT_EQ(crestune({"run", "check.crest", "--device", "D"}).status, 0);
-  auto before = snapshot(path("D"));
-  Result wrong = crestune({"run", "wrong.crest", "--device", "D"});
-  EXPECT_EQ(wrong.status, 1);
-  EXPECT_EQ(wrong.err, "wrong.crest:1: expected Language = dword 0 size 4, found dword 1 size 4\n");
-  EXPECT_EQ(snapshot(path("D")), before);
-  // Without --device each run has a fresh device.
-  EXPECT_EQ(crestune({"run", "check.crest"}).status, 1);
 }
 
 // What a script leaves behind goes only over a regular file (through a
@@ -312,12 +199,18 @@ TEST_F(CliTest, AFullDiskIsReportedAndLeavesNoHalfFile) {
   }
 }
 
-// The transcript holds the whole run: what came after the last step, and
-// with no step at all, everything.
+// The transcript holds the whole run: what came after the last step, with
+// no step at all everything, and more commands between two steps than the
+// player keeps in memory.
 TEST_F(CliTest, TheTranscriptHoldsTheWholeRun) {
   const std::string start = "item register \"WMP Crestune\" crestitem.dll order 10\ntoday start\nplayer start\nwait 2000\n";
   const std::string play = "tap 41 60\nwait 100\n";
   const std::string registered = "  registry: Today item registered; settings absent\n";
+  auto times = [](int n, const std::string& text) {
+    std::string all;
+    for (int i = 0; i < n; ++i) all += text;
+    return all;
+  };
   struct Case {
     std::string script, transcript;
   } cases[] = {
@@ -325,9 +218,11 @@ TEST_F(CliTest, TheTranscriptHoldsTheWholeRun) {
       {start + "step one\n" + play,
        "step 1: one\n" + registered + "after step 1:\n  player received 0x80C8 (Play)\n"},
       {start + play + "step one\n", "step 1: one\n  player received 0x80C8 (Play)\n" + registered},
+      {start + "step before\n" + times(1100, "tap 41 60\n") + "step after\n",
+       "step 1: before\n" + registered + "step 2: after\n" + times(1100, "  player received 0x80C8 (Play)\n")},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.script);
+    SCOPED_TRACE(c.script.substr(start.size(), 40));
     script("s.crest", c.script + "transcript t.txt\n");
     Result r = crestune({"run", "s.crest"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -335,13 +230,27 @@ TEST_F(CliTest, TheTranscriptHoldsTheWholeRun) {
   }
 }
 
-TEST_F(CliTest, InstallAndUninstallKeepTheirDevice) {
+// What a script sets and what install and uninstall do live on in the
+// device folder, and a check that fails changes nothing there; without
+// --device each run has a fresh device.
+TEST_F(CliTest, TheRegistryAndTheInstallationLiveOnInTheDeviceFolder) {
+  const std::string key = std::string("\"") + kItemKey + "\"";
+  script("set.crest", "reg set " + key + " Language dword 0\n");
+  script("english.crest", "reg check " + key + " Language dword 0\n");
+  script("spanish.crest", "reg check " + key + " Language dword 1\n");
+  script("gone.crest", "reg check " + key + " missing\n");
+  ASSERT_EQ(crestune({"run", "set.crest", "--device", "D"}).status, 0);
+  EXPECT_EQ(crestune({"run", "english.crest", "--device", "D"}).status, 0);
   Result install = crestune({"install", "--device", "D", "--language", "spanish"});
   ASSERT_EQ(install.status, 0) << install.err;
-  script("check.crest", std::string("reg check \"") + kItemKey + "\" Language dword 1\n");
-  EXPECT_EQ(crestune({"run", "check.crest", "--device", "D"}).status, 0);
+  EXPECT_EQ(crestune({"run", "spanish.crest", "--device", "D"}).status, 0);
+  auto before = snapshot(path("D"));
+  Result wrong = crestune({"run", "english.crest", "--device", "D"});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_EQ(wrong.err, "english.crest:1: expected Language = dword 0 size 4, found dword 1 size 4\n");
+  EXPECT_EQ(snapshot(path("D")), before);
+  EXPECT_EQ(crestune({"run", "spanish.crest"}).status, 1);
   ASSERT_EQ(crestune({"uninstall", "--device", "D"}).status, 0);
-  script("gone.crest", std::string("reg check \"") + kItemKey + "\" missing\n");
   EXPECT_EQ(crestune({"run", "gone.crest", "--device", "D"}).status, 0);
   // Nothing left to remove is said in the command line's words.
   Result again = crestune({"uninstall", "--device", "D"});
@@ -397,6 +306,9 @@ TEST_F(CliTest, NoLibraryOfTheDeviceFolderOrOutOfItRunsAsHostCode) {
   const std::string kNotADevicePath =
       " is not a path of the device (a device path has no \"..\" or \".\", drive, share or host path)";
   const char* const kItems = "\"HKLM\\Software\\Microsoft\\Today\\Items\\WMP Crestune\"";
+  const std::string notThisBuild =
+      "is not loaded: \\Windows\\crestitem.dll is not a library of this build (a file of the device folder is not "
+      "run as host code)";
   struct Case {
     std::string dll;     // the item's DLL value
     bool copyInWindows;  // hostcode.so as \Windows\crestitem.dll
@@ -404,12 +316,8 @@ TEST_F(CliTest, NoLibraryOfTheDeviceFolderOrOutOfItRunsAsHostCode) {
   } cases[] = {
       {up, false, "is not loaded: " + up + kNotADevicePath},
       {path("x/evil.so").string(), false, "is not loaded: " + path("x/evil.so").string() + kNotADevicePath},
-      {"\\Windows\\crestitem.dll", true,
-       "is not loaded: \\Windows\\crestitem.dll is not a library of this build (a file of the device folder is not "
-       "run as host code)"},
-      {"crestitem.dll", true,
-       "is not loaded: \\Windows\\crestitem.dll is not a library of this build (a file of the device folder is not "
-       "run as host code)"},
+      {"\\Windows\\crestitem.dll", true, notThisBuild},
+      {"crestitem.dll", true, notThisBuild},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dll);

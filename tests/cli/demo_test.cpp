@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <iterator>
 
 #include "cli_run.h"
 
@@ -69,14 +70,37 @@ fs::path stepFile(const fs::path& folder, const std::string& slug) {
   return folder / "missing.png";
 }
 
+// The names of the PNG files in a folder, in order.
+std::vector<std::string> pngsIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().extension() == ".png") names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// How many pixels of `part` differ from those of `whole` at (x0, y0).
+int differing(const Image& part, const Image& whole, int x0 = 0, int y0 = 0) {
+  int differ = 0;
+  for (int y = 0; y < part.height; ++y)
+    for (int x = 0; x < part.width; ++x) differ += part.at(x, y) != whole.at(x0 + x, y0 + y);
+  return differ;
+}
+
 class DemoTest : public CliTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(DemoTest, TellsTheWholeStory) {
+// The demo as the device build on the emulated processor runs it, and as
+// the host build does: the same transcript byte for byte, every screenshot
+// the same pixel for pixel. The first line of each says which build ran on
+// which processor.
+TEST_P(DemoTest, TellsTheWholeStoryTheSameOnTheDeviceBuildAsOnTheHost) {
   const bool spanish = GetParam();
-  Words args = {"demo", "--out", "out"};
-  if (spanish) args.insert(args.end(), {"--language", "spanish"});
-  Result run = crestune(args);
+  Words arm = {"demo", "--out", "out"}, native = {"demo", "--out", "native", "--native"};
+  for (Words* args : {&arm, &native})
+    if (spanish) args->insert(args->end(), {"--language", "spanish"});
+  Result run = crestune(arm), onHost = crestune(native);
   ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(onHost.status, 0) << onHost.err;
   EXPECT_EQ(run.err, "");
   const fs::path out = path("out");
   const std::string transcript = readFile(out / "transcript.txt");
@@ -85,25 +109,26 @@ TEST_P(DemoTest, TellsTheWholeStory) {
             (std::vector<std::string>{"  player received 0x80C8 (Play)", "  player received 0x80CC (Next)",
                                       "  player received 0x80C9 (Pause)", "  player received 0x8037 (Mute)",
                                       "  player received 0x80CA (Stop)", "  player received 0x0010 (WM_CLOSE)"}));
-  const std::string language = spanish ? "Language=dword 1" : "Language=dword 0";
-  const std::string path = "WMPApplication=sz \"\\Windows\\wmplayer.exe\" size 2048";
+  // The settings after each change of the icon size, in the language chosen.
+  auto registered = [&](const std::string& iconSize) {
+    return "  registry: Today item registered; settings IconSize=dword " + iconSize + " size 4, Language=dword " +
+           (spanish ? "1" : "0") + " size 4, WMPApplication=sz \"\\Windows\\wmplayer.exe\" size 2048";
+  };
   EXPECT_EQ(linesWith(transcript, "registry:"),
-            (std::vector<std::string>{
-                "  registry: Today item not registered; settings absent",
-                "  registry: Today item registered; settings IconSize=dword 32 size 4, " + language + " size 4, " + path,
-                "  registry: Today item registered; settings IconSize=dword 1 size 4, " + language + " size 4, " + path,
-                "  registry: Today item registered; settings IconSize=dword 0 size 4, " + language + " size 4, " + path,
-                "  registry: Today item not registered; settings absent"}));
-  auto spanishSteps = linesWith(transcript, "Español chosen");
-  EXPECT_EQ(spanishSteps.size(), spanish ? 1u : 0u);
-  // Every step has its screenshot, numbered as in the transcript.
+            (std::vector<std::string>{"  registry: Today item not registered; settings absent", registered("32"),
+                                      registered("1"), registered("0"),
+                                      "  registry: Today item not registered; settings absent"}));
+  EXPECT_EQ(linesWith(transcript, "Español chosen").size(), spanish ? 1u : 0u);
+  // Every step has its screenshot, numbered as in the transcript, beside
+  // the two sheets.
   const size_t steps = linesWith(transcript, "step ").size();
   EXPECT_EQ(steps, spanish ? 18u : 17u);
-  size_t shots = 0;
-  for (const auto& e : fs::directory_iterator(out))
-    shots += e.path().extension() == ".png" && e.path().filename() != "contact-sheet.png" &&
-             e.path().filename() != "highlights.png";
-  EXPECT_EQ(shots, steps);
+  const std::vector<std::string> pngs = pngsIn(out);
+  std::vector<std::string> shots;
+  std::copy_if(pngs.begin(), pngs.end(), std::back_inserter(shots),
+               [](const std::string& name) { return std::isdigit(static_cast<unsigned char>(name[0])); });
+  ASSERT_EQ(shots.size(), steps);
+  EXPECT_EQ(pngs.size(), steps + 2);
 
   // The title view: the item's title right of its icon, in the host's text
   // colour (dark blue, its grey edges blue too), in the item's row.
@@ -160,51 +185,23 @@ TEST_P(DemoTest, TellsTheWholeStory) {
   const int rows = static_cast<int>((steps + 3) / 4);
   EXPECT_EQ(sheet.width, 16 + 4 * (240 + 16));
   EXPECT_EQ(sheet.height, 40 + rows * (320 + 36 + 16) + 16);
-  std::vector<fs::path> shotFiles;
-  for (const auto& e : fs::directory_iterator(out))
-    if (std::isdigit(static_cast<unsigned char>(e.path().filename().string()[0]))) shotFiles.push_back(e.path());
-  std::sort(shotFiles.begin(), shotFiles.end());
-  ASSERT_EQ(shotFiles.size(), steps);
-  for (size_t i = 0; i < shotFiles.size(); ++i) {
-    const Image shot = readPng(shotFiles[i]);
+  for (size_t i = 0; i < shots.size(); ++i) {
     const int x0 = 16 + static_cast<int>(i % 4) * (240 + 16), y0 = 40 + static_cast<int>(i / 4) * (320 + 36 + 16);
-    int differ = 0;
-    for (int y = 0; y < shot.height; ++y)
-      for (int x = 0; x < shot.width; ++x) differ += shot.at(x, y) != sheet.at(x0 + x, y0 + y);
-    EXPECT_EQ(differ, 0) << shotFiles[i];
+    EXPECT_EQ(differing(readPng(out / shots[i]), sheet, x0, y0), 0) << shots[i];
   }
-}
 
-// The device build on the emulated processor tells the same story as the
-// host build: the same transcript byte for byte, every screenshot the same
-// pixel for pixel. Its first line says which build ran on which processor.
-TEST_P(DemoTest, DeviceBuildShowsWhatTheHostBuildShows) {
-  Words language;
-  if (GetParam()) language = {"--language", "spanish"};
-  Words arm = {"demo", "--out", "arm"}, native = {"demo", "--out", "native", "--native"};
-  arm.insert(arm.end(), language.begin(), language.end());
-  native.insert(native.end(), language.begin(), language.end());
-  Result onArm = crestune(arm), onHost = crestune(native);
-  ASSERT_EQ(onArm.status, 0) << onArm.err;
-  ASSERT_EQ(onHost.status, 0) << onHost.err;
+  // The host build's run, line for line, file for file, pixel for pixel.
   auto firstLine = [](const std::string& s) { return s.substr(0, s.find('\n')); };
-  EXPECT_EQ(firstLine(onArm.out), "Crestune 1.0, device build (ARM) on the emulated StrongARM SA-1110");
+  EXPECT_EQ(firstLine(run.out), "Crestune 1.0, device build (ARM) on the emulated StrongARM SA-1110");
   EXPECT_EQ(firstLine(onHost.out), "Crestune 1.0, host build (x86-64, native)");
-  EXPECT_EQ(linesWith(onArm.out, "step "), linesWith(onHost.out, "step "));
-  EXPECT_EQ(readFile(path("arm") / "transcript.txt"), readFile(path("native") / "transcript.txt"));
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(path("native")))
-    if (e.path().extension() == ".png") names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  ASSERT_EQ(names.size(), GetParam() ? 20u : 19u);  // a screenshot a step, the two sheets
-  for (const std::string& name : names) {
-    const Image a = readPng(path("arm") / name), h = readPng(path("native") / name);
+  EXPECT_EQ(linesWith(run.out, "step "), linesWith(onHost.out, "step "));
+  EXPECT_EQ(transcript, readFile(path("native") / "transcript.txt"));
+  ASSERT_EQ(pngsIn(path("native")), pngs);
+  for (const std::string& name : pngs) {
+    const Image a = readPng(out / name), h = readPng(path("native") / name);
     ASSERT_EQ(a.width, h.width) << name;
     ASSERT_EQ(a.height, h.height) << name;
-    int differ = 0;
-    for (int y = 0; y < h.height; ++y)
-      for (int x = 0; x < h.width; ++x) differ += a.at(x, y) != h.at(x, y);
-    EXPECT_EQ(differ, 0) << name << ": pixels that differ between the device build and the host build";
+    EXPECT_EQ(differing(a, h), 0) << name << ": pixels that differ between the device build and the host build";
   }
 }
 

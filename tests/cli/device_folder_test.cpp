@@ -53,14 +53,6 @@ int finish(pid_t pid) {
   return WEXITSTATUS(status);
 }
 
-// Starts crestune, kills it after `delay` unless it ended first.
-int runAndKill(const Words& args, const fs::path& errFile, Clock::duration delay) {
-  const pid_t pid = start(args, errFile);
-  std::this_thread::sleep_for(delay);
-  kill(pid, SIGKILL);
-  return finish(pid);
-}
-
 Clock::duration timeOf(const Words& args, const fs::path& errFile) {
   const auto begin = Clock::now();
   EXPECT_EQ(0, finish(start(args, errFile))) << readFile(errFile);
@@ -266,7 +258,11 @@ TEST_F(CliTest, ANewDeviceKilledBeforeItsFirstSaveStartsAfresh) {
   std::uniform_int_distribution<Clock::rep> moment(0, whole.count());
   for (int i = 0; i < 25; ++i) {
     fs::remove_all(path("D"));
-    runAndKill({"run", path("echo.crest"), "--device", path("D")}, path("err.txt"), Clock::duration(moment(random)));
+    // Killed after a moment of the run, unless it ended first.
+    const pid_t pid = start({"run", path("echo.crest"), "--device", path("D")}, path("err.txt"));
+    std::this_thread::sleep_for(Clock::duration(moment(random)));
+    kill(pid, SIGKILL);
+    finish(pid);
     Result again = crestune({"run", "check.crest", "--device", "D"});
     ASSERT_EQ(again.status, 0) << again.err;
     for (const auto& [name, _] : snapshot(path("D"))) EXPECT_NE(name[0], '.') << name;

@@ -9,10 +9,11 @@ namespace {
 
 const char* const kKey = "HKLM\\SOFTWARE\\Halvorn\\WMP Crestune";
 
-// Lines that change the device and print, ahead of the line under test.
-const std::string kHead = std::string("echo started\n") + "reg set \"" + kKey + "\" IconSize dword 7\n" +
+// Lines that change the device and print, ahead of the line under test;
+// the blank line is counted too.
+const std::string kHead = std::string("echo started\n\n") + "reg set \"" + kKey + "\" IconSize dword 7\n" +
                           "screenshot shot.png\n";
-constexpr int kBadLine = 4;
+constexpr int kBadLine = 5;
 
 struct BadLine {
   std::string line, error;
@@ -29,6 +30,11 @@ const BadLine kBadLines[] = {
     {"pen press 10 10", "expected pen down, move or up, found \"pen press\""},
     {"menu", "expected menu choose or dismiss, found \"menu\""},
     {"frobnicate 1 2", "unknown command \"frobnicate\""},
+    // What a message quotes stays one readable line: control bytes escaped,
+    // a long word (its quotes with it) by its first and last 28 bytes.
+    {"fr\x01obnicate", "unknown command \"fr\\x01obnicate\""},
+    {"frob" + std::string(100, 'x') + "nicate",
+     "unknown command \"frob" + std::string(23, 'x') + "..." + std::string(21, 'x') + "nicate\""},
     // Too few words, or too many.
     {"tap 10", "expected: tap X Y, found: tap 10"},
     {"hold 10 20", "expected: hold X Y MS, found: hold 10 20"},
@@ -51,6 +57,8 @@ const BadLine kBadLines[] = {
     {"wait 86400001", "expected milliseconds from 0 to 86400000, found 86400001"},
     {"wait 0x", "expected milliseconds (a number), found \"0x\""},
     {"wait 1e3", "expected milliseconds (a number), found \"1e3\""},
+    {"wait ten", "expected milliseconds (a number), found \"ten\""},
+    {"wait -5", "expected milliseconds from 0 to 86400000, found -5"},
     {"reg set HKLM\\X V dword 4294967296", "expected a dword from 0 to 4294967295, found 4294967296"},
     {"reg set HKLM\\X V dword -1", "expected a dword from 0 to 4294967295, found -1"},
     {"reg set HKLM\\X V dword 99999999999999999999999", "expected a dword from 0 to 4294967295, found 99999999999999999999999"},
@@ -62,6 +70,7 @@ const BadLine kBadLines[] = {
     {"fail LoadImageW times 0", "expected a count of failures from 1 to 1000000, found 0"},
     {"fail LoadImageW error -1", "expected an error code from 0 to 4294967295, found -1"},
     {"screenshot a.png scale 9", "expected a scale from 1 to 8, found 9"},
+    {"screenshot a.png scale 0", "expected a scale from 1 to 8, found 0"},
     {"sheet s.png Title 1 0", "expected a step number from 1 to 10000, found 0"},
     {"check player 0x80C8:0x100000000", "expected a wParam from 0 to 4294967295, found 0x100000000"},
     {"check pixel 240 0 000000", "expected x from 0 to 239, found 240"},
@@ -85,7 +94,10 @@ const BadLine kBadLines[] = {
      "HKCR or HKCU)"},
     {"reg delete HKLM", "expected a key below a root (a root key cannot be deleted), found HKLM"},
     {"check pixel 0 0 fffff", "expected a colour RRGGBB, found \"fffff\""},
+    {"check pixel 1 1 white", "expected a colour RRGGBB, found \"white\""},
     {"check player 0x10::1", "expected a message MSG, MSG:WPARAM or MSG:WPARAM:LPARAM, found \"0x10::1\""},
+    {"check player \"\"", "expected a message MSG, MSG:WPARAM or MSG:WPARAM:LPARAM, found \"\""},
+    {"reg set HKLM\\Software\\X V hex 0g", "expected hex bytes (pairs of hex digits such as 01ff), found \"0g\""},
     {"transcript \"\"", "expected a file name, found \"\""},
     {"echo \"not closed", "a quoted text is not closed"},
     // A byte-order mark past the start of the file.

@@ -1,99 +1,12 @@
 // The interactive window, run headless (SDL's dummy video driver) with the
 // desktop's events made up by the test: the pen reaches the device, the
 // body's buttons work, and closing always ends cleanly.
-#include <SDL.h>
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <map>
-#include <sstream>
-
 #include "installer.h"
-#include "interactive.h"
-#include "session.h"
+#include "interactive_window.h"
 #include "window_manager.h"
 
 namespace crestune {
 namespace {
-
-namespace fs = std::filesystem;
-
-class Interactive : public ::testing::Test {
- protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    folder = fs::temp_directory_path() / ("crestune-interactive-" + std::to_string(getpid()));
-    fs::create_directories(folder);
-    options.screenshotOnExit = folder / "last.png";
-    options.transcript = folder / "transcript.txt";
-    layout = interactiveLayout(options.scale);
-  }
-  void TearDown() override { fs::remove_all(folder); }
-
-  // Runs the window; at each pump, the step for that pump (if any) runs.
-  int run(std::map<int, std::function<void(Session&)>> steps, int quitAt) {
-    options.onPump = [&, steps](Session& s, int pump) {
-      pumps = pump + 1;
-      if (auto it = steps.find(pump); it != steps.end()) it->second(s);
-      if (pump == quitAt) quit();
-    };
-    return runInteractive(options, hooks);
-  }
-
-  static void pushMouse(Uint32 type, int x, int y) {
-    SDL_Event e{};
-    e.type = type;
-    if (type == SDL_MOUSEMOTION) {
-      e.motion.x = x;
-      e.motion.y = y;
-      e.motion.state = SDL_BUTTON_LMASK;
-    } else {
-      e.button.button = SDL_BUTTON_LEFT;
-      e.button.x = x;
-      e.button.y = y;
-    }
-    SDL_PushEvent(&e);
-  }
-  static void quit() {
-    SDL_Event e{};
-    e.type = SDL_QUIT;
-    SDL_PushEvent(&e);
-  }
-  void click(int x, int y) {
-    pushMouse(SDL_MOUSEBUTTONDOWN, x, y);
-    pushMouse(SDL_MOUSEBUTTONUP, x, y);
-  }
-  // A device point, in the window.
-  SDL_Point device(int x, int y) {
-    return {layout.screenX + x * layout.scale + layout.scale / 2, layout.screenY + y * layout.scale + layout.scale / 2};
-  }
-  void tapDevice(int x, int y) {
-    SDL_Point p = device(x, y);
-    click(p.x, p.y);
-  }
-  void clickButton(size_t index) {
-    const auto& b = layout.buttons.at(index);
-    click(b.x + b.w / 2, b.y + b.h / 2);
-  }
-  static void wait(Session& s, uint64_t ms) {
-    s.device().input().push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, ms, 0, {}});
-  }
-  std::string transcript() {
-    std::ifstream in(options.transcript);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-
-  fs::path folder;
-  InteractiveOptions options;
-  InteractiveHooks hooks;
-  InteractiveLayout layout{};
-  int pumps = 0;
-};
 
 TEST_F(Interactive, TheItemsPlayButtonReachesThePlayer) {
   bool running = false;
@@ -135,13 +48,7 @@ TEST_F(Interactive, InstallOverTheWindowsOwnItemThenReturn) {
   hooks.install = [](Session&) { Installer().install(); };
   bool shown = false, installed = false;
   int status = run({{1, [&](Session&) { clickButton(2); }},
-                    {3,
-                     [&](Session&) {
-                       SDL_Event e{};
-                       e.type = SDL_KEYDOWN;
-                       e.key.keysym.sym = SDLK_RETURN;
-                       SDL_PushEvent(&e);
-                     }},
+                    {3, [&](Session&) { pushKey(SDLK_RETURN); }},
                     {6, [&](Session& s) { wait(s, 2000); }},
                     {8, [&](Session& s) {
                        shown = s.today() && s.today()->find(u"WMP Crestune");
@@ -165,31 +72,20 @@ TEST_F(Interactive, WhatCannotBeWrittenIsAnError) {
 
   options.transcript.clear();
   options.screenshots = blocked / "shots";
-  SDL_Event f12{};
-  f12.type = SDL_KEYDOWN;
-  f12.key.keysym.sym = SDLK_F12;
-  EXPECT_EQ(1, run({{1, [&](Session&) { SDL_PushEvent(&f12); }}}, 4));
+  EXPECT_EQ(1, run({{1, [&](Session&) { pushKey(SDLK_F12); }}}, 4));
   EXPECT_EQ(5, pumps);
   EXPECT_TRUE(fs::exists(options.screenshotOnExit)) << "the session goes on to its end";
 }
 
 TEST_F(Interactive, ClosingWhileAMenuIsOpenEndsCleanly) {
   bool menuOpenAtQuit = false;
-  options.onPump = [&](Session& s, int pump) {
-    if (pump == 0) clickButton(0);
-    if (pump == 1) wait(s, 2100);
-    if (pump == 2) {
-      SDL_Point p = device(200, 64);
-      pushMouse(SDL_MOUSEBUTTONDOWN, p.x, p.y);
-    }
-    if (pump == 3) wait(s, 700);  // the pen rests: tap-and-hold
-    if (pump > 3 && s.device().windows().openMenu() && !menuOpenAtQuit) {
-      menuOpenAtQuit = true;
-      quit();
-    }
-    if (pump > 200) quit();
-  };
-  EXPECT_EQ(0, runInteractive(options, hooks));
+  const SDL_Point item = device(200, 64);
+  EXPECT_EQ(0, run({{0, [&](Session&) { clickButton(0); }},
+                    {1, [&](Session& s) { wait(s, 2100); }},
+                    {2, [&](Session&) { pushMouse(SDL_MOUSEBUTTONDOWN, item.x, item.y); }},
+                    {3, [&](Session& s) { wait(s, 700); }},  // the pen rests: tap-and-hold
+                    {5, [&](Session& s) { menuOpenAtQuit = s.device().windows().openMenu() != nullptr; }}},
+                   5));
   EXPECT_TRUE(menuOpenAtQuit);
 }
 
@@ -230,10 +126,7 @@ TEST_F(Interactive, NoSequenceOfClicksAndKeysBreaksIt) {
       }
       case 6: {
         const SDL_Keycode keys[] = {SDLK_RETURN, SDLK_BACKSPACE, SDLK_TAB, SDLK_LEFT, SDLK_DOWN};
-        SDL_Event e{};
-        e.type = SDL_KEYDOWN;
-        e.key.keysym.sym = keys[rnd(5)];
-        SDL_PushEvent(&e);
+        pushKey(keys[rnd(5)]);
         break;
       }
       case 7: clickButton(static_cast<size_t>(rnd(8) ? 1 + rnd(3) : 0)); break;

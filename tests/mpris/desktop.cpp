@@ -82,14 +82,7 @@ void Child::stop() {
 }
 
 bool installed(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  for (size_t at = 0; at <= dirs.size();) {
-    size_t end = std::min(dirs.find(':', at), dirs.size());
-    if (access((dirs.substr(at, end - at) + "/" + program).c_str(), X_OK) == 0) return true;
-    at = end + 1;
-  }
-  return false;
+  return std::system(("command -v '" + program + "' >/dev/null 2>&1").c_str()) == 0;
 }
 
 std::string mprisScript() {
@@ -147,14 +140,6 @@ void writeTone(const fs::path& file, int hertz, const std::string& title, const 
   std::string riff = "RIFF";
   u32(riff, static_cast<uint32_t>(body.size()));
   std::ofstream(file, std::ios::binary) << riff << body;
-}
-
-Mpv::Mpv(const std::vector<fs::path>& files, const fs::path& log) {
-  std::vector<std::string> argv = {"mpv",       "--no-config", "--idle=yes", "--ao=null", "--vo=null",
-                                   "--no-terminal", "--script=" + mprisScript()};
-  for (const fs::path& f : files) argv.push_back(f.string());
-  child_ = std::make_unique<Child>(argv, false, log);
-  started_ = child_->started() && waitFor([] { return onBus("org.mpris.MediaPlayer2.mpv"); }, 10s);
 }
 
 std::string playerctl(const std::string& player, const std::string& words) {

@@ -62,18 +62,6 @@ class PrivateBus {
 // A short tone as a WAV file with its title and artist in the file.
 void writeTone(const fs::path& file, int hertz, const std::string& title, const std::string& artist, int seconds);
 
-// mpv, idle, without sound or picture, on the files given, known on the
-// bus as org.mpris.MediaPlayer2.mpv once started() answers true.
-class Mpv {
- public:
-  explicit Mpv(const std::vector<fs::path>& files, const fs::path& log);
-  bool started() const { return started_; }
-
- private:
-  std::unique_ptr<Child> child_;
-  bool started_ = false;
-};
-
 // What playerctl says of a player (`playerctl -p NAME WORDS...`), its last
 // line break dropped.
 std::string playerctl(const std::string& player, const std::string& words);

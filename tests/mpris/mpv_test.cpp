@@ -20,8 +20,12 @@ class MpvTest : public clitest::CliTest {
     ASSERT_TRUE(bus_->up()) << "dbus-daemon gave no address";
     writeTone(path("one.wav"), 440, "First Tone", "Test Bench", 20);
     writeTone(path("two.wav"), 660, "Second Tone", "Test Bench", 20);
-    mpv_ = std::make_unique<Mpv>(std::vector<fs::path>{path("one.wav"), path("two.wav")}, path("mpv.log"));
-    ASSERT_TRUE(mpv_->started()) << "mpv did not come on the bus: " << clitest::readFile(path("mpv.log"));
+    // mpv, idle, without sound or picture, on the two files.
+    std::vector<std::string> argv = {"mpv", "--no-config", "--idle=yes", "--ao=null", "--vo=null", "--no-terminal",
+                                     "--script=" + mprisScript(), path("one.wav"), path("two.wav")};
+    mpv_ = std::make_unique<Child>(argv, false, path("mpv.log"));
+    ASSERT_TRUE(mpv_->started() && waitFor([] { return onBus("org.mpris.MediaPlayer2.mpv"); }, 10s))
+        << "mpv did not come on the bus: " << clitest::readFile(path("mpv.log"));
     // Playing, with the first file's tags read.
     ASSERT_TRUE(waitFor([] { return playerctl("mpv", "status") == "Playing"; })) << "mpv does not play";
     ASSERT_TRUE(mpvSays("metadata xesam:title", "First Tone")) << playerctl("mpv", "metadata");
@@ -36,7 +40,7 @@ class MpvTest : public clitest::CliTest {
   }
 
   std::unique_ptr<PrivateBus> bus_;
-  std::unique_ptr<Mpv> mpv_;
+  std::unique_ptr<Child> mpv_;
 };
 
 // The whole way, as a person runs it: taps on the item's Next and Pause
