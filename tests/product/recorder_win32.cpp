@@ -157,6 +157,9 @@ static int HookImports(HMODULE module) {
 }
 
 void Hand::startRecording() {
+  // The recorder takes over the import slots, and calls the real function:
+  // a failing stand-in put there before would be bypassed.
+  EXPECT_EQ(failuresPending(), 0) << "plan failures after the recording starts, or they are lost";
   int patched = 0;
   for (LPCWSTR library : {L"crestitem.dll", L"setup.dll"})
     if (HMODULE m = GetModuleHandleW(library)) patched += HookImports(m);
