@@ -99,7 +99,6 @@ TEST(InstallScript, EntriesLaidOutAsTheFormatDescribesThem) {
 TEST(InstallScript, TheShippedPackageResolvesToItsFilesAndValues) {
   const Package p = readInf(readText(CRESTUNE_INF), "crestune.inf").package;
   EXPECT_EQ(p, resolve(readInstallScript(writeInstallScript(compose(p)))));
-  EXPECT_EQ("Crestune", p.appName);
   EXPECT_EQ(kProcessorStrongArm, p.processor);
   EXPECT_EQ(1u, p.files.size());
   ASSERT_EQ(5u, p.values.size());
@@ -159,11 +158,9 @@ TEST(InstallScript, FoldersAndMemberNamesAsCabWizardMakesThem) {
     const char* folder;
     const char* path;  // empty: refused
   } folders[] = {
-      {"%CE2%", "\\Windows"},
       {"%ce1%\\Crestune", "\\Program Files\\Crestune"},
       {"%InstallDir%\\Data", "\\Program Files\\Crestune\\Data"},
       {"%CE17%", "\\Windows\\Start Menu"},
-      {"%CE3%", ""},   // the desktop: no Pocket PC has one
       {"%CE99%", ""},
       {"Windows", ""},  // not on the device
   };
