@@ -10,7 +10,6 @@
 #include <sstream>
 #include <string>
 
-#include "cabinet.h"
 #include "inf.h"
 #include "install_script.h"
 #include "package.h"
