@@ -1,7 +1,7 @@
-// crestune install with a CAB of its own (--cab): the build's CABs for
-// x86-64 and StrongARM install; a CAB that is damaged or not for this device is
-// refused with one line naming the file and the reason, and the device
-// folder is left exactly as it was.
+// crestune install with a CAB of its own (--cab) or the build's: they
+// install; a CAB that is damaged or not for this device is refused with one
+// line naming the file and the reason, and the device folder is left
+// exactly as it was.
 #include <functional>
 
 #include "cabinet.h"
