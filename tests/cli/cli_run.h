@@ -6,13 +6,14 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "../standin/temp_folder.h"
 
 namespace clitest {
 
@@ -30,16 +31,8 @@ struct Result {
   }
 };
 
-inline std::string readFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline void writeFile(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
+using standin::readFile;
+using standin::writeFile;
 
 inline std::string quote(const std::string& s) {
   std::string q = "'";
@@ -62,15 +55,6 @@ inline std::map<std::string, std::string> snapshot(const fs::path& folder) {
 // A fresh working folder for each test, removed after it.
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "crestune-cli-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
 
   // Runs crestune with these words (each quoted for the shell) in the
   // working folder.
@@ -108,7 +92,8 @@ class CliTest : public ::testing::Test {
     return dir_ / name;
   }
 
-  fs::path dir_;
+  standin::TempDir folder_;
+  const fs::path dir_ = folder_.path();
 };
 
 }  // namespace clitest
