@@ -3,12 +3,11 @@
 // kept; and the time the desktop needs, given a quarter second of device
 // time at a go.
 #pragma once
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "../standin/temp_folder.h"
 #include "desktop.h"
 #include "device.h"
 #include "script.h"
@@ -35,8 +34,7 @@ class ScriptedDevice {
     int status = crestune::runScript(session, "test.crest", lines, o, e);
     out += o.str();
     err += e.str();
-    std::ifstream t(session.outputFolder / "transcript.txt");
-    transcript += std::string(std::istreambuf_iterator<char>(t), {});
+    transcript += standin::readFile(session.outputFolder / "transcript.txt");
     return status;
   }
 
