@@ -29,7 +29,7 @@ TEST_F(GdiTest, TheFramebufferHoldsWhatGetPixelReadsUpToTheScreenEdge) {
 TEST_F(GdiTest, TextEdgesAreGreyLevelsBetweenTheTextColourAndTheBackground) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(255, 0, 0));
-  HFONT large = makeFont(-24);  // past the sizes Tahoma draws from its own bitmaps
+  HFONT large = tahomaFont(-24);  // past the sizes Tahoma draws from its own bitmaps
   HGDIOBJ old = SelectObject(dc, large);
   RECT rc{0, 0, 240, 40};
   DrawTextW(dc, u"Crestune", -1, &rc, DT_SINGLELINE);
@@ -65,7 +65,7 @@ TEST_F(GdiTest, ScreenshotOfATitleAndHeading) {
       {FW_NORMAL, 1, RGB(0, 0, 255), RECT{7, 72, 240, 92}, u"someone@example.com"},
   };
   for (const auto& line : lines) {
-    HFONT font = makeFont(-11, line.weight, line.underline);
+    HFONT font = tahomaFont(-11, line.weight, line.underline);
     HGDIOBJ old = SelectObject(dc, font);
     SetTextColor(dc, line.colour);
     RECT where = line.where;

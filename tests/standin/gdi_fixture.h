@@ -37,9 +37,4 @@ class GdiTest : public ::testing::Test, protected ScreenReading {
 
   // Back to a white screen, as the device starts.
   void clearScreen() { std::fill(dev.screen().pixels.begin(), dev.screen().pixels.end(), kWhite); }
-
-  HFONT makeFont(LONG height, LONG weight = FW_NORMAL, BYTE underline = 0) {
-    LOGFONTW lf = tahoma(height, weight, underline);
-    return CreateFontIndirectW(&lf);
-  }
 };
