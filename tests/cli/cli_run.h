@@ -20,15 +20,19 @@ namespace clitest {
 namespace fs = std::filesystem;
 using Words = std::vector<std::string>;
 
+// The lines of `text` that hold `part` (every line when it is empty).
+inline std::vector<std::string> linesWith(const std::string& text, const std::string& part = "") {
+  std::vector<std::string> found;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);)
+    if (l.find(part) != std::string::npos) found.push_back(l);
+  return found;
+}
+
 struct Result {
   int status = -1;  // the exit status; -1 when the program did not exit (a signal)
   std::string out, err;
-  std::vector<std::string> errLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(err);
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
-    return lines;
-  }
+  std::vector<std::string> errLines() const { return linesWith(err); }
 };
 
 using standin::readFile;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../standin/temp_folder.h"
+#include "../cli/cli_run.h"
 #include "desktop.h"
 #include "device.h"
 #include "script.h"
@@ -34,7 +34,7 @@ class ScriptedDevice {
     int status = crestune::runScript(session, "test.crest", lines, o, e);
     out += o.str();
     err += e.str();
-    transcript += standin::readFile(session.outputFolder / "transcript.txt");
+    transcript += clitest::readFile(session.outputFolder / "transcript.txt");
     return status;
   }
 
@@ -53,12 +53,7 @@ class ScriptedDevice {
   std::string title() { return wince::narrow(player().track().title); }
 
   // What the terminal showed of each line: how many lines hold `text`.
-  size_t errLines(const std::string& text) const {
-    std::istringstream in(err);
-    size_t n = 0;
-    for (std::string l; std::getline(in, l);) n += l.find(text) != std::string::npos;
-    return n;
-  }
+  size_t errLines(const std::string& text) const { return clitest::linesWith(err, text).size(); }
 
   crestune::Session session;
   std::string out, err, transcript;
