@@ -65,9 +65,8 @@ fs::path stepFile(const fs::path& folder, const std::string& slug) {
 // The names of the PNG files in a folder, in order.
 std::vector<std::string> pngsIn(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder))
-    if (e.path().extension() == ".png") names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
+  for (const std::string& name : standin::folderEntries(folder))
+    if (fs::path(name).extension() == ".png") names.push_back(name);
   return names;
 }
 
