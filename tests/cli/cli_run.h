@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -14,32 +13,30 @@
 
 #include <gtest/gtest.h>
 
+#include "../standin/temp_folder.h"
+
 namespace clitest {
 
 namespace fs = std::filesystem;
 using Words = std::vector<std::string>;
 
+// The lines of `text` that hold `part` (every line when it is empty).
+inline std::vector<std::string> linesWith(const std::string& text, const std::string& part = "") {
+  std::vector<std::string> found;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);)
+    if (l.find(part) != std::string::npos) found.push_back(l);
+  return found;
+}
+
 struct Result {
   int status = -1;  // the exit status; -1 when the program did not exit (a signal)
   std::string out, err;
-  std::vector<std::string> errLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(err);
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
-    return lines;
-  }
+  std::vector<std::string> errLines() const { return linesWith(err); }
 };
 
-inline std::string readFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline void writeFile(const fs::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
+using standin::readFile;
+using standin::writeFile;
 
 inline std::string quote(const std::string& s) {
   std::string q = "'";
@@ -62,15 +59,6 @@ inline std::map<std::string, std::string> snapshot(const fs::path& folder) {
 // A fresh working folder for each test, removed after it.
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "crestune-cli-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
 
   // Runs crestune with these words (each quoted for the shell) in the
   // working folder.
@@ -108,7 +96,8 @@ class CliTest : public ::testing::Test {
     return dir_ / name;
   }
 
-  fs::path dir_;
+  standin::TempDir folder_;
+  const fs::path dir_ = folder_.path();
 };
 
 }  // namespace clitest

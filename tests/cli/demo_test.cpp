@@ -52,14 +52,6 @@ int r(uint32_t c) { return (c >> 16) & 0xFF; }
 int g(uint32_t c) { return (c >> 8) & 0xFF; }
 int b(uint32_t c) { return c & 0xFF; }
 
-std::vector<std::string> linesWith(const std::string& text, const std::string& part) {
-  std::vector<std::string> found;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);)
-    if (l.find(part) != std::string::npos) found.push_back(l);
-  return found;
-}
-
 // The screenshot of the step whose caption starts with these words.
 fs::path stepFile(const fs::path& folder, const std::string& slug) {
   for (const auto& e : fs::directory_iterator(folder)) {
@@ -73,9 +65,8 @@ fs::path stepFile(const fs::path& folder, const std::string& slug) {
 // The names of the PNG files in a folder, in order.
 std::vector<std::string> pngsIn(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder))
-    if (e.path().extension() == ".png") names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
+  for (const std::string& name : standin::folderEntries(folder))
+    if (fs::path(name).extension() == ".png") names.push_back(name);
   return names;
 }
 

@@ -61,10 +61,6 @@ class ValueRecords {
     return v;
   }
 
-  // What is left after the records read so far.
-  const uint8_t* rest() const { return data_ + pos_; }
-  size_t restSize() const { return size_ - pos_; }
-
  private:
   size_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
   const uint8_t* data_;

@@ -4,15 +4,13 @@
 #pragma once
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 
+#include "../standin/temp_folder.h"
 #include "interactive.h"
 #include "session.h"
 
@@ -24,13 +22,10 @@ class Interactive : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
-    folder = fs::temp_directory_path() / ("crestune-interactive-" + std::to_string(getpid()));
-    fs::create_directories(folder);
     options.screenshotOnExit = folder / "last.png";
     options.transcript = folder / "transcript.txt";
     layout = interactiveLayout(options.scale);
   }
-  void TearDown() override { fs::remove_all(folder); }
 
   // Runs the window; at each pump, the step for that pump (if any) runs.
   int run(std::map<int, std::function<void(Session&)>> steps, int quitAt) {
@@ -86,14 +81,10 @@ class Interactive : public ::testing::Test {
   static void wait(Session& s, uint64_t ms) {
     s.device().input().push(wince::InputEvent{wince::InputEvent::Kind::Wait, {}, ms, 0, {}});
   }
-  std::string transcript() {
-    std::ifstream in(options.transcript);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  std::string transcript() { return standin::readFile(options.transcript); }
 
-  fs::path folder;
+  standin::TempDir temp;
+  const fs::path folder = temp.path();
   InteractiveOptions options;
   InteractiveHooks hooks;
   InteractiveLayout layout{};

@@ -21,15 +21,6 @@ class BadCaseTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!installed("dbus-daemon")) GTEST_SKIP() << "dbus-daemon is not installed (tools/install-deps.sh brings it)";
-    std::string pattern = (fs::temp_directory_path() / "crestune-mpris-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    fake_.reset();
-    bus_.reset();
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
   }
   void startBus() {
     bus_ = std::make_unique<PrivateBus>();
@@ -45,7 +36,9 @@ class BadCaseTest : public ::testing::Test {
     return static_cast<size_t>(std::count(r.begin(), r.end(), what));
   }
 
-  fs::path dir_;
+  // The folder outlives the bus and the player, which end first.
+  standin::TempDir folder_;
+  const fs::path dir_ = folder_.path();
   std::unique_ptr<PrivateBus> bus_;
   std::unique_ptr<FakePlayer> fake_;
 };

@@ -3,12 +3,11 @@
 // kept; and the time the desktop needs, given a quarter second of device
 // time at a go.
 #pragma once
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "../cli/cli_run.h"
 #include "desktop.h"
 #include "device.h"
 #include "script.h"
@@ -35,8 +34,7 @@ class ScriptedDevice {
     int status = crestune::runScript(session, "test.crest", lines, o, e);
     out += o.str();
     err += e.str();
-    std::ifstream t(session.outputFolder / "transcript.txt");
-    transcript += std::string(std::istreambuf_iterator<char>(t), {});
+    transcript += clitest::readFile(session.outputFolder / "transcript.txt");
     return status;
   }
 
@@ -55,12 +53,7 @@ class ScriptedDevice {
   std::string title() { return wince::narrow(player().track().title); }
 
   // What the terminal showed of each line: how many lines hold `text`.
-  size_t errLines(const std::string& text) const {
-    std::istringstream in(err);
-    size_t n = 0;
-    for (std::string l; std::getline(in, l);) n += l.find(text) != std::string::npos;
-    return n;
-  }
+  size_t errLines(const std::string& text) const { return clitest::linesWith(err, text).size(); }
 
   crestune::Session session;
   std::string out, err, transcript;

@@ -4,6 +4,7 @@
 // the test's driver).
 #include "hand.h"
 #include "import_table.h"
+#include "product.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
@@ -77,13 +78,7 @@ struct Hand::Impl {
     GetWindowThreadProcessId(hwnd, &process);
     if (process != GetCurrentProcessId() || !IsWindowVisible(hwnd) || !GetClassNameW(hwnd, cls, 32)) return true;
     if (lstrcmpW(cls, L"#32770") == 0 && isMessageBox(hwnd)) {
-      ShownBox box;
-      WCHAR text[512];
-      GetWindowTextW(hwnd, text, 512);
-      box.caption = text;
-      GetDlgItemTextW(hwnd, 0xFFFF, text, 512);
-      box.text = text;
-      boxes.push_back(box);
+      boxes.push_back(ShownBox{textOf(hwnd, 0), textOf(hwnd, 0xFFFF)});
       PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
     } else if (lstrcmpW(cls, L"#32770") == 0 && driver) {
       auto drive = std::move(driver);

@@ -117,11 +117,7 @@ LRESULT CALLBACK ProductTest::playerProc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
 }
 
 static HWND makeWindow(LPCWSTR cls, WNDPROC proc, LPCWSTR title, DWORD style, int x, int width, int height) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = proc;
-  wc.hInstance = programInstance();
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = cls;
+  const WNDCLASSW wc = windowClass(cls, proc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   RegisterClassW(&wc);  // fails harmlessly once the class exists
   return CreateWindowExW(0, cls, title, style, x, 0, width, height, nullptr, nullptr, programInstance(), nullptr);
 }

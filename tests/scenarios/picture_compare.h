@@ -1,6 +1,7 @@
 // Stand-in only (its screen, set beside Wine's pictures).
-// Pictures set side by side: PPM files read and written, a tolerant
-// pixel-by-pixel comparison, and a picture of where two pictures differ.
+// Pictures set side by side: the PPM files the Win32 host writes read back,
+// a tolerant pixel-by-pixel comparison, and a picture of where two pictures
+// differ.
 #pragma once
 #include <algorithm>
 #include <cstdint>

@@ -8,9 +8,10 @@
 #include "shell_state.h"
 #include "window_manager.h"
 
-class DialogTest : public ApiDialogTest {
+class DialogTest : public ApiDialogTest, protected ScreenReading {
  protected:
-  explicit DialogTest(wince::DeviceOptions options = {}) : ApiDialogTest(std::move(options)) {}
+  explicit DialogTest(wince::DeviceOptions options = {})
+      : ApiDialogTest(std::move(options)), ScreenReading(platform.device) {}
 
   wince::Device& dev = platform.device;
 
@@ -33,8 +34,5 @@ class DialogTest : public ApiDialogTest {
   void key(int vk) { dev.input().push(wince::InputEvent{wince::InputEvent::Kind::Key, {}, 0, vk, {}}); }
   void chooseList(const std::u16string& text) { push(wince::InputEvent::Kind::ChooseList, text); }
 
-  uint32_t px(int x, int y) { return dev.screen().at(x, y); }
-  int ink(RECT area, uint32_t background = kWhite) { return ::ink(dev.screen(), area, background); }
-  RECT inkBounds(RECT area, uint32_t background = kWhite) { return ::inkBounds(dev.screen(), area, background); }
   int live(wince::ObjectKind k) { return dev.accounting().live(k); }
 };

@@ -167,7 +167,7 @@ TEST_F(SpanDrawing, TextThroughOverlappingClipsDrawsEachPixelOnce) {
   // The same area as two overlapping rectangles, and as two that only touch.
   const std::vector<RECT> overlapping = {RECT{10, 10, 150, 60}, RECT{90, 30, 230, 90}};
   const std::vector<RECT> apart = {RECT{10, 10, 150, 60}, RECT{150, 30, 230, 90}, RECT{90, 60, 150, 90}};
-  HFONT font = makeFont(-15, FW_BOLD);
+  HFONT font = tahomaFont(-15, FW_BOLD);
   std::vector<uint32_t> drawn[2];
   for (int i = 0; i < 2; ++i) {
     std::fill(dev.screen().pixels.begin(), dev.screen().pixels.end(), 0x00406080);

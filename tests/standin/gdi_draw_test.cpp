@@ -3,10 +3,10 @@
 // (icons blended and scaled exactly are gdi_blit_test.cpp's, against its
 // model). What Win32 documents of drawing is in
 // tests/conformance/gdi_draw_test.cpp and gdi_text_test.cpp.
-#include <fstream>
 
 #include "gdi_fixture.h"
 #include "screenshot.h"
+#include "temp_folder.h"
 
 TEST_F(GdiTest, TheFramebufferHoldsWhatGetPixelReadsUpToTheScreenEdge) {
   // 0x00RRGGBB in the framebuffer for COLORREF's 0x00BBGGRR.
@@ -29,7 +29,7 @@ TEST_F(GdiTest, TheFramebufferHoldsWhatGetPixelReadsUpToTheScreenEdge) {
 TEST_F(GdiTest, TextEdgesAreGreyLevelsBetweenTheTextColourAndTheBackground) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(255, 0, 0));
-  HFONT large = makeFont(-24);  // past the sizes Tahoma draws from its own bitmaps
+  HFONT large = tahomaFont(-24);  // past the sizes Tahoma draws from its own bitmaps
   HGDIOBJ old = SelectObject(dc, large);
   RECT rc{0, 0, 240, 40};
   DrawTextW(dc, u"Crestune", -1, &rc, DT_SINGLELINE);
@@ -65,7 +65,7 @@ TEST_F(GdiTest, ScreenshotOfATitleAndHeading) {
       {FW_NORMAL, 1, RGB(0, 0, 255), RECT{7, 72, 240, 92}, u"someone@example.com"},
   };
   for (const auto& line : lines) {
-    HFONT font = makeFont(-11, line.weight, line.underline);
+    HFONT font = tahomaFont(-11, line.weight, line.underline);
     HGDIOBJ old = SelectObject(dc, font);
     SetTextColor(dc, line.colour);
     RECT where = line.where;
@@ -79,12 +79,10 @@ TEST_F(GdiTest, ScreenshotOfATitleAndHeading) {
   ExtTextOutW(dc, 7, 100, 0, nullptr, u"System font Ag", 14, nullptr);
   EXPECT_EQ(dev.accounting().live(wince::ObjectKind::GdiObject), 0);
 
-  const auto file = std::filesystem::temp_directory_path() / "crestune_gdi_screenshot.png";
+  standin::TempDir folder;  // of its own, and left behind by no run
+  const auto file = folder.path() / "screenshot.png";
   wince::writePng(dev.screen(), file, 2);
-  std::ifstream in(file, std::ios::binary);
-  char sig[8] = {};
-  in.read(sig, 8);
-  EXPECT_EQ(std::string(sig + 1, 3), "PNG");
+  EXPECT_EQ(standin::readFile(file).substr(1, 3), "PNG");
   EXPECT_GT(std::filesystem::file_size(file), 500u);
   EXPECT_FALSE(std::filesystem::exists(file.string() + ".part"));
 

@@ -18,7 +18,7 @@ TEST_F(GdiTest, AccountingBalancesOverCreateSelectDeleteAndCountsNoStockObject) 
   EXPECT_EQ(GetStockObject(9), nullptr) << "a gap in the numbers";
   EXPECT_EQ(dev.accounting().live(ObjectKind::GdiObject), 0);
   EXPECT_EQ(dev.accounting().live(ObjectKind::Dc), 1);
-  HFONT font = makeFont(-11);
+  HFONT font = tahomaFont(-11);
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
   HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6));
   EXPECT_EQ(dev.accounting().live(ObjectKind::GdiObject), 3);
@@ -158,7 +158,7 @@ TEST_F(GdiTest, GlyphsKeptForOneFontAreNeverDrawnForAnother) {
   // Latin-1 and beyond, at two sizes and two weights drawn in turn: each
   // draws what it drew the first time, and the fonts differ.
   const char16_t* text = u"Añø Ωж€ x";
-  HFONT fonts[3] = {makeFont(-11), makeFont(-16), makeFont(-11, FW_BOLD)};
+  HFONT fonts[3] = {tahomaFont(-11), tahomaFont(-16), tahomaFont(-11, FW_BOLD)};
   std::vector<uint32_t> first[3];
   SIZE firstSize[3]{};
   for (int round = 0; round < 2; ++round)
@@ -197,7 +197,7 @@ TEST_F(GdiTest, HeightsPastTheTallestAreDrawnAtTheTallest) {
       {LONG{-2147483647} - 1, -kTallest}, {2147483647, kTallest},
   };
   for (const Case& c : cases) {
-    HFONT asked = makeFont(c.asked), tallest = makeFont(c.drawnAs);
+    HFONT asked = tahomaFont(c.asked), tallest = tahomaFont(c.drawnAs);
     SIZE a{}, t{};
     const TEXTMETRICW ta = metricsOf(dc, asked, u"Wg", &a), tt = metricsOf(dc, tallest, u"Wg", &t);
     EXPECT_EQ(ta.tmHeight, tt.tmHeight) << c.asked;
@@ -208,7 +208,7 @@ TEST_F(GdiTest, HeightsPastTheTallestAreDrawnAtTheTallest) {
     DeleteObject(tallest);
   }
   // Just below the limit a font keeps its own height.
-  HFONT below = makeFont(kTallest - 1);
+  HFONT below = tahomaFont(kTallest - 1);
   EXPECT_EQ(metricsOf(dc, below).tmHeight, kTallest - 1);
   DeleteObject(below);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "conformance/fixture.h"
 #include "device.h"
 #include "window_manager.h"
 
@@ -35,9 +36,7 @@ class ModalLoops : public ::testing::Test {
   HWND owner = nullptr;
 
   void SetUp() override {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = testProc;
-    wc.lpszClassName = u"ModalLoopsOwner";
+    const WNDCLASSW wc = windowClass(u"ModalLoopsOwner", testProc);
     ASSERT_TRUE(RegisterClassW(&wc));
     makeOwner();
   }

@@ -1,17 +1,20 @@
-// Folders and files for the tests of the device folder: a temporary folder
-// removed after the test, whole-file reads and writes, and what the device
-// says when it refuses.
+// Folders and files for the tests that work in real folders (the device
+// folder, the crestune program, the interactive window, the MPRIS bridge):
+// a temporary folder removed after the test, whole-file reads and writes,
+// and what the device says when it refuses.
 #pragma once
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "device_error.h"
@@ -23,8 +26,9 @@ namespace fs = std::filesystem;
 class TempDir {
  public:
   TempDir() {
-    std::string t = (fs::temp_directory_path() / "crestune-reg-XXXXXX").string();
-    path_ = mkdtemp(t.data());
+    std::string t = (fs::temp_directory_path() / "crestune-test-XXXXXX").string();
+    if (!mkdtemp(t.data())) throw std::system_error(errno, std::generic_category(), "mkdtemp " + t);
+    path_ = t;
   }
   ~TempDir() {
     std::error_code ec;
