@@ -5,24 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 
+#include "../standin/temp_folder.h"
 #include "inf.h"
 #include "install_script.h"
 #include "package.h"
 
 namespace cab {
 namespace {
-
-std::string readText(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::vector<uint8_t> bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
 
@@ -57,7 +49,7 @@ TEST(InstallScript, WrittenAndReadBackUnchanged) {
   InstallScript namesOnly;
   namesOnly.appName = "A";
   namesOnly.unsupported = {"POCKETPC"};
-  const Inf shipped = readInf(readText(CRESTUNE_INF), "crestune.inf");
+  const Inf shipped = readInf(standin::readFile(CRESTUNE_INF), "crestune.inf");
   const struct {
     const char* name;
     InstallScript script;
@@ -96,7 +88,7 @@ TEST(InstallScript, EntriesLaidOutAsTheFormatDescribesThem) {
 // The shipped package through compose and resolve: what the device installs
 // (where its file and values land: tests/cli, installing the build's CAB).
 TEST(InstallScript, TheShippedPackageResolvesToItsFilesAndValues) {
-  const Package p = readInf(readText(CRESTUNE_INF), "crestune.inf").package;
+  const Package p = readInf(standin::readFile(CRESTUNE_INF), "crestune.inf").package;
   EXPECT_EQ(p, resolve(readInstallScript(writeInstallScript(compose(p)))));
   EXPECT_EQ(kProcessorStrongArm, p.processor);
   EXPECT_EQ(1u, p.files.size());

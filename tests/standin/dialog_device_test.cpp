@@ -171,7 +171,7 @@ TEST_F(DialogTest, AHundredDialogsLeaveNothingBehind) {
 
 // What an icon static holds of the stand-in's objects: its icon, loaded
 // from the dialog's module, drawn, and freed with it (that it is loaded and
-// sized is a conformance test, library_test.cpp).
+// sized is a conformance test, resource_test.cpp).
 TEST_F(DialogTest, IconStaticLoadsItsIconFromTheDialogsModule) {
   std::vector<unsigned char> bytes = testResources();
   ASSERT_FALSE(bytes.empty());

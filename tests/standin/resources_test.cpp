@@ -3,7 +3,7 @@
 // and raw resources as the loader makes them (the images it decodes, the
 // handles it counts, modules it is given and takes back). What the platform
 // functions answer is in the conformance tests (resource_test.cpp,
-// library_test.cpp, icon_size_test.cpp).
+// gdi_draw_test.cpp).
 #include <gtest/gtest.h>
 #include <png.h>
 #include <windows.h>
@@ -142,7 +142,7 @@ class ResourceFunctions : public ::testing::Test {
 };
 
 // The sizes asked for, 0 x 0 and LoadIconW's standard size are conformance
-// tests (icon_size_test.cpp); here that each is the group's own image of
+// tests (gdi_draw_test.cpp); here that each is the group's own image of
 // that size (32 is not the 24 one enlarged), also when only one side is
 // given (desktop Win32, under Wine, keeps the group's first width instead),
 // and what the faces look like.
@@ -224,7 +224,7 @@ TEST_F(ResourceFunctions, SetupPackageIsPaletteImageWithMask) {
 }
 
 // Missing icons and raw data taken for an icon are conformance tests
-// (library_test.cpp); here a module the device does not know and an icon
+// (resource_test.cpp); here a module the device does not know and an icon
 // asked for as a bitmap, which the device's loader does not make, and the
 // count of icons over loads and destroys.
 TEST_F(ResourceFunctions, DestroyIconBalancesLoadsAndFailedLoadsMakeNoIcon) {
