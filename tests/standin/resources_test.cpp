@@ -269,7 +269,7 @@ TEST_F(ResourceFunctions, IconsLoadedAgainAreHandlesOfTheirOwn) {
 }
 
 // Raw resources by number, by name and of a type of their own, and the
-// errors for missing ones, are conformance tests (library_test.cpp); here a
+// errors for missing ones, are conformance tests (resource_test.cpp); here a
 // resource handle used with another module the device holds.
 TEST_F(ResourceFunctions, AResourceHandleIsGoodOnlyWithItsModule) {
   HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(7), RT_RCDATA);
