@@ -192,7 +192,8 @@ std::string memberName(const std::string& fileName, unsigned number, std::map<st
   for (unsigned char c : stem)
     if (c > ' ' && c < 0x7F && c != '.' && !std::strchr("\"*+,/:;<=>?[\\]|", c)) plain += static_cast<char>(std::toupper(c));
   if (plain.size() > 8) {
-    std::string suffix = "~" + std::to_string(++used[plain.substr(0, 6)]);
+    std::string suffix(1, '~');
+    suffix += std::to_string(++used[plain.substr(0, 6)]);
     plain = plain.substr(0, 8 - suffix.size()) + suffix;
   } else {
     plain.insert(0, 8 - plain.size(), '0');
