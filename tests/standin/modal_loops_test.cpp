@@ -193,4 +193,19 @@ TEST_F(ModalLoops, TheNextTimerDueIsTheEarliestAndMovesOnAsTimersFireOrGo) {
   EXPECT_EQ(windows.nextTimerDue(), UINT64_MAX);
 }
 
+// A read for one window's timer takes the person's input only until the
+// timer falls due: the rest of the wait and the pen after it stay for later.
+TEST_F(ModalLoops, AFilteredReadTakesInputOnlyUntilWhatItWantsIsReady) {
+  ASSERT_NE(SetTimer(owner, 3, 100, nullptr), 0u);
+  dev.input().push(InputEvent{InputEvent::Kind::Wait, {}, 500});
+  dev.input().push(InputEvent{InputEvent::Kind::PenDown, {10, 10}});
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, owner, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
+  EXPECT_EQ(GetTickCount(), 100u);
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) << "the pen is not down yet";
+  EXPECT_FALSE(dev.input().empty());
+  KillTimer(owner, 3);
+}
+
 }  // namespace

@@ -49,16 +49,26 @@ bool takePaint(MSG& msg) {
   return false;
 }
 
-// A message ready now: the first queued one whose window is still there,
-// else a paint, else a timer that is due.
-bool takeReady(MSG& msg) {
+// A message ready now that `f` wants: the first such queued one whose
+// window is still there, else that paint, else a timer that is due (a timer
+// only when removed: its period starts again when it is taken).
+bool takeReady(MSG& msg, const MessageFilter& f) {
   auto& m = wm();
-  while (!m.queue.empty()) {
-    msg = m.queue.front();
-    m.queue.pop_front();
-    if (!msg.hwnd || m.get(msg.hwnd)) return true;  // else its window has gone
+  for (auto it = m.queue.begin(); it != m.queue.end();) {
+    if (it->hwnd && !m.get(it->hwnd)) {  // its window has gone
+      it = f.remove ? m.queue.erase(it) : std::next(it);
+      continue;
+    }
+    if ((f.window && it->hwnd != f.window) || !f.wants(it->message)) {
+      ++it;
+      continue;
+    }
+    msg = *it;
+    if (f.remove) m.queue.erase(it);
+    return true;
   }
-  return takePaint(msg) || takeTimer(msg);
+  if (f.wants(WM_PAINT) && (f.window ? paintOf(f.window, msg) : takePaint(msg))) return true;
+  return f.remove && f.wants(WM_TIMER) && takeTimer(msg, f.window);
 }
 
 }  // namespace
@@ -101,10 +111,10 @@ void deliverInput(const InputEvent& e) {
   }
 }
 
-bool nextMessage(MSG& msg, bool allowFeeder) {
+bool nextMessage(MSG& msg, bool allowFeeder, const MessageFilter& filter) {
   InputQueue& in = Device::current().input();
   for (;;) {
-    if (takeReady(msg)) return true;
+    if (takeReady(msg, filter)) return true;
     if (!allowFeeder && in.empty()) return false;
     std::optional<InputEvent> e = in.next();
     if (!e) return false;
@@ -119,7 +129,7 @@ bool modalLoop(const std::function<bool()>& done, const std::function<bool(const
   InCall running;
   while (!done()) {
     MSG msg;
-    if (takeReady(msg)) {
+    if (takeReady(msg, {})) {
       if (msg.message == WM_QUIT) {
         // A quit request ends the modal loop; it stays for the main loop.
         m.queue.push_front(msg);
@@ -239,57 +249,34 @@ WINUSERAPI void WINAPI PostQuitMessage(int code) {
   wm().queue.push_back(MSG{nullptr, WM_QUIT, static_cast<WPARAM>(code), 0, GetTickCount(), wm().pen});
 }
 
-// A window or a message filter: what is wanted is read as PeekMessageW
-// reads it, input being taken until it comes; the rest stays queued.
+// A window or a message filter takes only what is wanted; the rest stays
+// queued in order for a later read.
 WINUSERAPI BOOL WINAPI GetMessageW(LPMSG msg, HWND hWnd, UINT first, UINT last) {
-  for (;;) {
-    if (!hWnd && !first && !last) {
-      // With no message and no input left, the device has nothing more to
-      // do: the loop ends as if asked to quit.
-      if (!nextMessage(*msg, true)) break;
-    } else if (!PeekMessageW(msg, hWnd, first, last, PM_REMOVE)) {
-      std::optional<InputEvent> e = Device::current().input().next();
-      if (!e) break;
-      deliverInput(*e);
-      continue;
-    }
-    return msg->message == WM_QUIT ? FALSE : TRUE;
+  // With no message and no input left, the device has nothing more to do:
+  // the loop ends as if asked to quit.
+  if (!nextMessage(*msg, true, MessageFilter{hWnd, first, last, true})) {
+    *msg = MSG{nullptr, WM_QUIT, 0, 0, GetTickCount(), wm().pen};
+    return FALSE;
   }
-  *msg = MSG{nullptr, WM_QUIT, 0, 0, GetTickCount(), wm().pen};
-  return FALSE;
+  return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
 // A filter of 0 to 0 takes every message; any other takes those from the
 // first to the last, both included.
 WINUSERAPI BOOL WINAPI PeekMessageW(LPMSG msg, HWND hWnd, UINT first, UINT last, UINT remove) {
   auto& m = wm();
-  const bool filtered = first != 0 || last != 0;
-  auto wanted = [&](UINT message) { return !filtered || (message >= first && message <= last); };
-  auto takeQueued = [&] {
-    for (auto it = m.queue.begin(); it != m.queue.end(); ++it) {
-      if ((hWnd && it->hwnd != hWnd) || !wanted(it->message)) continue;
-      *msg = *it;
-      if (remove & PM_REMOVE) m.queue.erase(it);
-      return true;
-    }
-    return false;
-  };
-  if (takeQueued()) return TRUE;
-  // Nothing posted: like GetMessageW, a peek that removes what it finds turns
-  // input already waiting into messages and answers a paint or a due timer.
-  if (!hWnd && !filtered && (remove & PM_REMOVE)) return nextMessage(*msg, false) ? TRUE : FALSE;
-  // For one window or within a filter, the input waiting becomes messages
-  // an event at a time until one is wanted; what is not wanted stays queued
-  // in order for a later read. A paint stays until it is validated, so a
-  // peek that does not remove sees it too; a timer's period starts again
-  // only when it is removed.
-  InputQueue& in = Device::current().input();
-  while (!in.empty()) {
-    if (std::optional<InputEvent> e = in.next()) deliverInput(*e);
-    if (takeQueued()) return TRUE;
+  const MessageFilter filter{hWnd, first, last, (remove & PM_REMOVE) != 0};
+  // A look at every message, removing nothing, sees the queue as it is.
+  if (!hWnd && !first && !last && !filter.remove) {
+    if (m.queue.empty()) return FALSE;
+    *msg = m.queue.front();
+    return TRUE;
   }
-  if (wanted(WM_PAINT) && (hWnd ? paintOf(hWnd, *msg) : takePaint(*msg))) return TRUE;
-  return wanted(WM_TIMER) && (remove & PM_REMOVE) && takeTimer(*msg, hWnd) ? TRUE : FALSE;
+  // Otherwise, like GetMessageW, input already waiting becomes messages an
+  // event at a time until one is wanted, and a paint or a due timer is
+  // answered; a paint stays until it is validated, so a peek that does not
+  // remove sees it too.
+  return nextMessage(*msg, false, filter) ? TRUE : FALSE;
 }
 
 WINUSERAPI BOOL WINAPI TranslateMessage(const MSG*) { return FALSE; }

@@ -172,10 +172,21 @@ void invalidateScreen(const RECT& r);  // everything shown in r must repaint
 void refreshHeldDcs();
 
 // messages.cpp: the queue, the loops and input.
-// The next message to handle; input is taken from the device's input queue
-// and the feeder is asked for more only when allowFeeder. False: nothing to
-// do (no message, no input).
-bool nextMessage(MSG& msg, bool allowFeeder);
+// What a message read wants (GetMessageW's and PeekMessageW's window and
+// range; a range of 0 to 0 is every message) and whether it removes what it
+// reads. The default is every message, removed.
+struct MessageFilter {
+  HWND window = nullptr;
+  UINT first = 0, last = 0;
+  bool remove = true;
+  bool wants(UINT message) const { return (!first && !last) || (message >= first && message <= last); }
+};
+// The next message to handle that `filter` wants; input is taken from the
+// device's input queue, an event at a time until such a message is ready,
+// and the feeder is asked for more only when allowFeeder. What the filter
+// does not want stays queued. False: nothing to do (no such message, no
+// input).
+bool nextMessage(MSG& msg, bool allowFeeder, const MessageFilter& filter = {});
 // Runs a modal loop until done() is true. False: the input ran out first.
 // onInput may take an input event for the loop's owner before it becomes a
 // message, onMessage a queued message before it is dispatched (as a
